@@ -10,6 +10,7 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -162,6 +163,7 @@ TEST_F(CardsList, ReleasingEditPostsTheTypedValue)
     f->cxGrid1DBTableView1->edit(surname);
     auto* editor = qobject_cast<QLineEdit*>(f->cxGrid1DBTableView1->indexWidget(surname));
     ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->maxLength(), 50);
     editor->selectAll();
     QTest::keyClicks(editor, "Dowe");
     f->dxBarLargeButton2->trigger(); // up: posts the pending edit
@@ -175,7 +177,16 @@ TEST_F(CardsList, ReleasingEditPostsTheTypedValue)
     f->SetCurrentRow(Row(12));
     f->cxGrid1DBTableView1->setCurrentIndex(f->Proxy()->index(Row(12), f->Model()->fieldIndex("surname")));
     EXPECT_EQ(Sql("select glucose from patient where code=7"), "6.25");
+
+    // The gender is chosen from Male and Female and stored as m or f.
+    const QModelIndex sex = f->Proxy()->index(Row(31), f->Model()->fieldIndex("sex"));
+    f->cxGrid1DBTableView1->setCurrentIndex(sex);
+    f->cxGrid1DBTableView1->edit(sex);
+    auto* box = qobject_cast<QComboBox*>(f->cxGrid1DBTableView1->indexWidget(sex));
+    ASSERT_NE(box, nullptr);
+    box->setCurrentIndex(box->findText("Female"));
     f->dxBarLargeButton2->trigger();
+    EXPECT_EQ(Sql("select sex from patient where code=31"), "f");
 }
 
 TEST_F(CardsList, OpenCardOpensTheCurrentPatientAndCloses)
