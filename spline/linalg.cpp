@@ -108,7 +108,9 @@ void s6lufacp(double* a, int* piv, int n, int* status) {
     }
   }
   std::free(scale);
-  *status = 0;
+  // The last pivot is not used for elimination, but a zero there makes the matrix
+  // singular all the same.
+  *status = (n > 0 && a[piv[n - 1] * n + n - 1] == 0.0) ? 1 : 0;
 }
 
 void s6lusolp(const double* a, double* b, const int* piv, int n, int* status) {
