@@ -9,3 +9,6 @@
 #include "spline/status.h"
 #include "spline/surface_eval.h"
 #include "spline/vsf.h"
+#include "spline/edit.h"
+#include "spline/raise.h"
+#include "spline/split.h"
