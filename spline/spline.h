@@ -12,3 +12,7 @@
 #include "spline/edit.h"
 #include "spline/raise.h"
 #include "spline/split.h"
+#include "spline/approx.h"
+#include "spline/area.h"
+#include "spline/frames.h"
+#include "spline/isocurve.h"
