@@ -1,0 +1,18 @@
+// Public header of the spline toolkit: records, status reporting and routines.
+#pragma once
+
+#include "spline/boxes.h"
+#include "spline/curve_eval.h"
+#include "spline/knots.h"
+#include "spline/linalg.h"
+#include "spline/records.h"
+#include "spline/status.h"
+#include "spline/surface_eval.h"
+#include "spline/vsf.h"
+#include "spline/edit.h"
+#include "spline/raise.h"
+#include "spline/split.h"
+#include "spline/approx.h"
+#include "spline/area.h"
+#include "spline/frames.h"
+#include "spline/isocurve.h"
