@@ -1,0 +1,39 @@
+#pragma once
+
+#include "dicom/base/streamController.h"
+
+namespace Halvoran
+{
+
+// Buffered sequential reading of a controlled stream. Takes no lock: each
+// reader is used by one thread at a time.
+class streamReader : public streamController
+{
+public:
+    streamReader(const ptr<baseStream>& pControlledStream, std::uint32_t virtualStart = 0,
+                 std::uint32_t virtualLength = 0);
+
+    // Refills the buffer at the current position; returns the bytes now in it.
+    std::uint32_t fillDataBuffer();
+
+    bool atEnd();
+
+    // Throws streamExceptionEOF when the data run out (the bytes copied so
+    // far stay in pBuffer and are consumed).
+    void read(std::uint8_t* pBuffer, std::uint32_t bufferLength);
+
+    void seek(std::int64_t newPosition, bool bCurrent = false);
+
+    // Reads one byte; in JPEG mode returns false when a marker was met (its
+    // code is stored in the marker slot and in value).
+    bool readByte(std::uint8_t* pBuffer);
+
+    // Reads the next bit, most significant first; false at a marker.
+    bool readBit(std::uint32_t* pBuffer);
+
+protected:
+    std::uint8_t m_inBitsBuffer;
+    std::uint32_t m_inBitsNum;
+};
+
+} // namespace Halvoran
