@@ -66,7 +66,7 @@ int CatheterRadius(PixelPoint centre, PixelPoint edge) {
 }
 
 int EnergyWindowSize(int angles, int radii) {
-    const float s = std::sqrt(0.0025f * static_cast<float>(angles) * static_cast<float>(radii));
+    const float s = static_cast<float>(std::sqrt(0.0025 * angles * radii));
     return 2 * static_cast<int>(std::floor(s / 2.0f)) + 1;
 }
 

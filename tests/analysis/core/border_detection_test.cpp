@@ -21,6 +21,11 @@ TEST(DetectionGeometry, RadiusLimitCatheterRadiusWindowAndFrameCount) {
     EXPECT_EQ(EnergyWindowSize(400, 200), 15);
     EXPECT_EQ(EnergyWindowSize(400, 240), 15);
     EXPECT_EQ(EnergyWindowSize(400, 256), 17);
+    // whole square roots sit on the boundary of the floor
+    EXPECT_EQ(EnergyWindowSize(400, 16), 5);
+    EXPECT_EQ(EnergyWindowSize(400, 63), 7);
+    EXPECT_EQ(EnergyWindowSize(400, 64), 9);
+    EXPECT_EQ(EnergyWindowSize(400, 196), 15);
     // "Affected frames" 3 from the last but one of 10 frames covers 2 frames
     EXPECT_EQ(DetectionFrameCount(8, 10, 3), 2);
     EXPECT_EQ(DetectionFrameCount(0, 10, 3), 3);
