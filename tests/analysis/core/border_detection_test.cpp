@@ -4,6 +4,8 @@
 #include <random>
 
 #include <gtest/gtest.h>
+
+#include "analysis/core/printers_testutil.h"
 #include <opencv2/imgproc.hpp>
 
 #include "analysis/core/numeric_helpers.h"

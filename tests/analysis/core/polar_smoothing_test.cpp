@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "analysis/core/printers_testutil.h"
+
 namespace kestrova::analysis {
 namespace {
 
