@@ -51,15 +51,19 @@ const char* ClearListQuestion(TraceList list) {
 }
 
 namespace {
-double Distance(PixelPoint a, PixelPoint b) { return std::hypot(double(a.x) - b.x, double(a.y) - b.y); }
+// Squared distances compare exactly like the distances themselves.
+std::int64_t SquaredDistance(PixelPoint a, PixelPoint b) {
+    const std::int64_t dx = std::int64_t(a.x) - b.x, dy = std::int64_t(a.y) - b.y;
+    return dx * dx + dy * dy;
+}
 }  // namespace
 
 void OrderPointsByProximity(std::vector<PixelPoint>& points) {
     const int n = static_cast<int>(points.size());
     for (int i = 0; i + 1 < n; ++i) {
-        double best = Distance(points[i], points[i + 1]);
+        std::int64_t best = SquaredDistance(points[i], points[i + 1]);
         for (int k = i + 2; k < n; ++k) {
-            const double d = Distance(points[i], points[k]);
+            const std::int64_t d = SquaredDistance(points[i], points[k]);
             if (d < best) {
                 std::swap(points[i + 1], points[k]);
                 best = d;

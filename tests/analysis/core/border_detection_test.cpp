@@ -4,11 +4,10 @@
 #include <random>
 
 #include <gtest/gtest.h>
-
-#include "analysis/core/printers_testutil.h"
 #include <opencv2/imgproc.hpp>
 
 #include "analysis/core/numeric_helpers.h"
+#include "analysis/core/printers_testutil.h"
 #include "analysis/core/synthetic_frames_testutil.h"
 
 namespace kestrova::analysis {

@@ -3,10 +3,9 @@
 #include <cmath>
 
 #include <gtest/gtest.h>
-
-#include "analysis/core/printers_testutil.h"
 #include <opencv2/imgproc.hpp>
 
+#include "analysis/core/printers_testutil.h"
 #include "analysis/core/synthetic_frames_testutil.h"
 
 namespace kestrova::analysis {

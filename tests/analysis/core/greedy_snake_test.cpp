@@ -3,11 +3,10 @@
 #include <cmath>
 
 #include <gtest/gtest.h>
-
-#include "analysis/core/printers_testutil.h"
 #include <opencv2/imgproc.hpp>
 
 #include "analysis/core/contour_refinement.h"
+#include "analysis/core/printers_testutil.h"
 #include "analysis/core/synthetic_frames_testutil.h"
 
 namespace kestrova::analysis {
