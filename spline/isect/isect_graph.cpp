@@ -257,6 +257,11 @@ void order_point_chain(isect_point** points, int n, int* count, int* code) {
       cur = points[0];
     }
   }
+  // All points placed: the chain is closed when the last one leads back to the first.
+  if (!closed && placed == n - 1 && n > 2 && !restarted) {
+    for (int s = 0; s < cur->neighbour_count; ++s)
+      if (cur->neighbours[s] == points[0] && cur->neighbours[s] != prev) closed = true;
+  }
   *count = placed + 1;
   if (closed) *code = 1;
   else if (placed == 0) *code = 2;

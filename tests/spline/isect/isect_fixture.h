@@ -124,3 +124,55 @@ inline int mask_toward(const isect_point* p, const isect_point* q) {
 }
 
 }  // namespace isect_test
+
+namespace isect_test {
+
+// Wrapped geometry for the boundary tests; only the parameter ranges matter there.
+// A bilinear surface of dimension dim over [u0, u1] x [v0, v1].
+inline geom_object* surface_object(double u0, double u1, double v0, double v1, int dim = 3) {
+  double k1[4] = {u0, u0, u1, u1};
+  double k2[4] = {v0, v0, v1, v1};
+  std::vector<double> c(4 * dim, 0.0);
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) {
+      c[(j * 2 + i) * dim] = i ? u1 : u0;
+      if (dim > 1) c[(j * 2 + i) * dim + 1] = j ? v1 : v0;
+    }
+  geom_object* obj = create_geom_object(2);
+  obj->surface = create_surface(2, 2, 2, 2, k1, k2, c.data(), 1, dim, 1);
+  obj->origin = obj;
+  return obj;
+}
+
+// A straight curve of dimension dim over [t0, t1].
+inline geom_object* curve_object(double t0, double t1, int dim = 3) {
+  double k[4] = {t0, t0, t1, t1};
+  std::vector<double> c(2 * dim, 0.0);
+  c[dim] = 1.0;
+  geom_object* obj = create_geom_object(1);
+  obj->curve = create_curve(2, 2, k, c.data(), 1, dim, 1);
+  obj->origin = obj;
+  return obj;
+}
+
+inline geom_object* point_object(std::initializer_list<double> coords) {
+  std::vector<double> c(coords);
+  geom_object* obj = create_geom_object(0);
+  obj->point = create_point(c.data(), static_cast<int>(c.size()), 1);
+  obj->origin = obj;
+  return obj;
+}
+
+struct ObjectPair {
+  ObjectPair(geom_object* a, geom_object* b) : o1(a), o2(b) {}
+  ~ObjectPair() {
+    destroy_geom_object(o1);
+    destroy_geom_object(o2);
+  }
+  ObjectPair(const ObjectPair&) = delete;
+  ObjectPair& operator=(const ObjectPair&) = delete;
+  geom_object* o1;
+  geom_object* o2;
+};
+
+}  // namespace isect_test
