@@ -1,6 +1,9 @@
 #include "spline/isect/isect_services.h"
 
+#include "spline/curve_eval.h"
+#include "spline/knots.h"
 #include "spline/status.h"
+#include "spline/surface_eval.h"
 
 namespace {
 
@@ -9,18 +12,18 @@ void missing(const char* name, int* status) {
   error_report(name, *status, 0);
 }
 
-void miss_s1221(spline_curve*, int, double, int*, double*, int* st) { missing("s1221", st); }
-void miss_s1421(spline_surface*, int, const double*, int*, int*, double*, double*, int* st) {
+void miss_s1221(const spline_curve*, int, double, int*, double*, int* st) { missing("s1221", st); }
+void miss_s1421(const spline_surface*, int, const double*, int*, int*, double*, double*, int* st) {
   missing("s1421", st);
 }
-void miss_s1422(spline_surface*, int, int, int, const double*, int*, int*, double*, double*,
+void miss_s1422(const spline_surface*, int, int, int, const double*, int*, int*, double*, double*,
                 int* st) {
   missing("s1422", st);
 }
-void miss_s1424(spline_surface*, int, int, const double*, int*, int*, double*, int* st) {
+void miss_s1424(const spline_surface*, int, int, const double*, int*, int*, double*, int* st) {
   missing("s1424", st);
 }
-void miss_s6degnorm(spline_surface*, int, const double*, const double*, double*, double*,
+void miss_s6degnorm(const spline_surface*, int, const double*, const double*, double*, double*,
                     double*, int* st) {
   missing("s6degnorm", st);
 }
@@ -68,7 +71,18 @@ isect_service_table isect_missing_services() {
                              miss_s1306,         miss_s1331};
 }
 
+isect_service_table isect_default_services() {
+  isect_service_table table = isect_missing_services();
+  table.s1221 = s1221;
+  table.s1421 = s1421;
+  table.s1422 = s1422;
+  table.s1424 = s1424;
+  table.s6degnorm = s6degnorm;
+  table.s6fndintvl = s6fndintvl;
+  return table;
+}
+
 isect_service_table& isect_services() {
-  static isect_service_table table = isect_missing_services();
+  static isect_service_table table = isect_default_services();
   return table;
 }

@@ -1,12 +1,13 @@
-// Routines of other parts of the toolkit that the intersection topology calls but that
-// are not built yet: curve and surface evaluation, the point-curve and point-surface
-// Newton iterations, the edge search of the chained point lists, the knot search, the
-// engine's top-code service and the point evaluators of the intersection engine.
+// Routines of other parts of the toolkit that the intersection topology calls: curve and
+// surface evaluation and the knot search (wired to the toolkit's routines), and those
+// not built yet: the point-curve and point-surface Newton iterations, the edge search
+// of the chained point lists, the engine's top-code service and the point evaluators
+// of the intersection engine.
 //
 // They are reached through this table so that the topology can be built and tested
-// before them.  Every entry starts as a stand-in that reports status
-// kIsectServiceMissing under the routine's name; the toolkit wires the real routine in
-// (isect_services() = ...) once it exists, and tests install small fakes.
+// before them.  An entry whose routine does not exist yet is a stand-in that reports
+// status kIsectServiceMissing under the routine's name; wire the real routine in where
+// isect_default_services() builds the table once it exists.  Tests install fakes.
 #pragma once
 
 struct spline_curve;
@@ -22,19 +23,19 @@ constexpr int kIsectServiceMissing = -990;
 
 struct isect_service_table {
   // Curve position and derivatives, right-hand at knots: (der + 1) * dim doubles.
-  void (*s1221)(spline_curve* curve, int der, double x, int* left, double* derivs,
+  void (*s1221)(const spline_curve* curve, int der, double x, int* left, double* derivs,
                 int* status);
   // Surface position and derivatives, triangular layout, with the normal (dim 3).
-  void (*s1421)(spline_surface* surface, int der, const double* par, int* left1,
+  void (*s1421)(const spline_surface* surface, int der, const double* par, int* left1,
                 int* left2, double* derivs, double* normal, int* status);
   // The same with a side choice per direction (negative: left-hand at knots).
-  void (*s1422)(spline_surface* surface, int der, int side1, int side2, const double* par,
+  void (*s1422)(const spline_surface* surface, int der, int side1, int side2, const double* par,
                 int* left1, int* left2, double* derivs, double* normal, int* status);
   // Surface derivatives in the grid layout (u fastest).
-  void (*s1424)(spline_surface* surface, int der1, int der2, const double* par, int* left1,
+  void (*s1424)(const spline_surface* surface, int der1, int der2, const double* par, int* left1,
                 int* left2, double* derivs, int* status);
   // Tangents and normal at a degenerate point from 3 x 3 grid derivatives.
-  void (*s6degnorm)(spline_surface* surface, int der, const double* par,
+  void (*s6degnorm)(const spline_surface* surface, int der, const double* par,
                     const double* derivs, double* tangent1, double* tangent2,
                     double* normal, int* status);
   // Closest point on a curve to a point within [start, end] (status 1 found, 2 not).
@@ -75,5 +76,8 @@ struct isect_service_table {
 // The table in use.  Replace an entry to wire a routine in.
 isect_service_table& isect_services();
 
-// The table of stand-ins (to restore after a test).
+// The table the toolkit starts with.
+isect_service_table isect_default_services();
+
+// A table of stand-ins only (every entry reports kIsectServiceMissing).
 isect_service_table isect_missing_services();

@@ -314,7 +314,7 @@ TEST(IsectGraph, LinearUniteKeepsTheMainPointOrTakesTheWeightedMean) {
 
 // Fake evaluators: curve c(t) = (t, 2t, 0); the surface projection returns the
 // position's first two coordinates.
-void line_eval(spline_curve*, int, double x, int*, double* out, int* st) {
+void line_eval(const spline_curve*, int, double x, int*, double* out, int* st) {
   out[0] = x;
   out[1] = 2 * x;
   out[2] = 0;

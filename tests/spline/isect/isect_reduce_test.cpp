@@ -33,7 +33,7 @@ void knot_search(const double* knots, int order, int count, int*, double a, doub
 }
 
 // The plane z = 0: a surface point is (u, v, 0) and projects back to its (x, y).
-void plane_eval(spline_surface*, int, const double* par, int*, int*, double* out, double* n,
+void plane_eval(const spline_surface*, int, const double* par, int*, int*, double* out, double* n,
                 int* st) {
   out[0] = par[0];
   out[1] = par[1];
