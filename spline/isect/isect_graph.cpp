@@ -805,7 +805,8 @@ void eval_object_at(geom_object* object1, geom_object* object2, const double* pa
   int st = 0;
   switch (obj->kind) {
     case 0:
-      for (int i = 0; i < dim; ++i) position[i] = obj->point->coords[i];
+      if (obj->point)
+        for (int i = 0; i < dim; ++i) position[i] = obj->point->coords[i];
       break;
     case 1: {
       int left = 0;

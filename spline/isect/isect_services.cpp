@@ -45,7 +45,7 @@ void miss_s6fndintvl(const double*, int, int, int*, double, double, int, int* st
 void miss_set_point_tops(geom_object*, geom_object*, isect_data*, int* st) {
   missing("set_point_tops", st);
 }
-void miss_eval_curve_levelled(spline_curve*, int, double, double, int*, double*, int* st) {
+void miss_eval_curve_levelled(const spline_curve*, int, double, double, int*, double*, int* st) {
   missing("eval_curve_levelled", st);
 }
 void miss_surf_pair_curve_geom(const double*, const double*, const double*, const double*,

@@ -59,7 +59,7 @@ struct isect_service_table {
   void (*set_point_tops)(geom_object* object1, geom_object* object2, isect_data* data,
                          int* status);
   // Curve evaluation with levelled one-dimensional coefficients.
-  void (*eval_curve_levelled)(spline_curve* curve, int der, double x, double level_tol,
+  void (*eval_curve_levelled)(const spline_curve* curve, int der, double x, double level_tol,
                               int* left, double* derivs, int* status);
   // Intersection-curve caches of a point of two 3D surfaces from their blocks.
   void (*surf_pair_curve_geom)(const double* block1, const double* block2,
