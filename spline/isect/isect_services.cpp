@@ -1,0 +1,88 @@
+#include "spline/isect/isect_services.h"
+
+#include "spline/curve_eval.h"
+#include "spline/knots.h"
+#include "spline/status.h"
+#include "spline/surface_eval.h"
+
+namespace {
+
+void missing(const char* name, int* status) {
+  *status = kIsectServiceMissing;
+  error_report(name, *status, 0);
+}
+
+void miss_s1221(const spline_curve*, int, double, int*, double*, int* st) { missing("s1221", st); }
+void miss_s1421(const spline_surface*, int, const double*, int*, int*, double*, double*, int* st) {
+  missing("s1421", st);
+}
+void miss_s1422(const spline_surface*, int, int, int, const double*, int*, int*, double*, double*,
+                int* st) {
+  missing("s1422", st);
+}
+void miss_s1424(const spline_surface*, int, int, const double*, int*, int*, double*, int* st) {
+  missing("s1424", st);
+}
+void miss_s6degnorm(const spline_surface*, int, const double*, const double*, double*, double*,
+                    double*, int* st) {
+  missing("s6degnorm", st);
+}
+void miss_s1771(spline_point*, spline_curve*, double, double, double, double, double*,
+                int* st) {
+  missing("s1771", st);
+}
+void miss_s1773(spline_point*, spline_surface*, double, const double*, const double*,
+                const double*, double*, int* st) {
+  missing("s1773", st);
+}
+void miss_s6idedg(geom_object*, geom_object*, int, int, double, isect_data*, edge_node**,
+                  int*, int* st) {
+  missing("s6idedg", st);
+}
+void miss_s6fndintvl(const double*, int, int, int*, double, double, int, int* st) {
+  missing("s6fndintvl", st);
+}
+void miss_set_point_tops(geom_object*, geom_object*, isect_data*, int* st) {
+  missing("set_point_tops", st);
+}
+void miss_eval_curve_levelled(const spline_curve*, int, double, double, int*, double*, int* st) {
+  missing("eval_curve_levelled", st);
+}
+void miss_surf_pair_curve_geom(const double*, const double*, const double*, const double*,
+                               double*, double*, double*, int* st) {
+  missing("surf_pair_curve_geom", st);
+}
+void miss_s1306(const double*, const double*, const double*, int, double*, double*, int* st) {
+  missing("s1306", st);
+}
+void miss_s1331(const double*, const double*, int, int, double*, double*, int* st) {
+  missing("s1331", st);
+}
+
+}  // namespace
+
+isect_service_table isect_missing_services() {
+  return isect_service_table{miss_s1221,         miss_s1421,
+                             miss_s1422,         miss_s1424,
+                             miss_s6degnorm,     miss_s1771,
+                             miss_s1773,         miss_s6idedg,
+                             miss_s6fndintvl,    miss_set_point_tops,
+                             miss_eval_curve_levelled, miss_surf_pair_curve_geom,
+                             miss_s1306,         miss_s1331};
+}
+
+isect_service_table isect_default_services() {
+  isect_service_table table = isect_missing_services();
+  table.s1221 = s1221;
+  table.s1421 = s1421;
+  table.s1422 = s1422;
+  table.s1424 = s1424;
+  table.s6degnorm = s6degnorm;
+  table.s6fndintvl = s6fndintvl;
+  return table;
+}
+
+isect_service_table& isect_services() {
+  static isect_service_table table = isect_default_services();
+  return table;
+}
