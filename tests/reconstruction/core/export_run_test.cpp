@@ -173,6 +173,14 @@ TEST_F(ExportRun, SecondExportOverwritesTheFiles)
     }
 }
 
+TEST(ExportPaths, FrameFilesAndOutputNames)
+{
+    EXPECT_EQ(FrameFileZero("/opt/kestrova", 7, "LAO"), fs::path("/opt/kestrova/patientData/7/LAO/LAO.0.jpg"));
+    EXPECT_EQ(FrameFileZero("/opt/kestrova", 12, "IVUS"), fs::path("/opt/kestrova/patientData/12/IVUS/IVUS.0.jpg"));
+    EXPECT_EQ(ExportFileName(ExportKind::Xml, 12, "RAO"), "12_RAO.xml");
+    EXPECT_EQ(ExportFileName(ExportKind::CadScript, 12, "IVUS"), "12_IVUS.txt");
+}
+
 TEST_F(ExportRun, MissingFrameFileZeroKeepsThePreviousSize)
 {
     EXPECT_EQ(CarriedFrameSizes(std::nullopt, FrameSize{3, 4}, std::nullopt),
