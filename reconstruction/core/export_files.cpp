@@ -1,0 +1,284 @@
+#include "reconstruction/core/export_files.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <system_error>
+
+namespace exports {
+
+namespace {
+
+constexpr std::string_view kEol = "\r\n";
+constexpr std::string_view kXmlDeclaration = R"(<?xml version="1.0" encoding="ISO-8859-1"?>)";
+
+// std::to_chars never consults the locale, unlike printf after setlocale() or a stream
+// with an imbued locale.
+std::string FormatGeneral(double value, int precision)
+{
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                   std::chars_format::general, precision);
+    if (ec != std::errc())
+        return "0";
+    std::string text(buffer, end);
+    if (auto comma = text.find(','); comma != std::string::npos)
+        text[comma] = '.';
+    return text;
+}
+
+std::string Int(int value)
+{
+    return std::to_string(value);
+}
+
+class Lines {
+public:
+    template <typename... Pieces>
+    void Line(const Pieces&... pieces)
+    {
+        (text_.append(pieces), ...);
+        text_.append(kEol);
+    }
+    std::string Take() { return std::move(text_); }
+
+private:
+    std::string text_;
+};
+
+const char* ProjectionName(Projection projection)
+{
+    return projection == Projection::LAO ? "LAO" : "RAO";
+}
+
+void AngioXmlList(Lines& out, const char* element, const PointList& points)
+{
+    const std::string name(element);
+    out.Line("<", name, " numPoints=\"", Int(static_cast<int>(points.size())), "\">");
+    for (const Point& p : points) {
+        out.Line("<point>");
+        out.Line("<x>", Int(p.x), "</x>");
+        out.Line("<y>", Int(p.y), "</y>");
+        out.Line("</point>");
+    }
+    out.Line("</", name, ">");
+}
+
+void IvusXmlWall(Lines& out, const char* element, const std::vector<WallContour>& rows)
+{
+    const std::string name(element);
+    out.Line("<", name, " numFrames=\"", Int(static_cast<int>(rows.size())), "\">");
+    int zOrder = 0;
+    for (const WallContour& row : rows) {
+        zOrder += 5;
+        out.Line("<points numPoints=\"", Int(static_cast<int>(row.x.size())), "\" zOrder=\"",
+                 Int(zOrder), "\">");
+        for (size_t j = 0; j < row.x.size(); ++j)
+            out.Line("<point x=\"", Int(row.x[j]), "\" y=\"", Int(row.y[j]), "\" />");
+        out.Line("</points>");
+    }
+    out.Line("</", name, ">");
+}
+
+std::string CadAngioPoint(Projection projection, FrameSize size, const Point& p)
+{
+    if (projection == Projection::LAO)
+        return "0," + Int(p.x) + "," + Int(size.height - p.y);
+    return Int(size.width - p.x) + ",0," + Int(size.height - p.y);
+}
+
+void CadAngioList(Lines& out, const char* command, Projection projection, FrameSize size,
+                  const PointList& points)
+{
+    out.Line(command);
+    for (const Point& p : points)
+        out.Line(CadAngioPoint(projection, size, p));
+    out.Line("_Enter");
+}
+
+void CadIvusWall(Lines& out, const std::vector<WallContour>& rows)
+{
+    int z = 0;
+    for (const WallContour& row : rows) {
+        z += 5;
+        out.Line("_Interpcrv");
+        for (size_t j = 0; j < row.x.size(); ++j)
+            out.Line(Int(row.x[j]), ",", Int(row.y[j]), ",", Int(z));
+        out.Line("_Enter");
+    }
+}
+
+WallContour ParseWallRow(const WallRow& row, const char* wall, size_t index)
+{
+    auto fail = [&](const std::string& why) {
+        return ExportDataError("The stored " + std::string(wall) + " wall contour number " +
+                               std::to_string(index + 1) + " cannot be read: " + why);
+    };
+    WallContour contour;
+    try {
+        contour.x = ParseIntList(row.x);
+        contour.y = ParseIntList(row.y);
+    } catch (const ExportDataError& e) {
+        throw fail(e.what());
+    }
+    if (contour.x.size() != contour.y.size())
+        throw fail("its X and Y lists differ in length");
+    return contour;
+}
+
+}  // namespace
+
+std::vector<int> ParseIntList(std::string_view text)
+{
+    std::vector<int> values;
+    std::string_view rest = text;
+    while (rest != "-1") {
+        const size_t blank = rest.find(' ');
+        if (blank == std::string_view::npos)
+            throw ExportDataError("\"" + std::string(text) + "\" is not a point list");
+        const std::string_view token = rest.substr(0, blank);
+        int value = 0;
+        auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+        if (token.empty() || ec != std::errc() || end != token.data() + token.size())
+            throw ExportDataError("\"" + std::string(token) + "\" is not a valid integer value");
+        values.push_back(value);
+        rest.remove_prefix(blank + 1);
+    }
+    return values;
+}
+
+PointList PointsFromTexts(std::string_view xText, std::string_view yText)
+{
+    const std::vector<int> xs = xText.empty() ? std::vector<int>{} : ParseIntList(xText);
+    const std::vector<int> ys = yText.empty() ? std::vector<int>{} : ParseIntList(yText);
+    if (xs.size() != ys.size())
+        throw ExportDataError("the X and Y lists of a stored tracing differ in length");
+    PointList points;
+    points.reserve(xs.size());
+    for (size_t k = 0; k < xs.size(); ++k)
+        points.push_back({xs[k], ys[k]});
+    return points;
+}
+
+ParsedIvus ParseIvusRows(const IvusRows& rows)
+{
+    ParsedIvus parsed;
+    parsed.catheterCenter = rows.catheterCenter;
+    parsed.outer.reserve(rows.outer.size());
+    for (size_t i = 0; i < rows.outer.size(); ++i)
+        parsed.outer.push_back(ParseWallRow(rows.outer[i], "outer", i));
+    parsed.inner.reserve(rows.inner.size());
+    for (size_t i = 0; i < rows.inner.size(); ++i)
+        parsed.inner.push_back(ParseWallRow(rows.inner[i], "inner", i));
+    return parsed;
+}
+
+double ArcLengthPx(const WallContour& contour)
+{
+    double length = 0.0;
+    const size_t n = std::min(contour.x.size(), contour.y.size());
+    for (size_t j = 1; j < n; ++j) {
+        const double dx = static_cast<double>(contour.x[j]) - contour.x[j - 1];
+        const double dy = static_cast<double>(contour.y[j]) - contour.y[j - 1];
+        length += std::sqrt(dx * dx + dy * dy);
+    }
+    return length;
+}
+
+double FirstOuterArcLengthPx(const ParsedIvus& ivus)
+{
+    return ivus.outer.empty() ? 0.0 : ArcLengthPx(ivus.outer.front());
+}
+
+std::optional<ScaleAndLength> ExportScale(double pixelSpacing, double arcLengthPx,
+                                          const Calibration& calibration)
+{
+    if (pixelSpacing > 0.0)
+        return ScaleAndLength{pixelSpacing, arcLengthPx * pixelSpacing};
+    const double dx = static_cast<double>(calibration.a.x) - calibration.b.x;
+    const double dy = static_cast<double>(calibration.a.y) - calibration.b.y;
+    const double pixels = std::sqrt(dx * dx + dy * dy);
+    if (pixels == 0.0 || calibration.distance == 0.0)
+        return std::nullopt;
+    const double pixelsPerMm = pixels / calibration.distance;
+    if (!std::isfinite(pixelsPerMm))
+        return std::nullopt;
+    return ScaleAndLength{pixelsPerMm, arcLengthPx / pixelsPerMm};
+}
+
+std::string FormatArcLength(double value)
+{
+    return FormatGeneral(value, 18);
+}
+
+std::string FormatPixelSpacing(double value)
+{
+    return FormatGeneral(value, 15);
+}
+
+std::string AngioXmlFile(Projection projection, FrameSize size, const AngioTracing& tracing)
+{
+    const std::string name = ProjectionName(projection);
+    Lines out;
+    out.Line(kXmlDeclaration);
+    out.Line("<", name, " imageWidth=\"", Int(size.width), "\" imageHeight=\"",
+             Int(size.height), "\">");
+    AngioXmlList(out, "catheter", tracing.catheter);
+    AngioXmlList(out, "lumenA", tracing.lumenA);
+    AngioXmlList(out, "lumenB", tracing.lumenB);
+    AngioXmlList(out, "catheterWidth", tracing.width);
+    out.Line("</", name, ">");
+    return out.Take();
+}
+
+std::string IvusXmlFile(FrameSize size, const ParsedIvus& ivus, const ScaleAndLength& scale)
+{
+    Lines out;
+    out.Line(kXmlDeclaration);
+    out.Line("<IVUS imageWidth=\"", Int(size.width), "\" imageHeight=\"", Int(size.height),
+             "\">");
+    IvusXmlWall(out, "outerWall", ivus.outer);
+    IvusXmlWall(out, "innerWall", ivus.inner);
+    out.Line("<info>");
+    out.Line("<catheterCenter x=\"", Int(ivus.catheterCenter.x), "\" y=\"",
+             Int(ivus.catheterCenter.y), "\" />");
+    const std::string length = scale.lengthMm > 0.0 ? FormatArcLength(scale.lengthMm)
+                                                    : FormatArcLength(0.0);
+    out.Line("<arcLength>", length, "</arcLength>");
+    out.Line("<pixelSpacing>", FormatPixelSpacing(scale.scale), "</pixelSpacing>");
+    out.Line("</info>");
+    out.Line("</IVUS>");
+    return out.Take();
+}
+
+std::string AngioCadScript(Projection projection, FrameSize size, const AngioTracing& tracing)
+{
+    Lines out;
+    CadAngioList(out, "_Interpcrv", projection, size, tracing.catheter);
+    CadAngioList(out, "_Interpcrv", projection, size, tracing.lumenA);
+    CadAngioList(out, "_Interpcrv", projection, size, tracing.lumenB);
+    CadAngioList(out, "_Polyline", projection, size, tracing.width);
+    return out.Take();
+}
+
+std::string IvusCadScript(const ParsedIvus& ivus, const ScaleAndLength& scale)
+{
+    Lines out;
+    CadIvusWall(out, ivus.outer);
+    CadIvusWall(out, ivus.inner);
+    int z = 0;
+    for (size_t i = 0; i < ivus.inner.size(); ++i) {
+        z += 5;
+        out.Line("_Point");
+        out.Line(Int(ivus.catheterCenter.x), ",", Int(ivus.catheterCenter.y), ",", Int(z));
+    }
+    if (scale.lengthMm > 0.0)
+        out.Line("length = ", FormatArcLength(scale.lengthMm));
+    else
+        out.Line("length = 0.0");
+    out.Line("calibration_video = ", FormatPixelSpacing(scale.scale));
+    return out.Take();
+}
+
+}  // namespace exports

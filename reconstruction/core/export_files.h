@@ -1,0 +1,126 @@
+// The export files of a patient card: the XML files and the CAD command scripts.
+//
+// Everything here is plain data in, bytes out: the caller reads the card's stored rows
+// (patient row, ivus row, angio row, wall rows) into the structs below, the functions
+// compose the file contents, and reconstruction/core/export_run.h writes them.
+//
+// Every line of every file ends with CR LF, written explicitly; numbers never depend on
+// the process locale.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace exports {
+
+// A stored row could not be turned into numbers (a damaged point-list text, X and Y
+// lists of different lengths). The text names the row.
+class ExportDataError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Point {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+using PointList = std::vector<Point>;
+
+// One projection's tracing as stored in the angio row.
+struct AngioTracing {
+    PointList catheter;
+    PointList lumenA;
+    PointList lumenB;
+    PointList width;
+};
+
+// One stored wall row: its X and Y point-list texts (`outerWallX`/`outerWallY` or
+// `innerWallX`/`innerWallY`).
+struct WallRow {
+    std::string x;
+    std::string y;
+};
+
+// What the IVUS files need of the card: the ivus row's catheter centre (0, 0 without a
+// row) and the wall rows in ascending `id`.
+struct IvusRows {
+    Point catheterCenter;
+    std::vector<WallRow> outer;
+    std::vector<WallRow> inner;
+};
+
+// The open card's calibration: points A and B in IVUS pixels and their distance in mm.
+struct Calibration {
+    Point a;
+    Point b;
+    double distance = 1.0;
+};
+
+struct FrameSize {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const FrameSize&, const FrameSize&) = default;
+};
+
+enum class Projection { LAO, RAO };
+
+// A wall row turned into numbers.
+struct WallContour {
+    std::vector<int> x;
+    std::vector<int> y;
+};
+
+// The IVUS rows with every wall row parsed.
+struct ParsedIvus {
+    Point catheterCenter;
+    std::vector<WallContour> outer;
+    std::vector<WallContour> inner;
+};
+
+// The scale written as `pixelSpacing` / "calibration_video" and the first outer
+// contour's length in millimetres.
+struct ScaleAndLength {
+    double scale = 0.0;
+    double lengthMm = 0.0;
+};
+
+// Reads a point-list text ("12 40 41 -1") into its numbers. The text must be a sequence of
+// integers each followed by one blank, closed by "-1"; anything else (the empty text
+// included) throws ExportDataError.
+std::vector<int> ParseIntList(std::string_view text);
+
+// Pairs an X and a Y point-list text into points; an empty text stands for no points.
+PointList PointsFromTexts(std::string_view xText, std::string_view yText);
+
+// Parses every wall row; throws ExportDataError naming the first damaged row.
+ParsedIvus ParseIvusRows(const IvusRows& rows);
+
+// Length in pixels of the polyline through the points (0 below two points).
+double ArcLengthPx(const WallContour& contour);
+
+// The pixel length of the first outer contour (0 without outer rows).
+double FirstOuterArcLengthPx(const ParsedIvus& ivus);
+
+// The millimetre scale of both exports: the patient's pixel spacing when positive (L is
+// then Lpx times it); otherwise the calibration's pixels per millimetre (A-B pixel
+// distance over the calibration distance; L is Lpx divided by it). Empty when neither
+// gives a usable scale (no pixel spacing and coinciding calibration points, or a zero
+// calibration distance).
+std::optional<ScaleAndLength> ExportScale(double pixelSpacing, double arcLengthPx,
+                                          const Calibration& calibration);
+
+// Locale-independent number texts of the exports.
+std::string FormatArcLength(double value);     // 18 significant digits
+std::string FormatPixelSpacing(double value);  // 15 significant digits
+
+// The file contents.
+std::string AngioXmlFile(Projection projection, FrameSize size, const AngioTracing& tracing);
+std::string IvusXmlFile(FrameSize size, const ParsedIvus& ivus, const ScaleAndLength& scale);
+std::string AngioCadScript(Projection projection, FrameSize size, const AngioTracing& tracing);
+std::string IvusCadScript(const ParsedIvus& ivus, const ScaleAndLength& scale);
+
+}  // namespace exports

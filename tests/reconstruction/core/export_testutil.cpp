@@ -1,0 +1,129 @@
+#include "reconstruction/core/export_testutil.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+
+namespace export_test {
+
+namespace {
+
+std::string ListText(const std::vector<int>& values)
+{
+    std::string text;
+    for (int v : values)
+        text += std::to_string(v) + " ";
+    return text + "-1";
+}
+
+}  // namespace
+
+exports::WallRow WallRowOf(const Coords& points)
+{
+    std::vector<int> xs, ys;
+    for (const auto& [x, y] : points) {
+        xs.push_back(x);
+        ys.push_back(y);
+    }
+    return {ListText(xs), ListText(ys)};
+}
+
+exports::PointList PointsOf(const Coords& points)
+{
+    exports::PointList list;
+    for (const auto& [x, y] : points)
+        list.push_back({x, y});
+    return list;
+}
+
+exports::CardRows FixtureCard()
+{
+    exports::CardRows card;
+    card.patientCode = 7;
+    card.pixelSpacing = 0.0123;
+    card.calibration = {{0, 0}, {0, 0}, 1.0};
+    card.lao.catheter = PointsOf({{10, 20}, {15, 30}, {22, 41}});
+    card.lao.lumenA = PointsOf({{5, 6}, {7, 8}});
+    card.lao.width = PointsOf({{100, 200}, {110, 190}});
+    card.rao.catheter = PointsOf({{10, 20}, {600, 470}});
+    card.rao.lumenA = PointsOf({{1, 1}});
+    card.rao.lumenB = PointsOf({{2, 3}, {4, 5}});
+    card.ivus.catheterCenter = {200, 150};
+    card.ivus.outer = {WallRowOf({{100, 100}, {130, 100}, {100, 140}, {100, 100}}),
+                       WallRowOf({{1, 3}, {2, 4}}), WallRowOf({{5, 6}})};
+    card.ivus.inner = {WallRowOf({{110, 110}, {120, 110}, {110, 120}, {110, 110}}),
+                       WallRowOf({{-3, 7}, {8, -9}})};
+    return card;
+}
+
+std::filesystem::path GoldenFolder()
+{
+    return std::filesystem::path(KESTROVA_TEST_DATA) / "reconstruction" / "export";
+}
+
+TempFolder::TempFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-export-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+void WriteFrame(const std::filesystem::path& file, int width, int height)
+{
+    std::filesystem::create_directories(file.parent_path());
+    const cv::Mat image(height, width, CV_8UC1, cv::Scalar(90));
+    if (!cv::imwrite(file.string(), image))
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+void WriteFixtureFrames(const std::filesystem::path& programFolder)
+{
+    WriteFrame(exports::FrameFileZero(programFolder, 7, "LAO"), 512, 512);
+    WriteFrame(exports::FrameFileZero(programFolder, 7, "RAO"), 640, 480);
+    WriteFrame(exports::FrameFileZero(programFolder, 7, "IVUS"), 400, 300);
+}
+
+std::string ReadBytes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::pair<int, std::string> RunCommand(const std::string& command)
+{
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return {-1, {}};
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::string Quote(const std::filesystem::path& path)
+{
+    std::string quoted = "'";
+    for (char c : path.string())
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace export_test
