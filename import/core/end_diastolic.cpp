@@ -23,6 +23,53 @@ std::string FramePath(const std::string& prefix, long long frame)
     return prefix + "." + std::to_string(frame) + ".jpg";
 }
 
+// The 3 x 3 neighbourhood test: sqrt(sum of squared differences from the mean / 8) >
+// specificity, computed in floating point as written. The exact value comes cheaply
+// from integer sums (9 * sum of squared differences = 9 * sum of squares - sum^2); only
+// when it lies within rounding distance of the threshold is the floating-point formula
+// evaluated, so the answer is always the formula's own.
+inline double LiteralDeviation(const std::uint8_t* above, const std::uint8_t* row,
+                               const std::uint8_t* below)
+{
+    const std::uint8_t* r[3] = {above, row, below};
+    double sum = 0.0;
+    for (int dy = 0; dy < 3; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            sum += r[dy][dx];
+    const double mean = sum / 9.0;
+    double squares = 0.0;
+    for (int dy = 0; dy < 3; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const double d = r[dy][dx] - mean;
+            squares += d * d;
+        }
+    return std::sqrt(squares / 8.0);
+}
+
+inline bool IsBusy(const std::uint8_t* above, const std::uint8_t* row, const std::uint8_t* below,
+                   double specificity)
+{
+    if (std::isnan(specificity))
+        return false;
+    if (specificity < 0.0)
+        return true; // the deviation is never negative
+    int sum = 0, squares = 0;
+    for (const std::uint8_t* r : {above, row, below})
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int v = r[dx];
+            sum += v;
+            squares += v * v;
+        }
+    // Exact variance with divisor 8: (9 * squares - sum^2) / 72.
+    const double variance = static_cast<double>(9 * squares - sum * sum) / 72.0;
+    const double limit = specificity * specificity;
+    if (variance > limit * (1.0 + 1e-9))
+        return true;
+    if (variance < limit * (1.0 - 1e-9))
+        return false;
+    return LiteralDeviation(above, row, below) > specificity;
+}
+
 // Working data of one selection, sized from the first frame and reused for every frame.
 class TraceChangeMeter {
 public:
@@ -54,19 +101,7 @@ public:
                 // The brightness test is the cheaper of the two; both must hold.
                 if (!(v > luminance))
                     continue;
-                const std::uint8_t* r[3] = {above, row, below};
-                double sum = 0.0;
-                for (int dy = 0; dy < 3; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx)
-                        sum += r[dy][x + dx];
-                const double mean = sum / 9.0;
-                double squares = 0.0;
-                for (int dy = 0; dy < 3; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const double d = r[dy][x + dx] - mean;
-                        squares += d * d;
-                    }
-                if (std::sqrt(squares / 8.0) > specificity) {
+                if (IsBusy(above + x, row + x, below + x, specificity)) {
                     current_[static_cast<std::size_t>(x / window_)] += v;
                     ++count_;
                 }

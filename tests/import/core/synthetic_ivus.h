@@ -31,6 +31,7 @@ struct SyntheticIvus {
     int sweepSpeed = 3;          // columns drawn per frame
     int gap = 12;                // wiped columns ahead of the cursor
     int jpegQuality = 95;
+    int ecgNoise = 35;           // brightest noise value in the ECG area
     unsigned seed = 7;
 
     int sweepLeft() const { return 8; }
@@ -66,8 +67,8 @@ struct SyntheticIvus {
         cv::circle(img, centre, std::max(3, ecgStartRow / 10), cv::Scalar(255), 2);
         cv::circle(img, centre, std::max(6, ecgStartRow / 3), cv::Scalar(200), 3);
 
-        // Dark noise in the ECG area, never bright enough to count as trace.
-        std::uniform_int_distribution<int> dark(0, 35);
+        // Noise in the ECG area; by default too dark to count as trace.
+        std::uniform_int_distribution<int> dark(0, ecgNoise);
         for (int y = ecgStartRow; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 img.at<std::uint8_t>(y, x) = static_cast<std::uint8_t>(dark(rng));
