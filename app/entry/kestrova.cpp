@@ -1,13 +1,21 @@
-// Entry function of the workstation.
-#include <QApplication>
-#include <QMainWindow>
+// Entry function of the workstation: registers the windows that the main window opens
+// from its toolbar, then runs the program (app/application.h).
+#include "app/application.h"
+#include "app/child_registry.h"
+
+namespace {
+
+// The analysis, reconstruction and import windows register their factories here, e.g.
+//     registry.Register(ChildWindow::IVUS, [](TMainForm& owner) { return new TIVUSForm(&owner); });
+// A kind left unregistered keeps its toolbar button disabled.
+void RegisterChildWindows(ChildWindowRegistry& registry)
+{
+    (void)registry;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-    QMainWindow w;
-    w.setWindowTitle(QApplication::applicationName());
-    w.show();
-    return app.exec();
+    return WinMain(argc, argv, RegisterChildWindows);
 }

@@ -1,0 +1,31 @@
+// Folders of the workstation. Everything it keeps lives under the program folder
+// (the folder of the executable): the database in "data", the frame files in
+// "patientData/<code>/{LAO,RAO,IVUS}", the working folders of a new study in "cache".
+//
+// Tests point the program folder and the runtime folder (single-instance lock and
+// socket) at temporary folders with SetRoot / SetRuntimeDir.
+#pragma once
+
+#include <QString>
+
+namespace AppPaths {
+
+// The program folder: QCoreApplication::applicationDirPath() unless SetRoot was called.
+QString Root();
+void SetRoot(const QString& folder); // empty: back to the executable's folder
+
+// The per-user runtime folder that holds "OneInstanceOnly.lock" and the "Tarvinex" socket:
+// $XDG_RUNTIME_DIR (QStandardPaths::RuntimeLocation) unless SetRuntimeDir was called.
+QString RuntimeDir();
+void SetRuntimeDir(const QString& folder);
+
+QString DataDir();                          // <root>/data
+QString DatabaseFile();                     // <root>/data/angiodb.sqlite
+QString BackgroundFile();                   // <root>/background.png
+QString PatientDataDir();                   // <root>/patientData
+QString PatientDir(int code);               // <root>/patientData/<code>
+QString RecordingDir(int code, const QString& recording); // .../<code>/<LAO|RAO|IVUS>/  (ends with '/')
+QString CacheDir();                         // <root>/cache
+QString FrameFileName(const QString& recording, long long n); // "IVUS.12.jpg"
+
+} // namespace AppPaths
