@@ -334,8 +334,9 @@ void box_slot_alloc(param_box* box, int m, int slot, double tol, int* status) {
     return;
   }
   if (m < 1) m = 1;
-  if (box->slot_low[slot] && box->slot_count[slot] < m) {
-    // Sized for fewer directions than now asked for: allocate afresh.
+  if (box->slot_low[slot] && box->slot_count[slot] != m) {
+    // Sized for another number of directions: allocate afresh, so that the two boxes
+    // of the slot always sit at 0 .. m - 1 and m .. 2m - 1.
     std::free(box->slot_low[slot]);
     std::free(box->slot_high[slot]);
     box->slot_low[slot] = box->slot_high[slot] = nullptr;

@@ -110,8 +110,8 @@ void destroy_dir_cone(dir_cone* cone);
 void transpose_coefs(const double* src, int fast, int slow, int width, double* dst);
 
 // Allocates the arrays of a box slot for m directions (2 * m doubles each, m when m
-// is 1, so a slot holds two boxes) and stores tol for slots 1 and 2.  A slot that
-// already has arrays for fewer directions is reallocated.  Status -126 for a slot
+// is 1, so a slot holds two boxes) and stores tol for slots 1 and 2.  A slot whose
+// arrays were sized for another number of directions is reallocated (slot_count).  Status -126 for a slot
 // outside 0..2, -101 when an allocation fails.
 void box_slot_alloc(param_box* box, int m, int slot, double tol, int* status);
 
