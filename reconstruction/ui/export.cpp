@@ -1,93 +1,69 @@
 #include "reconstruction/ui/export.h"
 
+#include "app/data.h"
+#include "app/forms.h"
+#include "app/main_form.h"
+#include "app/paths.h"
+#include "app/prompter.h"
+
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 
-QPointer<TExportForm> ExportForm;
+#include <stdexcept>
 
 namespace {
 
-QString DefaultChooseFolder(QWidget* parent, const QString& caption)
+QString ChooseFolder(QWidget* parent, const QString& caption)
 {
-    return QFileDialog::getExistingDirectory(parent, caption, QString(),
-                                             QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(parent, caption, QString(), QFileDialog::ShowDirsOnly);
 }
-
-std::filesystem::path DefaultProgramFolder()
-{
-    return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
-}
-
-void DefaultInformation(QWidget* parent, const QString& text)
-{
-    QMessageBox::information(parent, QApplication::applicationName(), text);
-}
-
-void DefaultError(QWidget* parent, const QString& text)
-{
-    QMessageBox::critical(parent, QApplication::applicationName(), text);
-}
-
-// Shows the hourglass until restored or destroyed.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { restore(); }
-    void restore()
-    {
-        if (active_) {
-            QApplication::restoreOverrideCursor();
-            active_ = false;
-        }
-    }
-
-private:
-    bool active_ = true;
-};
 
 }  // namespace
 
-ExportEnvironment& TExportForm::Environment()
+ExportFolderBrowser& TExportForm::FolderBrowser()
 {
-    static ExportEnvironment environment{DefaultChooseFolder, nullptr, DefaultProgramFolder,
-                                         DefaultInformation, DefaultError};
-    return environment;
+    static ExportFolderBrowser browser = ChooseFolder;
+    return browser;
+}
+
+QWidget* CreateExportForm(TMainForm&)
+{
+    // Owned by the application (no parent), centred on the desktop.
+    return new TExportForm();
 }
 
 TExportForm::TExportForm(QWidget* owner) : QDialog(owner)
 {
-    setObjectName("ExportForm");
+    setObjectName(QStringLiteral("ExportForm"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle("Export");
+    setWindowTitle(QStringLiteral("Export"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(276, 148);
 
-    dxBarManager1Bar1 = new QToolBar("Export", this);
-    dxBarManager1Bar1->setObjectName("dxBarManager1Bar1");
+    dxBarManager1Bar1 = new QToolBar(QStringLiteral("Export"), this);
+    dxBarManager1Bar1->setObjectName(QStringLiteral("dxBarManager1Bar1"));
     dxBarManager1Bar1->setMovable(false);
     dxBarManager1Bar1->setFloatable(false);
     dxBarManager1Bar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     dxBarManager1Bar1->setContextMenuPolicy(Qt::PreventContextMenu);
 
-    dxBarLargeButton2 = dxBarManager1Bar1->addAction("Export to Rhino3D");
-    dxBarLargeButton2->setObjectName("dxBarLargeButton2");
-    dxBarLargeButton2->setToolTip("Export to Rhino3D");
-    dxBarLargeButton2->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    dxBarLargeButton1 = dxBarManager1Bar1->addAction("Export to XML");
-    dxBarLargeButton1->setObjectName("dxBarLargeButton1");
-    dxBarLargeButton1->setToolTip("Export to XML");
-    dxBarLargeButton1->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
-    connect(dxBarLargeButton1, &QAction::triggered, this, &TExportForm::dxBarLargeButton1Click);
-    connect(dxBarLargeButton2, &QAction::triggered, this, &TExportForm::dxBarLargeButton2Click);
+    dxBarLargeButton2 = dxBarManager1Bar1->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                                     QStringLiteral("Export to Rhino3D"));
+    dxBarLargeButton2->setObjectName(QStringLiteral("dxBarLargeButton2"));
+    dxBarLargeButton2->setToolTip(QStringLiteral("Export to Rhino3D"));
+    dxBarLargeButton1 = dxBarManager1Bar1->addAction(style()->standardIcon(QStyle::SP_FileIcon),
+                                                     QStringLiteral("Export to XML"));
+    dxBarLargeButton1->setObjectName(QStringLiteral("dxBarLargeButton1"));
+    dxBarLargeButton1->setToolTip(QStringLiteral("Export to XML"));
+    connect(dxBarLargeButton1, &QAction::triggered, this, [this] { RunGuarded([this] { dxBarLargeButton1Click(); }); });
+    connect(dxBarLargeButton2, &QAction::triggered, this, [this] { RunGuarded([this] { dxBarLargeButton2Click(); }); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -136,42 +112,33 @@ void TExportForm::Repaint()
 
 void TExportForm::RunExport(exports::ExportKind kind)
 {
-    const ExportEnvironment& env = Environment();
     Repaint();
-
-    const QString folder = env.chooseFolder(this, "Select output folder");
+    const QString folder = FolderBrowser()(this, QStringLiteral("Select output folder"));
     if (folder.isEmpty())
         return;
 
     WaitCursor hourglass;
     Repaint();
-
-    exports::ExportOutcome outcome;
-    try {
-        const exports::CardRows card = env.readCard();
-        outcome = exports::RunExport(kind, env.programFolder(),
-                                     std::filesystem::path(folder.toStdString()), card);
-    } catch (const std::exception& e) {
-        hourglass.restore();
-        env.error(this, QString::fromStdString(e.what()));
-        return;
-    }
-    hourglass.restore();
+    if (!dm || !MainForm)
+        throw std::runtime_error("No database connection");
+    const exports::CardRows card = ReadExportRows(*dm, *MainForm);
+    const exports::ExportOutcome outcome =
+        exports::RunExport(kind, QFile::encodeName(AppPaths::Root()).toStdString(),
+                           QFile::encodeName(folder).toStdString(), card);
+    hourglass.Restore();
 
     if (!outcome.refusal.empty()) {
-        env.error(this, QString::fromStdString(outcome.refusal));
+        Prompt().Error(QString::fromStdString(outcome.refusal));
         return;
     }
     const QString summary = QString::fromStdString(exports::SummaryText(kind, outcome));
     if (outcome.allWritten()) {
-        env.information(this, summary);
+        Prompt().Info(summary);
         return;
     }
-    QString text = QString::fromStdString(exports::FailureText(outcome));
     bool anyWritten = false;
     for (const exports::FileResult& file : outcome.files)
         anyWritten = anyWritten || file.ok();
-    if (anyWritten)
-        text = summary + "\n" + text;
-    env.error(this, text);
+    const QString failures = QString::fromStdString(exports::FailureText(outcome));
+    Prompt().Error(anyWritten ? summary + QLatin1Char('\n') + failures : failures);
 }

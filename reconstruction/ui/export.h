@@ -1,45 +1,37 @@
 // The Export window: a small modal dialog that writes the open card's stored tracings and
 // contours as XML files ("Export to XML") or as Rhino 3D command scripts ("Export to
-// Rhino3D") into a folder the user chooses.
+// Rhino3D") into a folder the user chooses. It is held in the global `ExportForm`
+// (app/forms.h) while open; the main window creates it through the child-window registry
+// (CreateExportForm) and runs it modally.
 #pragma once
 
 #include "reconstruction/core/export_run.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <QString>
 
-#include <filesystem>
 #include <functional>
 
 class QAction;
 class QToolBar;
+class TMainForm;
+class Tdm;
 
-// What the window needs of the rest of the program, replaceable by tests.
-struct ExportEnvironment {
-    // The folder browser captioned "Select output folder"; an empty text means cancelled.
-    std::function<QString(QWidget* parent, const QString& caption)> chooseFolder;
-    // The open card's stored rows (patient row, ivus row, angio row, wall rows).
-    std::function<exports::CardRows()> readCard;
-    // The program's folder, under which "patientData" holds the frame files.
-    std::function<std::filesystem::path()> programFolder;
-    // The message boxes, captioned with the application title.
-    std::function<void(QWidget* parent, const QString& text)> information;
-    std::function<void(QWidget* parent, const QString& text)> error;
-};
+// The folder browser, replaceable by tests: returns the chosen folder, or the empty text
+// when the user cancels.
+using ExportFolderBrowser = std::function<QString(QWidget* parent, const QString& caption)>;
 
 class TExportForm : public QDialog {
     Q_OBJECT
 public:
     explicit TExportForm(QWidget* owner = nullptr);
 
-    // The environment every export window uses; tests install their own and restore it.
-    static ExportEnvironment& Environment();
+    // The folder browser every export window uses (QFileDialog unless replaced).
+    static ExportFolderBrowser& FolderBrowser();
 
     QAction* dxBarLargeButton1 = nullptr;  // "Export to XML"
     QAction* dxBarLargeButton2 = nullptr;  // "Export to Rhino3D"
 
-public slots:
     void dxBarLargeButton1Click();
     void dxBarLargeButton2Click();
 
@@ -55,5 +47,11 @@ private:
     QToolBar* dxBarManager1Bar1 = nullptr;
 };
 
-// The open export window, or null.
-extern QPointer<TExportForm> ExportForm;
+// The registry's factory of the export window.
+QWidget* CreateExportForm(TMainForm& owner);
+
+// The stored rows of the open card that the exports read: the patient row's pixel spacing,
+// the main window's calibration, both views of the angio row, the ivus row's catheter
+// centre and the wall rows in ascending id. Database failures throw DatabaseError, a
+// damaged stored tracing ConversionError.
+exports::CardRows ReadExportRows(Tdm& data, const TMainForm& card);

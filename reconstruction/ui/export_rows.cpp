@@ -1,0 +1,82 @@
+#include "reconstruction/ui/export.h"
+
+#include "app/data.h"
+#include "app/main_form.h"
+
+namespace {
+
+exports::PointList Points(const WallContour& contour)
+{
+    exports::PointList points;
+    points.reserve(contour.size());
+    for (const IntPoint& p : contour)
+        points.push_back({p.x, p.y});
+    return points;
+}
+
+exports::AngioTracing ReadTracing(Tdm& data, AngioView view, int code)
+{
+    WallContour catheter, lumenA, lumenB, width;
+    data.LoadAngioView(view, code, catheter, lumenA, lumenB, width);
+    return {Points(catheter), Points(lumenA), Points(lumenB), Points(width)};
+}
+
+// Opens a statement for the card and closes it again however the reading ends.
+class OpenStatement {
+public:
+    OpenStatement(Statement& statement, const QString& parameter, int code) : statement_(statement)
+    {
+        statement_.Param(parameter, code);
+        statement_.Open();
+    }
+    ~OpenStatement() { statement_.Close(); }
+    OpenStatement(const OpenStatement&) = delete;
+    OpenStatement& operator=(const OpenStatement&) = delete;
+    Statement* operator->() { return &statement_; }
+
+private:
+    Statement& statement_;
+};
+
+std::vector<exports::WallRow> ReadWallRows(Statement& statement, int code, const QString& x, const QString& y)
+{
+    OpenStatement rows(statement, QStringLiteral("patientID"), code);
+    std::vector<exports::WallRow> walls;
+    walls.reserve(rows->RecordCount());
+    for (rows->First(); !rows->Eof(); rows->Next())
+        walls.push_back({rows->FieldByName(x).AsString().toStdString(),
+                         rows->FieldByName(y).AsString().toStdString()});
+    return walls;
+}
+
+}  // namespace
+
+exports::CardRows ReadExportRows(Tdm& data, const TMainForm& card)
+{
+    exports::CardRows rows;
+    const int code = card.GetSelectedPatient();
+    rows.patientCode = code;
+    rows.calibration = {{card.CalibrationPointA.x, card.CalibrationPointA.y},
+                        {card.CalibrationPointB.x, card.CalibrationPointB.y},
+                        card.CalibrationDistance};
+
+    rows.lao = ReadTracing(data, AngioView::LAO, code);
+    rows.rao = ReadTracing(data, AngioView::RAO, code);
+
+    {
+        OpenStatement ivus(data.qGetIVUS, QStringLiteral("patientID"), code);
+        if (!ivus->Eof())
+            rows.ivus.catheterCenter = {ivus->FieldByName(QStringLiteral("catheterCenterX")).AsInteger(),
+                                        ivus->FieldByName(QStringLiteral("catheterCenterY")).AsInteger()};
+    }
+    {
+        OpenStatement patient(data.qGetPatient, QStringLiteral("code"), code);
+        if (!patient->Eof())
+            rows.pixelSpacing = patient->FieldByName(QStringLiteral("pixelSpacing")).AsFloat();
+    }
+    rows.ivus.outer = ReadWallRows(data.qGetOuterWallDesc, code, QStringLiteral("outerWallX"),
+                                   QStringLiteral("outerWallY"));
+    rows.ivus.inner = ReadWallRows(data.qGetInnerWallDesc, code, QStringLiteral("innerWallX"),
+                                   QStringLiteral("innerWallY"));
+    return rows;
+}
