@@ -2,6 +2,7 @@
 // from its toolbar, then runs the program (app/application.h).
 #include "app/application.h"
 #include "app/child_registry.h"
+#include "reconstruction/ui/export.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ namespace {
 // A kind left unregistered keeps its toolbar button disabled.
 void RegisterChildWindows(ChildWindowRegistry& registry)
 {
-    (void)registry;
+    registry.Register(ChildWindow::Export, CreateExportForm);
 }
 
 } // namespace
