@@ -58,7 +58,11 @@ public:
     double CalibrationDistance = 1.0;             // millimetres between A and B
     int LAOFrameCount = 0;
     int RAOFrameCount = 0;
-    int IVUSFrameCount = 0;                       // number of analysed IVUS frames
+    // Number of analysed IVUS frames: the length of the end-diastolic list when the card
+    // has one (a listed file that is missing is shown as an empty frame, it does not shift
+    // the later ones), else the number of IVUS frame files. Use AnalysedFrameFile(k) for
+    // the file of frame k, never EndDiastolicFrames[k] directly.
+    int IVUSFrameCount = 0;
 
     // The IVUS frame file number of analysed frame k (entry k of the list; k past its end).
     std::uint32_t AnalysedFrameFile(std::size_t k) const;
@@ -67,9 +71,16 @@ public:
 
     void SetSelectedPatient(int code, const QString& name);
     int GetSelectedPatient() const { return PatientCode; }
-    // Opens a patient's card (asks "Close current card?" when one is open). Database
-    // errors propagate to the caller.
+    // Opens a patient's card (asks "Close current card?" when one is open): closes the
+    // IVUS and angiography windows, counts the frame files, reads the end-diastolic list
+    // and the calibration, and switches the toolbar. The previous card's list and
+    // calibration are dropped first, also when opening stops early. Database errors
+    // propagate to the caller.
     void OpenPatientCard(int code, const QString& name);
+    // Reads the open card again from its rows and frame folders, asking and showing
+    // nothing (for example after the new-patient wizard has stored and moved a card), so
+    // the counts, the list and the calibration are those of the stored card.
+    void ReloadOpenCard();
     // Writes the open analysis windows' tracings and contours; throws on failure.
     void SavePatientCard();
 
@@ -129,6 +140,8 @@ private:
     template <typename T>
     void OpenChild(QPointer<T>& slot, const std::function<T*()>& create);
     int CountFrameFiles(const QString& folder) const;
+    void ForgetCard();
+    void ReadCard(int code, const QString& name);
 
     ChildWindowRegistry registry_;
     BackgroundMdiArea* mdi_ = nullptr;
@@ -136,4 +149,5 @@ private:
     QLabel* panel0_ = nullptr;
     QLabel* panel1_ = nullptr;
     bool shown_once_ = false;
+    QString patient_name_;
 };
