@@ -16,3 +16,5 @@
 #include "spline/area.h"
 #include "spline/frames.h"
 #include "spline/isocurve.h"
+#include "spline/collocation.h"
+#include "spline/interp.h"
