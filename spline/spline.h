@@ -18,3 +18,4 @@
 #include "spline/isocurve.h"
 #include "spline/collocation.h"
 #include "spline/interp.h"
+#include "spline/reduce.h"
