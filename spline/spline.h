@@ -16,3 +16,6 @@
 #include "spline/area.h"
 #include "spline/frames.h"
 #include "spline/isocurve.h"
+#include "spline/collocation.h"
+#include "spline/interp.h"
+#include "spline/reduce.h"

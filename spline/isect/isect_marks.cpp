@@ -106,14 +106,12 @@ void sh6gettophlp(isect_point* point, int codes[4], int mode, int* status) {
     if (!is_help_point(pt) || pt->marker != 0) continue;
     pt->marker = -10;
     int own[4] = {0, 0, 0, 0};
-    int st = 0;
     if (pt->capacity > 0) {
       own[0] = pt->top_a[0];
       own[1] = pt->top_c[0];
       own[2] = pt->top_b[0];
       own[3] = pt->top_d[0];
     }
-    (void)st;
     for (int i = 0; i < 4; ++i) {
       if (mode != 0) {
         if (own[i] == 1) codes[i] = 1;

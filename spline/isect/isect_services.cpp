@@ -59,6 +59,22 @@ void miss_s1331(const double*, const double*, int, int, double*, double*, int* s
   missing("s1331", st);
 }
 
+void miss_s1329(spline_surface*, const double*, const double*, int, spline_surface**,
+                int* st) {
+  missing("s1329", st);
+}
+void miss_s1321(const double*, double, int, int, double**, int* st) { missing("s1321", st); }
+void miss_s1322(const double*, const double*, double, int, int, double**, int* st) {
+  missing("s1322", st);
+}
+void miss_s1320(spline_surface*, const double*, int, int, spline_surface**, int* st) {
+  missing("s1320", st);
+}
+void miss_s1378(spline_surface*, const double*, int, int, spline_surface**, int* st) {
+  missing("s1378", st);
+}
+void miss_surface_box(spline_surface*, int, double, int* st) { missing("surface_box", st); }
+
 }  // namespace
 
 isect_service_table isect_missing_services() {
@@ -68,7 +84,10 @@ isect_service_table isect_missing_services() {
                              miss_s1773,         miss_s6idedg,
                              miss_s6fndintvl,    miss_set_point_tops,
                              miss_eval_curve_levelled, miss_surf_pair_curve_geom,
-                             miss_s1306,         miss_s1331};
+                             miss_s1306,         miss_s1331,
+                             miss_s1329,         miss_s1321,
+                             miss_s1322,         miss_s1320,
+                             miss_s1378,         miss_surface_box};
 }
 
 isect_service_table isect_default_services() {

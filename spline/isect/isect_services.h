@@ -71,6 +71,22 @@ struct isect_service_table {
   // Value of the implicit equation at a surface point with derivatives and gradient.
   void (*s1331)(const double* block, const double* coefs, int type, int der,
                 double* values, double* gradient, int* status);
+  // One-dimensional surface of signed distances from the plane through point.
+  void (*s1329)(spline_surface* surface, const double* point, const double* normal, int dim,
+                spline_surface** result, int* status);
+  // Sphere and cylinder matrices ((dim + 1)^2 doubles each, copies of them; malloc).
+  void (*s1321)(const double* centre, double radius, int dim, int copies, double** matrices,
+                int* status);
+  void (*s1322)(const double* point, const double* axis, double radius, int dim, int copies,
+                double** matrices, int* status);
+  // The surface of quadric values.
+  void (*s1320)(spline_surface* surface, const double* matrices, int count, int rational,
+                spline_surface** result, int* status);
+  // The one-dimensional surface of torus values (coefs: centre, axis, R, r).
+  void (*s1378)(spline_surface* surface, const double* coefs, int type, int dim,
+                spline_surface** result, int* status);
+  // Box of a surface in slot (code mod 10) with the tolerance.
+  void (*surface_box)(spline_surface* surface, int code, double tol, int* status);
 };
 
 // The table in use.  Replace an entry to wire a routine in.

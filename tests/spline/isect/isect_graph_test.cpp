@@ -6,7 +6,9 @@
 
 #include "isect_fixture.h"
 #include "spline/isect/isect_graph.h"
+#include "spline/isect/isect_lists.h"
 #include "spline/isect/isect_marks.h"
+#include "spline/isect/isect_reduce.h"
 
 using namespace isect_test;
 
@@ -563,70 +565,102 @@ TEST(IsectGraph, ReachesPointWithoutSteppingBack) {
   EXPECT_EQ(reaches_point(b, a, b), 1) << "around the loop";
 }
 
-// A long random sequence of graph operations keeps every connection two-sided.
+// Projection onto the fixture's straight curves (t, 0, 0): t = x.
+void line_project(spline_point* pt, spline_curve*, double, double, double, double,
+                  double* res, int* st) {
+  *res = pt->coords[0];
+  *st = 1;
+}
+void no_tops(geom_object*, geom_object*, isect_data*, int* st) { *st = 0; }
+
+// A long random sequence of graph operations, with the reductions and the list builder
+// run now and then, keeps every connection two-sided.
 TEST(IsectGraph, RandomOperationSequenceKeepsTheGraphTwoSided) {
+  ServiceGuard guard;
+  isect_services().s1771 = line_project;
+  isect_services().set_point_tops = no_tops;
+  ObjectPair curves(curve_object(0, 1), curve_object(0, 1));
   std::mt19937 rng(20261211);
   Graph g;
   auto pick = [&]() -> isect_point* {
     if (g.size() == 0) return nullptr;
     return g.data->points[std::uniform_int_distribution<int>(0, g.size() - 1)(rng)];
   };
-  int next_param = 0;
+  std::uniform_int_distribution<int> grid(0, 20);
+  std::uniform_int_distribution<int> kinds(0, 9);
   auto make = [&](int kind) {
-    const double par = 0.001 * (next_param++ % 997);
-    return create_isect_point_geom(1, &par, 0.0, kind, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+    // Parameters on a coarse grid, so that boundary points and merges occur.
+    const double par[2] = {0.05 * grid(rng), 0.05 * grid(rng)};
+    return create_isect_point_geom(2, par, 0.0, kind, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
   };
   ReportLog quiet;  // one-sided errors would show up as failures below
+  int reductions = 0, list_builds = 0;
   for (int step = 0; step < 100000; ++step) {
     int st = 0;
-    const int op = std::uniform_int_distribution<int>(0, 99)(rng);
+    const int op = std::uniform_int_distribution<int>(0, 999)(rng);
     const bool crowded = g.size() > 60;
-    if (g.size() < 3 || (op < 15 && !crowded)) {
-      isect_point* np = make(op % 3 == 0 ? -1 : 1);
+    if (g.size() < 3 || (op < 150 && !crowded)) {
+      const int k = kinds(rng);
+      isect_point* np = make(k < 3 ? -1 : k == 9 ? 3 : 1);
       sh6idnpt(&g.data, &np, op % 2, &st);
       ASSERT_GE(st, 0);
-    } else if (op < 45) {
+    } else if (op < 450) {
       isect_point* p = pick();
       isect_point* q = pick();
       if (p == q) continue;
       sh6connect(p, q, &st);
       ASSERT_GE(st, 0) << step;
-    } else if (op < 60) {
+    } else if (op < 600) {
       isect_point* p = pick();
       if (p->neighbour_count > 0) {
         sh6disconnect(p, p->neighbours[op % p->neighbour_count], &st);
         ASSERT_EQ(st, 0);
       }
-    } else if (op < 70) {
+    } else if (op < 700) {
       isect_point* p = pick();
       if (p->neighbour_count > 0) {
         isect_point* np = make(-1);
         sh6insert(&g.data, p, p->neighbours[0], &np, &st);
         ASSERT_GE(st, 0);
       }
-    } else if (op < 82 || crowded) {
+    } else if (op < 820 || crowded) {
       isect_point* p = pick();
       remove_point(&g.data, &p, op % 2, &st);
       ASSERT_GE(st, 0) << step;
-    } else if (op < 88) {
+    } else if (op < 880) {
       isect_point* p = pick();
       isect_point* q = pick();
       if (p != q) {
         sh6idunite_lin(&g.data, &p, &q, 0.5, &st);
         ASSERT_GE(st, 0);
       }
-    } else if (op < 93) {
+    } else if (op < 930) {
       split_point(&g.data, pick(), &st);
       ASSERT_GE(st, 0);
-    } else {
+    } else if (op < 990) {
       isect_point* p = pick();
       if (op % 2) sh6tomain(p, &st);
       else sh6tohelp(p, &st);
       ASSERT_GE(st, 0);
+    } else if (op < 995) {
+      sh6edgred(curves.o1, curves.o2, &g.data, &st);
+      ASSERT_GE(st, 0) << step;
+      ++reductions;
+    } else {
+      sh6idlis(curves.o1, curves.o2, &g.data, &st);
+      ASSERT_GE(st, 0) << step;
+      ++list_builds;
+      // The lists name points of the data; drop them before the graph changes again.
+      if (g.data) {
+        for (int i = 0; i < g.data->list_count; ++i) destroy_isect_list(g.data->lists[i]);
+        g.data->list_count = 0;
+      }
     }
     const std::string problem = fast_graph_problem(g.data);
     ASSERT_EQ(problem, "") << "after step " << step << ", operation " << op;
   }
+  EXPECT_GT(reductions, 100);
+  EXPECT_GT(list_builds, 100);
   EXPECT_EQ(quiet.count(), 0) << (quiet.count() ? quiet.lines()[0] : std::string());
 }
 

@@ -263,3 +263,60 @@ TEST_F(ListBuild, ErrorsAreReportedAndPassedOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two three-dimensional surfaces: a chain a - m - b whose middle point decides whether
+// the chain stays one list.
+TEST_F(ListBuild, TwoSurfaceMiddlePointsThatCutTheChain) {
+  struct Case {
+    const char* name;
+    double m[4];
+    int bits_a;  // constant parameters of the segment m-a
+    int bits_b;  // and of m-b
+    int want_lists;
+    int want_kind;  // of the middle point (its copy has the same)
+  } cases[] = {
+      {"inside, no marks", {0.5, 0.5, 0.5, 0.5}, 0, 0, 1, 1},
+      {"inside, one shared constant parameter", {0.5, 0.5, 0.5, 0.5}, 1, 1, 1, -9},
+      {"inside, different constant parameters", {0.5, 0.5, 0.5, 0.5}, 1, 2, 2, 2},
+      {"on a boundary", {0.0, 0.5, 0.5, 0.5}, 0, 0, 2, 1},
+      {"at a corner of one surface", {0.0, 1.0, 0.5, 0.5}, 0, 0, 2, 2},
+  };
+  ObjectPair objs(surface_object(0, 1, 0, 1), surface_object(0, 1, 0, 1));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Graph local;
+    isect_point* a = local.add({0.2, 0.2, 0.2, 0.2});
+    isect_point* m = local.add({c.m[0], c.m[1], c.m[2], c.m[3]});
+    isect_point* b = local.add({0.8, 0.8, 0.8, 0.8});
+    local.chain({a, m, b});
+    int st = 0;
+    for (int i = 0; i < 4; ++i) {
+      if (c.bits_a & (1 << i)) sh6setcnsdir(m, a, i, &st);
+      if (c.bits_b & (1 << i)) sh6setcnsdir(m, b, i, &st);
+    }
+    sh6idlis(objs.o1, objs.o2, &local.data, &st);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(local.data->list_count, c.want_lists);
+    if (c.want_kind == -9) {
+      EXPECT_FALSE(local.holds(m)) << "a point inside a constant-parameter run goes";
+    } else {
+      EXPECT_EQ(m->kind, c.want_kind);
+    }
+    EXPECT_EQ(graph_problem(local.data), "");
+  }
+}
+
+TEST_F(ListBuild, JoinedCornerPointsOfKindThree) {
+  ObjectPair objs(surface_object(0, 1, 0, 1), surface_object(0, 1, 0, 1));
+  isect_point* p = g.add({0.0, 0.0, 0.5, 0.5}, 3);
+  isect_point* q = g.add({1.0, 0.0, 0.5, 0.5}, 3);
+  g.link(p, q);
+  EXPECT_EQ(build(objs.o1, objs.o2), 0);
+  // One of the two becomes singular; the other is then no longer joined to a kind 3.
+  EXPECT_TRUE((p->kind == 2) != (q->kind == 2));
+  EXPECT_EQ(lists(), 1);
+}
+
+}  // namespace

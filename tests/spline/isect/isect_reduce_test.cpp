@@ -23,15 +23,6 @@ void edge_search(geom_object* o1, geom_object*, int which, int direction, double
   *st = 0;
 }
 
-// Knot search: status 1 when any knot lies strictly between the two values.
-void knot_search(const double* knots, int order, int count, int*, double a, double b, int,
-                 int* st) {
-  if (a > b) std::swap(a, b);
-  *st = 0;
-  for (int i = order; i < count; ++i)
-    if (knots[i] > a && knots[i] < b) *st = 1;
-}
-
 // The plane z = 0: a surface point is (u, v, 0) and projects back to its (x, y).
 void plane_eval(const spline_surface*, int, const double* par, int*, int*, double* out, double* n,
                 int* st) {
@@ -62,7 +53,6 @@ class Reduce : public testing::Test {
  protected:
   void SetUp() override {
     isect_services().s6idedg = edge_search;
-    isect_services().s6fndintvl = knot_search;
     isect_services().s1421 = plane_eval;
     isect_services().s1773 = plane_project;
   }
