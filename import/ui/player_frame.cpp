@@ -1,7 +1,7 @@
 #include "import/ui/player_frame.h"
 
+#include "app/prompter.h"
 #include "import/core/jpeg_frame.h"
-#include "import/ui/import_messages.h"
 #include "import/ui/player_image_view.h"
 
 #include <QAction>
@@ -271,7 +271,7 @@ void TPlayerFrame::UpdateSelectionMarker()
 bool TPlayerFrame::ShiftSelection(int shift)
 {
     if (!selection_.ShiftSelection(shift)) {
-        ShowMessage(this, MessageKind::Information, tr("No selected frames are found"));
+        Prompt().Info(tr("No selected frames are found"));
         return false;
     }
     UpdateSelectionMarker();
@@ -318,6 +318,14 @@ void TPlayerFrame::FreePlayerLayers()
     }
 }
 
+void TPlayerFrame::ShowFrame(int frameNumber)
+{
+    if (dxBarSpinEdit1->value() != frameNumber)
+        dxBarSpinEdit1->setValue(frameNumber);
+    else
+        cxBarEditItem11Change(frameNumber);
+}
+
 int TPlayerFrame::CurrentFrameNumber() const
 {
     return dxBarSpinEdit1->value();
@@ -339,10 +347,9 @@ bool TPlayerFrame::LoadFrame(int frameNumber, bool reportFailure)
         // Stop playing: the next tick would fail the same way.
         Timer1->stop();
         if (reportFailure)
-            ShowMessage(this, MessageKind::Warning,
-                        tr("Frame #%1 cannot be shown: %2")
-                            .arg(frameNumber)
-                            .arg(QString::fromStdString(error)));
+            Prompt().Warning(tr("Frame #%1 cannot be shown: %2")
+                                 .arg(frameNumber)
+                                 .arg(QString::fromStdString(error)));
         return false;
     }
     ImgView->SetImage(ToImage(std::move(frame)));

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers for the import window tests: frame files on disk, recorded messages.
-#include "import/ui/import_messages.h"
+#include "app/prompter.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -28,38 +28,14 @@ inline void WriteFlatFrames(const std::filesystem::path& folder, const std::stri
 // Grey level of the frame that a flat frame file n was written with.
 inline int FlatFrameLevel(int n) { return (20 * (n + 1)) % 256; }
 
-struct RecordedMessage {
-    MessageKind kind;
-    QString text;
-};
-
-// Records messages and answers questions for the length of a test.
-class MessageRecorder {
+// Installs a scripted prompter for the length of a test: it records every message and
+// answers questions from its script.
+class PromptRecorder : public ScriptedPrompter {
 public:
-    explicit MessageRecorder(bool answer = true) : answer_(answer)
-    {
-        previousMessage_ = SetMessageHandler([this](QWidget*, MessageKind k, const QString& t) {
-            messages.push_back({k, t});
-        });
-        previousQuestion_ = SetQuestionHandler([this](QWidget*, const QString& t) {
-            questions.push_back(t);
-            return answer_;
-        });
-    }
-    ~MessageRecorder()
-    {
-        SetMessageHandler(previousMessage_);
-        SetQuestionHandler(previousQuestion_);
-    }
-    void SetAnswer(bool answer) { answer_ = answer; }
-
-    std::vector<RecordedMessage> messages;
-    std::vector<QString> questions;
-
-private:
-    bool answer_;
-    MessageHandler previousMessage_;
-    QuestionHandler previousQuestion_;
+    PromptRecorder() { SetPrompter(this); }
+    ~PromptRecorder() override { SetPrompter(nullptr); }
+    PromptRecorder(const PromptRecorder&) = delete;
+    PromptRecorder& operator=(const PromptRecorder&) = delete;
 };
 
 } // namespace studyimport::testing
