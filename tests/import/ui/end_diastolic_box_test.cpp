@@ -104,8 +104,13 @@ TEST_F(EndDiastolicBoxTest, StartSelectsTheEndDiastolicFrames)
     const SyntheticIvus ivus = Recording(40);
     LoadRecording(ivus);
     box.cxSpinEdit1->setValue(ivus.ecgStartRow);
+    studyimport::testing::ProgressWindowWatcher progress;
     box.cxButton6->click();
 
+    ASSERT_FALSE(progress.shown.empty());
+    EXPECT_EQ(progress.shown[0].text, "Automatic selection of end diastolic frames");
+    EXPECT_EQ(progress.shown[0].maximum, 39);
+    EXPECT_EQ(progress.shown.back().finalValue, 39);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].kind, Prompter::Kind::Info);
     EXPECT_EQ(prompts.messages[0].text, "Automatic selection completed successfully");

@@ -64,6 +64,7 @@ protected:
 TEST_F(FolderImportPageTest, ImportsInNaturalOrderAndLeavesPlayerPausedOnFirstFrame)
 {
     WriteNamed({"img1.jpg", "img2.JPG", "img10.jpg"});
+    studyimport::testing::ProgressWindowWatcher progress;
     const FolderImportOutcome out = Browse(images);
 
     EXPECT_FALSE(out.cancelled);
@@ -80,7 +81,11 @@ TEST_F(FolderImportPageTest, ImportsInNaturalOrderAndLeavesPlayerPausedOnFirstFr
     player.dxBarSpinEdit1->setValue(3);
     EXPECT_EQ(ShownLevel(), FlatFrameLevel(2));
     EXPECT_TRUE(prompts.messages.empty());
-    // The progress window is gone.
+    // The progress window was shown for the copy, stepped once per file, and is gone.
+    ASSERT_FALSE(progress.shown.empty());
+    EXPECT_EQ(progress.shown[0].text, "Copying files");
+    EXPECT_EQ(progress.shown[0].maximum, 3);
+    EXPECT_EQ(progress.shown.back().finalValue, 3);
     EXPECT_TRUE(ProgressForm.isNull());
 }
 

@@ -1,6 +1,12 @@
 #pragma once
 // Helpers for the import window tests: frame files on disk, recorded messages.
+#include "app/progress.h"
 #include "app/prompter.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QProgressBar>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -36,6 +42,35 @@ public:
     ~PromptRecorder() override { SetPrompter(nullptr); }
     PromptRecorder(const PromptRecorder&) = delete;
     PromptRecorder& operator=(const PromptRecorder&) = delete;
+};
+
+// Watches the shared progress window for the length of a test: its text and bar range
+// when it is shown, and the bar's position when it goes away.
+class ProgressWindowWatcher : public QObject {
+public:
+    struct Showing {
+        QString text;
+        int maximum = 0;
+        int finalValue = -1;
+    };
+
+    ProgressWindowWatcher() { qApp->installEventFilter(this); }
+    ~ProgressWindowWatcher() override { qApp->removeEventFilter(this); }
+
+    std::vector<Showing> shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* form = qobject_cast<TProgressForm*>(watched);
+        if (!form)
+            return false;
+        if (event->type() == QEvent::Show)
+            shown.push_back({form->cxLabel1->text(), form->cxProgressBar1->maximum()});
+        else if (event->type() == QEvent::Hide && !shown.empty())
+            shown.back().finalValue = form->cxProgressBar1->value();
+        return false;
+    }
 };
 
 } // namespace studyimport::testing
