@@ -169,6 +169,9 @@ void TPlayerFrame::BuildToolbar()
 
 PlayerLayer* TPlayerFrame::MakeTextLayer()
 {
+    // A new layer replaces the old one, so stale text never shows through.
+    if (TextLayer_)
+        ImgView->RemoveLayer(TextLayer_);
     PlayerLayer* layer = ImgView->AddLayer(QRect(0, 0, 200, 50), QSize(200, 50), false);
     ImgView->BringToFront(layer);
     return layer;
@@ -216,6 +219,12 @@ void TPlayerFrame::PreparePlayer(bool selectable)
     shiftSpinAction_->setVisible(true);
     selection_.Reset(FrameCount_);
 
+    // New layers replace the old ones; a stale marker or ECG row drawing would show
+    // through the new, partly transparent ones.
+    if (MarkerLayer_)
+        ImgView->RemoveLayer(MarkerLayer_);
+    if (DrawingLayer_)
+        ImgView->RemoveLayer(DrawingLayer_);
     MarkerLayer_ = ImgView->AddLayer(QRect(5, 5, 16, 16), QSize(16, 16), true);
     ShowMarker(selection_.IsFrameSelected(0));
     TextLayer_ = MakeTextLayer();

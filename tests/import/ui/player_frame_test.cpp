@@ -152,6 +152,14 @@ TEST_F(PlayerFrameTest, SelectablePlayerLayersAndFlags)
     EXPECT_EQ(ShownLevel(), FlatFrameLevel(0));
     EXPECT_FALSE(MarkerShowsSelected());
 
+    // Preparing again replaces the layers instead of stacking stale ones.
+    const int layers = view.LayerCount();
+    player.SelectAllFrames(true);
+    player.PreparePlayer(true);
+    EXPECT_EQ(view.LayerCount(), layers);
+    EXPECT_EQ(player.SelectedFlags(), std::vector<std::uint32_t>(6, 0u));
+    EXPECT_FALSE(MarkerShowsSelected());
+
     player.FreePlayerLayers();
     EXPECT_EQ(player.MarkerLayer(), nullptr);
     EXPECT_EQ(view.LayerIndex(player.DrawingLayer()), -1);
