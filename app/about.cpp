@@ -11,8 +11,8 @@
 #include <QMouseEvent>
 
 namespace {
-const char kLink1[] = "https://www.kestrova.org";
-const char kLink2[] = "mailto:support@kestrova.org";
+const char kLink1[] = "https://www.kestrova.example";
+const char kLink2[] = "mailto:support@kestrova.example";
 
 QLabel* MakeLink(QWidget* parent, const QString& name, const QString& address, int y)
 {

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -116,6 +117,49 @@ public:
     }
 };
 
+// Editors of the tabular view: names hold at most 50 characters, the gender is chosen.
+class CardsEditDelegate : public QStyledItemDelegate {
+public:
+    CardsEditDelegate(const QSqlTableModel* model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QString field = model_->record().fieldName(index.column());
+        if (field == QLatin1String("sex")) {
+            auto* box = new QComboBox(parent);
+            box->addItem(QStringLiteral("Male"), QStringLiteral("m"));
+            box->addItem(QStringLiteral("Female"), QStringLiteral("f"));
+            return box;
+        }
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor); line && (field == QLatin1String("surname") || field == QLatin1String("name")))
+            line->setMaxLength(50);
+        return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        if (auto* box = qobject_cast<QComboBox*>(editor)) {
+            const int i = box->findData(index.data(Qt::EditRole).toString().trimmed().toLower());
+            box->setCurrentIndex(std::max(i, 0));
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        if (auto* box = qobject_cast<QComboBox*>(editor)) {
+            model->setData(index, box->currentData());
+            return;
+        }
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+private:
+    const QSqlTableModel* model_;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -203,6 +247,7 @@ TCardsForm::TCardsForm(QWidget* owner)
     cxGrid1DBTableView1 = new CardsTableView;
     cxGrid1DBTableView1->setObjectName(QStringLiteral("cxGrid1DBTableView1"));
     cxGrid1DBTableView1->setModel(proxy_);
+    cxGrid1DBTableView1->setItemDelegate(new CardsEditDelegate(model_.get(), cxGrid1DBTableView1));
     cxGrid1DBTableView1->setSelectionModel(selection_);
     cxGrid1DBTableView1->setSelectionMode(QAbstractItemView::SingleSelection);
     cxGrid1DBTableView1->setAlternatingRowColors(true);

@@ -19,7 +19,7 @@ bool SingleInstance::TryAcquire()
 {
     QDir().mkpath(dir_);
     lock_ = std::make_unique<QLockFile>(LockPath());
-    lock_->setStaleLockTime(0); // a lock left by a dead process is stale at once (by its pid)
+    lock_->setStaleLockTime(0); // stale only when its holder has ended (by pid), never by age
     if (!lock_->tryLock(0)) {
         lock_.reset();
         return false;

@@ -58,7 +58,11 @@ public:
     double CalibrationDistance = 1.0;             // millimetres between A and B
     int LAOFrameCount = 0;
     int RAOFrameCount = 0;
-    int IVUSFrameCount = 0;                       // number of analysed IVUS frames
+    // Number of analysed IVUS frames: the length of the end-diastolic list when the card
+    // has one (a listed file that is missing is shown as an empty frame, it does not shift
+    // the later ones), else the number of IVUS frame files. Use AnalysedFrameFile(k) for
+    // the file of frame k, never EndDiastolicFrames[k] directly.
+    int IVUSFrameCount = 0;
 
     // The IVUS frame file number of analysed frame k (entry k of the list; k past its end).
     std::uint32_t AnalysedFrameFile(std::size_t k) const;
@@ -67,8 +71,11 @@ public:
 
     void SetSelectedPatient(int code, const QString& name);
     int GetSelectedPatient() const { return PatientCode; }
-    // Opens a patient's card (asks "Close current card?" when one is open). Database
-    // errors propagate to the caller.
+    // Opens a patient's card (asks "Close current card?" when one is open): closes the
+    // IVUS and angiography windows, counts the frame files, reads the end-diastolic list
+    // and the calibration, and switches the toolbar. The previous card's list and
+    // calibration are dropped first, also when opening stops early. Database errors
+    // propagate to the caller.
     void OpenPatientCard(int code, const QString& name);
     // Writes the open analysis windows' tracings and contours; throws on failure.
     void SavePatientCard();

@@ -44,7 +44,7 @@ QPixmap Splash(QSize size)
     p.setFont(sub);
     p.setPen(QColor(190, 210, 240));
     p.drawText(QRect(32, 88, size.width() - 60, 24), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Three-dimensional study of the coronary vessel from IVUS and angiography"));
+               QStringLiteral("Coronary vessel in 3D from IVUS and angiography"));
     p.drawText(QRect(32, 112, size.width() - 60, 24), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Version 2.1"));
     p.setPen(QColor(90, 120, 170));
     p.drawRect(pm.rect().adjusted(0, 0, -1, -1));

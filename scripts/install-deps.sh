@@ -11,7 +11,7 @@ PACKAGES=(
   libturbojpeg0-dev libjpeg62-turbo-dev libxlsxwriter-dev
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth xdg-utils
   dcmtk libjpeg-turbo-progs libxml2-utils
 )
 

@@ -3,7 +3,9 @@
 #include "app/instance.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QSysInfo>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -29,6 +31,33 @@ TEST(SingleInstanceGuard, SecondGuardFailsAndWakesTheFirst)
     first.Release();
     SingleInstance third(rt.path());
     EXPECT_TRUE(third.TryAcquire());
+}
+
+TEST(SingleInstanceGuard, ALongRunningInstanceKeepsItsGuardAndADeadOneLosesIt)
+{
+    QTemporaryDir rt;
+    {
+        SingleInstance first(rt.path());
+        ASSERT_TRUE(first.TryAcquire());
+        // However old the lock file, the instance that holds it still runs.
+        QFile lock(first.LockPath());
+        ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+        lock.close();
+        SingleInstance second(rt.path());
+        EXPECT_FALSE(second.TryAcquire());
+    }
+    // A lock left behind by a process that has ended is taken over.
+    QProcess gone;
+    gone.start("true", {});
+    ASSERT_TRUE(gone.waitForFinished(10000));
+    const qint64 deadPid = gone.processId() ? gone.processId() : 999999;
+    QFile stale(QDir(rt.path()).filePath("OneInstanceOnly.lock"));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write(QByteArray::number(deadPid) + "\nkestrova\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    stale.close();
+    SingleInstance next(rt.path());
+    EXPECT_TRUE(next.TryAcquire());
 }
 
 TEST(SingleInstanceGuard, NotifyWithoutARunningInstanceGivesUp)

@@ -1,6 +1,7 @@
 // Screenshots of the shell for a person to look at: build/.../screenshots/*.png.
 #include "app_fixture.h"
 
+#include "app/about.h"
 #include "app/cards.h"
 #include "app/data.h"
 #include "app/forms.h"
@@ -36,4 +37,14 @@ TEST_F(Screenshot, MainWindowWithTheCardsList)
     CardsForm->Pages->setCurrentIndex(1);
     QApplication::processEvents();
     EXPECT_TRUE(MainForm->grab().toImage().save(dir + "/cards-card-view.png"));
+}
+
+TEST_F(Screenshot, AboutWindow)
+{
+    TAboutForm about;
+    about.show();
+    QApplication::processEvents();
+    const QString dir = QStringLiteral(KESTROVA_BINARY_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(about.grab().toImage().save(dir + "/about.png"));
 }
