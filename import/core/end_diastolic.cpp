@@ -175,7 +175,7 @@ std::vector<double> ComputeEcgChangeSignal(std::int32_t first, std::int32_t last
         return signal;
     const long long steps = static_cast<long long>(last) - first;
 
-    ProgressScope progress(hooks.progress, "Automatic selection of end diastolic frames",
+    ProgressGuard progress(hooks.progress, "Automatic selection of end diastolic frames",
                            static_cast<int>(steps));
     std::unique_ptr<TraceChangeMeter> meter;
     int width = 0, height = 0;

@@ -150,7 +150,7 @@ FolderImportResult ImportImageFolder(const fs::path& source, const fs::path& tar
         return result;
     }
 
-    ProgressScope scope(progress, "Copying files", static_cast<int>(images.size()));
+    ProgressGuard scope(progress, "Copying files", static_cast<int>(images.size()));
     std::int32_t k = 0;
     for (const fs::path& image : images) {
         const fs::path to = FrameFilePath(target, prefix, k);

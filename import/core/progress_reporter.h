@@ -18,21 +18,21 @@ public:
 };
 
 // Calls End() when the scope is left, whether the work finished or threw.
-class ProgressScope {
+class ProgressGuard {
 public:
-    ProgressScope(ProgressReporter* reporter, const std::string& text, int maximum)
+    ProgressGuard(ProgressReporter* reporter, const std::string& text, int maximum)
         : reporter_(reporter)
     {
         if (reporter_)
             reporter_->Begin(text, maximum);
     }
-    ~ProgressScope()
+    ~ProgressGuard()
     {
         if (reporter_)
             reporter_->End();
     }
-    ProgressScope(const ProgressScope&) = delete;
-    ProgressScope& operator=(const ProgressScope&) = delete;
+    ProgressGuard(const ProgressGuard&) = delete;
+    ProgressGuard& operator=(const ProgressGuard&) = delete;
 
     void Step()
     {

@@ -1,7 +1,7 @@
 #include "import/ui/player_frame.h"
 
+#include "app/prompter.h"
 #include "import/core/jpeg_frame.h"
-#include "import/ui/import_messages.h"
 #include "import/ui/player_image_view.h"
 
 #include <QAction>
@@ -169,6 +169,9 @@ void TPlayerFrame::BuildToolbar()
 
 PlayerLayer* TPlayerFrame::MakeTextLayer()
 {
+    // A new layer replaces the old one, so stale text never shows through.
+    if (TextLayer_)
+        ImgView->RemoveLayer(TextLayer_);
     PlayerLayer* layer = ImgView->AddLayer(QRect(0, 0, 200, 50), QSize(200, 50), false);
     ImgView->BringToFront(layer);
     return layer;
@@ -216,6 +219,12 @@ void TPlayerFrame::PreparePlayer(bool selectable)
     shiftSpinAction_->setVisible(true);
     selection_.Reset(FrameCount_);
 
+    // New layers replace the old ones; a stale marker or ECG row drawing would show
+    // through the new, partly transparent ones.
+    if (MarkerLayer_)
+        ImgView->RemoveLayer(MarkerLayer_);
+    if (DrawingLayer_)
+        ImgView->RemoveLayer(DrawingLayer_);
     MarkerLayer_ = ImgView->AddLayer(QRect(5, 5, 16, 16), QSize(16, 16), true);
     ShowMarker(selection_.IsFrameSelected(0));
     TextLayer_ = MakeTextLayer();
@@ -271,7 +280,7 @@ void TPlayerFrame::UpdateSelectionMarker()
 bool TPlayerFrame::ShiftSelection(int shift)
 {
     if (!selection_.ShiftSelection(shift)) {
-        ShowMessage(this, MessageKind::Information, tr("No selected frames are found"));
+        Prompt().Info(tr("No selected frames are found"));
         return false;
     }
     UpdateSelectionMarker();
@@ -318,6 +327,14 @@ void TPlayerFrame::FreePlayerLayers()
     }
 }
 
+void TPlayerFrame::ShowFrame(int frameNumber)
+{
+    if (dxBarSpinEdit1->value() != frameNumber)
+        dxBarSpinEdit1->setValue(frameNumber);
+    else
+        cxBarEditItem11Change(frameNumber);
+}
+
 int TPlayerFrame::CurrentFrameNumber() const
 {
     return dxBarSpinEdit1->value();
@@ -339,10 +356,9 @@ bool TPlayerFrame::LoadFrame(int frameNumber, bool reportFailure)
         // Stop playing: the next tick would fail the same way.
         Timer1->stop();
         if (reportFailure)
-            ShowMessage(this, MessageKind::Warning,
-                        tr("Frame #%1 cannot be shown: %2")
-                            .arg(frameNumber)
-                            .arg(QString::fromStdString(error)));
+            Prompt().Warning(tr("Frame #%1 cannot be shown: %2")
+                                 .arg(frameNumber)
+                                 .arg(QString::fromStdString(error)));
         return false;
     }
     ImgView->SetImage(ToImage(std::move(frame)));

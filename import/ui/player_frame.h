@@ -51,6 +51,8 @@ public:
     void DrawOverlayText(const QString& text, std::uint32_t argb);
     void FreePlayerLayers();
 
+    // Shows frame number n (from 1) and puts the editor and the track bar on it.
+    void ShowFrame(int frameNumber);
     // Current frame number (from 1) and the file it shows.
     int CurrentFrameNumber() const;
     QString FrameFilePath(int frameNumber) const;

@@ -49,7 +49,7 @@ inline GreyFrame DecodeGrey(const std::string& path)
     return f;
 }
 
-// The change signal, step by step as described: ECG matrix with zero padding, full trace
+// The change signal computed the long way: ECG matrix with zero padding, full trace
 // maps, strip sums of per-pixel differences.
 inline std::vector<double> ReferenceChangeSignal(int first, int last, int R, double specificity,
                                                  int luminance, int w, const std::string& prefix)

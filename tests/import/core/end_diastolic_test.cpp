@@ -20,7 +20,7 @@ using studyimport::testing::TempDir;
 
 namespace {
 
-constexpr double kSpec = EcgParameters::kDefaultSpecificity;
+constexpr double kSpecificity = EcgParameters::kDefaultSpecificity;
 constexpr int kLum = EcgParameters::kDefaultLuminance;
 constexpr double kSens = EcgParameters::kDefaultSensitivity;
 constexpr int kWin = EcgParameters::kDefaultWindow;
@@ -52,7 +52,7 @@ TEST_F(EndDiastolicTest, SelectsTheFramesBeforeEachRWaveAndAgreesWithReference)
     std::ostringstream log;
     RecordingProgress progress;
     const PickedFrameList picked =
-        SelectEndDiastolicFrames(0, last, ivus.ecgStartRow, kSpec, kLum, kSens, kWin, prefix,
+        SelectEndDiastolicFrames(0, last, ivus.ecgStartRow, kSpecificity, kLum, kSens, kWin, prefix,
                                  {&progress, &log});
 
     ASSERT_TRUE(picked.has_value());
@@ -61,9 +61,9 @@ TEST_F(EndDiastolicTest, SelectsTheFramesBeforeEachRWaveAndAgreesWithReference)
 
     // The independent computation agrees value for value, then pick for pick.
     const std::vector<double> signal =
-        ComputeEcgChangeSignal(0, last, ivus.ecgStartRow, kSpec, kLum, kWin, prefix);
+        ComputeEcgChangeSignal(0, last, ivus.ecgStartRow, kSpecificity, kLum, kWin, prefix);
     const std::vector<double> reference =
-        ReferenceChangeSignal(0, last, ivus.ecgStartRow, kSpec, kLum, kWin, prefix);
+        ReferenceChangeSignal(0, last, ivus.ecgStartRow, kSpecificity, kLum, kWin, prefix);
     ASSERT_EQ(signal.size(), reference.size());
     for (std::size_t i = 0; i < signal.size(); ++i)
         EXPECT_EQ(signal[i], reference[i]) << "change from frame " << i << " to " << i + 1;
@@ -121,15 +121,15 @@ TEST_P(EndDiastolicParamTest, SignalMatchesReference)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EndDiastolicParamTest,
-    ::testing::Values(ParamCase{"Defaults", 24, kSpec, kLum, kWin},
-                      ParamCase{"WholeFrame", 0, kSpec, kLum, kWin},
+    ::testing::Values(ParamCase{"Defaults", 24, kSpecificity, kLum, kWin},
+                      ParamCase{"WholeFrame", 0, kSpecificity, kLum, kWin},
                       ParamCase{"EveryPixelMarked", 24, -1.0, -1, kWin},
                       ParamCase{"PaddingOnlyByLuminance", 24, 0.0, -1, 7},
-                      ParamCase{"WindowOfOne", 40, kSpec, kLum, 1},
-                      ParamCase{"WindowWiderThanFrame", 24, kSpec, kLum, 600},
+                      ParamCase{"WindowOfOne", 40, kSpecificity, kLum, 1},
+                      ParamCase{"WindowWiderThanFrame", 24, kSpecificity, kLum, 600},
                       ParamCase{"NothingMarked", 24, 1e9, kLum, kWin},
-                      ParamCase{"TwoRows", 62, kSpec, kLum, kWin},
-                      ParamCase{"EcgRowAtFrameHeight", 64, kSpec, kLum, kWin}),
+                      ParamCase{"TwoRows", 62, kSpecificity, kLum, kWin},
+                      ParamCase{"EcgRowAtFrameHeight", 64, kSpecificity, kLum, kWin}),
     [](const ::testing::TestParamInfo<ParamCase>& info) { return info.param.name; });
 
 TEST_F(EndDiastolicTest, EcgRowAtFrameHeightSelectsNothing)
@@ -140,10 +140,10 @@ TEST_F(EndDiastolicTest, EcgRowAtFrameHeightSelectsNothing)
     ivus.Write(prefix);
 
     const std::vector<double> signal =
-        ComputeEcgChangeSignal(0, 13, ivus.height, kSpec, kLum, kWin, prefix);
+        ComputeEcgChangeSignal(0, 13, ivus.height, kSpecificity, kLum, kWin, prefix);
     EXPECT_EQ(signal, std::vector<double>(13, DBL_MIN));
     const PickedFrameList picked =
-        SelectEndDiastolicFrames(0, 13, ivus.height, kSpec, kLum, kSens, kWin, prefix);
+        SelectEndDiastolicFrames(0, 13, ivus.height, kSpecificity, kLum, kSens, kWin, prefix);
     ASSERT_TRUE(picked.has_value());
     EXPECT_EQ(*picked, std::vector<std::int32_t>(13, 0));
 }
@@ -156,22 +156,22 @@ TEST_F(EndDiastolicTest, RecordingLengthDecidesWhetherThereIsAList)
     ivus.Write(prefix);
 
     // 11 frames: too short for a window.
-    EXPECT_FALSE(SelectEndDiastolicFrames(0, 10, ivus.ecgStartRow, kSpec, kLum, kSens, kWin, prefix));
+    EXPECT_FALSE(SelectEndDiastolicFrames(0, 10, ivus.ecgStartRow, kSpecificity, kLum, kSens, kWin, prefix));
     // 12 frames: a list, but no candidate.
     const PickedFrameList twelve =
-        SelectEndDiastolicFrames(0, 11, ivus.ecgStartRow, kSpec, kLum, kSens, kWin, prefix);
+        SelectEndDiastolicFrames(0, 11, ivus.ecgStartRow, kSpecificity, kLum, kSens, kWin, prefix);
     ASSERT_TRUE(twelve.has_value());
     EXPECT_EQ(*twelve, std::vector<std::int32_t>(11, 0));
     // 13 frames: the one candidate, the change from frame 11 to 12, selects frame 11.
     const PickedFrameList thirteen =
-        SelectEndDiastolicFrames(0, 12, ivus.ecgStartRow, kSpec, kLum, kSens, kWin, prefix);
+        SelectEndDiastolicFrames(0, 12, ivus.ecgStartRow, kSpecificity, kLum, kSens, kWin, prefix);
     ASSERT_TRUE(thirteen.has_value());
     std::vector<std::int32_t> expected(12, 0);
     expected[0] = 12;
     EXPECT_EQ(*thirteen, expected);
     EXPECT_EQ(SelectedFrames(thirteen, 13), std::vector<int>({11}));
     // No frame at all.
-    EXPECT_FALSE(SelectEndDiastolicFrames(0, -1, ivus.ecgStartRow, kSpec, kLum, kSens, kWin, prefix));
+    EXPECT_FALSE(SelectEndDiastolicFrames(0, -1, ivus.ecgStartRow, kSpecificity, kLum, kSens, kWin, prefix));
 }
 
 TEST_F(EndDiastolicTest, RefusesBadInputAndClosesProgress)
@@ -183,7 +183,7 @@ TEST_F(EndDiastolicTest, RefusesBadInputAndClosesProgress)
         // A start row below the frame: the diagnostic line, then a failure.
         std::ostringstream log;
         RecordingProgress progress;
-        EXPECT_THROW(SelectEndDiastolicFrames(0, 3, ivus.height + 1, kSpec, kLum, kSens, kWin,
+        EXPECT_THROW(SelectEndDiastolicFrames(0, 3, ivus.height + 1, kSpecificity, kLum, kSens, kWin,
                                               prefix, {&progress, &log}),
                      EndDiastolicError);
         EXPECT_EQ(log.str(), "Starting processing of image #0\n"
@@ -197,7 +197,7 @@ TEST_F(EndDiastolicTest, RefusesBadInputAndClosesProgress)
                         std::pair{EcgParameters::kMaxStartRow + 1, kWin},
                         std::pair{80, EcgParameters::kMaxWindow + 1}}) {
         RecordingProgress progress;
-        EXPECT_THROW(SelectEndDiastolicFrames(0, 3, R, kSpec, kLum, kSens, w, prefix, {&progress}),
+        EXPECT_THROW(SelectEndDiastolicFrames(0, 3, R, kSpecificity, kLum, kSens, w, prefix, {&progress}),
                      EndDiastolicError)
             << R << " " << w;
         EXPECT_EQ(progress.begins, 0);
@@ -205,7 +205,7 @@ TEST_F(EndDiastolicTest, RefusesBadInputAndClosesProgress)
     {
         // A missing frame file.
         RecordingProgress progress;
-        EXPECT_THROW(SelectEndDiastolicFrames(0, 4, ivus.ecgStartRow, kSpec, kLum, kSens, kWin,
+        EXPECT_THROW(SelectEndDiastolicFrames(0, 4, ivus.ecgStartRow, kSpecificity, kLum, kSens, kWin,
                                               prefix, {&progress}),
                      EndDiastolicError);
         EXPECT_EQ(progress.steps, 4);
@@ -214,7 +214,7 @@ TEST_F(EndDiastolicTest, RefusesBadInputAndClosesProgress)
     {
         // A frame file that is not an image.
         studyimport::testing::WriteFile(prefix + ".4.jpg", "not a jpeg");
-        EXPECT_THROW(ComputeEcgChangeSignal(0, 4, ivus.ecgStartRow, kSpec, kLum, kWin, prefix),
+        EXPECT_THROW(ComputeEcgChangeSignal(0, 4, ivus.ecgStartRow, kSpecificity, kLum, kWin, prefix),
                      EndDiastolicError);
     }
     {
@@ -222,13 +222,13 @@ TEST_F(EndDiastolicTest, RefusesBadInputAndClosesProgress)
         SyntheticIvus wider = ivus;
         wider.width += 8;
         ASSERT_TRUE(cv::imwrite(prefix + ".4.jpg", wider.Frame(4)));
-        EXPECT_THROW(ComputeEcgChangeSignal(0, 4, ivus.ecgStartRow, kSpec, kLum, kWin, prefix),
+        EXPECT_THROW(ComputeEcgChangeSignal(0, 4, ivus.ecgStartRow, kSpecificity, kLum, kWin, prefix),
                      EndDiastolicError);
         SyntheticIvus shorter = ivus;
         shorter.height -= 8;
         shorter.ecgStartRow -= 8;
         ASSERT_TRUE(cv::imwrite(prefix + ".4.jpg", shorter.Frame(4)));
-        EXPECT_THROW(ComputeEcgChangeSignal(0, 4, ivus.ecgStartRow, kSpec, kLum, kWin, prefix),
+        EXPECT_THROW(ComputeEcgChangeSignal(0, 4, ivus.ecgStartRow, kSpecificity, kLum, kWin, prefix),
                      EndDiastolicError);
     }
 }

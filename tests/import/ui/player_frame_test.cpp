@@ -16,7 +16,7 @@
 
 using namespace studyimport;
 using studyimport::testing::FlatFrameLevel;
-using studyimport::testing::MessageRecorder;
+using studyimport::testing::PromptRecorder;
 using studyimport::testing::TempDir;
 using studyimport::testing::WriteFlatFrames;
 
@@ -109,7 +109,7 @@ TEST_F(PlayerFrameTest, OneFrameSequenceStaysOnFrameOne)
 
 TEST_F(PlayerFrameTest, MissingFrameStopsPlaybackWithOneMessage)
 {
-    MessageRecorder recorder;
+    PromptRecorder recorder;
     Load(4, false);
     std::filesystem::remove(tmp.path() / "IVUS.2.jpg");
     player.dxBarButton2->trigger();
@@ -117,7 +117,7 @@ TEST_F(PlayerFrameTest, MissingFrameStopsPlaybackWithOneMessage)
     player.Timer1Timer(); // frame 3: missing
     EXPECT_FALSE(player.Timer1->isActive());
     ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(recorder.messages[0].kind, Prompter::Kind::Warning);
     EXPECT_TRUE(recorder.messages[0].text.startsWith("Frame #3 cannot be shown"));
     // The last good frame stays on show.
     EXPECT_EQ(ShownLevel(), FlatFrameLevel(1));
@@ -152,6 +152,14 @@ TEST_F(PlayerFrameTest, SelectablePlayerLayersAndFlags)
     EXPECT_EQ(ShownLevel(), FlatFrameLevel(0));
     EXPECT_FALSE(MarkerShowsSelected());
 
+    // Preparing again replaces the layers instead of stacking stale ones.
+    const int layers = view.LayerCount();
+    player.SelectAllFrames(true);
+    player.PreparePlayer(true);
+    EXPECT_EQ(view.LayerCount(), layers);
+    EXPECT_EQ(player.SelectedFlags(), std::vector<std::uint32_t>(6, 0u));
+    EXPECT_FALSE(MarkerShowsSelected());
+
     player.FreePlayerLayers();
     EXPECT_EQ(player.MarkerLayer(), nullptr);
     EXPECT_EQ(view.LayerIndex(player.DrawingLayer()), -1);
@@ -176,12 +184,12 @@ TEST_F(PlayerFrameTest, SetUnsetMarksTheCurrentFrame)
 
 TEST_F(PlayerFrameTest, ShiftButtonMovesSelectionOrTellsNothingIsSelected)
 {
-    MessageRecorder recorder;
+    PromptRecorder recorder;
     Load(10, true);
     player.dxBarSpinEdit2->setValue(2);
     player.dxBarButton4->trigger();
     ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(recorder.messages[0].kind, Prompter::Kind::Info);
     EXPECT_EQ(recorder.messages[0].text, "No selected frames are found");
 
     player.SelectFrame(0);
@@ -245,7 +253,7 @@ TEST_F(PlayerFrameTest, OverlayTextIsDrawnOnClearedTopStrip)
 
 TEST_F(PlayerFrameTest, ResetForgetsTheSequence)
 {
-    MessageRecorder recorder;
+    PromptRecorder recorder;
     Load(5, true);
     player.SelectFrame(2);
     player.dxBarButton2->trigger();

@@ -1,6 +1,12 @@
 #pragma once
 // Helpers for the import window tests: frame files on disk, recorded messages.
-#include "import/ui/import_messages.h"
+#include "app/progress.h"
+#include "app/prompter.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QProgressBar>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -28,38 +34,43 @@ inline void WriteFlatFrames(const std::filesystem::path& folder, const std::stri
 // Grey level of the frame that a flat frame file n was written with.
 inline int FlatFrameLevel(int n) { return (20 * (n + 1)) % 256; }
 
-struct RecordedMessage {
-    MessageKind kind;
-    QString text;
+// Installs a scripted prompter for the length of a test: it records every message and
+// answers questions from its script.
+class PromptRecorder : public ScriptedPrompter {
+public:
+    PromptRecorder() { SetPrompter(this); }
+    ~PromptRecorder() override { SetPrompter(nullptr); }
+    PromptRecorder(const PromptRecorder&) = delete;
+    PromptRecorder& operator=(const PromptRecorder&) = delete;
 };
 
-// Records messages and answers questions for the length of a test.
-class MessageRecorder {
+// Watches the shared progress window for the length of a test: its text and bar range
+// when it is shown, and the bar's position when it goes away.
+class ProgressWindowWatcher : public QObject {
 public:
-    explicit MessageRecorder(bool answer = true) : answer_(answer)
-    {
-        previousMessage_ = SetMessageHandler([this](QWidget*, MessageKind k, const QString& t) {
-            messages.push_back({k, t});
-        });
-        previousQuestion_ = SetQuestionHandler([this](QWidget*, const QString& t) {
-            questions.push_back(t);
-            return answer_;
-        });
-    }
-    ~MessageRecorder()
-    {
-        SetMessageHandler(previousMessage_);
-        SetQuestionHandler(previousQuestion_);
-    }
-    void SetAnswer(bool answer) { answer_ = answer; }
+    struct Showing {
+        QString text;
+        int maximum = 0;
+        int finalValue = -1;
+    };
 
-    std::vector<RecordedMessage> messages;
-    std::vector<QString> questions;
+    ProgressWindowWatcher() { qApp->installEventFilter(this); }
+    ~ProgressWindowWatcher() override { qApp->removeEventFilter(this); }
 
-private:
-    bool answer_;
-    MessageHandler previousMessage_;
-    QuestionHandler previousQuestion_;
+    std::vector<Showing> shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* form = qobject_cast<TProgressForm*>(watched);
+        if (!form)
+            return false;
+        if (event->type() == QEvent::Show)
+            shown.push_back({form->cxLabel1->text(), form->cxProgressBar1->maximum()});
+        else if (event->type() == QEvent::Hide && !shown.empty())
+            shown.back().finalValue = form->cxProgressBar1->value();
+        return false;
+    }
 };
 
 } // namespace studyimport::testing
