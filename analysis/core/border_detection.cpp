@@ -254,7 +254,7 @@ void FindVesselRadii(const std::uint8_t* const* approximation, const std::int32_
             continue;
         }
         if (L + ringOffset + 2 < radii) {
-            int bestRow = L + ringOffset + 1;
+            int bestRow = std::max(L + ringOffset + 1, 0);
             for (int r = bestRow + 1; r < radii; ++r) {
                 if (approximation[r][k] > approximation[bestRow][k]) bestRow = r;
             }
@@ -308,6 +308,10 @@ DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, 
         return result;
     }
     const int N = std::max(frameCount, 0);
+    // The window's spin editors keep the parameters in these ranges; hold to them here too.
+    const int threshold = std::clamp(parameters.threshold, 1, 255);
+    const int smoothness = std::clamp(parameters.smoothnessLevel, 1, 10);
+    const int ringOffset = std::clamp(parameters.ringOffset, 0, 200);
     try {
         std::vector<ByteMatrix> approximations;
         approximations.reserve(N);
@@ -332,16 +336,16 @@ DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, 
                 return result;
             }
             FuseFeatures(energies, fused);
-            FindLumenRadii(fused, lumen[f], rc, parameters.threshold);
+            FindLumenRadii(fused, lumen[f], rc, threshold);
             if (progress) progress(f + 1, N);
         }
 
         const std::vector<bool> lumenFound =
-            MultiscaleSmooth(lumen.get(), A, N, parameters.smoothnessLevel, true, SmoothRounding::RoundHalfUp);
+            MultiscaleSmooth(lumen.get(), A, N, smoothness, true, SmoothRounding::RoundHalfUp);
         for (int f = 0; f < N; ++f) {
-            FindVesselRadii(approximations[f].get(), lumen[f], vessel[f], A, R, parameters.ringOffset);
+            FindVesselRadii(approximations[f].get(), lumen[f], vessel[f], A, R, ringOffset);
         }
-        MultiscaleSmooth(vessel.get(), A, N, parameters.smoothnessLevel, true, SmoothRounding::RoundHalfUp);
+        MultiscaleSmooth(vessel.get(), A, N, smoothness, true, SmoothRounding::RoundHalfUp);
         EnforceOuterBeyondInner(lumen.get(), vessel.get(), A, R, N);
 
         result.frames.resize(N);

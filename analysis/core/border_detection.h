@@ -167,8 +167,9 @@ using DetectionProgress = std::function<void(int done, int total)>;
 /// Detects both borders on `frameCount` consecutive frames. `frameSize` is the size
 /// taken for every frame (the window's frame size) and fixes R; `centre` and `edge` are
 /// the catheter centre and a point of its edge. Frames do not influence each other.
-/// The run never throws: on failure the status says so and no frame result is given, so
-/// the caller's contours stay as they were.
+/// Parameters outside their ranges are taken at the nearest bound. The run never throws:
+/// on failure the status says so and no frame result is given, so the caller's contours
+/// stay as they were.
 DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, cv::Size frameSize,
                                   PixelPoint centre, PixelPoint edge, const DetectionParameters& parameters,
                                   const DetectionProgress& progress = {});

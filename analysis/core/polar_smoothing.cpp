@@ -20,9 +20,8 @@ void SmoothPasses(std::vector<double>& row, std::vector<double>& work, int level
     const int n = static_cast<int>(row.size());
     for (int j = 0; j < n; ++j) work[j] = (row[j] + row[Wrap(j - 1, n)]) / 2.0;
     row.swap(work);
-    long long s = 1;
-    for (int k = 1; k < level; ++k, s *= 2) {
-        const int shift = static_cast<int>(s % n);
+    int shift = 1 % n;  // 2^(k-1) modulo n, kept small for any level
+    for (int k = 1; k < level; ++k, shift = (2 * shift) % n) {
         for (int j = 0; j < n; ++j) work[j] = (row[Wrap(j + shift, n)] + row[Wrap(j - shift, n)]) / 2.0;
         row.swap(work);
     }
