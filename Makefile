@@ -14,8 +14,14 @@ build-release: deps
 	@cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTROVA_TESTS=OFF -DKESTROVA_BENCH=ON >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS) --target kestrova
 
+# The program keeps its database and patient folders beside itself, so it runs from
+# its own folder outside build/ (wiping a build never touches patient data).
+PROGRAM_DIR := workstation
+
 run: build-release
-	./$(RELEASE_DIR)/bin/kestrova
+	@mkdir -p $(PROGRAM_DIR)
+	@cp -f $(RELEASE_DIR)/bin/kestrova $(PROGRAM_DIR)/kestrova
+	cd $(PROGRAM_DIR) && ./kestrova
 
 build-test: deps
 	@cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVA_SANITIZE=ON -DKESTROVA_TESTS=ON -DKESTROVA_BENCH=ON >/dev/null
