@@ -19,3 +19,4 @@
 #include "spline/collocation.h"
 #include "spline/interp.h"
 #include "spline/reduce.h"
+#include "spline/implicit.h"
