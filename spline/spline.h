@@ -20,3 +20,4 @@
 #include "spline/interp.h"
 #include "spline/reduce.h"
 #include "spline/implicit.h"
+#include "spline/loft.h"
