@@ -276,3 +276,41 @@ TEST(ControlPolygonCurve, OpenClosedAndPeriodic) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Interpolation, PeriodicAtGivenParametersStartsAtTheFirstParameter) {
+  std::vector<double> pts;
+  std::vector<int> types;
+  std::vector<double> pp;
+  for (int i = 0; i < 7; ++i) {
+    const double a = 2 * M_PI * i / 7;
+    pts.insert(pts.end(), {2 * std::cos(a), std::sin(a)});
+    types.push_back(1);
+    pp.push_back(1.0 + i);
+  }
+  pp.push_back(8.0);  // the closing value
+  for (int order : {3, 4, 5}) {
+    spline_curve* c = nullptr;
+    double end = 0, *par = nullptr;
+    int np = 0, status = -1;
+    s1357(pts.data(), 7, 2, types.data(), pp.data(), 0, 0, -1, order, 0.0, &end, &c, &par, &np,
+          &status);
+    ASSERT_EQ(status, 0) << order;
+    auto pc = edit_test::own(c);
+    EXPECT_EQ(pc->open_flag, -1);
+    EXPECT_NEAR(pc->knots[order - 1], 1.0, 1e-12) << order;
+    EXPECT_NEAR(end, 8.0, 1e-12) << order;
+    for (int i = 0; i < 7; ++i) {
+      auto p = edit_test::at(pc.get(), pp[i]);
+      EXPECT_NEAR(p[0], pts[2 * i], 1e-11) << order;
+      EXPECT_NEAR(p[1], pts[2 * i + 1], 1e-11) << order;
+    }
+    int cyc = 0;
+    test_cyclic_knots(pc->knots, pc->vertex_count, pc->order, &cyc);
+    EXPECT_EQ(cyc, 2) << order;
+    std::free(par);
+  }
+}
+
+}  // namespace
