@@ -314,3 +314,35 @@ TEST(Interpolation, PeriodicAtGivenParametersStartsAtTheFirstParameter) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Interpolation, RepeatedStrokePointsNeverGiveNaN) {
+  // Mouse strokes repeat pixels: the fits either succeed with finite vertices or fail
+  // with a negative status, never with NaN.
+  const double pts[] = {10, 10, 10, 10, 11, 10, 12, 11, 12, 11, 12, 11, 13, 13, 15, 14};
+  const int types[] = {1, 1, 1, 1, 1, 1, 1, 1};
+  for (int order : {3, 4, 5})
+    for (int flag : {1, 0}) {
+      spline_curve* c = nullptr;
+      double end = 0, *par = nullptr;
+      int np = 0, status = 0;
+      testing::internal::CaptureStderr();
+      s1356(pts, 8, 2, types, 0, 0, flag, order, 0.0, &end, &c, &par, &np, &status);
+      testing::internal::GetCapturedStderr();
+      if (status >= 0) {
+        for (int i = 0; i < c->vertex_count * 2; ++i) EXPECT_TRUE(std::isfinite(c->coefs[i]));
+        destroy_curve(c);
+        std::free(par);
+      }
+      testing::internal::CaptureStderr();
+      s1630(pts, 8, 0.0, flag, 2, order, &c, &status);
+      testing::internal::GetCapturedStderr();
+      if (status >= 0) {
+        for (int i = 0; i < c->vertex_count + c->order; ++i) EXPECT_TRUE(std::isfinite(c->knots[i]));
+        destroy_curve(c);
+      }
+    }
+}
+
+}  // namespace
