@@ -12,6 +12,7 @@ ptr<dataSet> codec::read(const ptr<streamReader>& pSourceStream, std::uint32_t m
 {
     HALVORAN_FUNCTION_START(L"codec::read")
 
+    pSourceStream->resetInBitsBuffer();
     const std::uint32_t position = pSourceStream->position();
     ptr<dataSet> pDataSet(new dataSet(ptr<baseObject>(new baseObject)));
     try
