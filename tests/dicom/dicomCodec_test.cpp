@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <cstring>
 #include <random>
@@ -380,9 +382,9 @@ TEST(DicomCodec, StreamStartsAndLengths)
 
 TEST(DicomCodec, TagOrderAndUnknownVr)
 {
-    // (0008,0005), (0010,0010), (0008,0020): the last one opens order 1 of
-    // group 0008 because its group is not greater and neither is... its
-    // element is greater, so it stays in the group's order.
+    // (0008,0005), (0010,0010), (0008,0020): the third tag's group is not
+    // greater than the last one but its element is, so it stays in order 0;
+    // the fourth, (0008,0005) again, opens order 1 of group 0008.
     const std::string ordered = preamble() + metaExplicitLittle() + shortElement(0x0008, 0x0005, "CS", "AB") +
                                 shortElement(0x0010, 0x0010, "PN", "XY") + shortElement(0x0008, 0x0020, "DA", "20010105") +
                                 shortElement(0x0008, 0x0005, "CS", "CD");
@@ -516,6 +518,29 @@ TEST(DicomCodec, DamagedLengthsFailCleanly)
         }
     }
     exceptionsManager::getTrailText();
+}
+
+TEST(DicomCodec, OneDataSetReadFromSeveralThreads)
+{
+    ptr<dataSet> loaded = loadFile(fixturePath("explicit_be.dcm"), 16);
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches{0};
+    for (int t = 0; t < 4; ++t)
+    {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i)
+            {
+                if (loaded->getUnicodeString(0x0010, 0, 0x0010, 0) != L"M\u00FCller^Hans")
+                    ++mismatches;
+                ptr<handlers::dataHandlerRaw> pixels = loaded->getDataHandlerRaw(0x7FE0, 0, 0x0010, 0, false, "");
+                if (pixels->getSize() != 64 || pixels->getMemoryBuffer()[62] != 0x20)
+                    ++mismatches;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(0, mismatches.load());
 }
 
 TEST(CodecFactory, CodecsBySyntax)
