@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdg-utils
   dcmtk libjpeg-turbo-progs libxml2-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()
