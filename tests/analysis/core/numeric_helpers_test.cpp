@@ -1,0 +1,75 @@
+#include "analysis/core/numeric_helpers.h"
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+namespace kestrova::analysis {
+namespace {
+
+TEST(RoundHalfUp, HalvesGoTowardPlusInfinity) {
+    struct Case {
+        double x;
+        int expected;
+    };
+    const Case cases[] = {{2.5, 3},   {2.4999, 2}, {-0.5, 0},  {-1.5, -1}, {-1.5001, -2},
+                          {0.0, 0},   {7.0, 7},    {-7.0, -7}, {0.49999999, 0}, {1e9 + 0.5, 1000000001}};
+    for (const Case& c : cases) EXPECT_EQ(RoundHalfUp(c.x), c.expected) << c.x;
+}
+
+TEST(MinMaxHelpers, PickExtremes) {
+    EXPECT_EQ(MinOfFour(256, 240, 256, 272), 240);
+    EXPECT_EQ(MinOfFour(-1, 5, 3, 2), -1);
+    EXPECT_EQ(MaxOfThree(1, 9, 4), 9);
+    EXPECT_EQ(MaxOfThree(-3, -9, -4), -3);
+}
+
+TEST(RowMatrices, AllocatedRowsAreZeroedAndIndependent) {
+    std::int32_t** m = AllocIntMatrix(400, 3);
+    for (int r = 0; r < 3; ++r)
+        for (int k = 0; k < 400; ++k) ASSERT_EQ(m[r][k], 0);
+    m[2][399] = -1;
+    m[0][0] = 7;
+    EXPECT_EQ(m[1][0], 0);
+    FreeMatrixRows(m, 3);
+
+    std::uint8_t** b = AllocByteMatrix(10, 0);  // no rows: still a releasable array
+    FreeMatrix(b, 0);
+    FreeMatrix(static_cast<std::uint8_t**>(nullptr), 5);  // null: nothing
+}
+
+// Allocator failing after a given number of successful allocations.
+int gAllocationsLeft = 0;
+void* FailingAllocate(std::size_t bytes) {
+    if (gAllocationsLeft-- <= 0) return nullptr;
+    return std::malloc(bytes);
+}
+
+TEST(RowMatrices, AllocationFailureThrowsAndReleasesPartialRows) {
+    // Fails at the row-pointer array, at the first row and at the last row; the leak
+    // checker of the sanitizer build catches any row not released on the way out.
+    for (int succeed : {0, 1, 5}) {
+        gAllocationsLeft = succeed;
+        EXPECT_THROW(detail::AllocIntMatrixWith(100, 5, FailingAllocate), MatrixAllocationError) << succeed;
+        gAllocationsLeft = succeed;
+        EXPECT_THROW(detail::AllocByteMatrixWith(100, 5, FailingAllocate), MatrixAllocationError) << succeed;
+    }
+    gAllocationsLeft = 6;
+    std::int32_t** ok = detail::AllocIntMatrixWith(100, 5, FailingAllocate);
+    FreeMatrix(ok, 5);
+    EXPECT_THROW(AllocIntMatrix(-1, 2), MatrixAllocationError);
+}
+
+TEST(RowMatrices, OwnerReleasesAndMoves) {
+    IntMatrix a(4, 2);
+    a[1][3] = 9;
+    IntMatrix b(std::move(a));
+    EXPECT_EQ(a.get(), nullptr);
+    EXPECT_EQ(b[1][3], 9);
+    EXPECT_EQ(b.rowCount(), 2);
+    b = IntMatrix(3, 3);
+    EXPECT_EQ(b.rowLength(), 3);
+}
+
+}  // namespace
+}  // namespace kestrova::analysis

@@ -1,0 +1,12 @@
+#pragma once
+// Readable test output for the analysis value types.
+
+#include <ostream>
+
+#include "analysis/core/contour.h"
+
+namespace kestrova::analysis {
+
+inline void PrintTo(const PixelPoint& p, std::ostream* os) { *os << "(" << p.x << "," << p.y << ")"; }
+
+}  // namespace kestrova::analysis
