@@ -13,6 +13,16 @@
 #include <QProcess>
 #include <QWidget>
 
+namespace {
+// The shell's tests draw nothing that needs a display server: they run on the offscreen
+// platform (fonts and pixels as on screen), so a shared X display is never in their way.
+const bool g_offscreen = [] {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
+}();
+} // namespace
+
 QString SqliteCli(const QString& dbFile, const QString& sql)
 {
     QProcess p;
