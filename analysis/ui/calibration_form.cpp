@@ -162,7 +162,11 @@ TCalibrationForm::TCalibrationForm(TIVUSForm* ivus, TMainForm* main, bool distan
     cxMemo1 = new QPlainTextEdit(panel);
     cxMemo1->setObjectName(QStringLiteral("cxMemo1"));
     cxMemo1->setReadOnly(true);
-    cxMemo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    cxMemo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    cxMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont small = cxMemo1->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    cxMemo1->setFont(small);
     cxMemo1->setPlainText(QStringList{QStringLiteral("   In order to define the requested points:"), QString(),
                                       QStringLiteral("   1. Click on the appropiate positions inside  "),
                                       QStringLiteral("       the IVUS image."),
@@ -170,7 +174,7 @@ TCalibrationForm::TCalibrationForm(TIVUSForm* ivus, TMainForm* main, bool distan
                                       QStringLiteral("       (In case of mistake click again to start over) "),
                                       QStringLiteral("   3. Press the \"OK\" button to confirm.")}
                               .join(QLatin1Char('\n')));
-    cxMemo1->setFixedHeight(110);
+    cxMemo1->setFixedHeight(150);
     column->addWidget(cxMemo1);
     Image1 = new QLabel(panel);
     Image1->setObjectName(QStringLiteral("Image1"));

@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 using kestrova::analysis::PixelPoint;
@@ -69,7 +70,9 @@ TEST_F(IvusWindow, OpensOverTheCardWithTheStoredContoursAndSpacing)
     AddIvusRow(7, QStringLiteral("3 9 12 -1"), 100, 100, 110, 100);
     AddWallRow("outerWall", 7, 1, QStringLiteral("10 20 30 10 -1"), QStringLiteral("40 50 60 40 -1"));
     AddWallRow("innerWall", 7, 2, QStringLiteral("11 12 -1"), QStringLiteral("13 14 -1"));
-    TIVUSForm* w = OpenCard(7);
+    MainForm->OpenPatientCard(7, QStringLiteral("Ann Roe"));
+    MainForm->IVUSFrameCount = 10;  // more than the list names: frame k must stay entry k
+    TIVUSForm* w = OpenIvusWindow();
     ASSERT_NE(w, nullptr) << prompter_.Texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(w->FrameCount, 3);
     EXPECT_EQ(w->FrameWidth, 200);
@@ -164,6 +167,15 @@ TEST_F(IvusWindow, SelectionScrollingAndTheStatusBar)
         w->FormMouseWheel(-120);
     EXPECT_EQ(w->FirstVisible, 40 - w->VisibleCells);
     EXPECT_EQ(w->FirstVisible + w->VisibleCells - 1, 39);  // the last frame in the last cell
+
+    // The keyboard: F1 and F2 scroll while the strip has the focus.
+    const int first = w->FirstVisible;
+    w->ImgView->setFocus();
+    QApplication::setActiveWindow(MainForm);
+    QTest::keyClick(w->ImgView, Qt::Key_F1);
+    EXPECT_EQ(w->FirstVisible, first - 1);
+    QTest::keyClick(w->ImgView, Qt::Key_F2);
+    EXPECT_EQ(w->FirstVisible, first);
 
     // A press beside every cell clears the selection and the highlight.
     w->ImgViewMouseDown(Qt::LeftButton, 2, 2);
