@@ -4,6 +4,7 @@
 #include "ivus_fixture.h"
 
 #include "analysis/core/luminosity.h"
+#include "analysis/core/polar_smoothing.h"
 #include "analysis/ui/frame_image.h"
 #include "analysis/ui/ivus_form.h"
 #include "app/forms.h"
@@ -431,4 +432,55 @@ TEST_F(IvusWindow, ContoursReachTheCardSaveAndReadBackTheSame)
     EXPECT_EQ(again->OuterWalls, outer);
     EXPECT_EQ(again->InnerWalls, inner);
     EXPECT_EQ(again->UserOuterWalls, outer);
+}
+
+TEST_F(IvusWindow, AMissingListedFrameIsAnEmptyCellAndDetectionOnItChangesNothing)
+{
+    AddPatient(17);
+    WriteFrames(17, {0, 1});
+    AddIvusRow(17, QStringLiteral("0 1 5 -1"), 100, 100, 111, 100);
+    TIVUSForm* w = OpenCard(17);
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->FrameCount, 3);
+    EXPECT_TRUE(w->ShownFrame(2).isNull());
+    EXPECT_FALSE(w->ShownFrame(1).isNull());
+    w->OuterWalls[1] = w->UserOuterWalls[1] = Circle({100, 100}, 60, 40);
+    PressCell(w, 1);
+    w->dxBarSpinEdit12->setValue(2);
+    prompter_.Clear();
+    w->dxBarLargeButton5Click();
+    ASSERT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_EQ(prompter_.messages[0].icon, Prompter::Icon::Warning);
+    EXPECT_TRUE(prompter_.messages[0].text.startsWith(QStringLiteral("The automatic detection stopped")));
+    EXPECT_EQ(w->OuterWalls[1].size(), 41u);
+    EXPECT_TRUE(w->InnerWalls[1].empty());
+    // Selecting the empty cell works; a parameter change then has no image to refine on,
+    // and the shown contour is only smoothed again.
+    PressCell(w, 2);
+    EXPECT_EQ(w->SelectedFrame, 2);
+    EXPECT_TRUE(w->RefineImage.empty());
+    w->OuterWalls[2] = w->UserOuterWalls[2] = Circle({100, 100}, 60, 40);
+    Contour expected = w->OuterWalls[2];
+    kestrova::analysis::SmoothContourPolar(expected, expected, {100, 100}, 6);
+    w->dxBarSpinEdit8->setValue(6);
+    EXPECT_EQ(w->OuterWalls[2], expected);
+}
+
+TEST_F(IvusWindow, SelectingAnotherFrameSwitchesTheDrawingModeOff)
+{
+    AddPatient(18);
+    WriteFrames(18, {0, 1});
+    AddIvusRow(18, QStringLiteral("0 1 -1"));
+    TIVUSForm* w = OpenCard(18);
+    ASSERT_NE(w, nullptr);
+    PressCell(w, 0);
+    w->DrawMode = 1;
+    w->dxBarLargeButton3->setChecked(true);
+    PressCell(w, 0);  // the same cell again: the mode stays
+    EXPECT_EQ(w->DrawMode, 1);
+    EXPECT_TRUE(w->dxBarLargeButton3->isChecked());
+    PressCell(w, 1);
+    EXPECT_EQ(w->DrawMode, 0);
+    EXPECT_FALSE(w->dxBarLargeButton3->isChecked());
+    EXPECT_FALSE(w->dxBarLargeButton4->isChecked());
 }
