@@ -494,6 +494,7 @@ QString TMainForm::AnalysedFramePath(std::size_t k) const
 void TMainForm::SetSelectedPatient(int code, const QString& name)
 {
     PatientCode = code;
+    patient_name_ = name;
     const QString text = QStringLiteral("Selected patient: ") + QString::number(code) + QStringLiteral(" (") + name +
                          QStringLiteral(")");
     panel0_->setText(text);
@@ -511,15 +512,34 @@ void TMainForm::OpenPatientCard(int code, const QString& name)
         if (!Prompt().AskYesNo(QStringLiteral("Close current card?")))
             return;
     }
-    LAOFrameCount = RAOFrameCount = IVUSFrameCount = 0;
     // Nothing of the previous card may stay with the new one, even when opening stops early.
+    ForgetCard();
+    CloseChildWindow(ANGIOForm);
+    CloseChildWindow(IVUSForm);
+    ReadCard(code, name);
+}
+
+void TMainForm::ReloadOpenCard()
+{
+    if (PatientCode < 0)
+        return;
+    ScriptedPrompter silent;
+    ScopedPrompter quiet(silent);
+    ForgetCard();
+    ReadCard(PatientCode, patient_name_);
+}
+
+void TMainForm::ForgetCard()
+{
+    LAOFrameCount = RAOFrameCount = IVUSFrameCount = 0;
     EndDiastolicFrames.clear();
     CalibrationPointA = {};
     CalibrationPointB = {};
     CalibrationDistance = 1.0;
-    CloseChildWindow(ANGIOForm);
-    CloseChildWindow(IVUSForm);
+}
 
+void TMainForm::ReadCard(int code, const QString& name)
+{
     WaitCursor cursor;
     SetSelectedPatient(code, name);
     auto disableIvus = [this] {

@@ -77,6 +77,10 @@ public:
     // calibration are dropped first, also when opening stops early. Database errors
     // propagate to the caller.
     void OpenPatientCard(int code, const QString& name);
+    // Reads the open card again from its rows and frame folders, asking and showing
+    // nothing (for example after the new-patient wizard has stored and moved a card), so
+    // the counts, the list and the calibration are those of the stored card.
+    void ReloadOpenCard();
     // Writes the open analysis windows' tracings and contours; throws on failure.
     void SavePatientCard();
 
@@ -136,6 +140,8 @@ private:
     template <typename T>
     void OpenChild(QPointer<T>& slot, const std::function<T*()>& create);
     int CountFrameFiles(const QString& folder) const;
+    void ForgetCard();
+    void ReadCard(int code, const QString& name);
 
     ChildWindowRegistry registry_;
     BackgroundMdiArea* mdi_ = nullptr;
@@ -143,4 +149,5 @@ private:
     QLabel* panel0_ = nullptr;
     QLabel* panel1_ = nullptr;
     bool shown_once_ = false;
+    QString patient_name_;
 };

@@ -69,6 +69,10 @@ Prompter& Prompt()
 
 void SetPrompter(Prompter* prompter) { g_prompter = prompter; }
 
+ScopedPrompter::ScopedPrompter(Prompter& prompter) : previous_(g_prompter) { g_prompter = &prompter; }
+
+ScopedPrompter::~ScopedPrompter() { g_prompter = previous_; }
+
 QString ExceptionText(std::exception_ptr e)
 {
     try {

@@ -87,6 +87,18 @@ Prompter& Prompt();
 // Installs a prompter (nullptr: back to the QtPrompter); the caller keeps ownership.
 void SetPrompter(Prompter* prompter);
 
+// Installs a prompter for a scope and puts the previous one back afterwards.
+class ScopedPrompter {
+public:
+    explicit ScopedPrompter(Prompter& prompter);
+    ~ScopedPrompter();
+    ScopedPrompter(const ScopedPrompter&) = delete;
+    ScopedPrompter& operator=(const ScopedPrompter&) = delete;
+
+private:
+    Prompter* previous_;
+};
+
 // Runs an event handler's body; an exception is shown with its text in the application's
 // error dialog (and does not cross the event loop). Returns false when one was caught.
 bool RunGuarded(const std::function<void()>& body);

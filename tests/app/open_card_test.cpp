@@ -234,3 +234,24 @@ TEST_F(OpenCard, AnalysedFrameFileFollowsTheListThenTheFiles)
     MainForm->EndDiastolicFrames.clear();
     EXPECT_EQ(MainForm->AnalysedFrameFile(5), 5u);
 }
+
+TEST_F(OpenCard, ReloadReadsTheStoredCardSilently)
+{
+    MakeRecording(7, "LAO", std::vector<int>{0, 1});
+    MakeRecording(7, "IVUS", std::vector<int>{0, 1, 2, 3, 4});
+    AddPatient(7, "John", "Doe", "calibrationDistance", "4.5");
+    Sql("insert into ivus(patientID, telodiastolic) values (7, '1 3 -1')");
+    // As the wizard leaves it: every frame counted, the list in memory only.
+    MainForm->SetSelectedPatient(7, "John Doe");
+    MainForm->IVUSFrameCount = 5;
+    MainForm->LAOFrameCount = 2;
+    MainForm->ReloadOpenCard();
+    EXPECT_TRUE(prompter_.messages.empty()); // not even the missing RAO folder
+    EXPECT_EQ(MainForm->IVUSFrameCount, 2);
+    EXPECT_EQ(MainForm->EndDiastolicFrames, (std::vector<std::uint32_t>{1, 3}));
+    EXPECT_DOUBLE_EQ(MainForm->CalibrationDistance, 4.5);
+    EXPECT_EQ(MainForm->StatusPanel(0)->text(), "Selected patient: 7 (John Doe)");
+    // The test's prompter is back in place.
+    MainForm->OpenPatientCard(7, "John Doe");
+    EXPECT_FALSE(prompter_.messages.empty());
+}
