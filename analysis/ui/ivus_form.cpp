@@ -25,6 +25,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -186,7 +187,9 @@ TIVUSForm::TIVUSForm(TMainForm* main, QWidget* parent)
     UserInnerWalls = std::move(stored.userInner);
     RedrawFrames();
     PixelSpacing = ReadPixelSpacing(*dm, code_);
-    ReportSkippedRows(stored.skippedFrames);
+    // Told once the window is on screen (and the opening hourglass is gone).
+    if (!stored.skippedFrames.empty())
+        QTimer::singleShot(0, this, [this, frames = stored.skippedFrames] { ReportSkippedRows(frames); });
 }
 
 TIVUSForm::~TIVUSForm()
