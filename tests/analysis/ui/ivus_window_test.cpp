@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSlider>
@@ -372,6 +373,17 @@ TEST_F(IvusWindow, RefinementParametersChecksAndReset)
     EXPECT_EQ(w->dxBarSpinEdit4->value(), 1);
     w->dxBarSpinEdit10->setValue(3);
     EXPECT_EQ(w->PenWidth, 3);
+    // An emptied text: the weights become 0, the neighbourhood 1.
+    for (QAbstractSpinBox* spin : {static_cast<QAbstractSpinBox*>(w->dxBarSpinEdit2),
+                                   static_cast<QAbstractSpinBox*>(w->dxBarSpinEdit4)}) {
+        auto* edit = spin->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        edit->clear();
+        QTest::keyClick(spin, Qt::Key_Return);
+    }
+    EXPECT_DOUBLE_EQ(w->dxBarSpinEdit2->value(), 0.0);
+    EXPECT_EQ(w->dxBarSpinEdit4->value(), 1);
+    w->dxBarSpinEdit2->setValue(200);
 
     // A parameter change refines the selected frame again from its initial contour.
     PressCell(w, 1);
