@@ -30,8 +30,8 @@ protected:
     // Writes IVUS.<n>.jpg for every n in `files` (through the image library's encoder).
     void WriteFrames(int code, const std::vector<int>& files, cv::Size size = {200, 200});
     void WriteFrame(int code, int file, const cv::Mat& frame);
-    // A patient row (pixel spacing and calibration columns optional) and an ivus row
-    // with the end-diastolic list (nothing when `list` is null).
+    // A patient row with its pixel spacing, an ivus row with the end-diastolic list (as
+    // point-list text) and the catheter centre and edge, and one wall row.
     void AddPatient(int code, double pixelSpacing = 0.0);
     void AddIvusRow(int code, const QString& telodiastolic, int cx = 0, int cy = 0, int ex = 0, int ey = 0);
     void AddWallRow(const char* table, int code, int frame, const QString& x, const QString& y);
