@@ -1,7 +1,9 @@
 // Entry function of the workstation: registers the windows that the main window opens
 // from its toolbar, then runs the program (app/application.h).
+#include "analysis/ui/ivus_form.h"
 #include "app/application.h"
 #include "app/child_registry.h"
+#include "app/main_form.h"
 #include "reconstruction/ui/export.h"
 
 namespace {
@@ -11,6 +13,7 @@ namespace {
 // A kind left unregistered keeps its toolbar button disabled.
 void RegisterChildWindows(ChildWindowRegistry& registry)
 {
+    registry.Register(ChildWindow::IVUS, [](TMainForm& owner) { return new TIVUSForm(&owner); });
     registry.Register(ChildWindow::Export, CreateExportForm);
 }
 
