@@ -1,0 +1,614 @@
+#include "spline/interp.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "spline/collocation.h"
+#include "spline/edit.h"
+#include "spline/internal.h"
+#include "spline/knots.h"
+#include "spline/linalg.h"
+#include "spline/raise.h"
+#include "spline/records.h"
+#include "spline/split.h"
+#include "spline/status.h"
+
+using namespace spline_detail;
+
+namespace {
+
+struct Cond {
+  std::vector<double> v;
+  int code;
+  double par;
+};
+
+template <typename T>
+T* malloc_array(const std::vector<T>& v) {
+  auto* p = static_cast<T*>(std::malloc(sizeof(T) * (v.size() > 0 ? v.size() : 1)));
+  if (p)
+    for (size_t i = 0; i < v.size(); ++i) p[i] = v[i];
+  return p;
+}
+
+int type_code(int type) {
+  switch (type) {
+    case 3: case 13: return -1;
+    case 4: case 14: return 1;
+    case 5: return -2;
+    case 6: return 2;
+    default: return 0;  // 1, 2 and unknown types are positions
+  }
+}
+
+// Expansion of the caller's entries into conditions (parameters when given).
+int expand(const double* points, const int* types, const double* pp, int open_flag,
+           int start_cond, int end_cond, int count, int dim, std::vector<Cond>& out) {
+  if (count < 1 || dim < 1) return kErrMemory;
+  out.clear();
+  // Running position index for the parameters.
+  int pos = -1;
+  auto next_pos_par = [&](int from) {
+    int p = pos;
+    for (int j = from; j < count; ++j)
+      if (type_code(types[j]) == 0 && types[j] != 13 && types[j] != 14) {
+        ++p;
+        break;
+      }
+    return pp ? pp[p < 0 ? 0 : p] : 0.0;
+  };
+  if (start_cond) out.push_back({std::vector<double>(dim, 0.0), -2, pp ? pp[0] : 0.0});
+  for (int i = 0; i < count; ++i) {
+    const int ty = types[i];
+    Cond c{std::vector<double>(dim), type_code(ty), 0.0};
+    for (int m = 0; m < dim; ++m) {
+      if (ty == 13) {
+        if (i + 1 >= count) return kErrMemory;
+        c.v[m] = points[(i + 1) * dim + m] - points[i * dim + m];
+      } else if (ty == 14) {
+        if (i < 1) return kErrMemory;
+        c.v[m] = points[i * dim + m] - points[(i - 1) * dim + m];
+      } else {
+        c.v[m] = points[i * dim + m];
+      }
+    }
+    if (c.code == 0) {
+      ++pos;
+      c.par = pp ? pp[pos] : 0.0;
+    } else if (c.code < 0) {
+      c.par = next_pos_par(i + 1);
+    } else {
+      c.par = pp ? pp[pos < 0 ? 0 : pos] : 0.0;
+    }
+    out.push_back(c);
+  }
+  if (end_cond) out.push_back({std::vector<double>(dim, 0.0), 2, pp ? pp[pos < 0 ? 0 : pos] : 0.0});
+  if (pos < 0) return kErrMemory;  // no position at all
+  (void)open_flag;
+  return 0;
+}
+
+// Ordering of the conditions for the collocation system.
+int order_conditions(const std::vector<Cond>& in, int k, int dim, int open_flag, double closing_par,
+                     std::vector<Cond>& out) {
+  out.clear();
+  const int n = static_cast<int>(in.size());
+  int i0 = -1;
+  for (int i = 0; i < n; ++i)
+    if (in[i].code == 0) {
+      i0 = i;
+      break;
+    }
+  if (i0 < 0) return kErrMemory;
+  std::vector<bool> seen(k + 1, false);
+  auto emit = [&](const Cond& c, int code) {
+    const int d = std::abs(code);
+    if (d >= k || seen[d]) return;
+    seen[d] = true;
+    Cond e = c;
+    e.code = code;
+    out.push_back(e);
+  };
+  emit(in[i0], 0);
+  for (int j = i0 - 1; j >= 0 && in[j].code < 0; --j) emit(in[j], -in[j].code);
+  int j = i0 + 1;
+  while (j < n && in[j].code > 0) emit(in[j], in[j].code), ++j;
+  while (j < n) {
+    std::fill(seen.begin(), seen.end(), false);
+    bool met = false;
+    while (j < n) {
+      const Cond& c = in[j];
+      if (met && c.code <= 0) break;
+      if (c.code == 0) met = true;
+      emit(c, c.code);
+      ++j;
+    }
+  }
+  if (open_flag != 1) {
+    int first = -1, last = -1;
+    for (int i = 0; i < static_cast<int>(out.size()); ++i)
+      if (out[i].code == 0) {
+        if (first < 0) first = i;
+        last = i;
+      }
+    int flag = 0;
+    const double d = vec_dist(out[first].v.data(), out[last].v.data(), dim);
+    const double L = std::fmax(vec_length(out[first].v.data(), dim, &flag),
+                               vec_length(out[last].v.data(), dim, &flag));
+    if (std::fabs((d + L) - L) > 1e-12 * std::fmax(std::fabs(d + L), std::fabs(L))) {
+      std::fill(seen.begin(), seen.end(), false);
+      // Derivatives at the very start bound to the point before the first one belong to
+      // the closing point.
+      for (int s = 0; s < n && in[s].code > 0; ++s) {
+        Cond c = in[s];
+        c.par = closing_par;
+        emit(c, -in[s].code);
+      }
+      Cond c = out[first];
+      c.par = closing_par;
+      c.code = 0;
+      out.push_back(c);
+    }
+  }
+  // The last group: its derivatives before its position, highest order first.
+  int last = -1;
+  for (int i = static_cast<int>(out.size()) - 1; i >= 0; --i)
+    if (out[i].code == 0) {
+      last = i;
+      break;
+    }
+  int begin = last;
+  while (begin > 0 && out[begin - 1].code < 0) --begin;
+  std::vector<Cond> group(out.begin() + begin, out.end());
+  out.resize(begin);
+  Cond position = out.empty() ? group[0] : group[0];
+  for (const Cond& c : group)
+    if (c.code == 0) position = c;
+  for (int d = k - 1; d >= 1; --d)
+    for (const Cond& c : group)
+      if (std::abs(c.code) == d) {
+        Cond e = c;
+        e.code = -d;
+        if (e.par != position.par && c.code > 0) e.par = position.par;
+        out.push_back(e);
+        break;
+      }
+  out.push_back(position);
+  return 0;
+}
+
+// Chord-length parameters of ordered conditions; returns a status.
+int chord_params(const std::vector<Cond>& c, int dim, int nonperiodic, double start,
+                 std::vector<double>& par) {
+  const int n = static_cast<int>(c.size());
+  par.assign(n + (nonperiodic == 1 ? 0 : 1), start);
+  double cur = start;
+  int prev_pos = c[0].code == 0 ? 0 : -1;
+  int i = 1;
+  while (i < n) {
+    if (c[i].code == 0) {
+      const double step = prev_pos >= 0 ? vec_dist(c[prev_pos].v.data(), c[i].v.data(), dim) : 0.0;
+      cur += step;
+      par[i] = cur;
+      prev_pos = i;
+      ++i;
+      continue;
+    }
+    int j = i;
+    while (j < n && c[j].code != 0) ++j;
+    double next = cur;
+    if (j < n && prev_pos >= 0) next = cur + vec_dist(c[prev_pos].v.data(), c[j].v.data(), dim);
+    for (int m = i; m < j; ++m) par[m] = c[m].code <= 0 ? next : cur;
+    if (j < n) {
+      par[j] = next;
+      prev_pos = j;
+    }
+    cur = next;
+    i = j + 1;
+  }
+  if (nonperiodic != 1) {
+    int first = -1, lastp = -1;
+    for (int m = 0; m < n; ++m)
+      if (c[m].code == 0) {
+        if (first < 0) first = m;
+        lastp = m;
+      }
+    if (first < 0) return -164;
+    par[n] = cur + vec_dist(c[first].v.data(), c[lastp].v.data(), dim);
+  }
+  return 0;
+}
+
+std::vector<double> strictly_increasing(const std::vector<double>& p) {
+  std::vector<double> out;
+  for (double x : p)
+    if (out.empty() || x > out.back()) out.push_back(x);
+  return out;
+}
+
+// Interpolation on ordered conditions with parameters (one per condition, plus the
+// closing value for a periodic curve).  Returns the curve.
+int solve_curve(const std::vector<Cond>& c, const std::vector<double>& par, int order, int dim,
+                int open_flag, spline_curve** curve) {
+  int n = static_cast<int>(c.size());
+  const int kk = std::min(order, n);
+  const bool periodic = open_flag == -1;
+  int h = 0, ce = 0;
+  std::vector<double> p(par);
+  if (periodic) {
+    h = kk / 2;
+    ce = kk - h - 1;
+    --n;  // the closing condition leaves the system; its parameter ends the period
+    p.resize(n + 1);
+    p[n] = par[n];
+  }
+  double* knots = nullptr;
+  int st = 0;
+  s1902(p.data(), n, kk, periodic ? 0 : 1, &knots, &st);
+  if (st < 0) return st;
+  std::vector<double> rhs(static_cast<size_t>(n) * dim);
+  std::vector<int> der(n);
+  for (int i = 0; i < n; ++i) {
+    for (int m = 0; m < dim; ++m) rhs[i * dim + m] = c[i].v[m];
+    der[i] = std::abs(c[i].code);
+  }
+  double* verts = nullptr;
+  int nv = 0;
+  s1891(p.data(), rhs.data(), dim, n, 1, der.data(), periodic ? 0 : 1, knots, &verts, &nv, kk, h, ce,
+        &st);
+  if (st < 0) {
+    std::free(knots);
+    return st;
+  }
+  spline_curve* cv = create_curve(nv, kk, knots, verts, 1, dim, 1);
+  std::free(knots);
+  std::free(verts);
+  if (!cv) return kErrMemory;
+  cv->open_flag = open_flag;
+  if (kk < order) {
+    spline_curve* raised = nullptr;
+    s1750(cv, order, &raised, &st);
+    destroy_curve(cv);
+    if (st < 0) return st;
+    raised->open_flag = open_flag;
+    cv = raised;
+  }
+  *curve = cv;
+  return 0;
+}
+
+void to_arrays(const std::vector<Cond>& c, int dim, double** conds, int** codes, double** params) {
+  std::vector<double> v;
+  std::vector<int> k;
+  std::vector<double> p;
+  for (const Cond& x : c) {
+    v.insert(v.end(), x.v.begin(), x.v.end());
+    k.push_back(x.code);
+    p.push_back(x.par);
+  }
+  (void)dim;
+  *conds = malloc_array(v);
+  *codes = malloc_array(k);
+  if (params) *params = malloc_array(p);
+}
+
+std::vector<Cond> from_arrays(const double* conds, const int* codes, const double* params, int n,
+                              int dim) {
+  std::vector<Cond> c(n);
+  for (int i = 0; i < n; ++i) {
+    c[i].v.assign(conds + static_cast<size_t>(i) * dim, conds + static_cast<size_t>(i + 1) * dim);
+    c[i].code = codes[i];
+    c[i].par = params ? params[i] : 0.0;
+  }
+  return c;
+}
+
+}  // namespace
+
+void s1906(const double* points, const int* types, int start_cond, int end_cond, int count,
+           int dim, double** conds, int** codes, int* n, int* status) {
+  std::vector<Cond> c;
+  if (int st = expand(points, types, nullptr, 1, start_cond, end_cond, count, dim, c)) {
+    *status = st;
+    error_report("s1906", st, 0);
+    return;
+  }
+  to_arrays(c, dim, conds, codes, nullptr);
+  *n = static_cast<int>(c.size());
+  *status = 0;
+}
+
+void s1907(const double* points, const int* types, const double* point_params, int open_flag,
+           int start_cond, int end_cond, int count, int dim, double** conds, int** codes,
+           double** cond_params, int* n, int* status) {
+  std::vector<Cond> c;
+  if (int st = expand(points, types, point_params, open_flag, start_cond, end_cond, count, dim, c)) {
+    *status = st;
+    error_report("s1907", st, 0);
+    return;
+  }
+  std::vector<double> p;
+  for (auto& x : c) p.push_back(x.par);
+  if (open_flag != 1) {
+    int positions = 0;
+    for (int i = 0; i < count; ++i) positions += type_code(types[i]) == 0;
+    p.push_back(point_params[positions]);
+  }
+  to_arrays(c, dim, conds, codes, nullptr);
+  *cond_params = malloc_array(p);
+  *n = static_cast<int>(c.size());
+  *status = 0;
+}
+
+void s1905(const double* conds, const int* codes, int n, int order, int dim, int open_flag,
+           double** out_conds, int** out_codes, int* out_n, int* status) {
+  std::vector<Cond> out;
+  if (int st = order_conditions(from_arrays(conds, codes, nullptr, n, dim), order, dim, open_flag,
+                                0.0, out)) {
+    *status = st;
+    error_report("s1905", st, 0);
+    return;
+  }
+  to_arrays(out, dim, out_conds, out_codes, nullptr);
+  *out_n = static_cast<int>(out.size());
+  *status = 0;
+}
+
+void s1908(const double* conds, const int* codes, const double* cond_params, int n, int order,
+           int dim, int open_flag, double** out_conds, int** out_codes, double** out_params,
+           int* out_n, int* status) {
+  std::vector<Cond> out;
+  const double closing = open_flag != 1 ? cond_params[n] : 0.0;
+  if (int st = order_conditions(from_arrays(conds, codes, cond_params, n, dim), order, dim,
+                                open_flag, closing, out)) {
+    *status = st;
+    error_report("s1908", st, 0);
+    return;
+  }
+  to_arrays(out, dim, out_conds, out_codes, out_params);
+  *out_n = static_cast<int>(out.size());
+  *status = 0;
+}
+
+void s1909(const double* conds, const int* codes, int n, int dim, int nonperiodic, double start,
+           double* end, double** par, double** distinct, int* status) {
+  std::vector<double> p;
+  if (int st = chord_params(from_arrays(conds, codes, nullptr, n, dim), dim, nonperiodic, start, p)) {
+    *status = st;
+    error_report("s1909", st, 0);
+    return;
+  }
+  *end = p.back();
+  *par = malloc_array(p);
+  *distinct = malloc_array(strictly_increasing(p));
+  *status = 0;
+}
+
+namespace {
+
+void driver(interp_param_fn param_fn, interp_knot_fn knot_fn, const double* conds,
+            const int* codes, int n, double start, int order, int dim, int open_flag,
+            bool periodic_driver, double* end, spline_curve** curve, double** params,
+            int* param_count, const char* name, int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report(name, code, 0);
+  };
+  // Periodic as far as the system is concerned.
+  const bool periodic = periodic_driver ? open_flag != 1 : open_flag == -1;
+  std::vector<Cond> ordered;
+  if (int st = order_conditions(from_arrays(conds, codes, nullptr, n, dim), order, dim, open_flag,
+                                0.0, ordered))
+    return fail(st);
+  const int m = static_cast<int>(ordered.size());
+  std::vector<double> flat;
+  std::vector<int> ocodes;
+  for (auto& c : ordered) {
+    flat.insert(flat.end(), c.v.begin(), c.v.end());
+    ocodes.push_back(c.code);
+  }
+  double* par = nullptr;
+  double* distinct = nullptr;
+  int st = 0;
+  param_fn(flat.data(), ocodes.data(), m, dim, periodic ? 0 : 1, start, end, &par, &distinct, &st);
+  if (st < 0) return fail(st);
+  std::free(distinct);
+  std::vector<double> p(par, par + m + (periodic ? 1 : 0));
+  std::free(par);
+  if (periodic && !ordered.empty()) {
+    // The closing point leaves the system (the periodic curve repeats it by itself);
+    // its parameter stays as the end of the period.
+  }
+  spline_curve* c = nullptr;
+  (void)knot_fn;
+  st = solve_curve(ordered, p, order, dim, periodic ? -1 : open_flag, &c);
+  if (st < 0) return fail(st);
+  if (periodic_driver) {
+    c->open_flag = open_flag == 1 ? 1 : -1;
+    if (open_flag == 0) {
+      spline_curve* cut = nullptr;
+      s1713(c, c->knots[c->order - 1], c->knots[c->vertex_count], &cut, &st);
+      destroy_curve(c);
+      if (st < 0) return fail(st);
+      c = cut;
+    }
+  }
+  std::vector<double> list = strictly_increasing(p);
+  *params = malloc_array(list);
+  *param_count = static_cast<int>(list.size());
+  *end = p.back();
+  *curve = c;
+  *status = 0;
+}
+
+void wrap_param(const double* conds, const int* codes, int n, int dim, int nonperiodic,
+                double start, double* end, double** par, double** distinct, int* status) {
+  s1909(conds, codes, n, dim, nonperiodic, start, end, par, distinct, status);
+}
+
+}  // namespace
+
+void s1912(interp_param_fn param_fn, interp_knot_fn knot_fn, const double* conds,
+           const int* codes, int n, double start, int order, int dim, int open_flag, double* end,
+           spline_curve** curve, double** params, int* param_count, int* status) {
+  driver(param_fn, knot_fn, conds, codes, n, start, order, dim, open_flag, false, end, curve,
+         params, param_count, "s1912", status);
+}
+
+void s1901(interp_param_fn param_fn, interp_knot_fn knot_fn, const double* conds,
+           const int* codes, int n, double start, int order, int dim, int open_flag, double* end,
+           spline_curve** curve, double** params, int* param_count, int* status) {
+  driver(param_fn, knot_fn, conds, codes, n, start, order, dim, open_flag, true, end, curve,
+         params, param_count, "s1901", status);
+}
+
+void s1356(const double* points, int count, int dim, const int* types, int start_cond,
+           int end_cond, int open_flag, int order, double start, double* end,
+           spline_curve** curve, double** params, int* param_count, int* status) {
+  double* conds = nullptr;
+  int* codes = nullptr;
+  int n = 0, st = 0;
+  s1906(points, types, start_cond, end_cond, count, dim, &conds, &codes, &n, &st);
+  if (st < 0) {
+    *status = st;
+    error_report("s1356", st, 0);
+    return;
+  }
+  s1912(wrap_param, s1902, conds, codes, n, start, order, dim, open_flag, end, curve, params,
+        param_count, &st);
+  std::free(conds);
+  std::free(codes);
+  if (st < 0) {
+    *status = st;
+    error_report("s1356", st, 0);
+    return;
+  }
+  *status = 0;
+}
+
+void s1334(const double* points, int count, int dim, const double* types, int start_cond,
+           int end_cond, int open_flag, int order, double start, double* end,
+           spline_curve** curve, double** params, int* param_count, int* status) {
+  std::vector<int> itypes(count > 0 ? count : 1);
+  for (int i = 0; i < count; ++i) itypes[i] = static_cast<int>(types[i]);
+  double* conds = nullptr;
+  int* codes = nullptr;
+  int n = 0, st = 0;
+  s1906(points, itypes.data(), start_cond, end_cond, count, dim, &conds, &codes, &n, &st);
+  if (st < 0) {
+    *status = st;
+    error_report("s1334", st, 0);
+    return;
+  }
+  s1901(wrap_param, s1902, conds, codes, n, start, order, dim, open_flag == 0 ? -1 : open_flag, end,
+        curve, params, param_count, &st);
+  std::free(conds);
+  std::free(codes);
+  if (st < 0) {
+    *status = st;
+    error_report("s1334", st, 0);
+    return;
+  }
+  *status = 0;
+}
+
+void s1357(const double* points, int count, int dim, const int* types, const double* point_params,
+           int start_cond, int end_cond, int open_flag, int order, double, double* end,
+           spline_curve** curve, double** params, int* param_count, int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report("s1357", code, 0);
+  };
+  std::vector<Cond> expanded, ordered;
+  if (int st = expand(points, types, point_params, open_flag, start_cond, end_cond, count, dim,
+                      expanded))
+    return fail(st);
+  double closing = 0.0;
+  if (open_flag != 1) {
+    int positions = 0;
+    for (int i = 0; i < count; ++i) positions += type_code(types[i]) == 0;
+    closing = point_params[positions];
+  }
+  if (int st = order_conditions(expanded, order, dim, open_flag, closing, ordered)) return fail(st);
+  std::vector<double> p;
+  for (auto& c : ordered) p.push_back(c.par);
+  if (open_flag == -1) {
+    // The closing condition, when the ordering added one, carries the closing value;
+    // otherwise the period ends at the closing value.
+    if (p.back() != closing) {
+      Cond c = ordered[0];
+      c.par = closing;
+      ordered.push_back(c);
+      p.push_back(closing);
+    }
+  }
+  spline_curve* c = nullptr;
+  int st = solve_curve(ordered, p, order, dim, open_flag, &c);
+  if (st < 0) return fail(st);
+  if (open_flag == -1 && c->order % 2 == 0) {
+    // An even-order periodic knot vector starts late: turn it so that the range starts
+    // at the first given parameter (one knot and one vertex per step).
+    const int k = c->order, nv = c->vertex_count, n = nv - (k - 1), total = nv + k;
+    const double first = p[0];
+    const double T = c->knots[n + k - 1] - c->knots[k - 1];
+    int guard = 0;
+    while (c->knots[k - 1] > first && !dequal(c->knots[k - 1], first) && guard++ < k) {
+      const double new_first = c->knots[n - 1] - T;
+      for (int i = total - 1; i >= 1; --i) c->knots[i] = c->knots[i - 1];
+      c->knots[0] = new_first;
+      std::vector<double> last(c->coefs + static_cast<size_t>(n - 1) * dim, c->coefs + static_cast<size_t>(n) * dim);
+      for (int i = nv - 1; i >= 1; --i)
+        for (int m = 0; m < dim; ++m) c->coefs[i * dim + m] = c->coefs[(i - 1) * dim + m];
+      for (int m = 0; m < dim; ++m) c->coefs[m] = last[m];
+    }
+  }
+  std::vector<double> list = strictly_increasing(open_flag == -1 ? std::vector<double>(p.begin(), p.end() - 1) : p);
+  *params = malloc_array(list);
+  *param_count = static_cast<int>(list.size());
+  *end = c->knots[c->vertex_count];
+  *curve = c;
+  *status = 0;
+}
+
+void s1630(const double* points, int count, double start, int open_flag, int dim, int order,
+           spline_curve** curve, int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report("s1630", code, 0);
+  };
+  const int kk = std::min(order, count);
+  if (kk < 2) return fail(kErrInterval);
+  if (open_flag != 1 && open_flag != 0 && open_flag != -1) return fail(-113);
+  std::vector<double> par(count + 1);
+  par[0] = start;
+  for (int i = 1; i < count; ++i) par[i] = par[i - 1] + vec_dist(points + (i - 1) * dim, points + i * dim, dim);
+  par[count] = par[count - 1] + vec_dist(points + (count - 1) * dim, points, dim);
+  const int n = open_flag == 0 ? count + 1 : count;
+  double* knots = nullptr;
+  int st = 0;
+  s1902(par.data(), n, kk, open_flag == -1 ? 0 : 1, &knots, &st);
+  if (st < 0) return fail(st);
+  std::vector<double> v(points, points + static_cast<size_t>(count) * dim);
+  if (open_flag == -1) v.insert(v.end(), points, points + static_cast<size_t>(kk - 1) * dim);
+  if (open_flag == 0) v.insert(v.end(), points, points + dim);
+  const int nv = static_cast<int>(v.size()) / dim;
+  double* verts = malloc_copy(v.data(), v.size());
+  spline_curve* c = verts ? create_curve(nv, kk, knots, verts, 1, dim, 2) : nullptr;
+  if (!c) {
+    std::free(knots);
+    std::free(verts);
+    return fail(kErrMemory);
+  }
+  c->open_flag = open_flag;
+  if (kk < order) {
+    spline_curve* raised = nullptr;
+    s1750(c, order, &raised, &st);
+    destroy_curve(c);
+    if (st < 0) return fail(st);
+    raised->open_flag = open_flag;
+    c = raised;
+  }
+  *curve = c;
+  *status = 0;
+}

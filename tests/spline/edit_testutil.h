@@ -1,0 +1,25 @@
+// Helpers of the curve-editing tests: building curves and comparing them pointwise.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "spline/spline.h"
+
+namespace edit_test {
+
+using CurvePtr = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
+
+inline CurvePtr own(spline_curve* c) { return CurvePtr(c, destroy_curve); }
+
+// A curve from knots and (homogeneous when rational) vertices, copied.
+CurvePtr make(std::vector<double> t, int k, std::vector<double> v, int dim, bool rational = false);
+
+// Position of a curve at x (right-hand).
+std::vector<double> at(const spline_curve* c, double x);
+
+// Largest distance between a(map(x)) and b(x) + offset over samples x of [x0, x1].
+double max_gap(const spline_curve* a, const spline_curve* b, double x0, double x1,
+               double (*map)(double) = nullptr, const std::vector<double>& offset = {});
+
+}  // namespace edit_test
