@@ -136,13 +136,14 @@ void S1786(const spline_curve* curve1, const spline_curve* curve2, double aepsge
     int f = 0;
     const double speed1 = vec_length(d1 + dim, dim, &f);
     const double speed2 = vec_length(d2 + dim, dim, &f);
-    double dt = speed1 > 0.0 ? std::fmin(len / speed1, hmax1) : tau;
-    double ds = speed2 > 0.0 ? std::fmin(len / speed2, hmax2) : tau;
+    // A curve standing still (zero derivative) divides by tau instead.
+    double dt = std::fmin(len / (speed1 > 0.0 ? speed1 : tau), hmax1);
+    double ds = std::fmin(len / (speed2 > 0.0 ? speed2 : tau), hmax2);
     const double knot = curve1->knots[left1 + 1];
     if (knot > t + tau && t + dt > knot + tau) {
       dt = knot - t;
       len = dt * speed1;
-      ds = speed2 > 0.0 ? std::fmin(len / speed2, hmax2) : tau;
+      ds = std::fmin(len / (speed2 > 0.0 ? speed2 : tau), hmax2);
       lead = 1;
     }
     double other = lead == 1 ? s : t;
@@ -302,7 +303,7 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
     if ((st = curvature_step(cd, 3, aepsge, surface_extent, &len)) < 0) return fail(st);
     int f = 0;
     const double speed = vec_length(cd + 3, 3, &f);
-    double dt = speed > 0.0 ? std::fmin(len / speed, hmax) : 1e-12;
+    double dt = std::fmin(len / (speed > 0.0 ? speed : 1e-12), hmax);
     double t_new = std::fmin(t + dt, curve->knots[left + 1]);
     if (t_new <= t) t_new = std::fmin(t + dt, t_end);  // at the last knot
     bool crossed = false;
@@ -353,4 +354,181 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
     if (t <= t_prev) t = t_new;  // a crossing at the previous point: move on
     if (!(t > t_prev)) return;   // no progress possible: not shown to coincide
   }
+}
+
+void s1789(const spline_point* point, const spline_surface* surface, double aepsge,
+           const double point1[2], const double point2[2], int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report("s1789", code, 0);
+  };
+  *status = 0;
+  const int dim = surface->dim;
+  if (dim != point->dim || (dim != 2 && dim != 3)) return fail(kErrDimensionNotAccepted);
+  int st = 0;
+  surface_box(const_cast<spline_surface*>(surface), 0, aepsge, &st);
+  if (st < 0) return fail(st);
+  const param_box* box = surface->box;
+  const double extent = std::fmax(box->slot_high[0][0] - box->slot_low[0][0],
+                                  box->slot_high[0][1] - box->slot_low[0][1]);
+  const double* knots[2] = {surface->knots1, surface->knots2};
+  const int order[2] = {surface->order1, surface->order2};
+  const int count[2] = {surface->vertex_count1, surface->vertex_count2};
+  const double lo[2] = {knots[0][order[0] - 1], knots[1][order[1] - 1]};
+  const double hi[2] = {knots[0][count[0]], knots[1][count[1]]};
+  const double w = std::fmax(hi[0] - lo[0], hi[1] - lo[1]);
+  auto same = [&](double a, double b) { return dequal_off(a, b, w); };
+
+  double cur[2] = {point1[0], point1[1]};
+  const double* target = point2;
+  double blk[18], normal[3];
+  int l1 = 0, l2 = 0;
+  auto remaining = [&]() { return std::hypot(target[0] - cur[0], target[1] - cur[1]); };
+  // The first knot strictly between x and y in the direction of travel, if any.
+  auto knot_between = [&](int d, double x, double y, double* knot) {
+    const double* t = knots[d];
+    const int n = count[d] + order[d];
+    if (y > x) {
+      for (int i = 0; i < n; ++i)
+        if (t[i] > x && !same(t[i], x)) {
+          if (t[i] < y && !same(t[i], y)) {
+            *knot = t[i];
+            return true;
+          }
+          return false;
+        }
+    } else if (y < x) {
+      for (int i = n - 1; i >= 0; --i)
+        if (t[i] < x && !same(t[i], x)) {
+          if (t[i] > y && !same(t[i], y)) {
+            *knot = t[i];
+            return true;
+          }
+          return false;
+        }
+    }
+    return false;
+  };
+  // The next knot in the direction of travel (or the range end).
+  auto next_knot = [&](int d, double x, double dir) {
+    const double* t = knots[d];
+    const int n = count[d] + order[d];
+    if (dir >= 0.0) {
+      for (int i = 0; i < n; ++i)
+        if (t[i] > x && !same(t[i], x)) return t[i];
+      return hi[d];
+    }
+    for (int i = n - 1; i >= 0; --i)
+      if (t[i] < x && !same(t[i], x)) return t[i];
+    return lo[d];
+  };
+
+  for (int guard = 0; guard < 10000 && remaining() > 1e-12; ++guard) {
+    s1421(surface, 2, cur, &l1, &l2, blk, normal, &st);
+    if (st < 0) return fail(st);
+    const double* su = blk + dim;
+    const double* sv = blk + 2 * dim;
+    const double* suu = blk + 3 * dim;
+    const double* suv = blk + 4 * dim;
+    const double* svv = blk + 5 * dim;
+    double du, dv;
+    if (dim == 3) {
+      du = target[0] - cur[0];
+      dv = target[1] - cur[1];
+    } else {
+      if (same(su[0], 0.0) && same(su[1], 0.0) && same(sv[0], 0.0)) break;
+      // The direction along which the first-order change has no second (or first)
+      // coordinate: (1 - a) Su + a Sv with that coordinate zero.
+      const int c = su[0] < su[1] ? 1 : 0;
+      const double a = same(sv[c], su[c]) ? 0.5 : su[c] / (su[c] - sv[c]);
+      du = 1.0 - a;
+      dv = a;
+      // Travel towards the second point.
+      if (du * (target[0] - cur[0]) + dv * (target[1] - cur[1]) < 0.0) {
+        du = -du;
+        dv = -dv;
+      }
+    }
+    const double len = std::hypot(du, dv);
+    if (len < 1e-12) return;
+    du /= len;
+    dv /= len;
+    double d[3], fit_n[3] = {0, 0, 0};
+    for (int m = 0; m < dim; ++m) d[m] = du * su[m] + dv * sv[m];
+    if (dim == 3) vec_cross(su, sv, fit_n);
+    double a = du, b = dv, residual = 0;
+    lsq_two_unknowns(su, sv, fit_n, d, dim, 1, &a, &b, &residual, &st);
+    if (st < 0) return fail(st);
+    double curve_blk[9];
+    for (int m = 0; m < dim; ++m) {
+      curve_blk[m] = blk[m];
+      curve_blk[dim + m] = a * su[m] + b * sv[m];
+      curve_blk[2 * dim + m] = a * a * suu[m] + 2 * a * b * suv[m] + b * b * svv[m];
+    }
+    double spatial = 0;
+    if ((st = curvature_step(curve_blk, dim, aepsge, extent, &spatial)) < 0) return fail(st);
+    int f = 0;
+    const double dlen = vec_length(d, dim, &f);
+    const double step = spatial / (same(dlen, 0.0) ? 1e-12 : dlen);
+    double next[2] = {cur[0] + step * du, cur[1] + step * dv};
+    const bool passes = (target[0] - cur[0]) * (target[0] - next[0]) < 0.0 ||
+                        (target[1] - cur[1]) * (target[1] - next[1]) < 0.0;
+    if (passes || std::hypot(next[0] - cur[0], next[1] - cur[1]) > remaining()) {
+      next[0] = target[0];
+      next[1] = target[1];
+    }
+    // Knot lines between the current and the next point: stop on the first one met and
+    // hold that parameter fixed for the sub-steps.
+    double ku = 0, kv = 0;
+    const bool hit_u = knot_between(0, cur[0], next[0], &ku);
+    const bool hit_v = knot_between(1, cur[1], next[1], &kv);
+    int fixed;
+    if (hit_u && (!hit_v || (ku - cur[0]) / du < (kv - cur[1]) / dv)) {
+      const double f0 = (ku - cur[0]) / du;
+      next[0] = ku;
+      next[1] = cur[1] + f0 * dv;
+      fixed = 0;
+    } else if (hit_v) {
+      const double f1 = (kv - cur[1]) / dv;
+      next[0] = cur[0] + f1 * du;
+      next[1] = kv;
+      fixed = 1;
+    } else {
+      const double nu = next_knot(0, cur[0], du), nv = next_knot(1, cur[1], dv);
+      fixed = std::fabs(nv - cur[1]) * std::fabs(du) <= std::fabs(nu - cur[0]) * std::fabs(dv) ? 1 : 0;
+    }
+    // Three sub-steps, each projected onto the constant-parameter curve through it.
+    const double delta[2] = {(next[0] - cur[0]) / 3.0, (next[1] - cur[1]) / 3.0};
+    double sub[2] = {cur[0], cur[1]};
+    for (int k = 1; k <= 3; ++k) {
+      double x[2] = {sub[0] + delta[0], sub[1] + delta[1]};
+      x[fixed] = cur[fixed] + k * delta[fixed];
+      if (std::hypot(x[0] - cur[0], x[1] - cur[1]) <= 1e-12) return;
+      spline_curve* raw = nullptr;
+      if (fixed == 0)
+        s1437(surface, x[0], &raw, &st);
+      else
+        s1436(surface, x[1], &raw, &st);
+      if (st < 0) return fail(st);
+      CurveHolder iso(raw, destroy_curve);
+      const int free_par = 1 - fixed;
+      double proj = x[free_par];
+      st = 0;  // the full iteration budget
+      s1771(point, iso.get(), aepsge, lo[free_par], hi[free_par], x[free_par], &proj, &st);
+      if (st < 0) return fail(st);
+      x[free_par] = proj;
+      double pos[3];
+      int m1 = 0, m2 = 0;
+      s1424(surface, 0, 0, x, &m1, &m2, pos, &st);
+      if (st < 0) return fail(st);
+      if (vec_dist(pos, point->coords, dim) > aepsge) return;
+      sub[0] = x[0];
+      sub[1] = x[1];
+    }
+    if (sub[0] == cur[0] && sub[1] == cur[1]) return;
+    cur[0] = sub[0];
+    cur[1] = sub[1];
+    cur[fixed] = next[fixed];
+  }
+  *status = remaining() <= 1e-12 ? 1 : 0;
 }

@@ -18,3 +18,11 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
 // differing dimensions or a dimension above 3.
 void S1786(const spline_curve* curve1, const spline_curve* curve2, double aepsge,
            const double point1[2], const double point2[2], int* status);
+
+struct spline_point;
+
+// A point against a surface (dimension 2 or 3, the point's): does the surface keep the
+// point's position all along a path in its parameter plane from the first parameter
+// pair to the second?  -105 for another dimension.
+void s1789(const spline_point* point, const spline_surface* surface, double aepsge,
+           const double point1[2], const double point2[2], int* status);

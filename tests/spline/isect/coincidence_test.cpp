@@ -124,3 +124,45 @@ TEST(CurvePairCoincidence, DimensionsMustAgree) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PointOnSurfaceStretch, CollapsedEdgesKeepThePoint) {
+  using namespace newton_test;
+  // The south pole of a sphere is the whole edge v = 0.
+  const double c[3] = {0, 0, 0};
+  auto s = sphere(c, 1.0);
+  auto pole = point({0, 0, -1});
+  const double a[2] = {0.5, 0.0}, b[2] = {3.5, 0.0};
+  int status = -7;
+  s1789(pole.get(), s.get(), 1e-9, a, b, &status);
+  EXPECT_EQ(status, 1);
+  // Towards the equator the surface leaves the pole.
+  const double up[2] = {0.5, 0.5};
+  s1789(pole.get(), s.get(), 1e-9, a, up, &status);
+  EXPECT_EQ(status, 0);
+
+  // A planar map S(u, v) = (u v, v) sends the edge v = 0 to the origin.
+  auto fold = surface({0, 0, 1, 1}, {0, 0, 1, 1}, 2, 2, {0, 0, 0, 0, 0, 1, 1, 1}, 1, 2);
+  auto origin = point({0, 0});
+  const double p1[2] = {0.8, 0.0}, p2[2] = {0.2, 0.0};
+  s1789(origin.get(), fold.get(), 1e-9, p1, p2, &status);
+  EXPECT_EQ(status, 1);
+  const double off[2] = {0.2, 0.3};
+  s1789(origin.get(), fold.get(), 1e-9, p1, off, &status);
+  EXPECT_EQ(status, 0);
+}
+
+TEST(PointOnSurfaceStretch, DimensionsMustAgree) {
+  using namespace newton_test;
+  isect_test::ReportLog log;
+  auto fold = surface({0, 0, 1, 1}, {0, 0, 1, 1}, 2, 2, {0, 0, 0, 0, 0, 1, 1, 1}, 1, 2);
+  auto p3 = point({0, 0, 0});
+  const double a[2] = {0, 0}, b[2] = {1, 0};
+  int status = 0;
+  s1789(p3.get(), fold.get(), 1e-9, a, b, &status);
+  EXPECT_EQ(status, -105);
+  EXPECT_TRUE(log.named("s1789"));
+}
+
+}  // namespace
