@@ -2,6 +2,7 @@
 
 #include "dicom/base/exceptionsManager.h"
 #include "dicom/base/lockObject.h"
+#include "dicom/base/utf8.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -13,37 +14,6 @@ namespace Halvoran
 
 namespace
 {
-std::string toUtf8(const std::wstring& text)
-{
-    std::string result;
-    result.reserve(text.size());
-    for (wchar_t wc : text)
-    {
-        const std::uint32_t c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80)
-            result.push_back(static_cast<char>(c));
-        else if (c < 0x800)
-        {
-            result.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-        else if (c < 0x10000)
-        {
-            result.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-        else
-        {
-            result.push_back(static_cast<char>(0xF0 | ((c >> 18) & 0x07)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return result;
-}
-
 int openFlags(const std::string& mode)
 {
     if (mode == "rb")
@@ -104,7 +74,7 @@ void stream::openFile(const std::wstring& fileName, std::ios_base::openmode mode
 {
     HALVORAN_FUNCTION_START(L"stream::openFile (unicode)")
 
-    openNarrow(toUtf8(fileName), mode, halvoranMethodName_);
+    openNarrow(wideToUtf8(fileName), mode, halvoranMethodName_);
 
     HALVORAN_FUNCTION_END()
 }

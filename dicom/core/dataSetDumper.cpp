@@ -2,6 +2,7 @@
 
 #include "dicom/core/dataHandler.h"
 #include "dicom/core/dataHandlerRaw.h"
+#include "dicom/base/utf8.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,36 +13,6 @@ namespace Halvoran::Varnix
 
 namespace
 {
-std::string toUtf8(const std::wstring& text)
-{
-    std::string result;
-    for (wchar_t wc : text)
-    {
-        const std::uint32_t c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80)
-            result.push_back(static_cast<char>(c));
-        else if (c < 0x800)
-        {
-            result.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-        else if (c < 0x10000)
-        {
-            result.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-        else
-        {
-            result.push_back(static_cast<char>(0xF0 | ((c >> 18) & 0x07)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return result;
-}
-
 std::string tagText(std::uint16_t groupId, std::uint16_t tagId)
 {
     char text[16];
@@ -108,7 +79,7 @@ std::string valueText(const ptr<data>& pData, std::uint32_t bufferId, std::uint3
             handler->setPointer(i);
             if (i != 0)
                 text += separator;
-            text += toUtf8(handler->getUnicodeString());
+            text += wideToUtf8(handler->getUnicodeString());
         }
         return text;
     }

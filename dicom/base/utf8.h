@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace Halvoran
+{
+
+/// UTF-8 form of a wide string (one code point per wchar_t). Used for file names
+/// and for text shown outside the toolkit.
+std::string wideToUtf8(const std::wstring& text);
+
+} // namespace Halvoran
