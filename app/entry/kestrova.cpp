@@ -1,5 +1,6 @@
 // Entry function of the workstation: registers the windows that the main window opens
 // from its toolbar, then runs the program (app/application.h).
+#include "analysis/ui/angio.h"
 #include "app/application.h"
 #include "app/child_registry.h"
 #include "reconstruction/ui/export.h"
@@ -12,6 +13,7 @@ namespace {
 void RegisterChildWindows(ChildWindowRegistry& registry)
 {
     registry.Register(ChildWindow::Export, CreateExportForm);
+    registry.Register(ChildWindow::ANGIO, CreateAngioForm);
 }
 
 } // namespace
