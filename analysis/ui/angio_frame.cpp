@@ -225,6 +225,8 @@ void TAngioFrame::BuildToolbar()
     dxBarDockControl1 = new QToolBar(QStringLiteral("LAO Toolbar"), this);
     dxBarDockControl1->setObjectName(QStringLiteral("dxBarDockControl1"));
     dxBarDockControl1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Compact buttons, so that the whole bar fits a view of half the window.
+    dxBarDockControl1->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; } QToolButton { padding: 2px 0px; margin: 0px; }"));
     QToolBar* bar = dxBarDockControl1;
 
     UndoButton = bar->addAction(QStringLiteral("Undo"));
@@ -233,7 +235,6 @@ void TAngioFrame::BuildToolbar()
     RedoButton = bar->addAction(QStringLiteral("Redo"));
     RedoButton->setObjectName(QStringLiteral("dxBarLargeButton6"));
     connect(RedoButton, &QAction::triggered, this, [this] { dxBarLargeButton6Click(); });
-    bar->addSeparator();
 
     tools_ = new QActionGroup(this);
     tools_->setExclusive(true);
@@ -270,10 +271,8 @@ void TAngioFrame::BuildToolbar()
         connect(ResetWidthItem, &QAction::triggered, this, [this] { dxBarButton6Click(); });
         withMenu(SetWidthButton, menu);
     }
-    bar->addSeparator();
     MovePointButton = tool(QStringLiteral("Move point"), "dxBarLargeButton7", ToolMode::MovePoint);
     DeletePointButton = tool(QStringLiteral("Delete point"), "dxBarLargeButton8", ToolMode::DeletePoint);
-    bar->addSeparator();
 
     OutlineButton = bar->addAction(QStringLiteral("Outline"));
     OutlineButton->setObjectName(QStringLiteral("dxBarLargeButton1"));
@@ -474,6 +473,9 @@ void TAngioFrame::PlaceLayers()
         layer_items_[i]->setPixmap(QPixmap::fromImage(layers_[i]));
     }
     scene_->setSceneRect(QRectF(QPointF(0, 0), QSizeF(image_size_)));
+    for (DrawnLayer& d : drawn_lists_)
+        d.valid = false;
+    drawn_width_valid_ = false;
     RedrawLayers();
 }
 
@@ -498,10 +500,22 @@ QGraphicsPixmapItem* TAngioFrame::ListItem(TraceList list) const { return layer_
 
 void TAngioFrame::DrawListLayer(TraceList list)
 {
+    const auto& points = Tracing.Points(list);
+    DrawnLayer now;
+    now.points = points;
+    now.asLine = Tracing.ShowAsLine(list);
+    now.highlight = Tracing.Highlight(list);
+    if (Tracing.MovingPoint() && Tracing.MovingList() == list)
+        now.marker = Tracing.MovingMarker();
+    now.valid = true;
+    DrawnLayer& drawn = drawn_lists_[LayerIndex(list) - 1];
+    if (drawn == now)
+        return;
+    drawn = std::move(now);
+
     QImage& layer = ListLayer(list);
     layer.fill(0);
     const QRgb colour = an::ListColour(list);
-    const auto& points = Tracing.Points(list);
     if (Tracing.ShowAsLine(list) && !points.empty()) {
         QPainter p(&layer);
         p.setRenderHint(QPainter::Antialiasing, false);
@@ -514,12 +528,10 @@ void TAngioFrame::DrawListLayer(TraceList list)
         for (const PixelPoint& pt : points)
             PutPixel(layer, pt.x, pt.y, colour);
     }
-    if (const auto highlight = Tracing.Highlight(list))
-        PutPlus(layer, *highlight, an::kHighlightColour);
-    if (Tracing.MovingPoint() && Tracing.MovingList() == list) {
-        if (const auto marker = Tracing.MovingMarker())
-            PutPlus(layer, *marker, an::kHighlightColour);
-    }
+    if (drawn.highlight)
+        PutPlus(layer, *drawn.highlight, an::kHighlightColour);
+    if (drawn.marker)
+        PutPlus(layer, *drawn.marker, an::kHighlightColour);
     ListItem(list)->setPixmap(QPixmap::fromImage(layer));
 }
 
@@ -529,9 +541,14 @@ void TAngioFrame::RedrawLayers()
         return;
     for (TraceList list : {TraceList::Catheter, TraceList::LumenA, TraceList::LumenB})
         DrawListLayer(list);
+    const auto line = Tracing.WidthLine();
+    if (drawn_width_valid_ && drawn_width_ == line)
+        return;
+    drawn_width_valid_ = true;
+    drawn_width_ = line;
     QImage& width = layers_[kWidthLayer];
     width.fill(0);
-    if (const auto line = Tracing.WidthLine()) {
+    if (line) {
         QPainter p(&width);
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(QPen(QColor::fromRgba(an::kWidthLineColour), 0));

@@ -24,6 +24,8 @@
 #include <opencv2/core.hpp>
 
 #include <array>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -203,6 +205,19 @@ private:
     // Layers in drawing order: text, catheter, lumen A, lumen B, width, outline.
     std::array<QGraphicsPixmapItem*, 6> layer_items_{};
     std::array<QImage, 6> layers_;
+    // What each point layer and the width layer show, so a layer is drawn again only
+    // when its marks change.
+    struct DrawnLayer {
+        std::vector<PixelPoint> points;
+        bool asLine = false;
+        std::optional<PixelPoint> highlight;
+        std::optional<PixelPoint> marker;
+        bool valid = false;
+        bool operator==(const DrawnLayer&) const = default;
+    };
+    std::array<DrawnLayer, 3> drawn_lists_{};
+    std::optional<std::pair<PixelPoint, PixelPoint>> drawn_width_;
+    bool drawn_width_valid_ = false;
     QActionGroup* tools_ = nullptr;
     QSize image_size_{kPlaceholderWidth, kPlaceholderHeight};
 };
