@@ -18,6 +18,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QGroupBox>
 #include <QMouseEvent>
@@ -623,4 +625,46 @@ TEST_F(AngioWindowTest, OutlineOfTheShownFrame)
     lao->ClearOutlineItem->trigger();
     EXPECT_EQ(whitePixels(), 0);
     EXPECT_EQ(lao->CatheterPoints(), Pts({{10, 10}}));
+}
+
+// Dragging with the delete tool deletes every point it passes exactly over, each as its own
+// action; the layers lie over the image in their order and only the mode text ignores the
+// zoom.
+TEST_F(AngioWindowTest, DeleteDragAndLayerStack)
+{
+    WriteFrames(QStringLiteral("LAO"), 2);
+    Sql(QString::fromLatin1(kStoredTracing));
+    TANGIOForm* w = Open();
+    ASSERT_NE(w, nullptr);
+    TAngioFrame* lao = w->AngioFrame1;
+    lao->cxTrackBar1->setValue(400);
+
+    lao->DeletePointButton->trigger();
+    Mouse(lao, QEvent::MouseButtonPress, Qt::LeftButton, lao->ViewPosOf({10, 10}));
+    Mouse(lao, QEvent::MouseMove, Qt::LeftButton, lao->ViewPosOf({11, 10}));  // no point here
+    Mouse(lao, QEvent::MouseMove, Qt::LeftButton, lao->ViewPosOf({12, 11}));
+    Mouse(lao, QEvent::MouseMove, Qt::LeftButton, lao->ViewPosOf({40, 7}));  // lumen B
+    Mouse(lao, QEvent::MouseButtonRelease, Qt::LeftButton, lao->ViewPosOf({40, 7}));
+    EXPECT_EQ(lao->CatheterPoints(), Pts({{20, 10}}));
+    EXPECT_EQ(lao->LumenBPoints(), Pts({{42, 9}}));
+    // Hovering without the button only highlights.
+    Mouse(lao, QEvent::MouseMove, Qt::NoButton, lao->ViewPosOf({20, 10}));
+    EXPECT_EQ(lao->CatheterPoints(), Pts({{20, 10}}));
+    EXPECT_EQ(lao->LayerImage(1).pixel(20, 11), 0xFFFFFF00u);
+    for (int i = 0; i < 3; ++i)
+        lao->UndoButton->trigger();
+    // Undoing a deletion adds the point again: the list is ordered from the point that is
+    // first now.
+    EXPECT_EQ(lao->CatheterPoints(), Pts({{20, 10}, {12, 11}, {10, 10}}));
+    EXPECT_EQ(lao->LumenBPoints(), Pts({{42, 9}, {40, 7}}));
+
+    // The image, then text, catheter, lumen A, lumen B, width and outline from bottom to top.
+    QList<QGraphicsItem*> items = lao->ImgView->scene()->items(Qt::AscendingOrder);
+    ASSERT_EQ(items.size(), 7);
+    for (int i = 1; i < 7; ++i) {
+        EXPECT_GT(items[i]->zValue(), items[i - 1]->zValue());
+        EXPECT_EQ(items[i]->boundingRect().size(), QSizeF(kFrameWidth, kFrameHeight));
+        EXPECT_EQ(items[i]->acceptedMouseButtons(), Qt::NoButton);
+        EXPECT_EQ(bool(items[i]->flags() & QGraphicsItem::ItemIgnoresTransformations), i == 1);
+    }
 }
