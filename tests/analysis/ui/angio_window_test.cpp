@@ -668,3 +668,16 @@ TEST_F(AngioWindowTest, DeleteDragAndLayerStack)
         EXPECT_EQ(bool(items[i]->flags() & QGraphicsItem::ItemIgnoresTransformations), i == 1);
     }
 }
+
+// A stored tracing that cannot be read fails the opening like a missing frame file.
+TEST_F(AngioWindowTest, UnreadableStoredTracingFailsTheOpening)
+{
+    WriteFrames(QStringLiteral("LAO"), 2);
+    Sql(QStringLiteral("INSERT INTO angio(patientID, LcatheterX, LcatheterY, LAOframe, RAOframe) "
+                       "VALUES (7, '10 x2 -1', '4 5 -1', 1, 1);"));
+    MainForm->dxBarLargeButton4Click();
+    EXPECT_FALSE(ANGIOForm);
+    ASSERT_FALSE(prompter.messages.empty());
+    EXPECT_EQ(prompter.messages.back().kind, Prompter::Kind::ErrorDialog);
+    EXPECT_TRUE(prompter.messages.back().text.startsWith(QStringLiteral("A problem occured while opening window!")));
+}
