@@ -477,6 +477,8 @@ void TAngioFrame::PlaceLayers()
         d.valid = false;
     drawn_width_valid_ = false;
     RedrawLayers();
+    if (!mode_text_.isEmpty())
+        ShowModeText(mode_text_, mode_text_colour_);
 }
 
 void TAngioFrame::ShowImage(const QImage& image)
@@ -561,6 +563,8 @@ void TAngioFrame::ShowModeText(const QString& text, QRgb colour)
 {
     if (freed_)
         return;
+    mode_text_ = text;
+    mode_text_colour_ = colour;
     QImage& layer = layers_[kTextLayer];
     layer.fill(0);
     QPainter p(&layer);

@@ -200,6 +200,8 @@ private:
     bool panning_cursor_ = false;
     QCursor saved_cursor_;
     QString last_failed_file_;
+    QString mode_text_;
+    QRgb mode_text_colour_ = 0;
     QGraphicsScene* scene_ = nullptr;
     QGraphicsPixmapItem* image_item_ = nullptr;
     // Layers in drawing order: text, catheter, lumen A, lumen B, width, outline.
