@@ -182,6 +182,8 @@ public:
     bool Panning() const { return panning_; }
     bool LeftDragging() const { return leftDragging_; }
     bool MovingPoint() const { return movingPoint_; }
+    /// The list of the point being moved (meaningful while MovingPoint()).
+    TraceList MovingList() const { return movingList_; }
 
 private:
     struct ListState {

@@ -216,7 +216,8 @@ cv::Mat VesselEnhance(const cv::Mat& image, const OutlineParameters& parameters,
     return result;
 }
 
-cv::Mat ComputeVesselOutline(const cv::Mat& frame, const OutlineParameters& parameters) {
+cv::Mat ComputeVesselOutline(const cv::Mat& frame, const OutlineParameters& parameters,
+                             const std::function<void(float scale)>& onScale) {
     if (frame.empty() || frame.depth() != CV_8U) return {};
     cv::Mat first;
     if (frame.channels() == 1) {
@@ -226,7 +227,7 @@ cv::Mat ComputeVesselOutline(const cv::Mat& frame, const OutlineParameters& para
     }
     cv::Mat image;
     first.convertTo(image, CV_32F);
-    const cv::Mat outline = VesselEnhance(image, parameters);
+    const cv::Mat outline = VesselEnhance(image, parameters, onScale);
     cv::Mat mask(outline.size(), CV_8U);
     for (int i = 0; i < outline.rows; ++i) {
         const float* o = outline.ptr<float>(i);

@@ -84,6 +84,8 @@ cv::Mat VesselEnhance(const cv::Mat& image, const OutlineParameters& parameters,
 /// "Outline" on a frame as loaded (8-bit, any channel count; the first channel is used):
 /// returns a CV_8U mask of the frame's size, 255 where the outline is shown, else 0.
 /// An empty or non-8-bit frame gives an empty mask.
-cv::Mat ComputeVesselOutline(const cv::Mat& frame, const OutlineParameters& parameters);
+/// `onScale` as for VesselEnhance.
+cv::Mat ComputeVesselOutline(const cv::Mat& frame, const OutlineParameters& parameters,
+                             const std::function<void(float scale)>& onScale = {});
 
 }  // namespace kestrova::analysis

@@ -1,5 +1,6 @@
 // Entry function of the workstation: registers the windows that the main window opens
 // from its toolbar, then runs the program (app/application.h).
+#include "analysis/ui/angio.h"
 #include "analysis/ui/ivus_form.h"
 #include "app/application.h"
 #include "app/child_registry.h"
@@ -15,6 +16,7 @@ void RegisterChildWindows(ChildWindowRegistry& registry)
 {
     registry.Register(ChildWindow::IVUS, [](TMainForm& owner) { return new TIVUSForm(&owner); });
     registry.Register(ChildWindow::Export, CreateExportForm);
+    registry.Register(ChildWindow::ANGIO, CreateAngioForm);
 }
 
 } // namespace

@@ -1,0 +1,172 @@
+#include "analysis/ui/angio.h"
+
+#include "analysis/core/angio_view_model.h"
+#include "app/data.h"
+#include "app/forms.h"
+#include "app/main_form.h"
+#include "app/paths.h"
+
+#include <QGroupBox>
+#include <QResizeEvent>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <stdexcept>
+
+namespace an = kestrova::analysis;
+
+namespace {
+
+std::vector<an::PixelPoint> ToPixels(const WallContour& points)
+{
+    std::vector<an::PixelPoint> out;
+    out.reserve(points.size());
+    for (const IntPoint& p : points)
+        out.push_back({p.x, p.y});
+    return out;
+}
+
+WallContour ToIntPoints(const std::vector<an::PixelPoint>& points)
+{
+    WallContour out;
+    out.reserve(points.size());
+    for (const an::PixelPoint& p : points)
+        out.push_back({p.x, p.y});
+    return out;
+}
+
+AngioViewSnapshot Snapshot(const TAngioFrame& view)
+{
+    AngioViewSnapshot s;
+    s.CatheterPoints = ToIntPoints(view.CatheterPoints());
+    s.LumenAPoints = ToIntPoints(view.LumenAPoints());
+    s.LumenBPoints = ToIntPoints(view.LumenBPoints());
+    s.WidthPoints = ToIntPoints(view.WidthPoints());
+    s.FrameNumber = view.GetFrameNumber();
+    return s;
+}
+
+QGroupBox* Panel(const char* name, const QString& caption, TAngioFrame* view)
+{
+    auto* panel = new QGroupBox(caption);
+    panel->setObjectName(QLatin1String(name));
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(view);
+    return panel;
+}
+
+} // namespace
+
+TANGIOForm::TANGIOForm(TMainForm* owner)
+    : TChildForm(QStringLiteral("ANGIOForm"), QStringLiteral("ANGIO"), QSize(1292, 768)), owner_(owner)
+{
+    AngioFrame1 = new TAngioFrame(1);
+    AngioFrame2 = new TAngioFrame(2);
+    Panel1 = Panel("Panel1", QStringLiteral("Left anterior oblique"), AngioFrame1);
+    Panel2 = Panel("Panel2", QStringLiteral("Right anterior oblique"), AngioFrame2);
+    cxSplitter1 = new QSplitter(Qt::Horizontal);
+    cxSplitter1->setObjectName(QStringLiteral("cxSplitter1"));
+    cxSplitter1->setHandleWidth(an::kSplitterWidth);
+    cxSplitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background-color: #808080; }"));
+    cxSplitter1->setChildrenCollapsible(false);
+    cxSplitter1->addWidget(Panel1);
+    cxSplitter1->addWidget(Panel2);
+    cxSplitter1->setStretchFactor(0, 1);
+    cxSplitter1->setStretchFactor(1, 0);
+    setWidget(cxSplitter1);
+
+    for (TAngioFrame* view : {AngioFrame1, AngioFrame2})
+        connect(view, &TAngioFrame::wheelTurned, this, [this](int delta) { FormMouseWheel(delta); });
+
+    const int code = owner_ ? owner_->GetSelectedPatient() : -1;
+    if (owner_) {
+        SetUpView(AngioFrame1, QStringLiteral("LAO"), owner_->LAOFrameCount);
+        SetUpView(AngioFrame2, QStringLiteral("RAO"), owner_->RAOFrameCount);
+    }
+    LoadAngioViews(code);
+}
+
+TANGIOForm::~TANGIOForm() = default;
+
+void TANGIOForm::SetUpView(TAngioFrame* view, const QString& recording, int count)
+{
+    if (count <= 0)
+        return;  // placeholder, frame range as laid out, nothing loaded
+    view->SetImageSource(AppPaths::RecordingDir(owner_->GetSelectedPatient(), recording),
+                         recording + QLatin1Char('.'), count);
+    QString error;
+    if (!view->LoadFrameFile(0, &error))
+        throw std::runtime_error(error.toStdString());
+    view->SetFrameRange(count);
+}
+
+void TANGIOForm::LoadAngioViews(int code)
+{
+    if (!dm)
+        return;  // the program runs on without a database: nothing stored to show
+    WallContour lc, la, lb, lw, rc, ra, rb, rw;
+    const int laoFrame = dm->LoadAngioView(AngioView::LAO, code, lc, la, lb, lw);
+    const int raoFrame = dm->LoadAngioView(AngioView::RAO, code, rc, ra, rb, rw);
+    AngioFrame1->SetFrameNumber(laoFrame);
+    AngioFrame2->SetFrameNumber(raoFrame);
+    AngioFrame1->SetStoredPoints(ToPixels(lc), ToPixels(la), ToPixels(lb), ToPixels(lw));
+    AngioFrame2->SetStoredPoints(ToPixels(rc), ToPixels(ra), ToPixels(rb), ToPixels(rw));
+}
+
+AngioSnapshot TANGIOForm::TakeAngioSnapshot() const
+{
+    AngioSnapshot s;
+    s.LAO = Snapshot(*AngioFrame1);
+    s.RAO = Snapshot(*AngioFrame2);
+    return s;
+}
+
+void TANGIOForm::FormResize()
+{
+    if (!cxSplitter1)
+        return;
+    const int available = cxSplitter1->width() - cxSplitter1->handleWidth();
+    const int rao = std::clamp(an::RaoPanelWidth(width()), 0, std::max(0, available));
+    cxSplitter1->setSizes({available - rao, rao});
+}
+
+void TANGIOForm::resizeEvent(QResizeEvent* e)
+{
+    TChildForm::resizeEvent(e);
+    FormResize();
+}
+
+void TANGIOForm::FormMouseWheel(int delta)
+{
+    bool lao = AngioFrame1->WheelTarget();
+    bool rao = AngioFrame2->WheelTarget();
+    const an::WheelView target = an::RouteWheel(lao, rao);
+    AngioFrame1->SetWheelTarget(lao);
+    AngioFrame2->SetWheelTarget(rao);
+    const int step = delta > 0 ? an::kZoomWheelStep : -an::kZoomWheelStep;
+    if (target == an::WheelView::Lao)
+        AngioFrame1->StepZoom(step);
+    else if (target == an::WheelView::Rao)
+        AngioFrame2->StepZoom(step);
+}
+
+void TANGIOForm::wheelEvent(QWheelEvent* e)
+{
+    if (e->angleDelta().y() != 0)
+        FormMouseWheel(e->angleDelta().y());
+    e->accept();
+}
+
+void TANGIOForm::FormClose()
+{
+    for (TAngioFrame* view : findChildren<TAngioFrame*>())
+        view->FreeFrameLayers();
+    if (!IVUSForm && MainForm)
+        MainForm->SetButtonEnabled(TMainForm::Button::Save, false);
+    if (ANGIOForm.data() == this)
+        ANGIOForm = nullptr;
+}
+
+QWidget* CreateAngioForm(TMainForm& owner) { return new TANGIOForm(&owner); }
