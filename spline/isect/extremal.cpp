@@ -228,8 +228,9 @@ row_scan scan_row(const double* c, int count, int stride, bool patch) {
   return r;
 }
 
+// First interior knot of full multiplicity k (its first index, from k on).
 int discontinuity_knot(const double* t, int k, int n) {
-  for (int i = k + 1; i <= n - 1; ++i)
+  for (int i = k; i <= n - 1; ++i)
     if (t[i] == t[i + k - 1]) return i;
   return 0;
 }
