@@ -361,4 +361,25 @@ TEST(GreatestExtent, MatchesDenseSamplingOfARandomBicubic) {
   }
 }
 
+TEST(GreatestExtent, RationalSphereReachesFarthestAlongTheDirection) {
+  const double c[3] = {1, 2, 3};
+  auto sph = sphere(c, 2.0);
+  const double dirs[][3] = {{1, 0, 0}, {0.6, -0.8, 0}, {0.2, 0.3, -0.9}};
+  for (const auto& d : dirs) {
+    surface_result r;
+    s1921(sph.get(), d, 3, 0.0, 1e-7, &r.points, &r.uv, &r.curves, &r.list, &r.status);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_GE(r.points, 1);
+    const double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    const std::vector<double> want = {c[0] + 2 * d[0] / len, c[1] + 2 * d[1] / len,
+                                      c[2] + 2 * d[2] / len};
+    for (int i = 0; i < r.points; ++i)
+      EXPECT_LT(dist(eval_surface(sph.get(), r.uv[2 * i], r.uv[2 * i + 1]), want), 1e-3);
+  }
+  const double bad[2] = {1, 0};
+  surface_result r;
+  s1921(sph.get(), bad, 2, 0.0, 1e-7, &r.points, &r.uv, &r.curves, &r.list, &r.status);
+  EXPECT_EQ(r.status, -106);
+}
+
 }  // namespace

@@ -207,3 +207,32 @@ TEST(ExtremalParts, ShapeTestAndSplitValues) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ExtremalSearch, RidgeOfOnePatchConnectsItsEdgePoints) {
+  // -(u - v)^2 on one biquadratic patch: the greatest value 0 runs along the diagonal
+  // from corner (0, 0) to corner (1, 1).
+  auto f = poly_surface_1d({{0, 0, -1}, {0, 2}, {-1}}, {0, 0, 0, 1, 1, 1}, {0, 0, 0, 1, 1, 1}, 3,
+                           3);
+  Search s;
+  s.object = create_geom_object(2);
+  s.object->surface = f.release();
+  s.run(1e-9);
+  ASSERT_GE(s.status, 1);
+  EXPECT_NEAR(s.running, 0.0, 1e-12);
+  ASSERT_NE(s.data, nullptr);
+  ASSERT_GE(s.data->list_count, 1);
+  // Every point found lies on the diagonal; some list spans it from end to end.
+  for (int i = 0; i < s.data->point_count; ++i)
+    EXPECT_NEAR(s.data->points[i]->params[0], s.data->points[i]->params[1], 1e-6);
+  bool spans = false;
+  for (int l = 0; l < s.data->list_count; ++l) {
+    const isect_list* list = s.data->lists[l];
+    const double a = list->first->params[0], b = list->last->params[0];
+    spans = spans || (std::min(a, b) == 0.0 && std::max(a, b) == 1.0);
+  }
+  EXPECT_TRUE(spans);
+}
+
+}  // namespace
