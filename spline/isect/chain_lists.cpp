@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "spline/isect/chain_examine.h"
 #include "spline/isect/isect_records.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
@@ -250,7 +251,7 @@ void s6idput(isect_data** parent, isect_data* sub, int position, double value, i
   }
 }
 
-void s6idlis(geom_object* /*object1*/, geom_object* /*object2*/, isect_data** data, int* status) {
+void s6idlis(geom_object* object1, geom_object* object2, isect_data** data, int* status) {
   *status = 0;
   auto fail = [&](int code) {
     *status = code;
@@ -342,6 +343,25 @@ void s6idlis(geom_object* /*object1*/, geom_object* /*object2*/, isect_data** da
       return fail(kErrMemory);
     }
   }
+
+  // Examination: two surfaces in space, or a one-dimensional point (a level) against a
+  // surface.  An object wrapper without its point (as the extremal search passes) is no
+  // level, so that search keeps its isolated maxima.
+  int st = 0;
+  const geom_object* o1 = object1;
+  const geom_object* o2 = object2;
+  auto level_of = [](const geom_object* o) {
+    return o && o->kind == 0 && o->point && o->point->dim == 1;
+  };
+  if (o1 && o2 && o1->kind == 2 && o2->kind == 2 && o1->surface && o2->surface &&
+      o1->surface->dim == 3) {
+    s6idlis_s9ssexamin(o1->surface, o2->surface, data, &st);
+  } else if (o2 && o2->kind == 2 && o2->surface && level_of(o1)) {
+    s6idlis_s9psexamin(o2->surface, o1->point->coords[0], data, &st);
+  } else if (o1 && o1->kind == 2 && o1->surface && level_of(o2)) {
+    s6idlis_s9psexamin(o1->surface, o2->point->coords[0], data, &st);
+  }
+  if (st < 0) return fail(st);
 }
 
 int remove_chain_point(isect_data** data, isect_point** point, isect_point** predecessor,

@@ -40,8 +40,9 @@ void s6idput(isect_data** parent, isect_data* sub, int position, double value, i
 
 // Builds the lists of the chains (earlier list records are freed): kind-2 points inside
 // a chain split it; open chains give list types 0, 2, 3, 4; closed ones type 1 with
-// `first` the successor of `last`.  -105 a broken loop, -101.  No examination pass is
-// run on the lists here (see the header of the extremal search).
+// `first` the successor of `last`.  Then, for two surfaces in space or a level (a point
+// object of dimension 1 with its point) against a surface, the examination pass of
+// chain_examine.h.  -105 a broken loop, -101.
 void s6idlis(geom_object* object1, geom_object* object2, isect_data** data, int* status);
 
 // Removes a list and every point on it.  Returns 0 removed (or no data), 1 no list or
