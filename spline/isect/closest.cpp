@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "spline/edit.h"
-#include "spline/implicit.h"
 #include "spline/isect/chain_output.h"
 #include "spline/isect/extremal.h"
+#include "spline/isect/implicit_forms.h"
 #include "spline/isect/isect_records.h"
 #include "spline/isocurve.h"
 #include "spline/linalg.h"
@@ -17,87 +17,6 @@
 #include "spline/status.h"
 
 namespace {
-
-// Sphere of radius 0 about centre as a (dim + 1) x (dim + 1) quadric matrix:
-// (x, 1) M (x, 1) = |x - centre|^2.
-std::vector<double> point_sphere_matrix(const double* centre, int dim) {
-  const int m = dim + 1;
-  std::vector<double> a(static_cast<size_t>(m) * m, 0.0);
-  double r2 = 0.0;
-  for (int i = 0; i < dim; ++i) {
-    a[static_cast<size_t>(i) * m + i] = 1.0;
-    a[static_cast<size_t>(dim) * m + i] = -centre[i];
-    a[static_cast<size_t>(i) * m + dim] = -centre[i];
-    r2 += centre[i] * centre[i];
-  }
-  a[static_cast<size_t>(dim) * m + dim] = r2;
-  return a;
-}
-
-// The one-dimensional surface of the quadric's values on the surface: rational when the
-// surface is, with the squared weight as its weight, so that its values are the true
-// quadric values.
-void quadric_value_surface(const spline_surface* s, const std::vector<double>& matrix,
-                           spline_surface** result, int* status) {
-  *status = 0;
-  *result = nullptr;
-  const int d = s->dim;
-  const int n = s->vertex_count1 * s->vertex_count2;
-  const bool rational = is_rational_kind(s->kind);
-  int st = 0;
-  spline_surface* work = nullptr;
-  if (rational) {
-    double wmin = DBL_MAX, wmax = 0.0;
-    for (int i = 0; i < n; ++i) {
-      const double w = s->hom_coefs[static_cast<size_t>(i) * (d + 1) + d];
-      wmin = std::fmin(wmin, w);
-      wmax = std::fmax(wmax, w);
-    }
-    const double scale = 1.0 / std::sqrt(wmin * wmax);
-    std::vector<double> v(s->hom_coefs, s->hom_coefs + static_cast<size_t>(n) * (d + 1));
-    for (double& x : v) x *= scale;
-    work = create_surface(s->vertex_count1, s->vertex_count2, s->order1, s->order2, s->knots1,
-                          s->knots2, v.data(), 1, d + 1, 1);
-  } else {
-    work = create_surface(s->vertex_count1, s->vertex_count2, s->order1, s->order2, s->knots1,
-                          s->knots2, s->coefs, 1, d, 1);
-  }
-  if (!work) {
-    *status = kErrMemory;
-    return;
-  }
-  const int m = d + 1;
-  std::vector<double> mats(matrix);
-  int ndim = 1;
-  if (rational) {
-    std::vector<double> weight(static_cast<size_t>(m) * m, 0.0);
-    weight.back() = 1.0;
-    mats.insert(mats.end(), weight.begin(), weight.end());
-    ndim = 2;
-  }
-  const int zeros[2] = {0, 0};
-  spline_surface* composed = nullptr;
-  s1896(work, mats.data(), m, ndim, zeros, zeros, zeros, zeros, &composed, &st);
-  destroy_surface(work);
-  if (st < 0) {
-    *status = st;
-    return;
-  }
-  if (!rational) {
-    *result = composed;
-    return;
-  }
-  spline_surface* r =
-      create_surface(composed->vertex_count1, composed->vertex_count2, composed->order1,
-                     composed->order2, composed->knots1, composed->knots2, composed->coefs, 2,
-                     1, 1);
-  destroy_surface(composed);
-  if (!r) {
-    *status = kErrMemory;
-    return;
-  }
-  *result = r;
-}
 
 // Removes the pairs whose parameter in a periodic direction is exactly that direction's
 // end; a removed pair is replaced by the last one, which is examined in its place.
@@ -228,8 +147,17 @@ void s1954(const spline_surface* surface, const double* point, int dim, double e
     destroy_surface(kreg);
     return fail(kErrDimensionMismatch);
   }
+  // The squared distance to the point as a one-dimensional surface: the sphere of
+  // radius 0 about the point put into the surface.
+  double* sphere = nullptr;
+  s1321(point, 0.0, dim, 1, &sphere, &st);
+  if (st < 0) {
+    destroy_surface(kreg);
+    return fail(st);
+  }
   spline_surface* f = nullptr;
-  quadric_value_surface(s, point_sphere_matrix(point, dim), &f, &st);
+  s1320(s, sphere, 1, is_rational_kind(s->kind) ? 1 : 0, &f, &st);
+  std::free(sphere);
   destroy_surface(kreg);
   if (st < 0) return fail(st);
   const double down = -1.0;

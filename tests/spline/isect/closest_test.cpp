@@ -79,7 +79,7 @@ std::vector<double> ray_crossing(const spline_curve* c, const double dir[2]) {
     return dir[0] * p[1] - dir[1] * p[0];
   };
   std::vector<double> best;
-  const int samples = 20000;
+  const int samples = 5000;
   for (int i = 0; i < samples; ++i) {
     double lo = a + (b - a) * i / samples, hi = a + (b - a) * (i + 1) / samples;
     if (side(lo) * side(hi) > 0.0) continue;
