@@ -212,6 +212,37 @@ TEST(ClosestCurves, DisjointCurvesGiveTheClosedFormNearestPair) {
   EXPECT_NEAR(eval_curve(seg.get(), r.t[0])[0], 0.0, 1e-3);
 }
 
+TEST(ClosestCurves, ShortRayInsideAContourComesClosestAtItsEnd) {
+  auto c = contour(60, -1);
+  const double dir[2] = {std::cos(0.9), std::sin(0.9)};
+  auto seg = line({0, 0}, {30 * dir[0], 30 * dir[1]});
+  curve_result r;
+  closest(seg.get(), c.get(), r, 1e-6);
+  ASSERT_EQ(r.status, 0);
+  ASSERT_GE(r.points, 1);
+  // Oracle: the segment's outer end against dense samples of the contour, refined by
+  // ternary search around the best sample.
+  const std::vector<double> end = {30 * dir[0], 30 * dir[1]};
+  const double a = c->knots[c->order - 1], b = c->knots[c->vertex_count];
+  const int m = 20000;
+  int best = 0;
+  for (int i = 1; i < m; ++i)
+    if (dist(end, eval_curve(c.get(), a + (b - a) * i / m)) <
+        dist(end, eval_curve(c.get(), a + (b - a) * best / m)))
+      best = i;
+  double lo = a + (b - a) * (best - 1) / m, hi = a + (b - a) * (best + 1) / m;
+  for (int it = 0; it < 100; ++it) {
+    const double m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
+    if (dist(end, eval_curve(c.get(), m1)) < dist(end, eval_curve(c.get(), m2)))
+      hi = m2;
+    else
+      lo = m1;
+  }
+  const auto want = eval_curve(c.get(), (lo + hi) / 2);
+  EXPECT_NEAR(r.s[0], 1.0, 1e-9);
+  EXPECT_LT(dist(eval_curve(c.get(), r.t[0]), want), 1e-3);
+}
+
 TEST(ClosestCurves, DimensionsMustAgree) {
   auto a = line({0, 0}, {1, 1});
   auto b = line({0, 0, 0}, {1, 1, 1});
