@@ -1,5 +1,7 @@
 #include "spline/isect/isect_services.h"
 
+#include "spline/isect/chain_lists.h"
+
 #include "spline/curve_eval.h"
 #include "spline/knots.h"
 #include "spline/status.h"
@@ -98,6 +100,7 @@ isect_service_table isect_default_services() {
   table.s1424 = s1424;
   table.s6degnorm = s6degnorm;
   table.s6fndintvl = s6fndintvl;
+  table.s6idedg = s6idedg;
   return table;
 }
 
