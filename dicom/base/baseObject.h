@@ -74,6 +74,8 @@ public:
     virtual bool preDelete();
 
     baseObject* getLockRoot();
+    // The object whose lock this one uses (null for a lock root).
+    baseObject* getExternalLock() const { return m_externalLock.object; }
     bool hasSingleReference() const;
 
     // The lock of this object itself (the lock of the chain when this is the root).

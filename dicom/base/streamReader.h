@@ -31,6 +31,9 @@ public:
     // Reads the next bit, most significant first; false at a marker.
     bool readBit(std::uint32_t* pBuffer);
 
+    // Drops the bits left of the byte being read bit by bit.
+    void resetInBitsBuffer() { m_inBitsNum = 0; }
+
 protected:
     std::uint8_t m_inBitsBuffer;
     std::uint32_t m_inBitsNum;

@@ -42,6 +42,26 @@ void streamWriter::write(const std::uint8_t* pBuffer, std::uint32_t bufferLength
     }
 }
 
+void streamWriter::resetOutBitsBuffer()
+{
+    HALVORAN_FUNCTION_START(L"streamWriter::resetOutBitsBuffer")
+
+    if (m_outBitsNum == 0)
+        return;
+    const std::uint8_t bits = m_outBitsBuffer;
+    write(&bits, 1);
+    if (m_pTagByte != nullptr && bits == 0xFF)
+    {
+        const std::uint8_t stuffing = 0;
+        write(&stuffing, 1);
+    }
+    flush();
+    m_outBitsBuffer = 0;
+    m_outBitsNum = 0;
+
+    HALVORAN_FUNCTION_END()
+}
+
 void streamWriter::flush()
 {
     HALVORAN_FUNCTION_START(L"streamWriter::flush")

@@ -23,6 +23,11 @@ public:
     // Writes the buffered bytes to the controlled stream; throws on failure.
     void flush();
 
+    // Writes out the partly filled bit buffer byte (its unused low bits 0),
+    // followed by 0x00 when it is 0xFF in JPEG mode, then flushes. Does
+    // nothing when no bit is buffered.
+    void resetOutBitsBuffer();
+
     std::uint8_t m_outBitsBuffer;
     std::uint32_t m_outBitsNum;
 };

@@ -391,3 +391,29 @@ TEST(StreamReader, BigEndianWordsThroughFixByteOrder)
     EXPECT_EQ(0x0102, word);
     EXPECT_EQ(0x03040506u, dword);
 }
+
+TEST(StreamWriter, ResetOutBitsBufferWritesThePartialByte)
+{
+    ptr<memory> block(new memory);
+    ptr<streamWriter> writer(new streamWriter(new memoryStream(block)));
+    writer->resetOutBitsBuffer();
+    EXPECT_EQ(0u, block->size());
+
+    // Three bits 101 placed from the top: 0xA0, written and flushed at once.
+    writer->m_outBitsBuffer = 0xA0;
+    writer->m_outBitsNum = 3;
+    writer->resetOutBitsBuffer();
+    ASSERT_EQ(1u, block->size());
+    EXPECT_EQ(0xA0, block->data()[0]);
+    EXPECT_EQ(0u, writer->m_outBitsNum);
+
+    // In JPEG mode a 0xFF byte is followed by 0x00.
+    std::uint8_t marker = 0;
+    writer->m_pTagByte = &marker;
+    writer->m_outBitsBuffer = 0xFF;
+    writer->m_outBitsNum = 8;
+    writer->resetOutBitsBuffer();
+    ASSERT_EQ(3u, block->size());
+    EXPECT_EQ(0xFF, block->data()[1]);
+    EXPECT_EQ(0x00, block->data()[2]);
+}

@@ -1,3 +1,4 @@
+#include "dicom/core/dataHandlerRaw.h"
 #include "dicom/core/transaction.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ namespace
 {
 std::atomic<int> handlersDeleted{0};
 
-class probeHandler : public handlers::dataHandler
+class probeHandler : public handlers::dataHandlerRaw
 {
 public:
     ~probeHandler() override { ++handlersDeleted; }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "dicom/core/dataCollection.h"
+#include "dicom/core/dataGroup.h"
+
+#include <string>
+#include <vector>
+
+namespace Halvoran::Varnix
+{
+
+// One DICOM object (a file's content or a sequence item): groups keyed by
+// group number and order, read and written as typed values. The getters
+// never fail for something missing: they give 0, 0.0 or an empty text.
+class dataSet : public dataCollection<dataGroup>
+{
+public:
+    explicit dataSet(const ptr<baseObject>& externalLock);
+
+    void setItemPosition(std::uint32_t position) { m_itemPosition = position; }
+    std::uint32_t getItemPosition() const { return m_itemPosition; }
+
+    // Sets the data set's character sets from (0008,0005).
+    void refreshCharsetsList();
+
+    ptr<dataGroup> getGroup(std::uint16_t groupId, std::uint16_t order, bool bCreate);
+    void setGroup(std::uint16_t groupId, std::uint16_t order, const ptr<dataGroup>& pGroup);
+    ptr<data> getTag(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId, bool bCreate);
+    ptr<dataSet> getSequenceItem(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                                 std::uint32_t itemId);
+    std::string getDataType(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId);
+    std::string getDefaultDataType(std::uint16_t groupId, std::uint16_t tagId);
+
+    ptr<handlers::dataHandler> getDataHandler(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                                              std::uint32_t bufferId, bool bWrite, std::string defaultType);
+    ptr<handlers::dataHandlerRaw> getDataHandlerRaw(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                                                    std::uint32_t bufferId, bool bWrite, std::string defaultType);
+    ptr<streamReader> getStream(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                                std::uint32_t bufferId);
+
+    std::uint32_t getUnsignedLong(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                                  std::uint32_t elementNumber);
+    void setUnsignedLong(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId, std::uint32_t elementNumber,
+                         std::uint32_t newValue, const std::string& defaultType = "");
+    double getDouble(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId, std::uint32_t elementNumber);
+    std::string getString(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                          std::uint32_t elementNumber);
+    std::wstring getUnicodeString(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                                  std::uint32_t elementNumber);
+    void setUnicodeString(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                          std::uint32_t elementNumber, const std::wstring& newString,
+                          const std::string& defaultType = "");
+
+protected:
+    // A reading handler on buffer 0 standing on the element, or nothing.
+    ptr<handlers::dataHandler> elementReader(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
+                                             std::uint32_t elementNumber);
+
+    std::vector<std::uint32_t> m_imagesPositions;
+    std::uint32_t m_itemPosition;
+};
+
+} // namespace Halvoran::Varnix
