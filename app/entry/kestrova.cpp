@@ -2,6 +2,7 @@
 // from its toolbar, then runs the program (app/application.h).
 #include "app/application.h"
 #include "app/child_registry.h"
+#include "import/ui/wizard.h"
 #include "reconstruction/ui/export.h"
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 void RegisterChildWindows(ChildWindowRegistry& registry)
 {
     registry.Register(ChildWindow::Export, CreateExportForm);
+    registry.Register(ChildWindow::Wizard, studyimport::CreateWizardForm);
 }
 
 } // namespace
