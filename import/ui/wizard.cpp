@@ -644,7 +644,8 @@ bool TWizardForm::MoveCacheToPatient(const QString& code)
 // ---- closing ------------------------------------------------------------------------
 bool TWizardForm::FormCloseQuery()
 {
-    if (ProgressAdvancedForm) {
+    // Also after a cancel, until the worker has finished the frame it was writing.
+    if (ProgressAdvancedForm || ExtractionThread) {
         Prompt().Warning(QStringLiteral("Frame extraction is in progress."));
         return false;
     }
