@@ -23,6 +23,20 @@ ExtractionBackend& CurrentExtractionBackend()
     return backend;
 }
 
+void FinishExtractionBeforeQuit()
+{
+    QPointer<ExtractDICOMFrames> worker = ExtractionThread;
+    if (!worker)
+        return;
+    worker->RequestStop();
+    // Never block on a worker that may be blocked on this thread: serve its calls meanwhile.
+    while (worker && worker->isRunning()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (worker)
+            worker->wait(10);
+    }
+}
+
 // ---- worker ---------------------------------------------------------------------------
 ExtractDICOMFrames::ExtractDICOMFrames(std::int32_t frameCount, const QString& dicomPath,
                                        const QString& outputFolder, const QString& seriesName)
@@ -137,6 +151,11 @@ void TProgressAdvancedForm::StartExtraction()
 {
     cxLabel1->setText(QStringLiteral("Extracting frames: 1 of") + QString::number(FrameCount));
     cxProgressBar1->setMaximum(std::max(1, FrameCount));
+    static const bool quitHook = [] {
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &FinishExtractionBeforeQuit);
+        return true;
+    }();
+    (void)quitHook;
     auto* worker = new ExtractDICOMFrames(FrameCount, DicomPath, OutputFolder, SeriesName);
     ExtractionThread = worker;
     worker->start(QThread::LowestPriority);

@@ -30,6 +30,11 @@ struct ExtractionBackend {
 };
 ExtractionBackend& CurrentExtractionBackend();
 
+// At shutdown: asks a running worker to stop and keeps the main thread's events going
+// until it has ended (it may be waiting for the main thread), so no worker outlives the
+// windows it reports to. Runs by itself when the application is about to quit.
+void FinishExtractionBeforeQuit();
+
 class ExtractDICOMFrames : public QThread {
     Q_OBJECT
 public:

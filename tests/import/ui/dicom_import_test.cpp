@@ -237,6 +237,19 @@ TEST_F(DicomImportTest, CancelKeepsTheFramesWrittenAndThePlayerCountsThem)
     EXPECT_TRUE(NavigationEnabled());
 }
 
+TEST_F(DicomImportTest, ShutdownStopsARunningWorkerWithoutDeadlock)
+{
+    // A worker that is between frames (waiting for its progress call) when the program quits.
+    prompts_.answers = {true};
+    Browse(0, Fixture("grey8_speckled.dcm"));
+    ASSERT_TRUE(ExtractionThread);
+    QPointer<ExtractDICOMFrames> worker = ExtractionThread;
+    FinishExtractionBeforeQuit();
+    EXPECT_TRUE(worker.isNull() || worker->isFinished());
+    WaitForExtraction();
+    EXPECT_LT(Files("LAO"), 3);
+}
+
 TEST_F(DicomImportTest, AWorkerFailureIsReportedAndThePageStartsOver)
 {
     CurrentExtractionBackend().newWriter = [] {

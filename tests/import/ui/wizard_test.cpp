@@ -370,13 +370,15 @@ TEST_F(WizardTest, Screenshot)
     MainForm->resize(1280, 800);
     TWizardForm* w = Open();
     FillPatient(w, 21);
+    const QString dir = QStringLiteral(KESTROVA_BINARY_DIR "/screenshots");
+    QDir().mkpath(dir);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(MainForm->grab().save(dir + "/wizard-patient-page.png"));
     for (int i = 0; i < 3; ++i)
         w->cxButton1->click();
     ImportFolder(w, 2, 6);
     w->PlayerFrame3->Timer1->stop();
     QCoreApplication::processEvents();
-    const QString dir = QStringLiteral(KESTROVA_BINARY_DIR "/screenshots");
-    QDir().mkpath(dir);
     EXPECT_TRUE(MainForm->grab().save(dir + "/wizard-window.png"));
 }
 
