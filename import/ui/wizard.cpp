@@ -497,6 +497,9 @@ void TWizardForm::ExtractionFinished(const QString& seriesName, int written, con
             p.player->PreparePlayer(true);
         } else {
             p.player->ShowFrame(1);
+            // The projection of an angiographic recording, as its file states it.
+            if (!p.angle.isEmpty())
+                p.player->DrawOverlayText(QStringLiteral("Positioner Primary Angle = ") + p.angle, 0xFF00FF00u);
         }
         p.player->dxBarButton2->trigger();
     }

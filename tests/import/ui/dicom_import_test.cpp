@@ -7,6 +7,7 @@
 #include "app/paths.h"
 #include "import/ui/end_diastolic_box.h"
 #include "import/ui/player_frame.h"
+#include "import/ui/player_image_view.h"
 #include "import/ui/progress_advanced.h"
 #include "import/ui/wizard.h"
 #include "ui_test_support.h"
@@ -170,6 +171,14 @@ TEST_F(DicomImportTest, YesExtractsEveryFrameOnTheWorkerAndHandsThemToThePlayer)
     EXPECT_TRUE(NavigationEnabled());
     EXPECT_TRUE(w_->Page(1).dicomBrowse->isEnabled());
     EXPECT_EQ(w_->DicomPixelSpacing, 0.0); // an angiographic spacing is never the IVUS one
+    // The recording's angle is shown in green on the player's text layer.
+    ASSERT_TRUE(w_->PlayerFrame1->TextLayer());
+    const QImage& text = w_->PlayerFrame1->TextLayer()->bitmap;
+    bool green = false;
+    for (int y = 10; y < 30 && !green; ++y)
+        for (int x = 10; x < 150 && !green; ++x)
+            green = text.pixel(x, y) == 0xFF00FF00u;
+    EXPECT_TRUE(green);
 }
 
 TEST_F(DicomImportTest, NoKeepsNothingAndNavigationWorks)
