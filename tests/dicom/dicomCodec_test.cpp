@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <cstring>
 #include <random>
@@ -380,9 +382,9 @@ TEST(DicomCodec, StreamStartsAndLengths)
 
 TEST(DicomCodec, TagOrderAndUnknownVr)
 {
-    // (0008,0005), (0010,0010), (0008,0020): the last one opens order 1 of
-    // group 0008 because its group is not greater and neither is... its
-    // element is greater, so it stays in the group's order.
+    // (0008,0005), (0010,0010), (0008,0020): the third tag's group is not
+    // greater than the last one but its element is, so it stays in order 0;
+    // the fourth, (0008,0005) again, opens order 1 of group 0008.
     const std::string ordered = preamble() + metaExplicitLittle() + shortElement(0x0008, 0x0005, "CS", "AB") +
                                 shortElement(0x0010, 0x0010, "PN", "XY") + shortElement(0x0008, 0x0020, "DA", "20010105") +
                                 shortElement(0x0008, 0x0005, "CS", "CD");
@@ -516,6 +518,56 @@ TEST(DicomCodec, DamagedLengthsFailCleanly)
         }
     }
     exceptionsManager::getTrailText();
+}
+
+TEST(DicomCodec, NamesWithoutSpecificCharacterSet)
+{
+    // No (0008,0005): Latin-1 bytes still read as the letters they stand for.
+    const std::string file =
+        preamble() + metaExplicitLittle() + shortElement(0x0010, 0x0010, "PN", "M\xFCller^Hans");
+    ptr<dataSet> loaded = loadBytes(file);
+    EXPECT_EQ(L"M\u00FCller^Hans", loaded->getUnicodeString(0x0010, 0, 0x0010, 0));
+
+    // A Korean name written with its character sets reads back the same.
+    ptr<dataSet> korean(new dataSet(ptr<baseObject>(new baseObject)));
+    korean->setUnicodeString(0x0002, 0, 0x0010, 0, L"1.2.840.10008.1.2.1");
+    korean->setUnicodeString(0x0008, 0, 0x0005, 0, L"");
+    korean->setUnicodeString(0x0008, 0, 0x0005, 1, L"ISO 2022 IR 149");
+    korean->refreshCharsetsList();
+    korean->setUnicodeString(0x0010, 0, 0x0010, 0, L"Hong^Gildong");
+    korean->setUnicodeString(0x0010, 0, 0x0010, 1, L"\u6D2A^\u5409\u6D1E");
+    korean->setUnicodeString(0x0010, 0, 0x0010, 2, L"\uD64D^\uAE38\uB3D9");
+    ptr<dataSet> again = loadBytes(writeToBytes(korean));
+    EXPECT_EQ(L"\u6D2A^\u5409\u6D1E", again->getUnicodeString(0x0010, 0, 0x0010, 1));
+    EXPECT_EQ(L"\uD64D^\uAE38\uB3D9", again->getUnicodeString(0x0010, 0, 0x0010, 2));
+    // The stored bytes are those of the standard's example.
+    ptr<handlers::dataHandlerRaw> raw = again->getDataHandlerRaw(0x0010, 0, 0x0010, 0, false, "");
+    const std::string stored(reinterpret_cast<const char*>(raw->getMemoryBuffer()), raw->getSize());
+    EXPECT_EQ(toHex(fromHex("486F6E675E47696C646F6E673D1B242943FBF35E1B242943D1CED4D73D1B242943C8AB5E1B242943B1E6B5BF")),
+              toHex(stored));
+}
+
+TEST(DicomCodec, OneDataSetReadFromSeveralThreads)
+{
+    ptr<dataSet> loaded = loadFile(fixturePath("explicit_be.dcm"), 16);
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches{0};
+    for (int t = 0; t < 4; ++t)
+    {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i)
+            {
+                if (loaded->getUnicodeString(0x0010, 0, 0x0010, 0) != L"M\u00FCller^Hans")
+                    ++mismatches;
+                ptr<handlers::dataHandlerRaw> pixels = loaded->getDataHandlerRaw(0x7FE0, 0, 0x0010, 0, false, "");
+                if (pixels->getSize() != 64 || pixels->getMemoryBuffer()[62] != 0x20)
+                    ++mismatches;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(0, mismatches.load());
 }
 
 TEST(CodecFactory, CodecsBySyntax)

@@ -6,6 +6,10 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../../.." && pwd)"
 seconds="${1:-60}"
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "clang++ is not installed: fuzzing skipped"
+  exit 77
+fi
 out="${FUZZ_BUILD_DIR:-$root/build/fuzz}"
 mkdir -p "$out/work"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
