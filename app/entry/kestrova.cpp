@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/child_registry.h"
 #include "app/main_form.h"
+#include "import/ui/wizard.h"
 #include "reconstruction/ui/export.h"
 
 namespace {
@@ -17,6 +18,7 @@ void RegisterChildWindows(ChildWindowRegistry& registry)
     registry.Register(ChildWindow::IVUS, [](TMainForm& owner) { return new TIVUSForm(&owner); });
     registry.Register(ChildWindow::Export, CreateExportForm);
     registry.Register(ChildWindow::ANGIO, CreateAngioForm);
+    registry.Register(ChildWindow::Wizard, studyimport::CreateWizardForm);
 }
 
 } // namespace

@@ -1,0 +1,363 @@
+#include "import/core/frame_extractor.h"
+
+#include "dicom/base/exceptionsManager.h"
+#include "dicom/base/memory.h"
+#include "dicom/base/stream.h"
+#include "dicom/base/streamReader.h"
+#include "dicom/core/codecFactory.h"
+#include "dicom/core/dataHandlerRaw.h"
+#include "dicom/core/dataSet.h"
+
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <locale>
+#include <sstream>
+
+namespace studyimport {
+
+using namespace Halvoran;
+using namespace Halvoran::Varnix;
+
+namespace {
+
+constexpr std::uint32_t kInspectLoadLimit = 65535;
+constexpr std::uint32_t kExtractLoadLimit = 2048;
+
+// Runs a toolkit call; its exceptions become DicomImportError with the toolkit's message
+// (the calling thread's exception trail is emptied either way).
+template <typename F>
+auto Toolkit(F&& f) -> decltype(f())
+{
+    try {
+        auto result = f();
+        exceptionsManager::getTrailText();
+        return result;
+    } catch (const DicomImportError&) {
+        exceptionsManager::getTrailText();
+        throw;
+    } catch (const std::exception& e) {
+        exceptionsManager::getTrailText();
+        throw DicomImportError(e.what());
+    }
+}
+
+ptr<dataSet> LoadDataSet(const std::string& path, std::uint32_t loadLimit)
+{
+    return Toolkit([&] {
+        ptr<stream> file(new stream);
+        file->openFile(path, std::ios::in);
+        ptr<streamReader> reader(new streamReader(file, 0, 0));
+        ptr<dataSet> loaded = codecs::codecFactory::getCodecFactory()->load(reader, loadLimit);
+        if (!loaded)
+            throw DicomImportError("none of the codecs recognized the file format");
+        return loaded;
+    });
+}
+
+std::string Trim(std::string s)
+{
+    const auto notBlank = [](unsigned char c) { return c != ' ' && c != '\0' && c != '\t'; };
+    s.erase(s.begin(), std::find_if(s.begin(), s.end(), notBlank));
+    s.erase(std::find_if(s.rbegin(), s.rend(), notBlank).base(), s.end());
+    return s;
+}
+
+std::string Text(const ptr<dataSet>& ds, std::uint16_t group, std::uint16_t tag)
+{
+    return Toolkit([&] { return Trim(ds->getString(group, 0, tag, 0)); });
+}
+
+} // namespace
+
+std::int32_t ParseFrameCount(const std::string& text)
+{
+    const std::string t = Trim(text);
+    if (t.empty())
+        return 1;
+    std::int32_t n = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), n);
+    if (ec != std::errc() || end != t.data() + t.size() || n < 1)
+        throw DicomImportError("The number of frames \"" + t + "\" is not a positive whole number");
+    return n;
+}
+
+double ParseDecimal(const std::string& text)
+{
+    const std::string t = Trim(text);
+    if (t.empty())
+        return 0.0;
+    std::istringstream in(t);
+    in.imbue(std::locale::classic());
+    double v = 0.0;
+    in >> v;
+    if (in.fail() || !std::isfinite(v))
+        throw DicomImportError("\"" + t + "\" is not a number");
+    return v;
+}
+
+bool TransferSyntaxSupported(const std::string& ts)
+{
+    return ts.empty() || ts == "1.2.840.10008.1.2" || ts == "1.2.840.10008.1.2.1" || ts == "1.2.840.10008.1.2.2";
+}
+
+DicomSummary ReadDicomSummary(const std::string& path)
+{
+    const ptr<dataSet> ds = LoadDataSet(path, kInspectLoadLimit);
+    DicomSummary s;
+    s.patientName = Text(ds, 0x0010, 0x0010);
+    s.numberOfFramesText = Text(ds, 0x0028, 0x0008);
+    s.birthDate = Text(ds, 0x0010, 0x0030);
+    s.pixelSpacingText = Text(ds, 0x0028, 0x0030);
+    s.positionerPrimaryAngle = Text(ds, 0x0018, 0x1510);
+    s.transferSyntax = Text(ds, 0x0002, 0x0010);
+    s.frameCount = ParseFrameCount(s.numberOfFramesText);
+    const double spacing = ParseDecimal(s.pixelSpacingText);
+    s.pixelSpacing = spacing > 0.0 ? spacing : 0.0;
+    if (!TransferSyntaxSupported(s.transferSyntax))
+        throw DicomImportError("The transfer syntax " + s.transferSyntax + " of the file is not supported");
+    return s;
+}
+
+Frame8 MapToEightBits(const RawFrame& frame, const std::optional<VoiWindow>& window)
+{
+    Frame8 out;
+    out.width = frame.width;
+    out.height = frame.height;
+    out.channels = frame.channels;
+    out.samples.resize(frame.samples.size());
+    const auto clip = [](double v) -> std::uint8_t { return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0)); };
+    if (frame.highBit <= 7) {
+        std::transform(frame.samples.begin(), frame.samples.end(), out.samples.begin(),
+                       [](std::int32_t v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); });
+    } else if (window && window->width > 0.0) {
+        // Linear VOI function: centre - 0.5 and width - 1 as DICOM defines it.
+        const double c = window->centre - 0.5;
+        const double w = window->width - 1.0;
+        std::transform(frame.samples.begin(), frame.samples.end(), out.samples.begin(), [&](std::int32_t x) {
+            if (w <= 0.0)
+                return static_cast<std::uint8_t>(x <= c ? 0 : 255);
+            if (x <= c - w / 2)
+                return std::uint8_t{0};
+            if (x > c + w / 2)
+                return std::uint8_t{255};
+            return clip(std::round(((x - c) / w + 0.5) * 255.0));
+        });
+    } else {
+        const int shift = frame.highBit - 7;
+        std::transform(frame.samples.begin(), frame.samples.end(), out.samples.begin(),
+                       [&](std::int32_t v) { return static_cast<std::uint8_t>(std::clamp(v >> shift, 0, 255)); });
+    }
+    return out;
+}
+
+namespace {
+
+// Native (uncompressed) pixel data read through the toolkit's data set: the pixel data
+// is loaded once, then each frame is cut out of it.
+class NativeDicomFrameSource : public FrameSource {
+public:
+    explicit NativeDicomFrameSource(const std::string& path) : ds_(LoadDataSet(path, kExtractLoadLimit))
+    {
+        Toolkit([&] {
+            rows_ = ds_->getUnsignedLong(0x0028, 0, 0x0010, 0);
+            columns_ = ds_->getUnsignedLong(0x0028, 0, 0x0011, 0);
+            channels_ = std::max<std::uint32_t>(1, ds_->getUnsignedLong(0x0028, 0, 0x0002, 0));
+            bitsAllocated_ = ds_->getUnsignedLong(0x0028, 0, 0x0100, 0);
+            bitsStored_ = ds_->getUnsignedLong(0x0028, 0, 0x0101, 0);
+            highBit_ = ds_->getUnsignedLong(0x0028, 0, 0x0102, 0);
+            signed_ = ds_->getUnsignedLong(0x0028, 0, 0x0103, 0) == 1;
+            planar_ = ds_->getUnsignedLong(0x0028, 0, 0x0006, 0) == 1;
+            photometric_ = Trim(ds_->getString(0x0028, 0, 0x0004, 0));
+            slope_ = ds_->getDouble(0x0028, 0, 0x1053, 0);
+            intercept_ = ds_->getDouble(0x0028, 0, 0x1052, 0);
+            const double width = ds_->getDouble(0x0028, 0, 0x1051, 0);
+            if (width > 0.0)
+                window_ = VoiWindow{ds_->getDouble(0x0028, 0, 0x1050, 0), width};
+            return 0;
+        });
+        const std::string ts = Text(ds_, 0x0002, 0x0010);
+        if (!TransferSyntaxSupported(ts))
+            throw DicomImportError("The transfer syntax " + ts + " of the file is not supported");
+        if (bitsStored_ == 0)
+            bitsStored_ = bitsAllocated_;
+        if (highBit_ == 0 || highBit_ >= bitsAllocated_)
+            highBit_ = bitsStored_ - 1;
+        if (rows_ == 0 || columns_ == 0 || (bitsAllocated_ != 8 && bitsAllocated_ != 16) || channels_ > 4 ||
+            bitsStored_ > bitsAllocated_)
+            throw DicomImportError("The image description of the file is not supported");
+    }
+
+    std::optional<VoiWindow> Window() const override { return window_; }
+
+    std::optional<RawFrame> ReadFrame(std::int32_t index) override
+    {
+        if (!pixels_) {
+            pixels_ = Toolkit([&] {
+                ptr<handlers::dataHandlerRaw> h = ds_->getDataHandlerRaw(0x7FE0, 0, 0x0010, 0, false, "OB");
+                return h ? h->getMemory() : ptr<memory>();
+            });
+            if (!pixels_)
+                throw DicomImportError("The file holds no pixel data");
+        }
+        const std::uint64_t bytes = bitsAllocated_ / 8;
+        const std::uint64_t frameBytes = std::uint64_t(rows_) * columns_ * channels_ * bytes;
+        if (index < 0 || (std::uint64_t(index) + 1) * frameBytes > pixels_->size())
+            return std::nullopt;
+        const std::uint8_t* p = pixels_->data() + std::uint64_t(index) * frameBytes;
+
+        RawFrame f;
+        f.width = static_cast<int>(columns_);
+        f.height = static_cast<int>(rows_);
+        f.channels = static_cast<int>(channels_);
+        const std::size_t n = std::size_t(rows_) * columns_ * channels_;
+        f.samples.resize(n);
+        const std::uint32_t stored = bitsStored_;
+        const std::uint32_t lowBit = highBit_ + 1 - stored;
+        const std::uint32_t mask = stored >= 32 ? 0xFFFFFFFFu : ((1u << stored) - 1u);
+        const std::size_t pixels = std::size_t(rows_) * columns_;
+        for (std::size_t i = 0; i < n; ++i) {
+            // Planar data: all of channel 0, then channel 1, ...
+            const std::size_t src = planar_ ? (i % channels_) * pixels + i / channels_ : i;
+            std::uint32_t v;
+            if (bytes == 1) {
+                v = p[src];
+            } else {
+                std::uint16_t w;
+                std::memcpy(&w, p + 2 * src, 2); // the toolkit holds words in machine order
+                v = w;
+            }
+            v = (v >> lowBit) & mask;
+            std::int32_t s = static_cast<std::int32_t>(v);
+            if (signed_ && stored < 32 && (v & (1u << (stored - 1))))
+                s -= static_cast<std::int32_t>(1u << stored);
+            f.samples[i] = s;
+        }
+        // Modality transform (rescale) of monochrome data.
+        int outHigh = static_cast<int>(stored) - 1;
+        if (channels_ == 1 && slope_ != 0.0 && (slope_ != 1.0 || intercept_ != 0.0)) {
+            double lo = 1e300, hi = -1e300;
+            for (std::int32_t& s : f.samples) {
+                const double v = std::round(s * slope_ + intercept_);
+                s = static_cast<std::int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+            // The depth of the transformed values (input range mapped through the rescale).
+            const double a = intercept_, b = slope_ * double(mask) + intercept_;
+            const double top = std::max({std::fabs(a), std::fabs(b), 1.0});
+            outHigh = std::max(7, static_cast<int>(std::ceil(std::log2(top + 1.0))) - 1);
+        }
+        if (photometric_ == "MONOCHROME1") {
+            const std::int32_t top = (1 << (outHigh + 1)) - 1;
+            for (std::int32_t& s : f.samples)
+                s = top - s;
+        }
+        if (photometric_ == "YBR_FULL" && channels_ == 3) {
+            for (std::size_t i = 0; i + 2 < n; i += 3) {
+                const double y = f.samples[i], cb = f.samples[i + 1] - 128.0, cr = f.samples[i + 2] - 128.0;
+                f.samples[i] = static_cast<std::int32_t>(std::lround(y + 1.402 * cr));
+                f.samples[i + 1] = static_cast<std::int32_t>(std::lround(y - 0.344136 * cb - 0.714136 * cr));
+                f.samples[i + 2] = static_cast<std::int32_t>(std::lround(y + 1.772 * cb));
+            }
+        }
+        f.highBit = outHigh;
+        return f;
+    }
+
+private:
+    ptr<dataSet> ds_;
+    ptr<memory> pixels_;
+    std::uint32_t rows_ = 0, columns_ = 0, channels_ = 1, bitsAllocated_ = 0, bitsStored_ = 0, highBit_ = 0;
+    bool signed_ = false, planar_ = false;
+    std::string photometric_;
+    double slope_ = 1.0, intercept_ = 0.0;
+    std::optional<VoiWindow> window_;
+};
+
+class TurboJpegWriter : public FrameFileWriter {
+public:
+    TurboJpegWriter() : handle_(tjInitCompress())
+    {
+        if (!handle_)
+            throw DicomImportError("The JPEG encoder cannot be started");
+    }
+    ~TurboJpegWriter() override { tjDestroy(handle_); }
+
+    void Write(const Frame8& frame, const std::string& path) override
+    {
+        if (frame.channels != 1 && frame.channels != 3)
+            throw DicomImportError("Frames with " + std::to_string(frame.channels) + " channels cannot be written");
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        const int pf = frame.channels == 1 ? TJPF_GRAY : TJPF_RGB;
+        const int ss = frame.channels == 1 ? TJSAMP_GRAY : TJSAMP_444;
+        if (tjCompress2(handle_, frame.samples.data(), frame.width, 0, frame.height, pf, &jpeg, &size, ss, 100,
+                        TJFLAG_ACCURATEDCT) != 0) {
+            const std::string why = tjGetErrorStr2(handle_);
+            tjFree(jpeg);
+            throw DicomImportError("The frame cannot be encoded: " + why);
+        }
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        bool ok = f && std::fwrite(jpeg, 1, size, f) == size;
+        if (f)
+            ok = (std::fclose(f) == 0) && ok;
+        tjFree(jpeg);
+        if (!ok)
+            throw DicomImportError("The frame file " + path + " cannot be written");
+    }
+
+private:
+    tjhandle handle_;
+};
+
+} // namespace
+
+std::unique_ptr<FrameSource> OpenDicomFrameSource(const std::string& path)
+{
+    return std::make_unique<NativeDicomFrameSource>(path);
+}
+
+std::unique_ptr<FrameFileWriter> NewBaselineJpegWriter() { return std::make_unique<TurboJpegWriter>(); }
+
+std::string ExtractedFramePath(const std::string& outputFolder, const std::string& seriesName, std::int32_t index)
+{
+    std::string prefix = outputFolder + seriesName;
+    std::string extension = ".jpg";
+    const auto dot = seriesName.rfind('.');
+    if (dot != std::string::npos) {
+        extension = seriesName.substr(dot);
+        prefix = outputFolder + seriesName.substr(0, dot);
+    }
+    return prefix + "." + std::to_string(index) + extension;
+}
+
+FrameExtractor::FrameExtractor(std::unique_ptr<FrameSource> source, std::unique_ptr<FrameFileWriter> writer,
+                               std::string outputFolder, std::string seriesName)
+    : source_(std::move(source)), writer_(std::move(writer)), outputFolder_(std::move(outputFolder)),
+      seriesName_(std::move(seriesName))
+{
+}
+
+std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
+{
+    std::int32_t i = 0;
+    while (!StopRequested()) {
+        if (callbacks.progress)
+            callbacks.progress(i);
+        std::optional<RawFrame> raw = source_->ReadFrame(i);
+        if (!raw)
+            break;
+        const Frame8 frame = MapToEightBits(*raw, source_->Window());
+        raw.reset();
+        writer_->Write(frame, ExtractedFramePath(outputFolder_, seriesName_, i));
+        ++i;
+    }
+    return i;
+}
+
+} // namespace studyimport

@@ -1,0 +1,113 @@
+#!/bin/sh
+# Makes the DICOM recordings of the import tests with DCMTK's dump2dcm, dcmconv, dcmcrle
+# and dcmcjpeg. Run from this folder; the outputs are kept in the repository.
+set -e
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+python3 - "$tmp" <<'PY'
+import random, struct, sys
+d = sys.argv[1]
+w, h = 32, 24
+def save(name, data): open(f"{d}/{name}", "wb").write(bytes(data))
+# smooth 8-bit frames: gentle ramps that move from frame to frame
+save("smooth8.raw", [(x * 4 + y * 3 + f * 40) % 256 for f in range(3) for y in range(h) for x in range(w)])
+random.seed(7)
+save("speckle8.raw", [random.randrange(256) for _ in range(3 * w * h)])
+# 12 bits stored in 16: a ramp over the whole range, low byte first
+v12 = [min(4095, (x * 128 + y * 20 + f * 300)) for f in range(2) for y in range(h) for x in range(w)]
+save("ramp12.raw", b"".join(struct.pack("<H", v) for v in v12))
+# colour, pixel-interleaved RGB
+save("rgb.raw", [c for f in range(2) for y in range(h) for x in range(w)
+                 for c in ((x * 8) % 256, (y * 10) % 256, (f * 100 + 60) % 256)])
+save("single.raw", [(x * 8) % 256 for y in range(h) for x in range(w)])
+PY
+
+head() {
+cat <<DUMP
+(0002,0010) UI =LittleEndianExplicit
+(0008,0016) UI =XRayAngiographicImageStorage
+(0008,0018) UI [1.2.826.0.1.3680043.2.1143.1.$1]
+(0028,0010) US 24
+(0028,0011) US 32
+DUMP
+}
+grey8() { # uid frames name birth spacing angle raw
+  head "$1"
+  cat <<DUMP
+(0010,0010) PN [$3]
+(0010,0030) DA [$4]
+(0028,0002) US 1
+(0028,0004) CS [MONOCHROME2]
+(0028,0008) IS [$2]
+(0028,0100) US 8
+(0028,0101) US 8
+(0028,0102) US 7
+(0028,0103) US 0
+(7fe0,0010) OB =$tmp/$7
+DUMP
+  [ -n "$5" ] && printf "%s\n" "(0028,0030) DS [$5]"
+  [ -n "$6" ] && echo "(0018,1510) DS [$6]"
+  return 0
+}
+
+grey8 1 3 "Doe^John" 19600517 '0.25\0.25' -30.5 smooth8.raw > "$tmp/a.dump"
+dump2dcm +E -g "$tmp/a.dump" grey8_smooth.dcm
+grey8 2 3 "Roe^Jane" 19710203 '' '' speckle8.raw > "$tmp/b.dump"
+dump2dcm +E -g "$tmp/b.dump" grey8_speckled.dcm
+dcmconv +tb grey8_smooth.dcm grey8_big_endian.dcm
+dcmconv +ti grey8_smooth.dcm grey8_implicit.dcm
+dcmcrle grey8_smooth.dcm grey8_rle.dcm
+dcmcjpeg +eb grey8_smooth.dcm grey8_jpeg_baseline.dcm
+
+# IVUS-like: one frame, no number of frames, a pixel spacing without decimals
+{ head 3; cat <<DUMP
+(0010,0010) PN []
+(0010,0030) DA [20010101]
+(0028,0002) US 1
+(0028,0004) CS [MONOCHROME2]
+(0028,0030) DS [1\\1]
+(0028,0100) US 8
+(0028,0101) US 8
+(0028,0102) US 7
+(0028,0103) US 0
+(7fe0,0010) OB =$tmp/single.raw
+DUMP
+} > "$tmp/c.dump"
+dump2dcm +E -g "$tmp/c.dump" single_frame.dcm
+
+deep() { # uid window?
+  head "$1"
+  cat <<DUMP
+(0010,0010) PN [Deep^Twelve]
+(0010,0030) DA [19500101]
+(0028,0002) US 1
+(0028,0004) CS [MONOCHROME2]
+(0028,0008) IS [2]
+(0028,0100) US 16
+(0028,0101) US 12
+(0028,0102) US 11
+(0028,0103) US 0
+(7fe0,0010) OW =$tmp/ramp12.raw
+DUMP
+  if [ -n "$2" ]; then echo "(0028,1050) DS [1500]"; echo "(0028,1051) DS [1000]"; fi
+  return 0
+}
+deep 4 > "$tmp/d.dump"; dump2dcm +E -g "$tmp/d.dump" grey12.dcm
+deep 5 w > "$tmp/e.dump"; dump2dcm +E -g "$tmp/e.dump" grey12_window.dcm
+
+{ head 6; cat <<DUMP
+(0010,0010) PN [Colour^Frames]
+(0010,0030) DA [19800101]
+(0028,0002) US 3
+(0028,0004) CS [RGB]
+(0028,0006) US 0
+(0028,0008) IS [2]
+(0028,0100) US 8
+(0028,0101) US 8
+(0028,0102) US 7
+(0028,0103) US 0
+(7fe0,0010) OB =$tmp/rgb.raw
+DUMP
+} > "$tmp/f.dump"
+dump2dcm +E -g "$tmp/f.dump" rgb.dcm

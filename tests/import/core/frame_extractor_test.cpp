@@ -1,0 +1,231 @@
+// DICOM recordings to numbered JPEG frame files. The fixtures (tests/data/import/dicom,
+// made with DCMTK) are read with the DICOM toolkit; every written frame is decoded by
+// libjpeg-turbo's djpeg and compared with DCMTK's dcmj2pnm rendering of the same frame.
+#include "import/core/frame_extractor.h"
+#include "import/core/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace studyimport;
+using studyimport::testing::TempDir;
+
+namespace {
+
+std::string Fixture(const std::string& name) { return std::string(KESTROVA_TEST_DATA "/import/dicom/") + name; }
+
+struct Pnm {
+    int width = 0, height = 0, channels = 0;
+    std::vector<unsigned char> samples;
+};
+
+Pnm ReadPnm(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maxval = 0;
+    Pnm p;
+    in >> magic >> p.width >> p.height >> maxval;
+    in.get();
+    p.channels = magic == "P6" ? 3 : 1;
+    p.samples.resize(std::size_t(p.width) * p.height * p.channels);
+    in.read(reinterpret_cast<char*>(p.samples.data()), std::streamsize(p.samples.size()));
+    EXPECT_TRUE(in.good() && maxval == 255) << path;
+    return p;
+}
+
+// A numeric punctuation with a decimal comma, as a user's locale may have it.
+struct CommaDecimal : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+};
+
+int Shell(const std::string& command) { return std::system((command + " > /dev/null 2>&1").c_str()); }
+
+double Psnr(const Pnm& a, const Pnm& b)
+{
+    EXPECT_EQ(a.samples.size(), b.samples.size());
+    double se = 0;
+    for (std::size_t i = 0; i < std::min(a.samples.size(), b.samples.size()); ++i) {
+        const double d = double(a.samples[i]) - b.samples[i];
+        se += d * d;
+    }
+    const double mse = se / double(std::max<std::size_t>(1, a.samples.size()));
+    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+std::int32_t Extract(const std::string& fixture, const fs::path& out, std::vector<std::int32_t>* progress = nullptr)
+{
+    FrameExtractor extractor(OpenDicomFrameSource(Fixture(fixture)), NewBaselineJpegWriter(), out.string() + "/",
+                             "LAO");
+    FrameExtractor::Callbacks cb;
+    if (progress)
+        cb.progress = [progress](std::int32_t i) { progress->push_back(i); };
+    return extractor.Run(cb);
+}
+
+TEST(FrameExtractorTest, HeaderSummaries)
+{
+    struct Case {
+        const char* file;
+        const char* name;
+        std::int32_t frames;
+        const char* birth; // as the toolkit reads a date
+        const char* spacingText;
+        double spacing;
+        const char* angle;
+    };
+    const Case cases[] = {
+        {"grey8_smooth.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
+        {"grey8_big_endian.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
+        {"grey8_implicit.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
+        {"grey8_speckled.dcm", "Roe^Jane", 3, "1971-02-03", "", 0.0, ""},
+        // No (0028,0008): one frame. An empty name stays empty.
+        {"single_frame.dcm", "", 1, "2001-01-01", "1", 1.0, ""},
+        {"grey12.dcm", "Deep^Twelve", 2, "1950-01-01", "", 0.0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const DicomSummary s = ReadDicomSummary(Fixture(c.file));
+        EXPECT_EQ(s.patientName, c.name);
+        EXPECT_EQ(s.frameCount, c.frames);
+        EXPECT_EQ(s.birthDate, c.birth);
+        EXPECT_EQ(s.pixelSpacingText, c.spacingText);
+        EXPECT_DOUBLE_EQ(s.pixelSpacing, c.spacing);
+        EXPECT_EQ(s.positionerPrimaryAngle, c.angle);
+    }
+}
+
+TEST(FrameExtractorTest, UnreadableOrUnsupportedFilesFailBeforeAnyExtraction)
+{
+    TempDir tmp;
+    const fs::path garbage = tmp.path() / "garbage.dcm";
+    std::ofstream(garbage) << "this is not a DICOM file at all, not even an old NEMA one";
+    for (const std::string path : {Fixture("grey8_rle.dcm"), Fixture("grey8_jpeg_baseline.dcm"),
+                                   (tmp.path() / "missing.dcm").string(), garbage.string()}) {
+        SCOPED_TRACE(path);
+        EXPECT_THROW(ReadDicomSummary(path), DicomImportError);
+        EXPECT_THROW(OpenDicomFrameSource(path), DicomImportError);
+    }
+}
+
+TEST(FrameExtractorTest, NumbersAreReadWithADecimalPointWhateverTheLocale)
+{
+    EXPECT_EQ(ParseFrameCount(""), 1);
+    EXPECT_EQ(ParseFrameCount(" 40 "), 40);
+    for (const char* bad : {"0", "-3", "4x", "abc"})
+        EXPECT_THROW(ParseFrameCount(bad), DicomImportError) << bad;
+    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
+    EXPECT_DOUBLE_EQ(ParseDecimal("0.25"), 0.25);
+    EXPECT_DOUBLE_EQ(ParseDecimal("1"), 1.0);
+    EXPECT_DOUBLE_EQ(ParseDecimal(""), 0.0);
+    EXPECT_THROW(ParseDecimal("abc"), DicomImportError);
+    std::locale::global(previous);
+}
+
+TEST(FrameExtractorTest, FramesMatchTheReferenceRendering)
+{
+    struct Case {
+        const char* file;
+        int frames;
+        const char* renderOptions; // of dcmj2pnm
+        double minPsnr;
+    };
+    const Case cases[] = {
+        {"grey8_smooth.dcm", 3, "", 40.0},
+        {"grey8_big_endian.dcm", 3, "", 40.0},
+        {"grey8_implicit.dcm", 3, "", 40.0},
+        {"grey8_speckled.dcm", 3, "", 30.0},
+        {"single_frame.dcm", 1, "", 40.0},
+        {"grey12_window.dcm", 2, "+Wi 1", 40.0},
+        {"grey12.dcm", 2, "", 35.0}, // shifted right by 4 against a full-range rescale
+        {"rgb.dcm", 2, "", 40.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        TempDir tmp;
+        std::vector<std::int32_t> progress;
+        ASSERT_EQ(Extract(c.file, tmp.path(), &progress), c.frames);
+        // Progress before each frame, and once more for the end of the recording.
+        EXPECT_EQ(progress.size(), std::size_t(c.frames) + 1);
+        ASSERT_EQ(Shell("dcmj2pnm --all-frames " + std::string(c.renderOptions) + " " + Fixture(c.file) + " " +
+                      (tmp.path() / "ref").string()), 0);
+        for (int i = 0; i < c.frames; ++i) {
+            const fs::path jpg = tmp.path() / ("LAO." + std::to_string(i) + ".jpg");
+            ASSERT_TRUE(fs::exists(jpg)) << jpg;
+            const fs::path decoded = tmp.path() / ("d" + std::to_string(i) + ".pnm");
+            ASSERT_EQ(Shell("djpeg -pnm -outfile " + decoded.string() + " " + jpg.string()), 0);
+            const char* ext = c.file == std::string("rgb.dcm") ? ".ppm" : ".pgm";
+            const Pnm ours = ReadPnm(decoded), ref = ReadPnm(tmp.path() / ("ref." + std::to_string(i) + ext));
+            EXPECT_EQ(ours.width, ref.width);
+            EXPECT_EQ(ours.height, ref.height);
+            EXPECT_EQ(ours.channels, ref.channels);
+            EXPECT_GE(Psnr(ours, ref), c.minPsnr) << "frame " << i;
+        }
+        EXPECT_FALSE(fs::exists(tmp.path() / ("LAO." + std::to_string(c.frames) + ".jpg")));
+    }
+}
+
+TEST(FrameExtractorTest, AStopLeavesTheFramesWrittenSoFar)
+{
+    TempDir tmp;
+    FrameExtractor extractor(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                             tmp.path().string() + "/", "IVUS");
+    FrameExtractor::Callbacks cb;
+    cb.progress = [&](std::int32_t i) {
+        if (i == 2)
+            extractor.RequestStop(); // the frame being read is still completed
+    };
+    EXPECT_EQ(extractor.Run(cb), 3);
+    TempDir tmp2;
+    FrameExtractor early(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                         tmp2.path().string() + "/", "IVUS");
+    early.RequestStop();
+    EXPECT_EQ(early.Run(), 0);
+    EXPECT_TRUE(fs::is_empty(tmp2.path()));
+}
+
+TEST(FrameExtractorTest, AFrameFileThatCannotBeWrittenIsAnError)
+{
+    TempDir tmp;
+    FrameExtractor extractor(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                             (tmp.path() / "no-such-folder").string() + "/", "LAO");
+    EXPECT_THROW(extractor.Run(), DicomImportError);
+}
+
+TEST(FrameExtractorTest, DepthMapping)
+{
+    const auto map = [](int highBit, std::vector<std::int32_t> v, std::optional<VoiWindow> w) {
+        RawFrame f;
+        f.width = int(v.size());
+        f.height = 1;
+        f.highBit = highBit;
+        f.samples = std::move(v);
+        return MapToEightBits(f, w).samples;
+    };
+    using V = std::vector<std::uint8_t>;
+    // 8-bit data passes unchanged (a window never touches it); out-of-range values clip.
+    EXPECT_EQ(map(7, {0, 1, 128, 255, 300, -4}, VoiWindow{10, 5}), (V{0, 1, 128, 255, 255, 0}));
+    // 12 bits without a window: shifted right by 4.
+    EXPECT_EQ(map(11, {0, 15, 16, 2048, 4095}, std::nullopt), (V{0, 0, 1, 128, 255}));
+    // With a window (centre 1500, width 1000): below, inside and above.
+    const V w = map(11, {0, 1000, 1500, 2000, 4095}, VoiWindow{1500, 1000});
+    EXPECT_EQ(w[0], 0);
+    EXPECT_EQ(w[1], 0);
+    EXPECT_NEAR(w[2], 128, 1);
+    EXPECT_EQ(w[3], 255);
+    EXPECT_EQ(w[4], 255);
+}
+
+TEST(FrameExtractorTest, FrameNamesIgnoreDotsInTheFolder)
+{
+    EXPECT_EQ(ExtractedFramePath("/opt/kestrova-2.1/cache/tmp/LAO/", "LAO", 12), "/opt/kestrova-2.1/cache/tmp/LAO/LAO.12.jpg");
+    EXPECT_EQ(ExtractedFramePath("/x/", "frame.jpeg", 0), "/x/frame.0.jpeg");
+}
+
+} // namespace
