@@ -64,4 +64,14 @@ inline int result_kind(int kind) { return is_rational_kind(kind) ? 2 : 1; }
 // first knot equal to x is returned.  x must lie in [t[k-1], t[n]].
 int insert_to_full(std::vector<double>& t, std::vector<double>& v, int k, int w, double x);
 
+// Vertices (n of width w) on the knot vector e of the curve with knots t and the given
+// vertices, both of order k and n vertices with the same knots inside the range; the
+// curve is unchanged on its range.  Returns a status.
+int reexpress(const double* t, int n, int k, const double* verts, int w, const double* e,
+              double* out);
+
+// The knot vector t (order k, n vertices) with c + 1 knots at each end replaced by a
+// periodic continuation of the spacing at the other end.
+std::vector<double> cyclic_knots(const double* t, int n, int k, int c);
+
 }  // namespace spline_detail

@@ -53,6 +53,28 @@ void blossom(const double* t, const double* v, int k, int w, int mu, const doubl
 
 }  // namespace
 
+namespace spline_detail {
+
+int reexpress(const double* t, int n, int k, const double* verts, int w, const double* e,
+              double* out) {
+  // New vertex j: the blossom of the old piece at e[j+1 .. j+k-1], on an interval of the
+  // old range inside the support of new B-spline j.
+  std::vector<double> scratch(static_cast<size_t>(k) * w), y(k > 1 ? k - 1 : 1);
+  for (int j = 0; j < n; ++j) {
+    double lo = e[j] > t[k - 1] ? e[j] : t[k - 1];
+    double hi = e[j + k] < t[n] ? e[j + k] : t[n];
+    if (!(hi > lo)) return kErrKnots;
+    const double mid = 0.5 * (lo + hi);
+    int mu = k - 1;
+    while (mu + 1 <= n - 1 && t[mu + 1] <= mid) ++mu;
+    for (int i = 0; i < k - 1; ++i) y[i] = e[j + 1 + i];
+    blossom(t, verts, k, w, mu, y.data(), out + static_cast<size_t>(j) * w, scratch.data());
+  }
+  return 0;
+}
+
+}  // namespace spline_detail
+
 void s1754(const double* t, int n, int k, int K, double** new_knots, int* new_count,
            int* status) {
   std::vector<double> out;

@@ -19,3 +19,5 @@
 #include "spline/collocation.h"
 #include "spline/interp.h"
 #include "spline/reduce.h"
+#include "spline/implicit.h"
+#include "spline/loft.h"

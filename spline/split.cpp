@@ -431,3 +431,35 @@ void s1001(const spline_surface* surface, double u0, double v0, double u1, doubl
   *result = s;
   *status = 0;
 }
+
+namespace spline_detail {
+
+// The periodic end extension of a knot vector for continuity c (as make_cv_cyclic).
+std::vector<double> cyclic_knots(const double* t, int n, int k, int c) {
+  std::vector<double> e(t, t + n + k);
+  const int m = k - c - 1;
+  for (int i = c; i >= 0; --i) e[i] = e[k - 1] - (e[n] - e[n - c - 1 + i]);
+  for (int j = m; j <= k - 1; ++j) e[n + j] = e[j + c + 1] - e[k - 1] + e[n];
+  return e;
+}
+
+}  // namespace spline_detail
+
+void make_cv_cyclic(spline_curve* curve, int c, int* status) {
+  *status = 0;
+  if (c < 0) return;
+  const int k = curve->order, n = curve->vertex_count, dim = curve->dim;
+  if (c > k - 2) c = k - 2;
+  if (c < 0) return;
+  std::vector<double> e = cyclic_knots(curve->knots, n, k, c);
+  std::vector<double> v(static_cast<size_t>(n) * dim);
+  const int st = reexpress(curve->knots, n, k, curve->coefs, dim, e.data(), v.data());
+  if (st < 0) {
+    *status = st;
+    error_report("make_cv_cyclic", st, 0);
+    return;
+  }
+  for (int i = 0; i < n + k; ++i) curve->knots[i] = e[i];
+  for (size_t i = 0; i < v.size(); ++i) curve->coefs[i] = v[i];
+  curve->open_flag = -1;
+}

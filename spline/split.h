@@ -38,3 +38,8 @@ void s1711(const spline_surface* surface, int direction, double x, spline_surfac
 // across its seam.
 void s1001(const spline_surface* surface, double u0, double v0, double u1, double v1,
            spline_surface** result, int* status);
+
+// Rewrites a polynomial curve in place on a knot vector that is periodic at both ends
+// with continuity c (c above k - 2 is taken as k - 2; c < 0 changes nothing); the curve
+// keeps its shape on its range and gets open flag -1.  Unchanged on an error.
+void make_cv_cyclic(spline_curve* curve, int c, int* status);
