@@ -20,13 +20,13 @@ constexpr int kSubdivNotBuilt = -991;
 constexpr int kSubdivBudgetWarning = 9;
 
 // Number of sh1762 calls now active and the largest level reached.
-extern thread_local int isect_recursion_level;
-extern thread_local int isect_recursion_max;
+extern int isect_recursion_level;
+extern int isect_recursion_max;
 
 // Work budget of one top-level intersection (calls of sh1762); a pair that would be
 // cut beyond it is given up and the budget flag is set.  The flag is cleared by
 // isect_budget_reset.
-extern thread_local long isect_work_budget;
+extern long isect_work_budget;
 void isect_budget_reset();
 bool isect_budget_exceeded();
 

@@ -15,9 +15,9 @@
 #include "spline/isect/subdiv.h"
 #include "spline/status.h"
 
-thread_local int isect_recursion_level = 0;
-thread_local int isect_recursion_max = 0;
-thread_local long isect_work_budget = 2000000;
+int isect_recursion_level = 0;
+int isect_recursion_max = 0;
+long isect_work_budget = 2000000;
 
 namespace {
 
