@@ -24,8 +24,8 @@ extern int isect_recursion_level;
 extern int isect_recursion_max;
 
 // Work budget of one top-level intersection (calls of sh1762); a pair that would be
-// cut beyond it is given up and the budget flag is set.  The flag is cleared by
-// isect_budget_reset.
+// cut beyond it is given up and the budget flag is set.  The outermost sh1761 call
+// starts a fresh budget (isect_budget_reset).
 extern long isect_work_budget;
 void isect_budget_reset();
 bool isect_budget_exceeded();

@@ -337,3 +337,59 @@ TEST(S1850, RecursionLevelReturnsToItsEntryValue) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(S1850, TangentAndNearTangentLines) {
+  spline_curve* c = rational_circle(0, 0, 5);
+  struct Case {
+    double offset;
+    std::vector<double> params;
+  } cases[] = {
+      {5.0, {1.0}},                          // tangent at the top: one touch point
+      {5.0005, {1.0}},                       // within the tolerance above
+      {4.9995, {1.0}},                       // within the tolerance below: one point
+      {5.002, {}},                           // beyond the tolerance: nothing
+  };
+  for (const Case& k : cases) {
+    const double q[2] = {0, k.offset}, n[2] = {0, 1};
+    Hits h = intersect(c, q, n, 2, 0.001);
+    EXPECT_EQ(h.status, 0);
+    ASSERT_EQ(h.params.size(), k.params.size()) << "offset " << k.offset;
+    for (size_t i = 0; i < k.params.size(); ++i)
+      EXPECT_NEAR(h.params[i], k.params[i], 1e-6) << "offset " << k.offset;
+  }
+  // Clearly below the top: two crossings, symmetric about t = 1.
+  const double q[2] = {0, 4.99}, n[2] = {0, 1};
+  Hits h = intersect(c, q, n, 2, 0.001);
+  ASSERT_EQ(h.params.size(), 2u);
+  EXPECT_NEAR(h.params[0] + h.params[1], 2.0, 1e-9);
+  destroy_curve(c);
+}
+
+TEST(S1850, WorkBudgetEndsSubdivisionWithAWarning) {
+  std::mt19937 rng(3);
+  spline_curve* c = random_contour(rng, 120);
+  const double q[2] = {250, 240}, n[2] = {0, 1};
+  const long saved = isect_work_budget;
+  const int entry = isect_recursion_level;
+  isect_work_budget = 2;
+  int np = 0, nc = 0, st = 0, extra = 0;
+  double* par = nullptr;
+  int* markers = nullptr;
+  isect_curve** cv = nullptr;
+  sh1850(c, q, n, 2, 0.0, 0.001, 0, &extra, nullptr, &np, &par, &markers, &nc, &cv, &st);
+  isect_work_budget = saved;
+  EXPECT_EQ(st, kSubdivBudgetWarning);
+  EXPECT_EQ(isect_recursion_level, entry);
+  free(par);
+  free(markers);
+  destroy_isect_curve_array(cv, nc);
+  // The public routine keeps its plain success status.
+  Hits h = intersect(c, q, n, 2, 0.001);
+  EXPECT_EQ(h.status, 0);
+  EXPECT_EQ(h.params.size(), 2u);
+  destroy_curve(c);
+}
+
+}  // namespace
