@@ -58,6 +58,8 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
             edge_table* tables[2], int* status);
 
 void sh1762_s9num(geom_object* object, geom_object* other, int* directions, int* status);
+// Length of the surface's middle parameter line in direction 1 or 2 (2 to 4 samples).
+double sh1762_sflength(const spline_surface* surface, int direction, int* status);
 
 void sh1762_s9mic(geom_object* object1, geom_object* object2, isect_data** data,
                   edge_table* tables[2], int* status);

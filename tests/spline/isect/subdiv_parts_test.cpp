@@ -294,3 +294,84 @@ TEST(SeamJoin, DuplicateIsolatedPointsWithinTheToleranceAreRemoved) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bilinear surface over [0, 1]^2 spanning a x b in its first two coordinates; the
+// further coordinates (dim > 2) are 1 everywhere.
+geom_object* flat_patch(double a, double b, int dim) {
+  double k[4] = {0, 0, 1, 1};
+  std::vector<double> c;
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) {
+      c.push_back(i * a);
+      c.push_back(j * b);
+      for (int e = 2; e < dim; ++e) c.push_back(1.0);
+    }
+  geom_object* o = create_geom_object(2);
+  o->surface = create_surface(2, 2, 2, 2, k, k, c.data(), 1, dim, 1);
+  o->origin = o;
+  return o;
+}
+
+TEST(SubdivDirections, LinearSurfaceDirectionsByLength) {
+  geom_object* value = point_object({0.0, 0.0, 0.0});
+  struct Case {
+    double a, b;
+    int dim;
+    int expected;
+  } cases[] = {{4, 1, 3, 0}, {5, 1, 3, 1}, {1, 5, 3, 2}, {1, 1, 3, 0}, {6, 1, 5, 1}};
+  for (const Case& c : cases) {
+    geom_object* s = flat_patch(c.a, c.b, c.dim);
+    int d = -1, st = 0;
+    sh1762_s9num(s, value, &d, &st);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(d, c.expected) << c.a << " x " << c.b << " in dim " << c.dim;
+    // The middle-line length of any dimension (the fixed three-coordinate buffer
+    // would overflow for dimension 5).
+    EXPECT_NEAR(sh1762_sflength(s->surface, 1, &st), c.a, 1e-12);
+    EXPECT_NEAR(sh1762_sflength(s->surface, 2, &st), c.b, 1e-12);
+    destroy_geom_object(s);
+  }
+  // A curve with a narrow cone against a value gets no direction; a point none.
+  geom_object* curve = curve_object(3, 2, {0, 0, 1, 2, 2}, {0, 1, 2}, 1);
+  geom_object* v1 = point_object({0.5});
+  int st = 0, d = -1;
+  curve->curve->cone = create_dir_cone(1);
+  curve->curve->cone->flag = 0;
+  curve->curve->cone->angle = 0.0005;
+  sh1762_s9num(curve, v1, &d, &st);
+  EXPECT_EQ(d, 0);
+  sh1762_s9num(v1, curve, &d, &st);
+  EXPECT_EQ(d, 0);
+  destroy_geom_object(curve);
+  destroy_geom_object(v1);
+  destroy_geom_object(value);
+}
+
+TEST(SubdivDriver, EdgeObjectsAreMadeOnceAndReused) {
+  geom_object* c = curve_object(3, 3, {0, 0, 0, 1, 1, 1}, {-1, 2, 3}, 1);
+  geom_object* p = point_object({0.0});
+  geom_object* first[2] = {nullptr, nullptr};
+  for (int round = 0; round < 2; ++round) {
+    isect_data* data = nullptr;
+    int st = 0;
+    sh1761(c, p, 1e-6, &data, &st);
+    EXPECT_EQ(st, 1);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->point_count, 1);
+    if (round == 0) {
+      first[0] = c->edges[0];
+      first[1] = c->edges[1];
+      EXPECT_NE(first[0], nullptr);
+    } else {
+      EXPECT_EQ(c->edges[0], first[0]);
+      EXPECT_EQ(c->edges[1], first[1]);
+    }
+    destroy_isect_data(data);
+  }
+  destroy_geom_object(c);
+  destroy_geom_object(p);
+}
+
+}  // namespace
