@@ -563,6 +563,39 @@ void s1357(const double* points, int count, int dim, const int* types, const dou
       for (int m = 0; m < dim; ++m) c->coefs[m] = last[m];
     }
   }
+  if (open_flag == -1 && c->order % 2 == 1 &&
+      std::fabs(c->knots[c->order - 1] - p[0]) > 1e-12) {
+    // An odd-order periodic knot vector has its knots between the parameters: open the
+    // curve at the first parameter and make it periodic again from there.
+    const int k = c->order, n = c->vertex_count;
+    const double T = c->knots[n] - c->knots[k - 1];
+    double x = p[0];
+    int guard = 0;
+    while (x < c->knots[k - 1] && guard++ < 100) x += T;
+    while (x > c->knots[n] && guard++ < 100) x -= T;
+    spline_curve *opened = nullptr, *none = nullptr;
+    int ost = 0;
+    s1710(c, x, &opened, &none, &ost);
+    destroy_curve(none);
+    if (ost < 0 || !opened) {
+      destroy_curve(c);
+      return fail(ost < 0 ? ost : kErrMemory);
+    }
+    const double shift = p[0] - opened->knots[k - 1];
+    if (std::fabs(shift) > 1e-12)
+      for (int i = 0; i < opened->vertex_count + k; ++i) opened->knots[i] += shift;
+    int left = k - 1;
+    int m = s6knotmult(c->knots, k, n, &left, x, &ost);
+    if (m < 2) m = 1;
+    make_cv_cyclic(opened, k - 1 - m, &ost);
+    destroy_curve(c);
+    if (ost < 0) {
+      destroy_curve(opened);
+      return fail(ost);
+    }
+    opened->open_flag = -1;
+    c = opened;
+  }
   std::vector<double> list = strictly_increasing(open_flag == -1 ? std::vector<double>(p.begin(), p.end() - 1) : p);
   *params = malloc_array(list);
   *param_count = static_cast<int>(list.size());

@@ -578,3 +578,11 @@ void s1538(int count, spline_curve* const* curves, int* types, double start, int
   *surface = s;
   *status = check;
 }
+
+void refinement_alpha(const double* t, int k, int j1, int mu, double* coefs, const double* refined) {
+  int offset = 0, first = 0, last = 0, st = 0;
+  std::vector<double> a(k);
+  // The same coefficients as refine_alpha with the interval index mu - 1.
+  refine_alpha(j1 - 1, mu - 1, k, mu, &offset, &first, &last, refined, t, nullptr, a.data(), &st);
+  for (int i = 0; i < k; ++i) coefs[i] = a[i];
+}

@@ -49,3 +49,8 @@ void s1333_count(int count, spline_curve* const* curves, int* continuity, int* s
 
 // Makes the first direction of a surface periodic with continuity c, in place.
 void s1333_cyclic(spline_surface* surface, int c, int* status);
+
+// Knot-insertion coefficients of new vertex j (given counted from 1, as j + 1) of the
+// refined knots over the old vertices mu - k .. mu - 1, with t[mu - 1] <= the new
+// vertex's knot < t[mu]: coefs[i - (mu - k)] belongs to old vertex i.
+void refinement_alpha(const double* t, int k, int j1, int mu, double* coefs, const double* refined);

@@ -329,3 +329,14 @@ void s1940(const spline_curve* curve, const double* tol, int fix_start, int fix_
   *result = c;
   *status = 0;
 }
+
+void s1941(spline_curve* curve, int c, int* status) {
+  int st = 0;
+  make_cv_cyclic(curve, c, &st);
+  if (st < 0) {
+    *status = st;
+    error_report("s1941", st, 0);
+    return;
+  }
+  *status = 0;
+}

@@ -11,3 +11,7 @@ struct spline_curve;
 // a curve).  Polynomial curves only (-121 for a rational one).
 void s1940(const spline_curve* curve, const double* tol, int fix_start, int fix_end,
            int open_request, int max_passes, spline_curve** result, double* errors, int* status);
+
+// Rewrites a curve in place on a periodic knot vector with continuity c (the closing step
+// of the reduction; the same as make_cv_cyclic, reporting as "s1941").
+void s1941(spline_curve* curve, int c, int* status);

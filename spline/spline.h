@@ -21,3 +21,4 @@
 #include "spline/reduce.h"
 #include "spline/implicit.h"
 #include "spline/loft.h"
+#include "spline/blend.h"

@@ -36,18 +36,8 @@ bool isect_budget_exceeded();
 int interval_divisible(const double* knots, int order, int vertex_count);
 // t[(k+n)/2] when it is an inner knot, else the middle of the range.
 double middle_knot_value(const double* knots, int order, int vertex_count);
-// The last point of the data inside both objects' ranges and strictly inside the
-// named object's (1 or 2); null when none or the named object is a point.
-isect_point* inner_isect_point(geom_object* object1, geom_object* object2, isect_data* data,
-                               int which);
 // The point of the data nearest the given one over its parameters (itself skipped).
 isect_point* closest_isect_point(isect_data* data, isect_point* point);
-
-// Points of the data on one edge: every parameter within its range, the one named by
-// (which, direction) equal to value.  Appends to *head, counting in *count.
-void subdiv_edge_search(geom_object* object1, geom_object* object2, int which, int direction,
-                        double value, isect_data* data, edge_node** head, int* count,
-                        int* status);
 
 // ---- Driver and subdivision
 

@@ -276,3 +276,73 @@ TEST(ControlPolygonCurve, OpenClosedAndPeriodic) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Interpolation, PeriodicAtGivenParametersStartsAtTheFirstParameter) {
+  std::vector<double> pts;
+  std::vector<int> types;
+  std::vector<double> pp;
+  for (int i = 0; i < 7; ++i) {
+    const double a = 2 * M_PI * i / 7;
+    pts.insert(pts.end(), {2 * std::cos(a), std::sin(a)});
+    types.push_back(1);
+    pp.push_back(1.0 + i);
+  }
+  pp.push_back(8.0);  // the closing value
+  for (int order : {3, 4, 5}) {
+    spline_curve* c = nullptr;
+    double end = 0, *par = nullptr;
+    int np = 0, status = -1;
+    s1357(pts.data(), 7, 2, types.data(), pp.data(), 0, 0, -1, order, 0.0, &end, &c, &par, &np,
+          &status);
+    ASSERT_EQ(status, 0) << order;
+    auto pc = edit_test::own(c);
+    EXPECT_EQ(pc->open_flag, -1);
+    EXPECT_NEAR(pc->knots[order - 1], 1.0, 1e-12) << order;
+    EXPECT_NEAR(end, 8.0, 1e-12) << order;
+    for (int i = 0; i < 7; ++i) {
+      auto p = edit_test::at(pc.get(), pp[i]);
+      EXPECT_NEAR(p[0], pts[2 * i], 1e-11) << order;
+      EXPECT_NEAR(p[1], pts[2 * i + 1], 1e-11) << order;
+    }
+    int cyc = 0;
+    test_cyclic_knots(pc->knots, pc->vertex_count, pc->order, &cyc);
+    EXPECT_EQ(cyc, 2) << order;
+    std::free(par);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Interpolation, RepeatedStrokePointsNeverGiveNaN) {
+  // Mouse strokes repeat pixels: the fits either succeed with finite vertices or fail
+  // with a negative status, never with NaN.
+  const double pts[] = {10, 10, 10, 10, 11, 10, 12, 11, 12, 11, 12, 11, 13, 13, 15, 14};
+  const int types[] = {1, 1, 1, 1, 1, 1, 1, 1};
+  for (int order : {3, 4, 5})
+    for (int flag : {1, 0}) {
+      spline_curve* c = nullptr;
+      double end = 0, *par = nullptr;
+      int np = 0, status = 0;
+      testing::internal::CaptureStderr();
+      s1356(pts, 8, 2, types, 0, 0, flag, order, 0.0, &end, &c, &par, &np, &status);
+      testing::internal::GetCapturedStderr();
+      if (status >= 0) {
+        for (int i = 0; i < c->vertex_count * 2; ++i) EXPECT_TRUE(std::isfinite(c->coefs[i]));
+        destroy_curve(c);
+        std::free(par);
+      }
+      testing::internal::CaptureStderr();
+      s1630(pts, 8, 0.0, flag, 2, order, &c, &status);
+      testing::internal::GetCapturedStderr();
+      if (status >= 0) {
+        for (int i = 0; i < c->vertex_count + c->order; ++i) EXPECT_TRUE(std::isfinite(c->knots[i]));
+        destroy_curve(c);
+      }
+    }
+}
+
+}  // namespace

@@ -234,4 +234,27 @@ TEST(KnotInsertionCoefficients, ReproduceTheRefinedCurve) {
   EXPECT_EQ(status, -152);
 }
 
+TEST(KnotInsertionCoefficients, RefinementOfAWholeVector) {
+  // Refine a quadratic onto a vector with two more knots; both coefficient routines
+  // reproduce the curve.
+  std::vector<double> t{0, 0, 0, 1, 2, 2, 2}, tau{0, 0, 0, 0.5, 1, 1.5, 2, 2, 2};
+  std::vector<double> v{0, 3, -1, 2};
+  std::vector<double> a(6), b(6);
+  for (int j = 0; j < 6; ++j) {
+    int mu = 2;
+    while (mu + 1 <= 3 && t[mu + 1] <= tau[j]) ++mu;
+    double c[3];
+    int offset = 0, first = 0, last = 0, status = -1;
+    refine_alpha(j, mu, 3, 4, &offset, &first, &last, tau.data(), t.data(), nullptr, c, &status);
+    for (int i = first; i <= last; ++i) a[j] += c[offset + i] * v[i];
+    double d[3];
+    refinement_alpha(t.data(), 3, j + 1, mu + 1, d, tau.data());
+    for (int i = 0; i < 3; ++i)
+      if (mu - 2 + i >= 0) b[j] += d[i] * v[mu - 2 + i];
+  }
+  auto orig = make(t, 3, v, 1), ra = make(tau, 3, a, 1), rb = make(tau, 3, b, 1);
+  EXPECT_LT(max_gap(ra.get(), orig.get(), 0, 2), 1e-14);
+  EXPECT_LT(max_gap(rb.get(), orig.get(), 0, 2), 1e-14);
+}
+
 }  // namespace

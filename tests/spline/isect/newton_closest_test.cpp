@@ -73,6 +73,29 @@ TEST(PointCurve, SolutionBeyondTheBoxEndsOnItsEdge) {
   EXPECT_EQ(result, 0.5);
 }
 
+TEST(PointCurve, EntryStatusSetsTheIterationBudget) {
+  // Points near the centre of a circle converge slowly: the short budget (any non-zero
+  // status on entry) stops earlier, never closer than the full one.
+  auto c = circle(0, 0, 1);
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<double> off(-0.05, 0.05), guess(0, 4);
+  int differ = 0;
+  for (int i = 0; i < 200; ++i) {
+    const std::vector<double> p = {off(rng), off(rng)};
+    auto pt = point(p);
+    const double g = guess(rng);
+    double full = -1, shorter = -1;
+    int s_full = 0, s_short = 1;
+    s1771(pt.get(), c.get(), 1e-12, 0, 4, g, &full, &s_full);
+    s1771(pt.get(), c.get(), 1e-12, 0, 4, g, &shorter, &s_short);
+    ASSERT_EQ(s_full, 2);
+    ASSERT_EQ(s_short, 2);
+    EXPECT_LE(dist(eval_curve(c.get(), full), p), dist(eval_curve(c.get(), shorter), p) + 1e-15);
+    if (full != shorter) ++differ;
+  }
+  EXPECT_GT(differ, 50);
+}
+
 TEST(PointCurve, ErrorsLeaveTheResultAlone) {
   isect_test::ReportLog log;
   auto c = circle(0, 0, 1);

@@ -33,6 +33,20 @@ TEST(CurveSurface, LineCrossingAPlane) {
   EXPECT_NEAR(uv[1], 0.5, 1e-15);
 }
 
+TEST(CurveSurface, CrossingBeyondTheBoxEndsOnItsEdge) {
+  // The crossing lies at t = 0.5; the curve's box stops at 0.3.  Every later step is
+  // cut at the box, so the iteration ends there and reports the pair reached.
+  auto plane = unit_plane();
+  auto l = line({0.2, 0.3, -1}, {0.6, 0.7, 1});
+  const double guess[2] = {0.5, 0.5};
+  double t = -1, uv[2] = {-1, -1};
+  int status = -7;
+  s1772(l.get(), plane.get(), 1e-9, 0, kBox0, 0.3, kBox1, 0.1, guess, &t, uv, &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(t, 0.3);
+  EXPECT_GE(dist(eval_curve(l.get(), t), eval_surface(plane.get(), uv[0], uv[1])), 0.4 - 1e-12);
+}
+
 TEST(CurveSurface, LineParallelAboveAPlaneReturnsTheStart) {
   auto plane = unit_plane();
   auto l = line({0.1, 0.2, 1}, {0.6, 0.45, 1});
