@@ -203,10 +203,10 @@ void sh1762_s9mic(geom_object* object1, geom_object* object2, isect_data** data,
         isect_point* b = points[1];
         sh6idcon(data, &a, &b, &st);
         if (st < 0) return fail(st);
-        const int idx = object1->kind == 0 ? 0 : 0;
+        // The curve's parameter is the only one of a point/curve pair.
         isect_point* from = a;
         isect_point* to = b;
-        if (b->params[idx] < a->params[idx]) {
+        if (b->params[0] < a->params[0]) {
           from = b;
           to = a;
         }

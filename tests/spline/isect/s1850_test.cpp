@@ -393,3 +393,25 @@ TEST(S1850, WorkBudgetEndsSubdivisionWithAWarning) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(S1850, NonPositiveWeightsAreRejected) {
+  isect_test::ReportLog log;
+  for (double w : {0.0, -0.5}) {
+    spline_curve* c = rational_circle(0, 0, 1);
+    c->hom_coefs[3 * 3 + 2] = w;  // the weight of vertex 3
+    const double q[2] = {0, 0}, n[2] = {0, 1};
+    int np = 5, nc = 5, st = 0;
+    double* par = nullptr;
+    isect_curve** cv = nullptr;
+    s1850(c, q, n, 2, 0.0, 0.001, &np, &par, &nc, &cv, &st);
+    EXPECT_EQ(st, -151) << "weight " << w;
+    EXPECT_EQ(np, 0);
+    EXPECT_EQ(nc, 0);
+    destroy_curve(c);
+  }
+  EXPECT_TRUE(log.named("sh1850"));
+}
+
+}  // namespace
