@@ -5,10 +5,10 @@
 namespace Halvoran::Varnix::transforms::colorTransforms
 {
 
-namespace
+void registerStandardColorTransforms(colorTransformsFactory* pFactory)
 {
-const registerColorTransform registerYBRPARTIALToRGB(ptr<colorTransform>(new YBRPARTIALToRGB));
-} // namespace
+    pFactory->registerTransform(ptr<colorTransform>(new YBRPARTIALToRGB));
+}
 
 void colorTransform::doTransform()
 {

@@ -37,7 +37,10 @@ ptr<colorTransformsFactory> colorTransformsFactory::getColorTransformsFactory()
 {
     ptr<colorTransformsFactory>& factory = instance();
     if (!factory)
+    {
         factory = new colorTransformsFactory;
+        registerStandardColorTransforms(factory.get());
+    }
     return factory;
 }
 

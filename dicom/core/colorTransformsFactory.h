@@ -45,4 +45,9 @@ public:
     explicit registerColorTransform(const ptr<colorTransform>& newColorTransform);
 };
 
+// Registers the toolkit's colour transforms with the factory when it is made
+// (an explicit call: registration objects in a static library are dropped
+// by the linker).
+void registerStandardColorTransforms(colorTransformsFactory* pFactory);
+
 } // namespace Halvoran::Varnix::transforms::colorTransforms
