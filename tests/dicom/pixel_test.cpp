@@ -209,3 +209,219 @@ INSTANTIATE_TEST_SUITE_P(dcmtkFixtures, pixelFixture, ::testing::ValuesIn(native
                                      ch = '_';
                              return name;
                          });
+
+namespace
+{
+
+// The pixel bytes one image gives through setImage.
+std::string encode(const ptr<image>& source, const std::wstring& transferSyntax, const std::string& vr,
+                   int allocatedBits, bool bInterleaved = true, bool bSubSampledX = false)
+{
+    ptr<memory> block(new memory);
+    {
+        ptr<streamWriter> writer(new streamWriter(ptr<baseStream>(new memoryStream(block))));
+        ptr<dicomCodec> pCodec(new dicomCodec);
+        pCodec->setImage(writer, source, transferSyntax, 0, vr, allocatedBits, bSubSampledX, false, bInterleaved,
+                         false);
+        writer->flush();
+    }
+    return std::string(reinterpret_cast<const char*>(block->data()), block->size());
+}
+
+ptr<image> makeImage(std::uint32_t width, std::uint32_t height, std::uint8_t depth, const std::wstring& colorSpace,
+                     std::uint8_t highBit, const std::vector<std::int32_t>& values)
+{
+    ptr<image> made(new image);
+    ptr<handlers::imageHandler> handler = made->create(width, height, depth, colorSpace, highBit);
+    std::memcpy(handler->getMemoryBuffer(), values.data(), values.size() * 4);
+    return made;
+}
+
+// A frame decoded by the codec from bytes, with the image tags of a small
+// data set.
+ptr<image> decode(const std::string& bytes, const std::wstring& transferSyntax, std::uint32_t width,
+                  std::uint32_t height, std::uint32_t samplesPerPixel, const std::wstring& colorSpace,
+                  std::uint32_t bitsAllocated, std::uint32_t bitsStored, std::uint32_t highBit,
+                  const std::string& vr = "OB", std::uint32_t planar = 0)
+{
+    ptr<dataSet> header(new dataSet(ptr<baseObject>(new baseObject)));
+    header->setUnicodeString(0x0002, 0, 0x0010, 0, transferSyntax);
+    header->setUnicodeString(0x0028, 0, 0x0004, 0, colorSpace);
+    header->setUnsignedLong(0x0028, 0, 0x0002, 0, samplesPerPixel);
+    header->setUnsignedLong(0x0028, 0, 0x0006, 0, planar);
+    header->setUnsignedLong(0x0028, 0, 0x0011, 0, width);
+    header->setUnsignedLong(0x0028, 0, 0x0010, 0, height);
+    header->setUnsignedLong(0x0028, 0, 0x0100, 0, bitsAllocated);
+    header->setUnsignedLong(0x0028, 0, 0x0101, 0, bitsStored);
+    header->setUnsignedLong(0x0028, 0, 0x0102, 0, highBit);
+    ptr<dicomCodec> pCodec(new dicomCodec);
+    return pCodec->getImage(header, readerOf(bytes), vr);
+}
+
+const std::wstring rle = L"1.2.840.10008.1.2.5";
+
+std::string rleFrame(const std::vector<std::string>& segments)
+{
+    std::string frame(64, '\0');
+    frame[0] = static_cast<char>(segments.size());
+    std::uint32_t offset = 64;
+    for (std::size_t i = 0; i < segments.size(); ++i)
+    {
+        for (int b = 0; b < 4; ++b)
+            frame[4 * (i + 1) + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
+        offset += static_cast<std::uint32_t>(segments[i].size());
+        frame += segments[i];
+    }
+    return frame;
+}
+
+} // namespace
+
+TEST(dicomCodecPixels, transferSyntaxAnswers)
+{
+    ptr<dicomCodec> pCodec(new dicomCodec);
+    EXPECT_EQ(pCodec->getMaxHighBit("1.2.840.10008.1.2.4.50"), 15u);
+    EXPECT_EQ(pCodec->suggestAllocatedBits(L"1.2.840.10008.1.2.1", 11), 12u);
+    EXPECT_EQ(pCodec->suggestAllocatedBits(rle, 11), 16u);
+    EXPECT_EQ(pCodec->suggestAllocatedBits(L"1.2.840.10008.1.2", 7), 8u);
+    EXPECT_EQ(pCodec->suggestAllocatedBits(rle, 7), 8u);
+}
+
+// The segment coder: runs of 4 or more equal bytes, literal blocks of at
+// most 128, odd segments padded, the header of one 8-bit plane.
+TEST(dicomCodecPixels, rleWriterCodesRunsAndLiteralBlocks)
+{
+    ptr<image> flat = makeImage(8, 1, image::depthU8, L"MONOCHROME2", 7, std::vector<std::int32_t>(8, 77));
+    EXPECT_EQ(toHex(encode(flat, rle, "OB", 8)), toHex(rleFrame({std::string("\xF9\x4D", 2)})));
+
+    std::vector<std::int32_t> distinct(200);
+    for (int i = 0; i < 200; ++i)
+        distinct[i] = (i * 7) % 251 == ((i + 1) * 7) % 251 ? 0 : (i * 7) % 251;
+    ptr<image> noRuns = makeImage(200, 1, image::depthU8, L"MONOCHROME2", 7, distinct);
+    const std::string coded = encode(noRuns, rle, "OB", 8);
+    ASSERT_EQ(coded.size(), 64u + 1 + 128 + 1 + 72);
+    EXPECT_EQ(static_cast<std::uint8_t>(coded[64]), 127);
+    EXPECT_EQ(static_cast<std::uint8_t>(coded[64 + 129]), 71);
+
+    // Runs do not cross a row end; 3 equal bytes stay literal.
+    ptr<image> rows = makeImage(5, 2, image::depthU8, L"MONOCHROME2", 7, {1, 1, 1, 2, 2, 2, 2, 2, 2, 2});
+    EXPECT_EQ(toHex(encode(rows, rle, "OB", 8)),
+              toHex(rleFrame({fromHex("040101010202FC02")})));
+    // A segment of odd length ends with 0x80.
+    ptr<image> pair = makeImage(2, 1, image::depthU8, L"MONOCHROME2", 7, {1, 2});
+    EXPECT_EQ(toHex(encode(pair, rle, "OB", 8)), toHex(rleFrame({fromHex("01010280")})));
+}
+
+TEST(dicomCodecPixels, rleReaderSkipsControlByte128AndChecksTheHeader)
+{
+    const ptr<image> decoded =
+        decode(rleFrame({fromHex("80020102" "03fe09")}), rle, 3, 2, 1, L"MONOCHROME2", 8, 8, 7);
+    EXPECT_EQ(pixelsOf(decoded), (std::vector<std::int32_t>{1, 2, 3, 9, 9, 9}));
+
+    // A 16-bit plane needs two segments; one, none, or an offset inside the
+    // header are refused.
+    const std::string segment = fromHex("05010203040506");
+    EXPECT_THROW(decode(rleFrame({segment}), rle, 3, 2, 1, L"MONOCHROME2", 16, 16, 15), codecExceptionCorruptedFile);
+    EXPECT_THROW(decode(rleFrame({}), rle, 3, 2, 1, L"MONOCHROME2", 8, 8, 7), codecExceptionCorruptedFile);
+    std::string zeroOffset = rleFrame({segment});
+    std::memset(&zeroOffset[4], 0, 4);
+    EXPECT_THROW(decode(zeroOffset, rle, 3, 2, 1, L"MONOCHROME2", 8, 8, 7), codecExceptionCorruptedFile);
+    EXPECT_THROW(decode(rleFrame({segment}), rle, 4, 2, 3, L"YBR_FULL_422", 8, 8, 7), codecExceptionCorruptedFile);
+    // A segment that ends early.
+    EXPECT_THROW(decode(rleFrame({fromHex("0501")}), rle, 3, 2, 1, L"MONOCHROME2", 8, 8, 7), streamExceptionEOF);
+    exceptionsManager::getTrailText();
+}
+
+// Headers that cannot describe a frame end in a codec error, never in a
+// read out of bounds or a huge allocation.
+TEST(dicomCodecPixels, badImageTagsAreRefused)
+{
+    const std::string bytes(64, '\x11');
+    struct badCase
+    {
+        std::uint32_t width, height, samples, allocated, stored, high;
+        const wchar_t* colorSpace;
+    };
+    const badCase cases[] = {
+        {0, 4, 1, 8, 8, 7, L"MONOCHROME2"},     // no columns
+        {4, 0, 1, 8, 8, 7, L"MONOCHROME2"},     // no rows
+        {4, 4, 1, 0, 0, 0, L"MONOCHROME2"},     // no bits allocated
+        {4, 4, 1, 16, 0, 15, L"MONOCHROME2"},   // no bits stored
+        {4, 4, 1, 32, 32, 31, L"MONOCHROME2"},  // high bit 31
+        {4, 4, 1, 8, 8, 7, L"RGB"},             // RGB with one sample
+        {4, 4, 3, 8, 8, 7, L"MONOCHROME2"},     // grey with three samples
+        {4, 4, 0, 8, 8, 7, L"RGB"},             // samples per pixel missing
+        {4, 4, 1, 8, 8, 7, L"XYZ"},             // unknown colour space
+    };
+    for (const badCase& c : cases)
+    {
+        SCOPED_TRACE(c.width);
+        EXPECT_THROW(decode(bytes, L"1.2.840.10008.1.2.1", c.width, c.height, c.samples, c.colorSpace, c.allocated,
+                            c.stored, c.high),
+                     std::runtime_error);
+    }
+    // Sizes far beyond the data: refused before the samples are allocated.
+    EXPECT_ANY_THROW(decode(bytes, L"1.2.840.10008.1.2.1", 60000, 60000, 1, L"MONOCHROME2", 16, 16, 15));
+    EXPECT_ANY_THROW(decode(bytes, L"1.2.840.10008.1.2.1", 65535, 65535, 3, L"RGB", 8, 8, 7));
+    // A frame that ends early.
+    EXPECT_THROW(decode(bytes, L"1.2.840.10008.1.2.1", 9, 9, 1, L"MONOCHROME2", 8, 8, 7), streamExceptionEOF);
+    exceptionsManager::getTrailText();
+}
+
+// Native layouts written and read back, against their closed form.
+TEST(dicomCodecPixels, nativeWriterLayouts)
+{
+    const std::vector<std::int32_t> rgb = {10, 20, 30, 11, 21, 31, 12, 22, 32, 13, 23, 33};
+    ptr<image> colour = makeImage(2, 2, image::depthU8, L"RGB", 7, rgb);
+    EXPECT_EQ(toHex(encode(colour, L"1.2.840.10008.1.2.1", "OB", 8)), "0A141E0B151F0C16200D1721");
+    EXPECT_EQ(toHex(encode(colour, L"1.2.840.10008.1.2.1", "OB", 8, false)), "0A0B0C0D141516171E1F2021");
+    // Two 12-bit samples in three bytes, least significant bits first.
+    ptr<image> grey = makeImage(2, 1, image::depthU16, L"MONOCHROME2", 11, {0xABC, 0x123});
+    EXPECT_EQ(toHex(encode(grey, L"1.2.840.10008.1.2.1", "OB", 12)), "BC3A12");
+    EXPECT_EQ(pixelsOf(decode(fromHex("BC3A12"), L"1.2.840.10008.1.2.1", 2, 1, 1, L"MONOCHROME2", 12, 12, 11)),
+              (std::vector<std::int32_t>{0xABC, 0x123}));
+    // 4:2:2: chroma is the mean of the two pixels it covers.
+    ptr<image> ybr = makeImage(2, 1, image::depthU8, L"YBR_FULL", 7, {100, 10, 20, 102, 30, 40});
+    EXPECT_EQ(toHex(encode(ybr, L"1.2.840.10008.1.2.1", "OB", 8, true, true)), "6466141E");
+    EXPECT_THROW(encode(ybr, rle, "OB", 8, true, true), codecExceptionCorruptedFile);
+    exceptionsManager::getTrailText();
+}
+
+// Our RLE frames, put in place of DCMTK's in an RLE file, decode with dcmdrle
+// to the same pixel bytes.
+TEST(dicomCodecPixels, rleWriterOutputDecodesWithDcmtk)
+{
+    if (std::system("command -v dcmdrle >/dev/null 2>&1 && command -v dcmdump >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "DCMTK not installed";
+    for (const char* name : {"mono8", "mono12", "mono16s", "rgb", "rgbplanar"})
+    {
+        SCOPED_TRACE(name);
+        ptr<dataSet> loaded = loadFile(pixelPath(std::string(name) + ".rle.dcm"));
+        const std::uint32_t frames = loaded->getUnsignedLong(0x0028, 0, 0x0008, 0);
+        const std::uint32_t allocated = loaded->getUnsignedLong(0x0028, 0, 0x0100, 0);
+        std::vector<std::string> coded;
+        for (std::uint32_t frame = 0; frame < frames; ++frame)
+            coded.push_back(encode(loaded->getImage(frame), rle, "OB", static_cast<int>(allocated)));
+        ptr<data> pixelTag = loaded->getTag(0x7FE0, 0, 0x0010, false);
+        pixelTag->setBuffer(0, makeBuffer("OB", ""));
+        for (std::uint32_t frame = 0; frame < frames; ++frame)
+            pixelTag->setBuffer(frame + 1, makeBuffer("OB", coded[frame]));
+
+        char folder[] = "/tmp/kestrova_rle_XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        const std::string ours = std::string(folder) + "/ours.dcm";
+        {
+            ptr<stream> file(new stream);
+            file->openFile(ours, std::ios_base::out | std::ios_base::trunc);
+            ptr<streamWriter> writer(new streamWriter(file));
+            ptr<dicomCodec>(new dicomCodec)->writeStream(writer, loaded);
+            writer->flush();
+        }
+        const std::string command = std::string("cd ") + folder +
+                                    " && dcmdrle -q ours.dcm back.dcm && dcmdump -q +W . back.dcm >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(toHex(readFile(std::string(folder) + "/back.dcm.0.raw")),
+                  toHex(readFile(pixelPath(std::string(name) + ".rle.raw"))));
+        std::system((std::string("rm -rf ") + folder).c_str());
+    }
+}
