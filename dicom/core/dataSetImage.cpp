@@ -7,11 +7,28 @@
 #include "dicom/core/codecFactory.h"
 #include "dicom/core/dataHandlerRaw.h"
 #include "dicom/core/dataSet.h"
+#include "dicom/core/buffer.h"
 
 #include <cstring>
 
 namespace Halvoran::Varnix
 {
+
+namespace
+{
+// A reader over a buffer of the pixel data. A value left in a big-endian
+// stream is read through a reordered copy, so that the codec always finds
+// 16-bit words in the machine's order, loaded or not.
+ptr<streamReader> pixelReader(const ptr<data>& imageTag, std::uint32_t bufferId, bool bReorderWords)
+{
+    if (!bReorderWords)
+        return imageTag->getStreamReader(bufferId);
+    ptr<handlers::dataHandlerRaw> raw = imageTag->getDataHandlerRaw(bufferId, false, "");
+    if (!raw)
+        return ptr<streamReader>();
+    return ptr<streamReader>(new streamReader(ptr<baseStream>(new bufferStream(raw)), 0, 0));
+}
+} // namespace
 
 ptr<image> dataSet::getImage(std::uint32_t frameNumber)
 {
@@ -29,6 +46,8 @@ ptr<image> dataSet::getImage(std::uint32_t frameNumber)
     if (!imageTag)
         HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
     const std::string imageDataType = imageTag->getDataType();
+    const bool bReorderWords = transferSyntax == L"1.2.840.10008.1.2.2" && imageDataType == "OW" &&
+                               streamController::getPlatformEndian() != streamController::highByteEndian;
 
     ptr<streamReader> imageStream;
     bool bPositionsNeeded = true;
@@ -78,14 +97,16 @@ ptr<image> dataSet::getImage(std::uint32_t frameNumber)
 
     if (!imageStream && frameNumber <= 0xFFFFu)
     {
-        imageStream = getStream(0x7FE0, static_cast<std::uint16_t>(frameNumber), 0x0010, 0);
+        ptr<data> frameTag = getTag(0x7FE0, static_cast<std::uint16_t>(frameNumber), 0x0010, false);
+        if (frameTag)
+            imageStream = pixelReader(frameTag, 0, bReorderWords);
         if (imageStream)
             bPositionsNeeded = false;
     }
 
     if (!imageStream)
     {
-        imageStream = imageTag->getStreamReader(0);
+        imageStream = pixelReader(imageTag, 0, bReorderWords);
         if (!imageStream)
             HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
 
