@@ -149,9 +149,18 @@ ptr<image> dicomCodec::getImage(const ptr<dataSet>& pData, const ptr<streamReade
     if (!handler || pImage->getChannelsNumber() != channelsNumber)
         HALVORAN_THROW(codecExceptionCorruptedFile, "Cannot allocate the image's buffer");
 
-    // Native frames must be in the stream before their samples are
-    // allocated: a damaged size does not make a huge block for nothing.
-    if (!bRleCompressed)
+    // The bytes of a frame must be in the stream before its samples are
+    // allocated: a damaged size does not make a huge block for nothing. An
+    // RLE run of two bytes gives at most 128 samples.
+    if (bRleCompressed)
+    {
+        const std::uint64_t planeSamples =
+            static_cast<std::uint64_t>(imageSizeX) * imageSizeY * channelsNumber * ((allocatedBits + 7u) / 8u);
+        const ptr<baseStream> controlled = pSourceStream->getControlledStream();
+        if (controlled && planeSamples / 64 > controlled->getSize())
+            HALVORAN_THROW(streamExceptionEOF, "Attempt to read past the end of the file");
+    }
+    else
     {
         const std::uint64_t evenX = bSubSampledX ? (static_cast<std::uint64_t>(imageSizeX) + 1) & ~1ull : imageSizeX;
         const std::uint64_t evenY = bSubSampledY ? (static_cast<std::uint64_t>(imageSizeY) + 1) & ~1ull : imageSizeY;

@@ -425,3 +425,96 @@ TEST(dicomCodecPixels, rleWriterOutputDecodesWithDcmtk)
         std::system((std::string("rm -rf ") + folder).c_str());
     }
 }
+
+namespace
+{
+// A data set of 8-bit grey frames of 2 x 2 pixels, held as encapsulated
+// fragments of the given sizes after an offset table.
+ptr<dataSet> encapsulated(const std::vector<std::uint32_t>& offsets, const std::vector<std::string>& fragments)
+{
+    ptr<dataSet> frames(new dataSet(ptr<baseObject>(new baseObject)));
+    frames->setUnicodeString(0x0002, 0, 0x0010, 0, L"1.2.840.10008.1.2.1");
+    frames->setUnsignedLong(0x0028, 0, 0x0002, 0, 1);
+    frames->setUnsignedLong(0x0028, 0, 0x0011, 0, 2);
+    frames->setUnsignedLong(0x0028, 0, 0x0010, 0, 2);
+    frames->setUnsignedLong(0x0028, 0, 0x0100, 0, 8);
+    frames->setUnsignedLong(0x0028, 0, 0x0101, 0, 8);
+    frames->setUnsignedLong(0x0028, 0, 0x0102, 0, 7);
+    std::string table;
+    for (const std::uint32_t offset : offsets)
+        for (int b = 0; b < 4; ++b)
+            table.push_back(static_cast<char>((offset >> (8 * b)) & 0xFF));
+    ptr<data> pixelTag = frames->getTag(0x7FE0, 0, 0x0010, true);
+    pixelTag->setBuffer(0, makeBuffer("OB", table));
+    for (std::size_t i = 0; i < fragments.size(); ++i)
+        pixelTag->setBuffer(static_cast<std::uint32_t>(i + 1), makeBuffer("OB", fragments[i]));
+    return frames;
+}
+} // namespace
+
+TEST(dataSetFrames, offsetTableAndFragments)
+{
+    // Fragments of 992, 992 and 500 bytes at offsets 0, 1000 and 2000.
+    const std::vector<std::string> three = {std::string(992, '\1'), std::string(992, '\2'), std::string(500, '\3')};
+    ptr<dataSet> frames = encapsulated({0, 1000, 2000}, three);
+    std::uint32_t first = 0, end = 0;
+    EXPECT_EQ(frames->getFrameBufferIds(1, &first, &end), 992u);
+    EXPECT_EQ(first, 2u);
+    EXPECT_EQ(end, 3u);
+    EXPECT_EQ(frames->getFrameBufferIds(2, &first, &end), 500u);
+    EXPECT_EQ(first, 3u);
+    EXPECT_EQ(end, 4u);
+    EXPECT_EQ(pixelsOf(frames->getImage(2)), (std::vector<std::int32_t>{3, 3, 3, 3}));
+    try
+    {
+        frames->getImage(3);
+        FAIL();
+    }
+    catch (const dataSetImageDoesntExist& e)
+    {
+        EXPECT_STREQ(e.what(), "Image not in the table offset");
+    }
+    EXPECT_THROW(encapsulated({500}, {std::string(992, '\1')})->getImage(0), dataSetImageDoesntExist);
+    EXPECT_THROW(encapsulated({5000}, {std::string(992, '\1'), std::string(992, '\1')})->getImage(0),
+                 dataSetCorruptedOffsetTable);
+
+    // A frame over two fragments is joined without the item headers.
+    ptr<dataSet> spanning = encapsulated({0, 20}, {std::string("\5\6", 2), std::string("\7\10", 2), "\11\11\11\11"});
+    EXPECT_EQ(pixelsOf(spanning->getImage(0)), (std::vector<std::int32_t>{5, 6, 7, 8}));
+    EXPECT_EQ(pixelsOf(spanning->getImage(1)), (std::vector<std::int32_t>{9, 9, 9, 9}));
+
+    // No offset table: one fragment per frame.
+    ptr<dataSet> plain = encapsulated({}, {"\1\1\1\1", "\2\2\2\2", "\3\3\3\3", "\4\4\4\4"});
+    EXPECT_EQ(pixelsOf(plain->getImage(3)), (std::vector<std::int32_t>{4, 4, 4, 4}));
+    try
+    {
+        plain->getImage(4);
+        FAIL();
+    }
+    catch (const dataSetImageDoesntExist& e)
+    {
+        EXPECT_STREQ(e.what(), "The requested image doesn't exist");
+    }
+
+    // A transfer syntax no codec handles fails before the pixel data is
+    // looked at.
+    ptr<dataSet> unknown(new dataSet(ptr<baseObject>(new baseObject)));
+    unknown->setUnicodeString(0x0002, 0, 0x0010, 0, L"1.2.3.4");
+    EXPECT_THROW(unknown->getImage(0), dataSetExceptionUnknownTransferSyntax);
+    exceptionsManager::getTrailText();
+}
+
+// A frame count larger than the pixel data: the frames that are there
+// decode, the next one ends in a stream error.
+TEST(dataSetFrames, moreFramesThanData)
+{
+    for (const std::uint32_t loadLimit : {0xFFFFFFFFu, 64u})
+    {
+        ptr<dataSet> loaded = loadFile(pixelPath("mono8.dcm"), loadLimit);
+        loaded->setUnicodeString(0x0028, 0, 0x0008, 0, L"10");
+        EXPECT_TRUE(loaded->getImage(2));
+        EXPECT_THROW(loaded->getImage(3), streamExceptionEOF);
+        EXPECT_THROW(loaded->getImage(9), streamExceptionEOF);
+    }
+    exceptionsManager::getTrailText();
+}
