@@ -242,7 +242,7 @@ ptr<image> makeImage(std::uint32_t width, std::uint32_t height, std::uint8_t dep
 ptr<image> decode(const std::string& bytes, const std::wstring& transferSyntax, std::uint32_t width,
                   std::uint32_t height, std::uint32_t samplesPerPixel, const std::wstring& colorSpace,
                   std::uint32_t bitsAllocated, std::uint32_t bitsStored, std::uint32_t highBit,
-                  const std::string& vr = "OB", std::uint32_t planar = 0)
+                  const std::string& vr = "OB", std::uint32_t planar = 0, std::uint32_t pixelRepresentation = 0)
 {
     ptr<dataSet> header(new dataSet(ptr<baseObject>(new baseObject)));
     header->setUnicodeString(0x0002, 0, 0x0010, 0, transferSyntax);
@@ -254,6 +254,7 @@ ptr<image> decode(const std::string& bytes, const std::wstring& transferSyntax, 
     header->setUnsignedLong(0x0028, 0, 0x0100, 0, bitsAllocated);
     header->setUnsignedLong(0x0028, 0, 0x0101, 0, bitsStored);
     header->setUnsignedLong(0x0028, 0, 0x0102, 0, highBit);
+    header->setUnsignedLong(0x0028, 0, 0x0103, 0, pixelRepresentation);
     ptr<dicomCodec> pCodec(new dicomCodec);
     return pCodec->getImage(header, readerOf(bytes), vr);
 }
@@ -516,5 +517,35 @@ TEST(dataSetFrames, moreFramesThanData)
         EXPECT_THROW(loaded->getImage(3), streamExceptionEOF);
         EXPECT_THROW(loaded->getImage(9), streamExceptionEOF);
     }
+    exceptionsManager::getTrailText();
+}
+
+// Masks, sign extension and defaults of the image tags, in closed form.
+TEST(dicomCodecPixels, samplesKeepTheirBitsAndSign)
+{
+    const std::wstring le = L"1.2.840.10008.1.2.1";
+    EXPECT_EQ(pixelsOf(decode(fromHex("FFFF3412"), le, 2, 1, 1, L"MONOCHROME2", 16, 12, 11)),
+              (std::vector<std::int32_t>{0x0FFF, 0x0234}));
+    const ptr<image> high = decode(fromHex("0080" "1F80" "F07F"), le, 3, 1, 1, L"MONOCHROME2", 16, 12, 15, "OB", 0, 1);
+    EXPECT_EQ(pixelsOf(high), (std::vector<std::int32_t>{-32768, -32752, 0x7FF0}));
+    EXPECT_EQ(high->getDepth(), image::depthS16);
+
+    // A high bit below bits stored - 1 is raised.
+    const ptr<image> raised = decode(fromHex("FF0F"), le, 1, 1, 1, L"MONOCHROME2", 16, 12, 7);
+    EXPECT_EQ(raised->getHighBit(), 11u);
+    EXPECT_EQ(raised->getDepth(), image::depthU16);
+    EXPECT_EQ(pixelsOf(raised), std::vector<std::int32_t>{0x0FFF});
+
+    // Signed 8-bit.
+    const ptr<image> small = decode(fromHex("80FF7F"), le, 3, 1, 1, L"MONOCHROME2", 8, 8, 7, "OB", 0, 1);
+    EXPECT_EQ(pixelsOf(small), (std::vector<std::int32_t>{-128, -1, 127}));
+    EXPECT_EQ(small->getDepth(), image::depthS8);
+
+    // No photometric interpretation: RGB for three samples, grey for none.
+    EXPECT_EQ(decode(fromHex("010203"), le, 1, 1, 3, L"", 8, 8, 7)->getColorSpace(), L"RGB");
+    EXPECT_EQ(decode(fromHex("01"), le, 1, 1, 0, L"", 8, 8, 7)->getColorSpace(), L"MONOCHROME2");
+
+    // Chroma halved vertically, which no native layout has, is refused.
+    EXPECT_THROW(decode(std::string(64, '\1'), le, 2, 2, 3, L"YBR_PARTIAL_420", 8, 8, 7), codecExceptionCorruptedFile);
     exceptionsManager::getTrailText();
 }
