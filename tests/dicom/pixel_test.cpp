@@ -381,6 +381,10 @@ TEST(dicomCodecPixels, nativeWriterLayouts)
     EXPECT_EQ(toHex(encode(grey, L"1.2.840.10008.1.2.1", "OB", 12)), "BC3A12");
     EXPECT_EQ(pixelsOf(decode(fromHex("BC3A12"), L"1.2.840.10008.1.2.1", 2, 1, 1, L"MONOCHROME2", 12, 12, 11)),
               (std::vector<std::int32_t>{0xABC, 0x123}));
+    // The same in 16-bit words of the machine's order ("OW").
+    EXPECT_EQ(toHex(encode(grey, L"1.2.840.10008.1.2.1", "OW", 12)), "BC3A1200");
+    EXPECT_EQ(pixelsOf(decode(fromHex("BC3A1200"), L"1.2.840.10008.1.2.1", 2, 1, 1, L"MONOCHROME2", 12, 12, 11, "OW")),
+              (std::vector<std::int32_t>{0xABC, 0x123}));
     // 4:2:2: chroma is the mean of the two pixels it covers.
     ptr<image> ybr = makeImage(2, 1, image::depthU8, L"YBR_FULL", 7, {100, 10, 20, 102, 30, 40});
     EXPECT_EQ(toHex(encode(ybr, L"1.2.840.10008.1.2.1", "OB", 8, true, true)), "6466141E");
