@@ -1,0 +1,356 @@
+// Coincidence tests of a curve against a surface and of two curves.
+
+#include "spline/isect/coincidence.h"
+
+#include <cmath>
+#include <memory>
+
+#include "spline/boxes.h"
+#include "spline/curve_eval.h"
+#include "spline/isect/box_tests.h"
+#include "spline/isect/newton.h"
+#include "spline/isocurve.h"
+#include "spline/linalg.h"
+#include "spline/records.h"
+#include "spline/status.h"
+#include "spline/surface_eval.h"
+
+namespace {
+
+using CurveHolder = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
+using PointHolder = std::unique_ptr<spline_point, decltype(&destroy_point)>;
+
+// Largest of the first three extents of a slot-0 box.
+double box_extent(const param_box* box) {
+  const int m = box->slot_count[0];
+  const int entries = m < 3 ? m : 3;
+  double e = 0.0;
+  for (int j = 0; j < entries; ++j) e = std::fmax(e, box->slot_high[0][j] - box->slot_low[0][j]);
+  return e;
+}
+
+double curve_start(const spline_curve* c) { return c->knots[c->order - 1]; }
+double curve_end(const spline_curve* c) { return c->knots[c->vertex_count]; }
+
+// Equality of parameters with the offset W.
+bool same_param(double a, double b, double w) { return dequal_off(a, b, w); }
+
+// Spatial step from the curvature of a curve at its derivative block (3 * dim).
+int curvature_step(const double* derivs, int dim, double aepsge, double largest, double* step) {
+  double cv[10];
+  int st = 0;
+  curvature_vector(derivs, dim, cv, &st);
+  if (st < 0) return st;
+  *step = s1311(cv[3 * dim], aepsge, largest, &st);
+  return st < 0 ? st : 0;
+}
+
+}  // namespace
+
+void S1786(const spline_curve* curve1, const spline_curve* curve2, double aepsge,
+           const double point1[2], const double point2[2], int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report("S1786", code, 0);
+  };
+  const int dim = curve1->dim;
+  if (dim != curve2->dim || dim > 3 || dim < 1) return fail(kErrDimensionNotAccepted);
+  const double a1 = curve_start(curve1), b1 = curve_end(curve1);
+  const double a2 = curve_start(curve2), b2 = curve_end(curve2);
+  const double tau = 1e-12 * (std::fmax(std::fabs(a1), std::fabs(b1)) +
+                              std::fmax(std::fabs(a2), std::fabs(b2)));
+  // The boxes are caches of the records, filled on demand.
+  int st = 0;
+  curve_box(const_cast<spline_curve*>(curve1), 0, aepsge, &st);
+  if (st < 0) return fail(st);
+  curve_box(const_cast<spline_curve*>(curve2), 0, aepsge, &st);
+  if (st < 0) return fail(st);
+  const double extent1 = box_extent(curve1->box), extent2 = box_extent(curve2->box);
+
+  const double* first = point1;
+  const double* last = point2;
+  if (!(point1[0] < point2[0])) {
+    first = point2;
+    last = point1;
+  }
+  double t = std::fmax(first[0], a1), t_end = std::fmin(last[0], b1);
+  const int dir = last[1] >= first[1] ? 1 : -1;
+  auto clamp2 = [&](double s) { return s < a2 ? a2 : (s > b2 ? b2 : s); };
+  double s = clamp2(first[1]), s_end = clamp2(last[1]);
+  const double t_start = t, s_start = s;
+  const int k = curve1->order > curve2->order ? curve1->order : curve2->order;
+  const double hmax1 = (t_end - t) / (k * k);
+  const double hmax2 = std::fabs(s_end - s) / (k * k);
+
+  double origin[3] = {0.0, 0.0, 0.0};
+  PointHolder probe(create_point(origin, dim, 1), destroy_point);
+  if (!probe) return fail(kErrMemory);
+
+  double d1[9], d2[9];
+  int left1 = 0, left2 = 0;
+  auto eval2 = [&](double x, int der, double* out) {
+    int e = 0;
+    if (dir > 0)
+      s1221(curve2, der, x, &left2, out, &e);
+    else
+      S1227(curve2, der, x, &left2, out, &e);
+    return e;
+  };
+  auto s_short = [&](double x) { return dir > 0 ? x < s_end : x > s_end; };
+
+  // Projects the leading curve's point at x onto the other curve from guess; returns
+  // the other curve's parameter and whether the two points stay within aepsge.
+  auto check = [&](int lead, double x, double guess, double* other, bool* close) {
+    double pl[9], po[9];
+    int e = 0;
+    if (lead == 1)
+      s1221(curve1, 0, x, &left1, pl, &e);
+    else
+      e = eval2(x, 0, pl);
+    if (e < 0) return e;
+    for (int m = 0; m < dim; ++m) probe->coords[m] = pl[m];
+    e = 0;  // the full iteration budget
+    if (lead == 1)
+      s1771(probe.get(), curve2, aepsge, a2, b2, guess, other, &e);
+    else
+      s1771(probe.get(), curve1, aepsge, a1, b1, guess, other, &e);
+    if (e < 0) return e;
+    if (lead == 1)
+      e = eval2(*other, 0, po);
+    else
+      s1221(curve1, 0, *other, &left1, po, &e);
+    if (e < 0) return e;
+    *close = vec_dist(pl, po, dim) <= aepsge;
+    return 0;
+  };
+
+  while (t < t_end && s_short(s)) {
+    s1221(curve1, 2, t, &left1, d1, &st);
+    if (st >= 0) st = eval2(s, 2, d2);
+    if (st < 0) return fail(st);
+    double l1 = 0, l2 = 0;
+    if ((st = curvature_step(d1, dim, aepsge, extent2, &l1)) < 0) return fail(st);
+    if ((st = curvature_step(d2, dim, aepsge, extent1, &l2)) < 0) return fail(st);
+    double len = std::fmin(l1, l2);
+    int lead = l1 <= l2 ? 1 : 2;
+    int f = 0;
+    const double speed1 = vec_length(d1 + dim, dim, &f);
+    const double speed2 = vec_length(d2 + dim, dim, &f);
+    double dt = speed1 > 0.0 ? std::fmin(len / speed1, hmax1) : tau;
+    double ds = speed2 > 0.0 ? std::fmin(len / speed2, hmax2) : tau;
+    const double knot = curve1->knots[left1 + 1];
+    if (knot > t + tau && t + dt > knot + tau) {
+      dt = knot - t;
+      len = dt * speed1;
+      ds = speed2 > 0.0 ? std::fmin(len / speed2, hmax2) : tau;
+      lead = 1;
+    }
+    double other = lead == 1 ? s : t;
+    bool close = true;
+    for (double frac : {0.5, 1.0}) {
+      double x, guess;
+      if (lead == 1) {
+        x = std::fmin(t + frac * dt, t_end);
+        guess = frac == 1.0 ? other : s + dir * frac * ds;
+      } else {
+        x = s + dir * frac * ds;
+        x = dir > 0 ? std::fmin(x, s_end) : std::fmax(x, s_end);
+        guess = frac == 1.0 ? other : t + frac * dt;
+      }
+      if ((st = check(lead, x, guess, &other, &close)) < 0) return fail(st);
+      if (!close) {
+        *status = 0;
+        return;
+      }
+    }
+    const double old_t = t, old_s = s;
+    if (lead == 1) {
+      t = std::fmin(t + dt, t_end);
+      s = other;
+    } else {
+      s = s + dir * ds;
+      s = dir > 0 ? std::fmin(s, s_end) : std::fmax(s, s_end);
+      t = other;
+    }
+    if (t == old_t && s == old_s) break;  // no progress: give up below
+  }
+  const bool reached = !(t < t_end) || !s_short(s);
+  *status = (reached && !dequal(t_start, t_end) && !dequal(s_start, s_end)) ? 1 : 0;
+}
+
+void S1785(const spline_curve* curve, const spline_surface* surface, double aepsge,
+           const double point1[3], const double point2[3], int curve_first, int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report("S1785", code, 0);
+  };
+  *status = 0;
+  if (curve->dim != 3 || surface->dim != 3) return fail(kErrDimensionNotAccepted);
+  int st = 0;
+  curve_box(const_cast<spline_curve*>(curve), 0, aepsge, &st);
+  if (st < 0) return fail(st);
+  surface_box(const_cast<spline_surface*>(surface), 0, aepsge, &st);
+  if (st < 0) return fail(st);
+  const double surface_extent = box_extent(surface->box);
+  const double ta = curve_start(curve), tb = curve_end(curve);
+  const double* k1 = surface->knots1;
+  const double* k2 = surface->knots2;
+  const int n1 = surface->vertex_count1, n2 = surface->vertex_count2;
+  const double lo[2] = {k1[surface->order1 - 1], k2[surface->order2 - 1]};
+  const double hi[2] = {k1[n1], k2[n2]};
+  const double w = std::fmax(tb - ta, std::fmax(hi[0] - lo[0], hi[1] - lo[1]));
+
+  auto parse = [&](const double* p, double* t, double* uv) {
+    if (curve_first) {
+      *t = p[0];
+      uv[0] = p[1];
+      uv[1] = p[2];
+    } else {
+      uv[0] = p[0];
+      uv[1] = p[1];
+      *t = p[2];
+    }
+  };
+  double t1, t2, uv1[2], uv2[2];
+  parse(point1, &t1, uv1);
+  parse(point2, &t2, uv2);
+  double t, t_end, uv[2];
+  if (t1 < t2) {
+    t = t1;
+    t_end = t2;
+    uv[0] = uv1[0];
+    uv[1] = uv1[1];
+  } else {
+    t = t2;
+    t_end = t1;
+    uv[0] = uv2[0];
+    uv[1] = uv2[1];
+  }
+  t = std::fmax(t, ta);
+  t_end = std::fmin(t_end, tb);
+  if (dequal(t, t_end)) return;
+  int k = curve->order;
+  if (surface->order1 > k) k = surface->order1;
+  if (surface->order2 > k) k = surface->order2;
+  const double hmax = (t_end - t) / (k * k);
+
+  double cd[9], pos[3], sd[9], normal[3];
+  PointHolder probe(create_point(pos, 3, 0), destroy_point);
+  if (!probe) return fail(kErrMemory);
+  int left = 0, sl1 = 0, sl2 = 0;
+
+  // Distance of the curve at x from its projection onto the surface (from guess uv,
+  // which receives the projection).
+  auto projected_gap = [&](double x, double* puv, double* gap) {
+    int e = 0;
+    s1221(curve, 0, x, &left, pos, &e);
+    if (e < 0) return e;
+    double res[2];
+    s1773(probe.get(), surface, aepsge, lo, hi, puv, res, &e);
+    if (e < 0) return e;
+    puv[0] = res[0];
+    puv[1] = res[1];
+    s1421(surface, 0, puv, &sl1, &sl2, sd, normal, &e);
+    if (e < 0) return e;
+    *gap = vec_dist(pos, sd, 3);
+    return 0;
+  };
+  // Direct distance between the curve at x and the surface at puv.
+  auto direct_gap = [&](double x, const double* puv, double* gap) {
+    int e = 0;
+    s1221(curve, 0, x, &left, pos, &e);
+    if (e >= 0) s1421(surface, 0, puv, &sl1, &sl2, sd, normal, &e);
+    if (e < 0) return e;
+    *gap = vec_dist(pos, sd, 3);
+    return 0;
+  };
+  // Interval index of x in a knot vector (right-hand).
+  auto interval = [](const double* knots, int order, int n, double x) {
+    int l = order - 1;
+    while (l < n - 1 && knots[l + 1] <= x) ++l;
+    return l;
+  };
+  // The knot a parameter crossed between prev and next in one direction, or none.
+  auto crossed_knot = [&](const double* knots, int order, int n, double prev, double next,
+                          double* knot) {
+    const int lp = interval(knots, order, n, prev);
+    const int ln = interval(knots, order, n, next);
+    if (lp == ln) return false;
+    if (ln > lp) {
+      *knot = knots[lp + 1];
+    } else {
+      int i = lp;
+      *knot = knots[i];
+      if (same_param(prev, *knot, w)) {
+        while (i > order - 1 && knots[i] == *knot) --i;
+        *knot = knots[i];
+      }
+    }
+    return !same_param(prev, *knot, w) && !same_param(next, *knot, w);
+  };
+
+  for (;;) {
+    if (t >= t_end) {
+      *status = 1;
+      return;
+    }
+    s1221(curve, 2, t, &left, cd, &st);
+    if (st < 0) return fail(st);
+    const double t_prev = t;
+    const double uv_prev[2] = {uv[0], uv[1]};
+    double len = 0;
+    if ((st = curvature_step(cd, 3, aepsge, surface_extent, &len)) < 0) return fail(st);
+    int f = 0;
+    const double speed = vec_length(cd + 3, 3, &f);
+    double dt = speed > 0.0 ? std::fmin(len / speed, hmax) : 1e-12;
+    double t_new = std::fmin(t + dt, curve->knots[left + 1]);
+    if (t_new <= t) t_new = std::fmin(t + dt, t_end);  // at the last knot
+    bool crossed = false;
+    for (double x : {0.5 * (t + t_new), t_new}) {
+      if (x >= t_end) break;
+      double gap = 0;
+      double puv[2] = {uv[0], uv[1]};
+      if ((st = projected_gap(x, puv, &gap)) < 0) return fail(st);
+      if (gap > aepsge) return;
+      // A knot line of the surface crossed between the previous point and this one:
+      // find the crossing on the knot's constant-parameter curve and check it there.
+      for (int d = 0; d < 2 && !crossed; ++d) {
+        double knot = 0;
+        const bool hit = d == 0 ? crossed_knot(k1, surface->order1, n1, uv_prev[0], puv[0], &knot)
+                                : crossed_knot(k2, surface->order2, n2, uv_prev[1], puv[1], &knot);
+        if (!hit) continue;
+        spline_curve* raw = nullptr;
+        if (d == 0)
+          s1437(surface, knot, &raw, &st);
+        else
+          s1436(surface, knot, &raw, &st);
+        if (st < 0) return fail(st);
+        CurveHolder iso(raw, destroy_curve);
+        const int other = 1 - d;
+        double tc = 0, pc = 0;
+        st = 0;
+        s1770(curve, iso.get(), aepsge, t_prev, lo[other], x, hi[other], 0.5 * (t_prev + x),
+              puv[other], &tc, &pc, &st);
+        if (st < 0) return fail(st);
+        double cuv[2];
+        cuv[d] = knot;
+        cuv[other] = pc;
+        double muv[2] = {uv_prev[0], uv_prev[1]};
+        if ((st = projected_gap(0.5 * (t_prev + tc), muv, &gap)) < 0) return fail(st);
+        if (gap > aepsge) return;
+        if ((st = direct_gap(tc, cuv, &gap)) < 0) return fail(st);
+        if (gap > aepsge) return;
+        t = tc;
+        uv[0] = cuv[0];
+        uv[1] = cuv[1];
+        crossed = true;
+      }
+      if (crossed) break;
+      uv[0] = puv[0];
+      uv[1] = puv[1];
+    }
+    if (!crossed) t = t_new;
+    if (t <= t_prev) t = t_new;  // a crossing at the previous point: move on
+    if (!(t > t_prev)) return;   // no progress possible: not shown to coincide
+  }
+}

@@ -1,0 +1,157 @@
+// Builders of closed-form test objects for the local iterations: polynomial curves and
+// surfaces from power-basis coefficients (control points by blossoming), lines, rational
+// circles and a rational sphere.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "spline/curve_eval.h"
+#include "spline/records.h"
+#include "spline/surface_eval.h"
+
+namespace newton_test {
+
+using CurvePtr = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
+using SurfacePtr = std::unique_ptr<spline_surface, decltype(&destroy_surface)>;
+using PointPtr = std::unique_ptr<spline_point, decltype(&destroy_point)>;
+
+inline CurvePtr curve(std::vector<double> knots, int k, std::vector<double> verts, int kind,
+                      int dim) {
+  const int n = static_cast<int>(knots.size()) - k;
+  return CurvePtr(create_curve(n, k, knots.data(), verts.data(), kind, dim, 1), destroy_curve);
+}
+
+inline SurfacePtr surface(std::vector<double> k1v, std::vector<double> k2v, int k1, int k2,
+                          std::vector<double> verts, int kind, int dim) {
+  const int n1 = static_cast<int>(k1v.size()) - k1;
+  const int n2 = static_cast<int>(k2v.size()) - k2;
+  return SurfacePtr(create_surface(n1, n2, k1, k2, k1v.data(), k2v.data(), verts.data(), kind,
+                                   dim, 1),
+                    destroy_surface);
+}
+
+inline PointPtr point(std::vector<double> coords) {
+  return PointPtr(create_point(coords.data(), static_cast<int>(coords.size()), 1), destroy_point);
+}
+
+// Blossom of the monomial t^p of degree d at the d arguments: the elementary symmetric
+// polynomial e_p(args) over binomial(d, p).
+inline double monomial_blossom(int p, const double* args, int d) {
+  std::vector<double> e(d + 1, 0.0);
+  e[0] = 1.0;
+  for (int i = 0; i < d; ++i)
+    for (int j = i + 1; j >= 1; --j) e[j] += e[j - 1] * args[i];
+  double binom = 1.0;
+  for (int i = 0; i < p; ++i) binom = binom * (d - i) / (i + 1);
+  return e[p] / binom;
+}
+
+// B-spline of order k on the knots representing the polynomial sum_p a[p] t^p
+// (p < k) in dimension 1.
+inline CurvePtr poly_curve_1d(const std::vector<double>& a, const std::vector<double>& knots,
+                              int k) {
+  const int n = static_cast<int>(knots.size()) - k;
+  std::vector<double> c(n, 0.0);
+  for (int i = 0; i < n; ++i)
+    for (int p = 0; p < static_cast<int>(a.size()); ++p)
+      c[i] += a[p] * monomial_blossom(p, &knots[i + 1], k - 1);
+  return curve(knots, k, c, 1, 1);
+}
+
+// The same for a curve of dimension dim: coefficient p of coordinate m at a[m][p].
+inline CurvePtr poly_curve(const std::vector<std::vector<double>>& a,
+                           const std::vector<double>& knots, int k) {
+  const int n = static_cast<int>(knots.size()) - k;
+  const int dim = static_cast<int>(a.size());
+  std::vector<double> c(n * dim, 0.0);
+  for (int i = 0; i < n; ++i)
+    for (int m = 0; m < dim; ++m)
+      for (int p = 0; p < static_cast<int>(a[m].size()); ++p)
+        c[i * dim + m] += a[m][p] * monomial_blossom(p, &knots[i + 1], k - 1);
+  return curve(knots, k, c, 1, dim);
+}
+
+// Surface of dimension 1 for sum a[p][q] u^p v^q on the given knots and orders.
+inline SurfacePtr poly_surface_1d(const std::vector<std::vector<double>>& a,
+                                  const std::vector<double>& t1, const std::vector<double>& t2,
+                                  int k1, int k2) {
+  const int n1 = static_cast<int>(t1.size()) - k1;
+  const int n2 = static_cast<int>(t2.size()) - k2;
+  std::vector<double> c(n1 * n2, 0.0);
+  for (int j = 0; j < n2; ++j)
+    for (int i = 0; i < n1; ++i)
+      for (int p = 0; p < static_cast<int>(a.size()); ++p)
+        for (int q = 0; q < static_cast<int>(a[p].size()); ++q)
+          c[j * n1 + i] += a[p][q] * monomial_blossom(p, &t1[i + 1], k1 - 1) *
+                           monomial_blossom(q, &t2[j + 1], k2 - 1);
+  return surface(t1, t2, k1, k2, c, 1, 1);
+}
+
+// Straight segment from a to b over [0, 1].
+inline CurvePtr line(std::vector<double> a, const std::vector<double>& b) {
+  const int dim = static_cast<int>(a.size());
+  a.insert(a.end(), b.begin(), b.end());
+  return curve({0, 0, 1, 1}, 2, a, 1, dim);
+}
+
+// Full circle of radius r about (cx, cy) as a rational quadratic curve over [0, 4] (one
+// quarter per unit), starting at angle 0, counter-clockwise.
+inline CurvePtr circle(double cx, double cy, double r) {
+  const double w = std::sqrt(0.5);
+  const double xy[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+                           {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
+  std::vector<double> v;
+  for (int i = 0; i < 9; ++i) {
+    const double wi = i % 2 ? w : 1.0;
+    v.push_back(wi * (cx + r * xy[i][0]));
+    v.push_back(wi * (cy + r * xy[i][1]));
+    v.push_back(wi);
+  }
+  return curve({0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, 3, v, 2, 2);
+}
+
+// Sphere of radius r about c: first direction the full circle of longitude over
+// [0, 4], second the half circle of latitude from the south pole to the north pole over
+// [0, 2].  The first derivative in the first direction vanishes at both poles.
+inline SurfacePtr sphere(const double c[3], double r) {
+  const double w = std::sqrt(0.5);
+  const double xy[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+                           {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
+  const double rz[5][2] = {{0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}};
+  std::vector<double> v;
+  for (int j = 0; j < 5; ++j)
+    for (int i = 0; i < 9; ++i) {
+      const double wt = (i % 2 ? w : 1.0) * (j % 2 ? w : 1.0);
+      const double p[3] = {c[0] + r * rz[j][0] * xy[i][0], c[1] + r * rz[j][0] * xy[i][1],
+                           c[2] + r * rz[j][1]};
+      for (int m = 0; m < 3; ++m) v.push_back(wt * p[m]);
+      v.push_back(wt);
+    }
+  return surface({0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, {0, 0, 0, 1, 1, 2, 2, 2}, 3, 3, v, 2, 3);
+}
+
+inline std::vector<double> eval_curve(const spline_curve* c, double t, int d = 0) {
+  std::vector<double> out((d + 1) * c->dim);
+  int left = 0, st = 0;
+  s1221(c, d, t, &left, out.data(), &st);
+  return out;
+}
+
+inline std::vector<double> eval_surface(const spline_surface* s, double u, double v) {
+  std::vector<double> out(s->dim);
+  const double uv[2] = {u, v};
+  int l1 = 0, l2 = 0, st = 0;
+  s1424(s, 0, 0, uv, &l1, &l2, out.data(), &st);
+  return out;
+}
+
+inline double dist(const std::vector<double>& a, const std::vector<double>& b) {
+  double s = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) s += (a[i] - b[i]) * (a[i] - b[i]);
+  return std::sqrt(s);
+}
+
+}  // namespace newton_test
