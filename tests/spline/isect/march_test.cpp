@@ -1,0 +1,421 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "spline/isect/isect_records.h"
+#include "spline/isect/march.h"
+#include "spline/isect/newton.h"
+#include "spline/isect/newton_testutil.h"
+#include "spline/surface_eval.h"
+
+namespace {
+
+using namespace newton_test;
+
+// Parameters of the surface point nearest to p: the best of a dense grid, refined by the
+// closest-point iteration.
+std::vector<double> params_of(const spline_surface* s, const std::vector<double>& p) {
+  const double lo[2] = {s->knots1[s->order1 - 1], s->knots2[s->order2 - 1]};
+  const double hi[2] = {s->knots1[s->vertex_count1], s->knots2[s->vertex_count2]};
+  double best[2] = {lo[0], lo[1]}, bd = 1e300;
+  const int m = 120;
+  for (int i = 0; i <= m; ++i)
+    for (int j = 0; j <= m; ++j) {
+      const double u = lo[0] + (hi[0] - lo[0]) * i / m, v = lo[1] + (hi[1] - lo[1]) * j / m;
+      const double d = dist(eval_surface(s, u, v), p);
+      if (d < bd) bd = d, best[0] = u, best[1] = v;
+    }
+  auto pt = point(p);
+  double res[2];
+  int st = 0;
+  s1773(pt.get(), s, 1e-12, lo, hi, best, res, &st);
+  return {res[0], res[1]};
+}
+
+using IsectCurvePtr = std::unique_ptr<isect_curve, decltype(&destroy_isect_curve)>;
+
+IsectCurvePtr chain(const std::vector<std::vector<double>>& pars1,
+                    const std::vector<std::vector<double>>& pars2, int type) {
+  const int n = static_cast<int>(pars1.size());
+  double* a = static_cast<double*>(std::malloc(sizeof(double) * 2 * n));
+  double* b = pars2.empty() ? nullptr : static_cast<double*>(std::malloc(sizeof(double) * 2 * n));
+  for (int i = 0; i < n; ++i) {
+    a[2 * i] = pars1[i][0], a[2 * i + 1] = pars1[i][1];
+    if (b) b[2 * i] = pars2[i][0], b[2 * i + 1] = pars2[i][1];
+  }
+  return IsectCurvePtr(create_isect_curve(n, 2, b ? 2 : 0, a, b, type), destroy_isect_curve);
+}
+
+// Dense samples of a curve over its whole range.
+std::vector<std::vector<double>> samples(const spline_curve* c, int count) {
+  const double a = c->knots[c->order - 1], b = c->knots[c->vertex_count];
+  std::vector<std::vector<double>> out;
+  for (int i = 0; i <= count; ++i) out.push_back(eval_curve(c, a + (b - a) * i / count));
+  return out;
+}
+
+double polyline_length(const std::vector<std::vector<double>>& p) {
+  double l = 0.0;
+  for (size_t i = 1; i < p.size(); ++i) l += dist(p[i - 1], p[i]);
+  return l;
+}
+
+// The plane z = h as a bilinear patch over [-w, w]^2 (parameters in [0, 1]).
+SurfacePtr plane_z(double h, double w) {
+  return surface({0, 0, 1, 1}, {0, 0, 1, 1}, 2, 2,
+                 {-w, -w, h, w, -w, h, -w, w, h, w, w, h}, 1, 3);
+}
+
+// Rational cylinder of radius r about the z axis, z from z0 to z1: first direction the
+// full circle over [0, 4] (seam at x = r), second the height over [0, 1].
+SurfacePtr cylinder(double r, double z0, double z1) {
+  const double w = std::sqrt(0.5);
+  const double xy[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+                           {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
+  std::vector<double> v;
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 9; ++i) {
+      const double wt = i % 2 ? w : 1.0;
+      const double p[3] = {r * xy[i][0], r * xy[i][1], j ? z1 : z0};
+      for (int m = 0; m < 3; ++m) v.push_back(wt * p[m]);
+      v.push_back(wt);
+    }
+  return surface({0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, {0, 0, 1, 1}, 3, 2, v, 2, 3);
+}
+
+TEST(ClipParamSegment, CasesOnTheUnitSquare) {
+  struct Case {
+    double a[2], b[2];
+    int status, edge;
+    double c[2];
+  };
+  const double ur[2] = {0, 1}, vr[2] = {0, 1};
+  const Case cases[] = {
+      {{0.2, 0.2}, {0.8, 0.9}, 1, 0, {0, 0}},       // inside: not clipped
+      {{0.5, 0.5}, {1.5, 0.5}, 2, 3, {1, 0.5}},     // leaves: exit crossing, not the one behind
+      {{-1, 0.5}, {2, 0.5}, 3, 1, {0, 0.5}},        // crosses the whole square: entry crossing
+      {{0, 0.5}, {-0.5, 0.5}, 4, 0, {0, 0}},        // starts on the lower u edge, heads out
+      {{2, 2}, {3, 5}, 0, 0, {0, 0}},               // both beyond the same side
+      {{-0.5, 0.25}, {0.5, 1.25}, 3, 1, {0, 0.75}},    // enters through u = 0, leaves by v = 1
+  };
+  for (const Case& c : cases) {
+    int edge = -1, st = -1;
+    double x[2] = {-9, -9};
+    clip_param_segment(c.a, c.b, ur, vr, &edge, x, &st);
+    EXPECT_EQ(st, c.status) << c.a[0] << "," << c.a[1];
+    EXPECT_EQ(edge, c.edge) << c.a[0] << "," << c.a[1];
+    if (c.edge) {
+      EXPECT_NEAR(x[0], c.c[0], 1e-14);
+      EXPECT_NEAR(x[1], c.c[1], 1e-14);
+    }
+  }
+}
+
+TEST(S1330, StepFromASideOutwardsIsNotClipped) {
+  auto s1 = plane_z(0.0, 1.0);
+  auto s2 = plane_z(0.0, 1.0);
+  const double ur[2] = {0, 1}, vr[2] = {0, 1};
+  const double a1[2] = {0.0, 0.5}, b1[2] = {-0.2, 0.5}, a2[2] = {0.3, 0.3}, b2[2] = {0.4, 0.3};
+  int edge = -1, st = -1;
+  double o1[2], o2[2];
+  s1330(a1, a2, b1, b2, ur, vr, ur, vr, &edge, o1, o2, &st);
+  EXPECT_EQ(st, 4);
+  EXPECT_EQ(edge, 0);
+  double e1[21], e2[21], q1[2], q2[2];
+  s9clipit(a1, a2, b1, b2, s1.get(), s2.get(), ur, vr, ur, vr, 1e-9, e1, e2, q1, q2, &st);
+  EXPECT_EQ(st, 0);
+  // Inside both: 1; leaving the second rectangle first: crossing on the second (edge 5..8).
+  const double c1[2] = {0.5, 0.5}, d1[2] = {0.6, 0.5}, c2[2] = {0.5, 0.5}, d2[2] = {0.5, 1.5};
+  s1330(c1, c2, c1, c2, ur, vr, ur, vr, &edge, o1, o2, &st);
+  EXPECT_EQ(st, 1);
+  s1330(c1, c2, d1, d2, ur, vr, ur, vr, &edge, o1, o2, &st);
+  EXPECT_EQ(st, 2);
+  EXPECT_EQ(edge, 6);
+  EXPECT_NEAR(o2[1], 1.0, 1e-14);
+  EXPECT_NEAR(o1[0], 0.55, 1e-14);
+}
+
+TEST(ImplicitHelpers, DistanceAlongDirectionAndNormal) {
+  // Sphere of radius 3 about the origin as a quadric.
+  const double sphere_q[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -9};
+  const double centre[3] = {0, 0, 0};
+  const double dirs[2][3] = {{1, 0, 0}, {1, 2, -3}};
+  for (const auto& d : dirs) {
+    int st = -1;
+    EXPECT_NEAR(s1309(centre, d, sphere_q, 2, &st), -3.0, 1e-12);
+    EXPECT_EQ(st, 0);
+  }
+  const double plane[4] = {0, 0, 1, 0};
+  const double p[3] = {0, 0, 2}, down[3] = {0, 0, -1}, side[3] = {1, 0, 0};
+  int st = -1;
+  EXPECT_NEAR(s1309(p, down, plane, 1, &st), 2.0, 1e-15);
+  s1309(p, side, plane, 1, &st);
+  EXPECT_EQ(st, 2);
+  const double unnormalised[4] = {0, 0, 5, 1};
+  double n[3];
+  s1308(p, 3, unnormalised, 1, n, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(n[2], 5.0);
+  s1308(p, 3, unnormalised, 7, n, &st);
+  EXPECT_EQ(st, -175);
+}
+
+TEST(SsMarchPoint, TwoPerpendicularPlanes) {
+  // S1(u, v) = (u, v, 0) and S2(u, v) = (0, u, v), parameters over [-5, 5].
+  auto s1 = surface({-5, -5, 5, 5}, {-5, -5, 5, 5}, 2, 2,
+                    {-5, -5, 0, 5, -5, 0, -5, 5, 0, 5, 5, 0}, 1, 3);
+  auto s2 = surface({-5, -5, 5, 5}, {-5, -5, 5, 5}, 2, 2,
+                    {0, -5, -5, 0, 5, -5, 0, -5, 5, 0, 5, 5}, 1, 3);
+  double e1[21], e2[21];
+  const double p1[2] = {0, 2}, p2[2] = {2, 0};
+  int l1 = 0, l2 = 0, st = 0;
+  s1421(s1.get(), 2, p1, &l1, &l2, e1, e1 + 18, &st);
+  s1421(s2.get(), 2, p2, &l1, &l2, e2, e2 + 18, &st);
+  double sp[10], a[7], b[7];
+  ss_march_point(e1, e2, p1, p2, sp, a, b, &st);
+  EXPECT_EQ(st, 1);
+  EXPECT_NEAR(sp[1], 2.0, 1e-15);
+  EXPECT_NEAR(std::fabs(sp[4]), 1.0, 1e-15);
+  EXPECT_EQ(sp[9], -1.0);
+  EXPECT_NEAR(std::fabs(a[3]), 1.0, 1e-15);
+  EXPECT_NEAR(std::fabs(b[2]), 1.0, 1e-15);
+  EXPECT_EQ(a[6], -1.0);
+  EXPECT_EQ(b[6], -1.0);
+}
+
+// The plane y = h as a bilinear patch over [-w, w]^2 in x and z (parameters in [0, 1]).
+SurfacePtr plane_y(double h, double w) {
+  return surface({0, 0, 1, 1}, {0, 0, 1, 1}, 2, 2,
+                 {-w, h, -w, w, h, -w, -w, h, w, w, h, w}, 1, 3);
+}
+
+// Distinct knot values of a curve (the parameters of its interpolated points).
+std::vector<double> distinct_knots(const spline_curve* c) {
+  std::vector<double> t;
+  for (int i = c->order - 1; i <= c->vertex_count; ++i)
+    if (t.empty() || c->knots[i] != t.back()) t.push_back(c->knots[i]);
+  return t;
+}
+
+// The sphere of radius 2 about the origin cut by the plane y = 0.5: a circle of radius
+// sqrt(3.75) that keeps away from the sphere's seam and poles.
+TEST(S1310, SphereAgainstPlaneGivesOneClosedCircle) {
+  const double c[3] = {0, 0, 0};
+  auto sph = sphere(c, 2.0);
+  auto pl = plane_y(0.5, 3.0);
+  const double r = std::sqrt(3.75);
+  std::vector<std::vector<double>> a, b;
+  for (double phi : {0.3, 2.0, 4.1}) {
+    const std::vector<double> p = {r * std::cos(phi), 0.5, r * std::sin(phi)};
+    a.push_back(params_of(sph.get(), p));
+    b.push_back(params_of(pl.get(), p));
+  }
+  auto ic = chain(a, b, 2);
+  int st = -1;
+  s1310(sph.get(), pl.get(), ic.get(), 1e-6, 0.0, 2, 0, &st);
+  ASSERT_EQ(st, 0);
+  ASSERT_NE(ic->geometry, nullptr);
+  ASSERT_NE(ic->pcurve1, nullptr);
+  ASSERT_NE(ic->pcurve2, nullptr);
+  const auto pts = samples(ic->geometry, 2000);
+  for (const auto& p : pts) {
+    EXPECT_NEAR(std::hypot(p[0], p[1], p[2]), 2.0, 1e-5);
+    EXPECT_NEAR(p[1], 0.5, 1e-5);
+  }
+  EXPECT_LT(dist(pts.front(), pts.back()), 1e-6);
+  EXPECT_NEAR(polyline_length(pts), 2 * M_PI * r, 0.01 * 2 * M_PI * r);
+  // At the marched points the parameter curves map onto the geometry curve.
+  for (double t : distinct_knots(ic->geometry)) {
+    const auto g = eval_curve(ic->geometry, t);
+    const auto q1 = eval_curve(ic->pcurve1, t), q2 = eval_curve(ic->pcurve2, t);
+    EXPECT_LT(dist(eval_surface(sph.get(), q1[0], q1[1]), g), 1e-5);
+    EXPECT_LT(dist(eval_surface(pl.get(), q2[0], q2[1]), g), 1e-5);
+  }
+}
+
+// A plane across the periodic cylinder: the march runs from the seam round to the seam.
+TEST(S1310, PlaneAcrossCylinderRunsSeamToSeam) {
+  auto cyl = cylinder(1.5, -1.0, 2.0);
+  auto pl = plane_z(0.7, 3.0);
+  const std::vector<double> p = {1.5 * std::cos(2.5), 1.5 * std::sin(2.5), 0.7};
+  auto ic = chain({params_of(cyl.get(), p)}, {params_of(pl.get(), p)}, 0);
+  int st = -1;
+  s1310(cyl.get(), pl.get(), ic.get(), 1e-6, 0.0, 1, 0, &st);
+  ASSERT_EQ(st, 0);
+  const auto pts = samples(ic->geometry, 2000);
+  for (const auto& q : pts) {
+    EXPECT_NEAR(std::hypot(q[0], q[1]), 1.5, 1e-5);
+    EXPECT_NEAR(q[2], 0.7, 1e-5);
+  }
+  // Both ends on the seam x = 1.5, y = 0.
+  EXPECT_NEAR(pts.front()[1], 0.0, 1e-6);
+  EXPECT_NEAR(pts.back()[1], 0.0, 1e-6);
+  EXPECT_NEAR(polyline_length(pts), 2 * M_PI * 1.5, 0.01 * 2 * M_PI * 1.5);
+}
+
+TEST(S1310, ErrorsAndEmptyChains) {
+  auto pl = plane_z(0.0, 1.0);
+  int st = 0;
+  s1310(pl.get(), pl.get(), nullptr, 1e-6, 0.0, 1, 0, &st);
+  EXPECT_EQ(st, -150);
+  auto ic = chain({{0.5, 0.5}}, {}, 0);
+  s1310(pl.get(), pl.get(), ic.get(), 1e-6, 0.0, 1, 0, &st);
+  EXPECT_EQ(st, -123);
+  // Coincident planes: every point is degenerate, nothing is marched and the caller sees
+  // the status of no curve.
+  auto ic2 = chain({{0.5, 0.5}}, {{0.5, 0.5}}, 0);
+  s1310(pl.get(), pl.get(), ic2.get(), 1e-6, 0.0, 1, 0, &st);
+  EXPECT_EQ(st, -185);
+  EXPECT_EQ(ic2->geometry, nullptr);
+}
+
+// Bicubic Bezier patch over [0, 1]^2 with heights h[i][j] at the control points on a
+// regular 4 x 4 grid of [0, 3]^2 in x, y.
+SurfacePtr height_patch(const double h[4][4]) {
+  std::vector<double> v;
+  for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 4; ++i) {
+      v.push_back(i);
+      v.push_back(j);
+      v.push_back(h[j][i]);
+    }
+  return surface({0, 0, 0, 0, 1, 1, 1, 1}, {0, 0, 0, 0, 1, 1, 1, 1}, 4, 4, v, 1, 3);
+}
+
+// Components of the level set z = c of the patch by marching squares on an m x m grid:
+// for every component one crossing on a grid edge (refined by bisection) and the list of
+// all its crossings.
+struct LevelComponent {
+  std::vector<std::vector<double>> crossings;  // parameter pairs
+};
+
+std::vector<LevelComponent> marching_squares(const spline_surface* s, double c, int m) {
+  std::vector<double> f((m + 1) * (m + 1));
+  auto at = [&](int i, int j) { return eval_surface(s, double(i) / m, double(j) / m)[2] - c; };
+  for (int j = 0; j <= m; ++j)
+    for (int i = 0; i <= m; ++i) f[j * (m + 1) + i] = at(i, j);
+  auto val = [&](int i, int j) { return f[j * (m + 1) + i]; };
+  // Edge ids: horizontal (i, j)-(i+1, j) and vertical (i, j)-(i, j+1).
+  std::map<long, int> id;
+  std::vector<int> parent;
+  std::vector<std::vector<double>> where;
+  auto edge_id = [&](int i, int j, bool horiz) -> int {
+    const long key = (long(j) * (m + 1) + i) * 2 + (horiz ? 0 : 1);
+    auto it = id.find(key);
+    if (it != id.end()) return it->second;
+    double a = 0, b = 1;
+    auto fx = [&](double t) {
+      return horiz ? eval_surface(s, (i + t) / m, double(j) / m)[2] - c
+                   : eval_surface(s, double(i) / m, (j + t) / m)[2] - c;
+    };
+    const double fa = fx(0);
+    for (int k = 0; k < 60; ++k) {
+      const double mid = 0.5 * (a + b);
+      if ((fx(mid) > 0) == (fa > 0)) a = mid;
+      else b = mid;
+    }
+    const double t = 0.5 * (a + b);
+    where.push_back(horiz ? std::vector<double>{(i + t) / m, double(j) / m}
+                          : std::vector<double>{double(i) / m, (j + t) / m});
+    parent.push_back(static_cast<int>(parent.size()));
+    return id[key] = static_cast<int>(parent.size()) - 1;
+  };
+  std::function<int(int)> find = [&](int x) { return parent[x] == x ? x : parent[x] = find(parent[x]); };
+  auto crosses = [](double a, double b) { return (a > 0) != (b > 0); };
+  for (int j = 0; j < m; ++j)
+    for (int i = 0; i < m; ++i) {
+      std::vector<int> e;
+      if (crosses(val(i, j), val(i + 1, j))) e.push_back(edge_id(i, j, true));
+      if (crosses(val(i + 1, j), val(i + 1, j + 1))) e.push_back(edge_id(i + 1, j, false));
+      if (crosses(val(i, j + 1), val(i + 1, j + 1))) e.push_back(edge_id(i, j + 1, true));
+      if (crosses(val(i, j), val(i, j + 1))) e.push_back(edge_id(i, j, false));
+      // Saddle cells (four crossings) are ambiguous; the test surfaces avoid them.
+      for (size_t k = 1; k < e.size(); ++k) parent[find(e[k])] = find(e[0]);
+    }
+  std::map<int, LevelComponent> comps;
+  for (size_t k = 0; k < parent.size(); ++k)
+    comps[find(static_cast<int>(k))].crossings.push_back(where[k]);
+  std::vector<LevelComponent> out;
+  for (auto& [root, comp] : comps) out.push_back(comp);
+  return out;
+}
+
+TEST(S1313, BicubicPatchAgainstLevelPlanesMatchesMarchingSquares) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> hd(-1.0, 1.0);
+  int patches = 0, branches = 0;
+  for (int trial = 0; trial < 12; ++trial) {
+    double h[4][4];
+    for (auto& row : h)
+      for (double& x : row) x = hd(rng);
+    auto s = height_patch(h);
+    const double c = 0.1 * (trial % 3);
+    const auto comps = marching_squares(s.get(), c, 80);
+    const double plane[4] = {0, 0, 1, -c};
+    std::vector<int> owner_hits(comps.size(), 0);
+    bool all_ok = true;
+    for (size_t k = 0; k < comps.size(); ++k) {
+      const auto& start = comps[k].crossings[comps[k].crossings.size() / 2];
+      auto ic = chain({start}, {}, 0);
+      int st = -1;
+      s1313(s.get(), plane, 1, 1e-15, 1e-7, 0.0, ic.get(), 2, 0, &st);
+      ASSERT_EQ(st, 0) << "trial " << trial << " component " << k;
+      ASSERT_NE(ic->geometry, nullptr);
+      ASSERT_NE(ic->pcurve1, nullptr);
+      for (const auto& p : samples(ic->geometry, 400)) EXPECT_NEAR(p[2], c, 1e-6);
+      // The marched branch passes every crossing of its own component and none of
+      // another's.
+      const auto q = samples(ic->pcurve1, 4000);
+      auto near_curve = [&](const std::vector<double>& x) {
+        double best = 1e300;
+        for (const auto& y : q) best = std::min(best, dist(x, y));
+        return best;
+      };
+      for (size_t o = 0; o < comps.size(); ++o)
+        for (const auto& x : comps[o].crossings) {
+          const double d = near_curve(x);
+          if (o == k && d > 2e-3) all_ok = false;
+          if (o != k && d < 1e-6) all_ok = false;
+        }
+    }
+    EXPECT_TRUE(all_ok) << "trial " << trial;
+    ++patches;
+    branches += static_cast<int>(comps.size());
+  }
+  EXPECT_GT(branches, patches);  // the table holds patches with several branches
+}
+
+TEST(S1313, SphereAgainstPlaneAndErrors) {
+  const double c[3] = {0, 0, 0};
+  auto sph = sphere(c, 2.0);
+  const double plane[4] = {0, 1, 0, -0.5};
+  const double r = std::sqrt(3.75);
+  auto ic = chain({params_of(sph.get(), {r * std::cos(0.2), 0.5, r * std::sin(0.2)})}, {}, 0);
+  int st = -1;
+  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, ic.get(), 1, 0, &st);
+  ASSERT_EQ(st, 0);
+  const auto pts = samples(ic->geometry, 2000);
+  for (const auto& q : pts) {
+    EXPECT_NEAR(std::hypot(q[0], q[1], q[2]), 2.0, 1e-5);
+    EXPECT_NEAR(q[1], 0.5, 1e-6);
+  }
+  EXPECT_LT(dist(pts.front(), pts.back()), 1e-6);
+  EXPECT_NEAR(polyline_length(pts), 2 * M_PI * r, 0.01 * 2 * M_PI * r);
+  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, nullptr, 1, 0, &st);
+  EXPECT_EQ(st, -150);
+  // A type 9 curve comes back untouched.
+  auto t9 = chain({{0.5, 0.5}}, {}, 9);
+  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, t9.get(), 1, 0, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(t9->geometry, nullptr);
+  auto bad = chain({{0.5, 0.5}}, {{0.5, 0.5}}, 0);
+  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, bad.get(), 1, 0, &st);
+  EXPECT_EQ(st, -123);
+}
+
+}  // namespace
