@@ -11,6 +11,8 @@
 #include "spline/isect/march.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/newton_testutil.h"
+#include "spline/interp.h"
+#include "spline/loft.h"
 #include "spline/surface_eval.h"
 
 namespace {
@@ -23,7 +25,7 @@ std::vector<double> params_of(const spline_surface* s, const std::vector<double>
   const double lo[2] = {s->knots1[s->order1 - 1], s->knots2[s->order2 - 1]};
   const double hi[2] = {s->knots1[s->vertex_count1], s->knots2[s->vertex_count2]};
   double best[2] = {lo[0], lo[1]}, bd = 1e300;
-  const int m = 120;
+  const int m = 40;
   for (int i = 0; i <= m; ++i)
     for (int j = 0; j <= m; ++j) {
       const double u = lo[0] + (hi[0] - lo[0]) * i / m, v = lo[1] + (hi[1] - lo[1]) * j / m;
@@ -419,3 +421,111 @@ TEST(S1313, SphereAgainstPlaneAndErrors) {
 }
 
 }  // namespace
+
+// ---- Catheter reconstruction: two tracings swept along their viewing directions.
+
+namespace catheter {
+
+struct Tracing {
+  CurvePtr curve{nullptr, destroy_curve};
+  double y0 = 0, y1 = 0;  // height range (image y, downwards)
+};
+
+// Interpolating cubic through the points (x, -y, z) of a tracing.
+CurvePtr through(const std::vector<double>& pts3) {
+  const int n = static_cast<int>(pts3.size() / 3);
+  std::vector<int> types(n, 1);
+  double end = 0;
+  spline_curve* c = nullptr;
+  double* par = nullptr;
+  int np = 0, st = 0;
+  s1356(pts3.data(), n, 3, types.data(), 0, 0, 1, 4, 0.0, &end, &c, &par, &np, &st);
+  std::free(par);
+  return CurvePtr(c, destroy_curve);
+}
+
+SurfacePtr loft(spline_curve* a, spline_curve* b, int order) {
+  spline_curve* cs[2] = {a, b};
+  int types[2] = {1, 1};
+  spline_surface* s = nullptr;
+  double* par = nullptr;
+  int st = 0;
+  s1538(2, cs, types, 0.0, 1, order, 0, &s, &par, &st);
+  std::free(par);
+  return SurfacePtr(s, destroy_surface);
+}
+
+// Random catheter-like tracing monotone in height, from y0 to y1.
+std::vector<std::vector<double>> random_tracing(std::mt19937& rng, int n, double y0, double y1) {
+  std::uniform_real_distribution<double> jit(-0.3, 0.3), amp(20, 80), ph(0, 6.28), off(120, 280);
+  const double a = amp(rng), p = ph(rng), o = off(rng);
+  std::vector<std::vector<double>> pts;
+  for (int i = 0; i < n; ++i) {
+    double y = y0 + (y1 - y0) * i / (n - 1);
+    if (i > 0 && i < n - 1) y += jit(rng) * (y1 - y0) / (n - 1);
+    const double x = o + a * std::sin(p + 3.0 * i / n) + 5.0 * jit(rng);
+    pts.push_back({x, y});
+  }
+  return pts;
+}
+
+// Parameter on the curve where its second coordinate equals -y (bisection; the
+// coordinate falls along the curve).
+double at_height(const spline_curve* c, double y) {
+  double a = c->knots[c->order - 1], b = c->knots[c->vertex_count];
+  for (int k = 0; k < 200 && b - a > 1e-15 * (1 + std::fabs(b)); ++k) {
+    const double m = 0.5 * (a + b);
+    if (eval_curve(c, m)[1] > -y) a = m;
+    else b = m;
+  }
+  return 0.5 * (a + b);
+}
+
+}  // namespace catheter
+
+TEST(S1310, CatheterPathMatchesThePerHeightClosedForm) {
+  using namespace catheter;
+  std::mt19937 rng(1234);
+  for (int trial = 0; trial < 8; ++trial) {
+    const double y0 = 15, y1 = 310;
+    const auto lao = random_tracing(rng, 14, y0, y1), rao = random_tracing(rng, 11, y0, y1);
+    std::vector<double> l0, l1, r0, r1;
+    for (const auto& p : lao) {
+      l0.insert(l0.end(), {p[0], -p[1], 0.0});
+      l1.insert(l1.end(), {p[0], -p[1], 400.0});
+    }
+    for (const auto& p : rao) {
+      r0.insert(r0.end(), {0.0, -p[1], 400.0 - p[0]});
+      r1.insert(r1.end(), {400.0, -p[1], 400.0 - p[0]});
+    }
+    auto cl = through(l0), cl1 = through(l1), cr = through(r0), cr1 = through(r1);
+    auto sl = loft(cl.get(), cl1.get(), 4), sr = loft(cr.get(), cr1.get(), 3);
+    ASSERT_TRUE(sl && sr);
+    // The closed form at a height: x from the LAO tracing, z = 400 - x from the RAO one.
+    auto exact = [&](double y) {
+      const double xl = eval_curve(cl.get(), at_height(cl.get(), y))[0];
+      const double xr = eval_curve(cr.get(), at_height(cr.get(), y))[2];
+      return std::vector<double>{xl, -y, xr};
+    };
+    std::vector<std::vector<double>> a, b;
+    for (double y : {y0, 0.3 * y0 + 0.7 * y1, y1}) {
+      const auto p = exact(y);
+      a.push_back(params_of(sl.get(), p));
+      b.push_back(params_of(sr.get(), p));
+    }
+    auto ic = chain(a, b, 0);
+    int st = -1;
+    s1310(sl.get(), sr.get(), ic.get(), 1e-5, 0.0, 1, 0, &st);
+    ASSERT_EQ(st, 0) << "trial " << trial;
+    const auto pts = samples(ic->geometry, 1000);
+    double worst = 0.0, ylo = 1e300, yhi = -1e300;
+    for (const auto& p : pts) {
+      const double y = -p[1];
+      ylo = std::min(ylo, y), yhi = std::max(yhi, y);
+      worst = std::max(worst, dist(p, exact(y)));
+    }
+    EXPECT_LT(worst, 1e-4) << "trial " << trial;
+    EXPECT_NEAR(ylo, y0, 1e-4);
+    EXPECT_NEAR(yhi, y1, 1e-4);
+  }
+}
