@@ -10,9 +10,12 @@
 #include "spline/approx.h"
 #include "spline/curve_eval.h"
 #include "spline/isect/implicit_forms.h"
+#include "spline/edit.h"
 #include "spline/isect/isect_records.h"
 #include "spline/isect/march.h"
 #include "spline/isect/march_internal.h"
+#include "spline/isect/newton.h"
+#include "spline/isocurve.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
 #include "spline/status.h"
@@ -929,7 +932,175 @@ void s1313(const spline_surface* surface, const double* coefs, int kind, double 
   *status = res.budget ? kMarchBudgetSpent : 0;
 }
 
-void s1310_s9constline(const spline_surface*, const spline_surface*, isect_curve*, double, int,
-                       int, int* status) {
+void s1310_s9constline(const spline_surface* s1, const spline_surface* s2, isect_curve* curve,
+                       double epsge, int make_curve, int graphics, int* status) {
+  (void)graphics;
+  (void)epsge;
   *status = 0;
+  const double ceiling = std::max(box_extent(s1), box_extent(s2));
+  destroy_curve(curve->geometry);
+  destroy_curve(curve->pcurve1);
+  destroy_curve(curve->pcurve2);
+  curve->geometry = curve->pcurve1 = curve->pcurve2 = nullptr;
+  if (curve->param_count1 != 2 || curve->param_count2 != 2) {
+    *status = -123;
+    error_report("s1310_s9constline", -123, 0);
+    return;
+  }
+  const int n = curve->point_count;
+  const double* pars[2] = {curve->params1, curve->params2};
+  double lo[4], hi[4];
+  int lo_at[4];
+  for (int k = 0; k < 4; ++k) {
+    lo[k] = 1e300, hi[k] = -1e300, lo_at[k] = 0;
+    for (int i = 0; i < n; ++i) {
+      const double x = pars[k / 2][2 * i + k % 2];
+      if (x < lo[k]) lo[k] = x, lo_at[k] = i;
+      hi[k] = std::max(hi[k], x);
+    }
+  }
+  const Range ranges[4] = {make_range(s1->knots1, s1->order1, s1->vertex_count1),
+                           make_range(s1->knots2, s1->order2, s1->vertex_count2),
+                           make_range(s2->knots1, s2->order1, s2->vertex_count1),
+                           make_range(s2->knots2, s2->order2, s2->vertex_count2)};
+  int kind = 0;
+  for (int k = 0; k < 4 && kind == 0; ++k)
+    if (dequal_off(lo[k], hi[k], ranges[k].hi - ranges[k].lo)) kind = k + 1;
+  if (kind == 0) return;
+  const spline_surface* own = kind <= 2 ? s1 : s2;
+  const spline_surface* other = kind <= 2 ? s2 : s1;
+  const int kc = kind - 1;              // constant parameter
+  const int kr = kc % 2 == 0 ? kc + 1 : kc - 1;  // running parameter on the same surface
+  const double c = 0.5 * (lo[kc] + hi[kc]);
+  spline_curve* full = nullptr;
+  int st = 0;
+  if (kc % 2 == 0) s1437(own, c, &full, &st);
+  else s1436(own, c, &full, &st);
+  spline_curve* line = nullptr;
+  if (st >= 0) s1712(full, lo[kr], hi[kr], &line, &st);
+  destroy_curve(full);
+  if (st < 0 || !line) {
+    destroy_curve(line);
+    *status = st < 0 ? st : -101;
+    error_report("s1310_s9constline", *status, 0);
+    return;
+  }
+  // Samples along the line against the other surface.
+  const int ko = line->order, nv = line->vertex_count;
+  const double* t = line->knots;
+  const double olo[2] = {other->knots1[other->order1 - 1], other->knots2[other->order2 - 1]};
+  const double ohi[2] = {other->knots1[other->vertex_count1], other->knots2[other->vertex_count2]};
+  const double* opar = pars[kind <= 2 ? 1 : 0];
+  double guess[2] = {opar[2 * lo_at[kc]], opar[2 * lo_at[kc] + 1]};
+  std::vector<double> sx, sp, sd;  // line parameters, other-surface pairs and tangents
+  double prev_t = t[ko - 1];
+  bool ok = true;
+  for (int i = 0; i < nv && ok; ++i) {
+    double ti = t[i];
+    if (ko >= 2) {
+      ti = 0.0;
+      for (int j = i + 1; j <= i + ko - 1; ++j) ti += t[j];
+      ti /= ko - 1;
+    }
+    for (double x : {0.5 * (prev_t + ti), ti}) {
+      double d[6];
+      int left = 0;
+      s1221(line, 1, x, &left, d, &st);
+      if (st < 0) break;
+      spline_point* pt = create_point(d, 3, 1);
+      double res[2];
+      s1773(pt, other, epsge > 0 ? epsge * 1e-3 : 1e-12, olo, ohi,
+            guess, res, &st);
+      destroy_point(pt);
+      if (st < 0) break;
+      guess[0] = res[0], guess[1] = res[1];
+      double ev[21];
+      eval_block(other, 1, res, ev, &st);
+      if (st < 0) break;
+      const double dist = vec_dist(d, ev, 3);
+      int f1 = 0, f2 = 0;
+      vec_length(d + 3, 3, &f1);
+      vec_length(ev + 9, 3, &f2);
+      if (!dequal_off(dist, 0.0, ceiling) ||
+          (f1 && f2 &&
+           !dequal(std::fabs(std::acos(std::clamp(
+                       vec_dot(d + 3, ev + 9, 3) /
+                           (vec_length(d + 3, 3, &f1) * vec_length(ev + 9, 3, &f2)),
+                       -1.0, 1.0))),
+                   M_PI / 2.0))) {
+        ok = false;
+        break;
+      }
+      // Parameter-plane tangent on the other surface from the normal equations.
+      const double a11 = vec_dot(ev + 3, ev + 3, 3), a12 = vec_dot(ev + 3, ev + 6, 3);
+      const double a22 = vec_dot(ev + 6, ev + 6, 3);
+      const double b1 = vec_dot(ev + 3, d + 3, 3), b2 = vec_dot(ev + 6, d + 3, 3);
+      const double det = a11 * a22 - a12 * a12;
+      double ta = 0.0, tb = 0.0;
+      if (det != 0.0) {
+        ta = (b1 * a22 - b2 * a12) / det;
+        tb = (a11 * b2 - a12 * b1) / det;
+        const double l = std::hypot(ta, tb);
+        if (l > 0.0) ta /= l, tb /= l;
+      }
+      sx.push_back(x);
+      sp.insert(sp.end(), {res[0], res[1]});
+      sd.insert(sd.end(), {ta, tb});
+    }
+    if (st < 0) break;
+    prev_t = ti;
+  }
+  if (st < 0) {
+    destroy_curve(line);
+    *status = st;
+    error_report("s1310_s9constline", st, 0);
+    return;
+  }
+  if (!ok) {
+    destroy_curve(line);
+    return;
+  }
+  if (make_curve < 1) {
+    destroy_curve(line);
+    *status = 1;
+    return;
+  }
+  curve->geometry = line;
+  if (make_curve >= 2) {
+    // The line on its own surface.
+    double knots[4] = {lo[kr], lo[kr], hi[kr], hi[kr]};
+    double verts[4];
+    if (kc % 2 == 0) verts[0] = c, verts[1] = lo[kr], verts[2] = c, verts[3] = hi[kr];
+    else verts[0] = lo[kr], verts[1] = c, verts[2] = hi[kr], verts[3] = c;
+    spline_curve* own_pc = create_curve(2, 2, knots, verts, 1, 2, 1);
+    // Hermite curve through the samples on the other surface (all but the first).
+    spline_curve* other_pc = nullptr;
+    const int m = static_cast<int>(sx.size()) - 1;
+    if (m >= 2) {
+      // chord[i]: distance between the used samples i and i + 1 (samples i + 1, i + 2).
+      std::vector<double> chord(m - 1, 0.0);
+      for (int i = 0; i < m - 1; ++i)
+        chord[i] = std::hypot(sp[2 * (i + 2)] - sp[2 * (i + 1)],
+                              sp[2 * (i + 2) + 1] - sp[2 * (i + 1) + 1]);
+      std::vector<double> der(2 * m);
+      for (int i = 0; i < m; ++i) {
+        double sc;
+        if (i == 0) sc = chord[0];
+        else if (i == m - 1) sc = chord[m - 2];
+        else sc = 0.5 * (chord[i - 1] + chord[i]);
+        der[2 * i] = sd[2 * (i + 1)] * sc;
+        der[2 * i + 1] = sd[2 * (i + 1) + 1] * sc;
+      }
+      s1379(sp.data() + 2, der.data(), sx.data() + 1, m, 2, &other_pc, &st);
+      if (st < 0) other_pc = nullptr;
+    }
+    if (own_pc && other_pc) {
+      curve->pcurve1 = kind <= 2 ? own_pc : other_pc;
+      curve->pcurve2 = kind <= 2 ? other_pc : own_pc;
+    } else {
+      destroy_curve(own_pc);
+      destroy_curve(other_pc);
+    }
+  }
+  *status = 1;
 }

@@ -529,3 +529,38 @@ TEST(S1310, CatheterPathMatchesThePerHeightClosedForm) {
     EXPECT_NEAR(yhi, y1, 1e-4);
   }
 }
+
+// The plane y = 1.5 touches the cylinder of radius 1.5 along its ruling at u = 1: the
+// normals are parallel everywhere, nothing is marched, and the ruling comes back as a
+// constant-parameter line.
+TEST(S1310, TouchingPlaneGivesTheConstantParameterRuling) {
+  auto cyl = cylinder(1.5, -1.0, 2.0);
+  auto pl = plane_y(1.5, 3.0);
+  std::vector<std::vector<double>> a, b;
+  for (double v : {0.2, 0.5, 0.8}) {
+    a.push_back({1.0, v});
+    const double z = -1.0 + 3.0 * v;
+    b.push_back({0.5, (z + 3.0) / 6.0});
+  }
+  auto ic = chain(a, b, 0);
+  int st = -1;
+  s1310(cyl.get(), pl.get(), ic.get(), 1e-6, 0.0, 2, 0, &st);
+  ASSERT_EQ(st, 0);
+  ASSERT_NE(ic->geometry, nullptr);
+  const auto pts = samples(ic->geometry, 50);
+  for (const auto& p : pts) {
+    EXPECT_NEAR(p[0], 0.0, 1e-12);
+    EXPECT_NEAR(p[1], 1.5, 1e-12);
+  }
+  EXPECT_NEAR(pts.front()[2], -0.4, 1e-12);
+  EXPECT_NEAR(pts.back()[2], 1.4, 1e-12);
+  ASSERT_NE(ic->pcurve1, nullptr);
+  ASSERT_NE(ic->pcurve2, nullptr);
+  const auto q = samples(ic->pcurve1, 10);
+  for (const auto& x : q) EXPECT_NEAR(x[0], 1.0, 1e-14);
+  for (const auto& x : samples(ic->pcurve2, 10)) EXPECT_NEAR(x[0], 0.5, 1e-9);
+  // A chain that is not a line of either surface is no curve.
+  auto sph_c = chain({{0.3, 0.4}, {0.6, 0.7}}, {{0.3, 0.4}, {0.6, 0.7}}, 0);
+  s1310(pl.get(), pl.get(), sph_c.get(), 1e-6, 0.0, 1, 0, &st);
+  EXPECT_EQ(st, -185);
+}
