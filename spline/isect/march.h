@@ -128,3 +128,10 @@ void clip_param_segment(const double* a, const double* b, const double* urange,
 void s1313(const spline_surface* surface, const double* coefs, int kind, double epsco,
            double epsge, double max_step, isect_curve* curve, int make_curve, int graphics,
            int* status);
+
+// Split values of a surface of one polynomial piece (the middle of the range) or of
+// exactly one inner knot value (that knot) per requested direction (1 first, 2 second,
+// 3 both).  Status 1 when every requested direction was found and a knot was counted,
+// else 0; -202 for another direction code.
+void s9simple_knot(const spline_surface* surface, int direction, double* split, int* knot_count,
+                   int* status);

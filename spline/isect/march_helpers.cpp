@@ -7,6 +7,7 @@
 #include "spline/isect/implicit_forms.h"
 #include "spline/isect/march.h"
 #include "spline/isect/march_internal.h"
+#include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
 #include "spline/status.h"
@@ -732,4 +733,39 @@ double s9adsimp(const double* ev, const double* par, const double* coefs, int ki
   vec_cross(sev + nidx, n2, t2);
   if (same_orientation(t1, t2, d)) *status = 1;
   return dist;
+}
+
+void s9simple_knot(const spline_surface* surface, int direction, double* split, int* knot_count,
+                   int* status) {
+  *knot_count = 0;
+  if (direction < 1 || direction > 3) {
+    *status = -202;
+    error_report("s9simple_knot", -202, 0);
+    return;
+  }
+  bool all = true;
+  for (int d = 1; d <= 2; ++d) {
+    if (!(direction & d)) continue;
+    const int k = d == 1 ? surface->order1 : surface->order2;
+    const int n = d == 1 ? surface->vertex_count1 : surface->vertex_count2;
+    const double* t = d == 1 ? surface->knots1 : surface->knots2;
+    if (k == n) {
+      split[d - 1] = 0.5 * (t[0] + t[n + k - 1]);
+      continue;
+    }
+    int left = k - 1, st = 0;
+    const int m = s6knotmult(t, k, n, &left, t[k], &st);
+    if (st < 0) {
+      *status = st;
+      error_report("s9simple_knot", st, 0);
+      return;
+    }
+    if (k + m == n) {
+      split[d - 1] = t[k];
+      *knot_count += d;
+    } else {
+      all = false;
+    }
+  }
+  *status = all && *knot_count != 0 ? 1 : 0;
 }

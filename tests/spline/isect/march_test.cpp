@@ -564,3 +564,95 @@ TEST(S1310, TouchingPlaneGivesTheConstantParameterRuling) {
   s1310(pl.get(), pl.get(), sph_c.get(), 1e-6, 0.0, 1, 0, &st);
   EXPECT_EQ(st, -185);
 }
+
+namespace {
+
+std::vector<double> block_at(const spline_surface* s, double u, double v) {
+  std::vector<double> b(21);
+  const double uv[2] = {u, v};
+  int l1 = 0, l2 = 0, st = 0;
+  s1421(s, 2, uv, &l1, &l2, b.data(), b.data() + 18, &st);
+  return b;
+}
+
+}  // namespace
+
+TEST(S9Iterate, ConvergesOntoTheLineOfTwoPlanesAndStopsOnParallelOnes) {
+  auto s1 = plane_z(0.0, 2.0);  // (x, y, 0)
+  auto s2 = plane_y(0.3, 2.0);  // (x, 0.3, z)
+  // From points off the line: the result lies on both planes and on the marching plane
+  // x = x0 + step.
+  const double p1[2] = {0.6, 0.2}, p2[2] = {0.4, 0.7};
+  const auto e1 = block_at(s1.get(), p1[0], p1[1]), e2 = block_at(s2.get(), p2[0], p2[1]);
+  const double cp[6] = {0.4, 0.3, 0.0, 1.0, 0.0, 0.0};
+  double o1[21], o2[21], q1[2], q2[2];
+  int st = -1;
+  s9iterate(cp, e1.data(), e2.data(), p1, p2, s1.get(), s2.get(), 0.25, 1e-10, o1, o2, q1, q2,
+            &st);
+  EXPECT_EQ(st, 0);
+  for (const double* o : {o1, o2}) {
+    EXPECT_NEAR(o[0], 0.65, 1e-12);
+    EXPECT_NEAR(o[1], 0.3, 1e-12);
+    EXPECT_NEAR(o[2], 0.0, 1e-12);
+  }
+  // Parallel planes: the first linear system is singular.
+  auto s3 = plane_z(0.5, 2.0);
+  const auto e3 = block_at(s3.get(), 0.5, 0.5);
+  const double p3[2] = {0.5, 0.5};
+  s9iterate(cp, e1.data(), e3.data(), p1, p3, s1.get(), s3.get(), 0.25, 1e-10, o1, o2, q1, q2,
+            &st);
+  EXPECT_EQ(st, 2);
+}
+
+TEST(CloseTest, ReachAndOrientationOfTheNormalsCrossProduct) {
+  auto s1 = plane_z(0.0, 2.0);
+  auto s2 = plane_y(0.0, 2.0);
+  auto s2r = surface({0, 0, 1, 1}, {0, 0, 1, 1}, 2, 2,  // same plane, normal reversed
+                     {-2, 0, -2, -2, 0, 2, 2, 0, -2, 2, 0, 2}, 1, 3);
+  // Current point at x = 0 marching along +x; the start point at x = 0.5.
+  const double c1[2] = {0.5, 0.5}, c2[2] = {0.5, 0.5};
+  const double t1[2] = {0.625, 0.5}, t2[2] = {0.625, 0.5};
+  const auto e1 = block_at(s1.get(), c1[0], c1[1]), e2 = block_at(s2.get(), c2[0], c2[1]);
+  const auto f1 = block_at(s1.get(), t1[0], t1[1]), f2 = block_at(s2.get(), t2[0], t2[1]);
+  const double tan[3] = {1, 0, 0}, pd[2] = {1, 0};
+  struct Case {
+    double step;
+    int expect;
+  };
+  for (const Case c : {Case{0.3, 1}, Case{0.2, 0}}) {
+    int st = -1;
+    const double d = close_test_ss(e1.data(), c1, e2.data(), c2, f1.data(), t1, f2.data(), t2, tan,
+                                   pd, pd, c.step, &st);
+    EXPECT_NEAR(d, 0.5, 1e-14);
+    EXPECT_EQ(st, c.expect) << c.step;
+  }
+  // The target's cross product of the normals points the other way: not in reach.
+  const double r2[2] = {0.5, 0.625};  // s2r: u runs along z, v along x
+  const auto g2 = block_at(s2r.get(), r2[0], r2[1]);
+  const double pd2[2] = {0, 1};
+  int st = -1;
+  close_test_ss(e1.data(), c1, e2.data(), c2, f1.data(), t1, g2.data(), r2, tan, pd, pd2, 0.3,
+                &st);
+  EXPECT_EQ(st, 0);
+}
+
+TEST(S9SimpleKnot, SplitValues) {
+  // Bezier in both directions: middles, but no inner knot.
+  auto bez = surface({0, 0, 2, 2}, {1, 1, 1, 3, 3, 3}, 2, 3,
+                     std::vector<double>(2 * 3 * 3, 0.0), 1, 3);
+  double split[2] = {-1, -1};
+  int count = -1, st = -1;
+  s9simple_knot(bez.get(), 3, split, &count, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(split[0], 1.0);
+  EXPECT_EQ(split[1], 2.0);
+  // One inner knot value (double) in the second direction.
+  auto one = surface({0, 0, 2, 2}, {0, 0, 0, 0.7, 0.7, 1, 1, 1}, 2, 3,
+                     std::vector<double>(2 * 5 * 3, 0.0), 1, 3);
+  s9simple_knot(one.get(), 2, split, &count, &st);
+  EXPECT_EQ(st, 1);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(split[1], 0.7);
+  s9simple_knot(one.get(), 4, split, &count, &st);
+  EXPECT_EQ(st, -202);
+}
