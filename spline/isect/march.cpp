@@ -921,6 +921,16 @@ void s1313(const spline_surface* surface, const double* coefs, int kind, double 
   spline_curve* pc = nullptr;
   int st = s > 0 ? build_curves(res, n, s, make_curve, epsge, &curve->geometry, &pc, nullptr)
                  : -185;
+  if (st == -185 && curve->point_count > 1 && kind < 1003) {
+    int cs = 0;
+    s1313_s9constline(surface, coefs, kind, epsge, curve, make_curve, graphics, &cs);
+    if (cs < 0) {
+      *status = cs;
+      error_report("s1313", cs, 70);
+      return;
+    }
+    if (cs == 1) return;
+  }
   if (st < 0) {
     destroy_curve(pc);
     *status = st;
@@ -1101,6 +1111,110 @@ void s1310_s9constline(const spline_surface* s1, const spline_surface* s2, isect
       destroy_curve(own_pc);
       destroy_curve(other_pc);
     }
+  }
+  *status = 1;
+}
+
+void s1313_s9constline(const spline_surface* surface, const double* coefs, int kind,
+                       double epsge, isect_curve* curve, int make_curve, int graphics,
+                       int* status) {
+  (void)graphics;
+  (void)epsge;
+  *status = 0;
+  const double ceiling = box_extent(surface);
+  destroy_curve(curve->geometry);
+  destroy_curve(curve->pcurve1);
+  destroy_curve(curve->pcurve2);
+  curve->geometry = curve->pcurve1 = curve->pcurve2 = nullptr;
+  const bool on_first = curve->param_count1 == 2 && curve->param_count2 == 0;
+  if (!on_first && !(curve->param_count1 == 0 && curve->param_count2 == 2)) {
+    *status = -123;
+    error_report("s1313_s9constline", -123, 0);
+    return;
+  }
+  const double* pars = on_first ? curve->params1 : curve->params2;
+  const int n = curve->point_count;
+  double lo[2] = {1e300, 1e300}, hi[2] = {-1e300, -1e300};
+  for (int i = 0; i < n; ++i)
+    for (int k = 0; k < 2; ++k) {
+      lo[k] = std::min(lo[k], pars[2 * i + k]);
+      hi[k] = std::max(hi[k], pars[2 * i + k]);
+    }
+  const Range r[2] = {make_range(surface->knots1, surface->order1, surface->vertex_count1),
+                      make_range(surface->knots2, surface->order2, surface->vertex_count2)};
+  int kc = -1;
+  if (dequal_off(lo[0], hi[0], r[0].hi - r[0].lo)) kc = 0;
+  else if (dequal_off(lo[1], hi[1], r[1].hi - r[1].lo)) kc = 1;
+  if (kc < 0) return;
+  const int kr = 1 - kc;
+  const double c = 0.5 * (lo[kc] + hi[kc]);
+  spline_curve *full = nullptr, *line = nullptr;
+  int st = 0;
+  if (kc == 0) s1437(surface, c, &full, &st);
+  else s1436(surface, c, &full, &st);
+  if (st >= 0) s1712(full, lo[kr], hi[kr], &line, &st);
+  destroy_curve(full);
+  if (st < 0 || !line) {
+    destroy_curve(line);
+    *status = st < 0 ? st : -101;
+    error_report("s1313_s9constline", *status, 0);
+    return;
+  }
+  const int ko = line->order, nv = line->vertex_count;
+  const double* t = line->knots;
+  double prev_t = t[ko - 1];
+  bool ok = true;
+  for (int i = 0; i < nv && ok && st >= 0; ++i) {
+    double ti = t[i];
+    if (ko >= 2) {
+      ti = 0.0;
+      for (int j = i + 1; j <= i + ko - 1; ++j) ti += t[j];
+      ti /= ko - 1;
+    }
+    for (double x : {ti, 0.5 * (prev_t + ti)}) {
+      double d[6], vals[6], g[3];
+      int left = 0;
+      s1221(line, 1, x, &left, d, &st);
+      if (st >= 0) s1331(d, coefs, kind, 0, vals, g, &st);
+      if (st < 0) break;
+      const double dist = s1309(d, g, coefs, kind, &st);
+      if (st < 0) break;
+      int f1 = 0, f2 = 0;
+      const double l1 = vec_length(d + 3, 3, &f1), l2 = vec_length(g, 3, &f2);
+      if (st == 2 || !dequal_off(std::fabs(dist), 0.0, ceiling) ||
+          (f1 && f2 &&
+           !dequal(std::acos(std::clamp(vec_dot(d + 3, g, 3) / (l1 * l2), -1.0, 1.0)),
+                   M_PI / 2.0))) {
+        ok = false;
+        break;
+      }
+    }
+    prev_t = ti;
+  }
+  if (st < 0) {
+    destroy_curve(line);
+    *status = st;
+    error_report("s1313_s9constline", st, 0);
+    return;
+  }
+  if (!ok) {
+    destroy_curve(line);
+    return;
+  }
+  if (make_curve < 1) {
+    destroy_curve(line);
+    *status = 1;
+    return;
+  }
+  curve->geometry = line;
+  if (make_curve >= 2) {
+    double knots[4] = {lo[kr], lo[kr], hi[kr], hi[kr]};
+    double verts[4];
+    if (kc == 0) verts[0] = c, verts[1] = lo[kr], verts[2] = c, verts[3] = hi[kr];
+    else verts[0] = lo[kr], verts[1] = c, verts[2] = hi[kr], verts[3] = c;
+    spline_curve* pc = create_curve(2, 2, knots, verts, 1, 2, 1);
+    if (on_first) curve->pcurve1 = pc;
+    else curve->pcurve2 = pc;
   }
   *status = 1;
 }

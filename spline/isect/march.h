@@ -135,3 +135,9 @@ void s1313(const spline_surface* surface, const double* coefs, int kind, double 
 // else 0; -202 for another direction code.
 void s9simple_knot(const spline_surface* surface, int direction, double* split, int* knot_count,
                    int* status);
+
+// Status 1 when the chain is a constant-parameter line of the surface lying on the
+// implicit surface (the requested curves stored), 0 when not.
+void s1313_s9constline(const spline_surface* surface, const double* coefs, int kind,
+                       double epsge, isect_curve* curve, int make_curve, int graphics,
+                       int* status);

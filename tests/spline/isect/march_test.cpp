@@ -656,3 +656,38 @@ TEST(S9SimpleKnot, SplitValues) {
   s9simple_knot(one.get(), 4, split, &count, &st);
   EXPECT_EQ(st, -202);
 }
+
+// The plane z = 0 against the sphere of radius 1 about (0, 0, 1): the only common point
+// is singular for the implicit equation (zero gradient, regular second derivatives).
+TEST(S1313, SingularStartEndsWithStatus3AndNoCurve) {
+  auto pl = plane_z(0.0, 2.0);
+  const double q[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, -1, 0, 0, -1, 0};
+  auto ic = chain({{0.5, 0.5}}, {}, 0);
+  int st = -1;
+  s1313(pl.get(), q, 2, 1e-15, 1e-6, 0.0, ic.get(), 1, 0, &st);
+  EXPECT_EQ(st, 3);
+  EXPECT_EQ(ic->geometry, nullptr);
+}
+
+// The cylinder of radius 1.5 about the z axis touched by the implicit plane y = 1.5 along
+// its ruling u = 1: every point is singular with its direction from the second
+// derivatives, so the ruling is marched; the curve lies on it and covers the chain.
+TEST(S1313, TouchingPlaneGivesTheRuling) {
+  auto cyl = cylinder(1.5, -1.0, 2.0);
+  const double plane[4] = {0, 1, 0, -1.5};
+  auto ic = chain({{1.0, 0.2}, {1.0, 0.5}, {1.0, 0.8}}, {}, 0);
+  int st = -1;
+  s1313(cyl.get(), plane, 1, 1e-15, 1e-6, 0.0, ic.get(), 2, 0, &st);
+  ASSERT_EQ(st, 0);
+  ASSERT_NE(ic->geometry, nullptr);
+  ASSERT_NE(ic->pcurve1, nullptr);
+  const auto pts = samples(ic->geometry, 40);
+  double zlo = 1e300, zhi = -1e300;
+  for (const auto& p : pts) {
+    EXPECT_NEAR(p[0], 0.0, 1e-9);
+    EXPECT_NEAR(p[1], 1.5, 1e-9);
+    zlo = std::min(zlo, p[2]), zhi = std::max(zhi, p[2]);
+  }
+  EXPECT_LE(zlo, -0.4 + 1e-9);
+  EXPECT_GE(zhi, 1.4 - 1e-9);
+}
