@@ -286,7 +286,7 @@ void s1330(const double* a1, const double* a2, const double* b1, const double* b
     return;
   }
   int e1 = 0, e2 = 0, st1 = 0, st2 = 0;
-  double c1[2], c2[2], m1[2], m2[2];
+  double c1[2] = {0, 0}, c2[2] = {0, 0}, m1[2] = {0, 0}, m2[2] = {0, 0};
   bool have1 = false, have2 = false;
   clip_param_segment(a1, b1, ur1, vr1, &e1, c1, &st1);
   if (st1 < 0) {
