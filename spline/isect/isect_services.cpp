@@ -1,6 +1,8 @@
 #include "spline/isect/isect_services.h"
 
 #include "spline/curve_eval.h"
+#include "spline/isect/newton.h"
+#include "spline/isect/subdiv.h"
 #include "spline/knots.h"
 #include "spline/status.h"
 #include "spline/surface_eval.h"
@@ -98,6 +100,11 @@ isect_service_table isect_default_services() {
   table.s1424 = s1424;
   table.s6degnorm = s6degnorm;
   table.s6fndintvl = s6fndintvl;
+  table.s1771 = [](spline_point* p, spline_curve* c, double tol, double a, double b, double g,
+                   double* r, int* st) { s1771(p, c, tol, a, b, g, r, st); };
+  table.s6idedg = subdiv_edge_search;
+  table.set_point_tops = mark_param_ends;
+  table.eval_curve_levelled = flat_curve_eval;
   return table;
 }
 

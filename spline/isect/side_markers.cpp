@@ -1,0 +1,400 @@
+// Side markers of intersection points on curves: for a one-dimensional curve against
+// a value, on which side of the value the curve lies left and right of the point, and
+// help points at the ends of flat stretches; help points of a planar curve that runs
+// through a point; the dispatcher over a finished sub-problem's points; and the curve
+// evaluation with levelled coefficients on which these tests run.
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+#include <cstring>
+#include <vector>
+
+#include "spline/curve_eval.h"
+#include "spline/isect/isect_degen.h"
+#include "spline/isect/isect_graph.h"
+#include "spline/isect/isect_marks.h"
+#include "spline/isect/subdiv.h"
+#include "spline/knots.h"
+#include "spline/status.h"
+
+namespace {
+
+bool rel_equal(double a, double b) {
+  return std::fabs(a - b) <= 1e-12 * std::fmax(std::fabs(a), std::fabs(b));
+}
+
+// Value distance of the curve at x from the target (a value for dimension 1, a point
+// for dimension 2); *left gets the interval of the evaluation.
+double distance_at(const spline_curve* c, double x, const double* target, double tol,
+                   int* left, int* status) {
+  double v[3] = {0, 0, 0};
+  flat_curve_eval(c, 0, x, tol, left, v, status);
+  double d = 0;
+  for (int i = 0; i < c->dim; ++i) d += (v[i] - target[i]) * (v[i] - target[i]);
+  if (c->dim == 1) return v[0] - target[0];  // signed for the one-dimensional case
+  return std::sqrt(d);
+}
+
+double greville(const spline_curve* c, int i) {
+  const int k = c->order;
+  if (k < 2) return c->knots[i];
+  double s = 0;
+  for (int j = 1; j < k; ++j) s += c->knots[i + j];
+  return s / (k - 1);
+}
+
+struct SideWalk {
+  bool flat_first = false;  // the first step stayed within the tolerance
+  bool to_end = false;      // the walk reached the curve's end
+  double last_value = 0;    // signed value (dim 1) or distance at the last evaluation
+  double help_par = 0;      // parameter of the help point
+};
+
+// Follows the flat stretch from t to the right (dir +1) or left (dir -1).
+void walk_side(const spline_curve* c, double t, int ell, int dir, const double* target,
+               double tol, SideWalk* out, int* status) {
+  const int k = c->order;
+  const int n = c->vertex_count;
+  const double* kt = c->knots;
+  const double step = 2 * std::sqrt(tol);
+  double tau;
+  if (dir > 0) {
+    tau = std::fmin(std::fmin(t + step, kt[n]), kt[ell + 1]);
+  } else {
+    while (ell > k - 1 && kt[ell] == t) --ell;
+    tau = std::fmax(std::fmax(t - step, kt[k - 1]), kt[ell]);
+  }
+  int ell2 = ell;
+  int st = 0;
+  double v = distance_at(c, tau, target, tol, &ell2, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  out->last_value = v;
+  if (std::fabs(v) > tol) return;
+  out->flat_first = true;
+  int last_ell = ell2;
+  if (dir > 0) {
+    int i = ell2 - k + 1;
+    if (i < 0) i = 0;
+    for (; i <= n - 1; ++i) {
+      const double g = greville(c, i);
+      if (!(g > t) || rel_equal(g, t)) continue;
+      int l3 = last_ell;
+      v = distance_at(c, g, target, tol, &l3, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+      out->last_value = v;
+      last_ell = l3;
+      if (std::fabs(v) >= tol) break;
+      tau = g;
+    }
+    out->to_end = i >= n;
+    out->help_par = tau;
+    const double knot = kt[last_ell];
+    if (knot > t && knot <= tau) out->help_par = knot;
+  } else {
+    int i = ell2;
+    for (; i >= 0; --i) {
+      const double g = greville(c, i);
+      if (!(g < t) || rel_equal(g, t)) continue;
+      int l3 = last_ell;
+      v = distance_at(c, g, target, tol, &l3, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+      out->last_value = v;
+      last_ell = l3;
+      if (std::fabs(v) >= tol) break;
+      tau = g;
+    }
+    out->to_end = i < 0;
+    out->help_par = tau;
+    const double knot = kt[last_ell + 1];
+    if (knot >= tau && knot < t) out->help_par = knot;
+  }
+}
+
+// Enters the help points and connects each one that is still a lone help point.
+void enter_help_points(isect_data** data, isect_point* point, std::vector<isect_point*>& help,
+                       int* added, int* status) {
+  for (isect_point* h : help) {
+    int st = 0;
+    isect_point* q = h;
+    sh6idnpt(data, &q, 1, &st);
+    if (st < 0) {
+      destroy_isect_point(h);
+      *status = st;
+      return;
+    }
+    ++*added;
+    if (is_help_point(q) && q->neighbour_count == 0) {
+      isect_point* a = point;
+      st = 0;
+      sh6idcon(data, &a, &q, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void flat_curve_eval(const spline_curve* curve, int der, double x, double tolerance, int* left,
+                     double* derivs, int* status) {
+  int st = 0;
+  if (curve->dim != 1) {
+    s1221(curve, der, x, left, derivs, &st);
+    *status = st < 0 ? st : 0;
+    return;
+  }
+  if (is_rational_kind(curve->kind)) {
+    *status = -151;
+    return;
+  }
+  const int n = curve->vertex_count;
+  std::vector<double> coefs(curve->coefs, curve->coefs + n);
+  double run = coefs.empty() ? 0 : coefs[0];
+  for (int i = 0; i < n; ++i) {
+    if (std::fabs(coefs[i] - run) < tolerance)
+      coefs[i] = run;
+    else
+      run = coefs[i];
+  }
+  spline_curve tmp = *curve;
+  tmp.coefs = coefs.data();
+  tmp.hom_coefs = nullptr;
+  tmp.cone = nullptr;
+  tmp.box = nullptr;
+  tmp.copy_mode = 0;
+  s1221(&tmp, der, x, left, derivs, &st);
+  *status = st < 0 ? st : 0;
+}
+
+void mark_point_curve_sides(geom_object* object1, geom_object* object2, double epsge,
+                            isect_data** data, isect_point* point, int* added, int* status) {
+  *status = 0;
+  if (is_help_point(point)) return;
+  geom_object* co = object1->kind == 1 ? object1 : object2;
+  geom_object* po = co == object1 ? object2 : object1;
+  const spline_curve* c = co->curve;
+  if (c->dim != 1) {
+    *status = kErrDimensionMismatch;
+    return;
+  }
+  int m[4];
+  int st = 0;
+  sh6gettop(point, -1, &m[0], &m[1], &m[2], &m[3], &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  const int cb = co == object1 ? 0 : 2;  // curve's marker base
+  const int pb = 2 - cb;
+  const double target = po->point->coords[0];
+  double* block = nullptr;
+  double* normal = nullptr;
+  point_object_geom(co, co == object1 ? 1 : 2, point, &block, &normal, epsge, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  const double t = point->params[co == object1 ? 0 : point->param_count - 1];
+  const double fd = block[1];
+  const int k = c->order;
+  const int n = c->vertex_count;
+  int ell = k - 1;
+  s1219(c->knots, k, n, &ell, t, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  std::vector<isect_point*> help;
+  if (std::fabs(std::atan(fd)) > 1e-5) {
+    if (fd > 0) {
+      m[cb] = 1, m[cb + 1] = 2, m[pb] = 2, m[pb + 1] = 1;
+    } else {
+      m[cb] = 2, m[cb + 1] = 1, m[pb] = 1, m[pb + 1] = 2;
+    }
+  } else {
+    const double r = c->knots[n] - c->knots[k - 1];
+    if (!rel_equal(t + r, c->knots[n] + r)) {
+      SideWalk w;
+      walk_side(c, t, ell, +1, &target, epsge, &w, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+      if (w.to_end) {
+        m[cb + 1] = 3, m[pb + 1] = 3;
+      } else {
+        const bool below = w.last_value <= 0;
+        m[cb + 1] = below ? 1 : 2;
+        m[pb + 1] = below ? 2 : 1;
+        if (w.flat_first) {
+          int hm[4];
+          hm[cb] = 3, hm[pb] = 3, hm[cb + 1] = m[cb + 1], hm[pb + 1] = m[pb + 1];
+          isect_point* h = create_isect_point_geom(1, &w.help_par, 0.0, -1, hm[0], hm[1], hm[2],
+                                                   hm[3], 0, 0, nullptr, nullptr);
+          if (!h) {
+            *status = kErrMemory;
+            return;
+          }
+          help.push_back(h);
+        }
+      }
+    }
+    if (!rel_equal(t + r, c->knots[k - 1] + r)) {
+      SideWalk w;
+      walk_side(c, t, ell, -1, &target, epsge, &w, &st);
+      if (st < 0) {
+        for (isect_point* h : help) destroy_isect_point(h);
+        *status = st;
+        return;
+      }
+      if (w.to_end) {
+        m[cb] = 3, m[pb] = 3;
+      } else {
+        const bool below = w.last_value <= 0;
+        m[cb] = below ? 1 : 2;
+        m[pb] = below ? 2 : 1;
+        if (w.flat_first) {
+          int hm[4];
+          hm[cb] = m[cb], hm[pb] = m[pb], hm[cb + 1] = 3, hm[pb + 1] = 3;
+          isect_point* h = create_isect_point_geom(1, &w.help_par, 0.0, -1, hm[0], hm[1], hm[2],
+                                                   hm[3], 0, 0, nullptr, nullptr);
+          if (!h) {
+            for (isect_point* q : help) destroy_isect_point(q);
+            *status = kErrMemory;
+            return;
+          }
+          help.push_back(h);
+        }
+      }
+    }
+  }
+  st = 0;
+  sh6settop(point, -1, m[0], m[1], m[2], m[3], &st);
+  if (st >= 0) sh6tomain(point, &st);
+  if (st < 0) {
+    for (isect_point* h : help) destroy_isect_point(h);
+    *status = st;
+    return;
+  }
+  enter_help_points(data, point, help, added, status);
+}
+
+void stationary_curve_help_points(geom_object* object1, geom_object* object2, double epsge,
+                                  isect_data** data, isect_point* point, int* added,
+                                  int* status) {
+  *status = 0;
+  if (is_help_point(point)) return;
+  geom_object* co = object1->kind == 1 ? object1 : object2;
+  geom_object* po = co == object1 ? object2 : object1;
+  const spline_curve* c = co->curve;
+  if (c->dim != 2) {
+    *status = kErrDimensionMismatch;
+    return;
+  }
+  double* block = nullptr;
+  double* normal = nullptr;
+  int st = 0;
+  point_object_geom(co, co == object1 ? 1 : 2, point, &block, &normal, epsge, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  const double s = std::atan(block[2]) + std::atan(block[3]);
+  if (std::fabs(s) > 0.01) return;
+  const double t = point->params[co == object1 ? 0 : point->param_count - 1];
+  const int k = c->order;
+  const int n = c->vertex_count;
+  int ell = k - 1;
+  s1219(c->knots, k, n, &ell, t, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  const double r = c->knots[n] - c->knots[k - 1];
+  std::vector<isect_point*> help;
+  for (int dir : {+1, -1}) {
+    const double end = dir > 0 ? c->knots[n] : c->knots[k - 1];
+    if (rel_equal(t + r, end + r)) continue;
+    SideWalk w;
+    walk_side(c, t, ell, dir, po->point->coords, epsge, &w, &st);
+    if (st < 0) {
+      for (isect_point* h : help) destroy_isect_point(h);
+      *status = st;
+      return;
+    }
+    if (w.flat_first && !w.to_end) {
+      isect_point* h =
+          create_isect_point_geom(1, &w.help_par, 0.0, -1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+      if (!h) {
+        for (isect_point* q : help) destroy_isect_point(q);
+        *status = kErrMemory;
+        return;
+      }
+      help.push_back(h);
+    }
+  }
+  enter_help_points(data, point, help, added, status);
+}
+
+void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
+                      isect_data** data, edge_table* tables[2], int* added, int* status) {
+  *status = 0;
+  *added = 0;
+  if (!*data || (*data)->point_count == 0) return;
+  const int d = object1->kind == 0   ? object1->point->dim
+                : object1->kind == 1 ? object1->curve->dim
+                                     : object1->surface->dim;
+  const int kinds = object1->kind + object2->kind;
+  const bool curve_point = kinds == 1;
+  // Only the point/curve configurations are built here.
+  if (!curve_point || (d != 1 && d != 2)) return;
+  int n = (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0);
+  isect_point** points = nullptr;
+  int st = 0;
+  if (n > 0) {
+    sh6edgpoint(tables, &points, &n, &st);
+    if (st < 0) {
+      *status = st;
+      return;
+    }
+  }
+  if (n == 2) {
+    int a = 0, b = 0;
+    st = 0;
+    sh6getlist(points[0], points[1], &a, &b, &st);
+    if (st == 0) n = 0;
+  }
+  if (n == 0) {
+    free(points);
+    return;
+  }
+  std::vector<isect_point*> todo;
+  isect_point* f = inner_isect_point(object1, object2, *data, object1->kind == 0 ? 2 : 1);
+  if (f) todo.push_back(f);
+  for (int i = 0; i < n; ++i) todo.push_back(points[i]);
+  free(points);
+  for (isect_point* p : todo) {
+    int count = 0;
+    st = 0;
+    if (d == 1)
+      mark_point_curve_sides(object1, object2, epsge, data, p, &count, &st);
+    else
+      stationary_curve_help_points(object1, object2, epsge, data, p, &count, &st);
+    if (st < 0) {
+      *status = st;
+      return;
+    }
+    *added += count;
+  }
+}

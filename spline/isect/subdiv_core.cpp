@@ -1,0 +1,405 @@
+// The subdivision step of the intersector: box test, micro case, simple case with its
+// Newton settling, connection of edge points, and otherwise the cutting of one or
+// both objects and the recursion over the pairs of pieces.
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+
+#include "spline/isect/box_tests.h"
+#include "spline/isect/cones.h"
+#include "spline/isect/isect_graph.h"
+#include "spline/isect/isect_marks.h"
+#include "spline/isect/isect_reduce.h"
+#include "spline/isect/newton.h"
+#include "spline/isect/subdiv.h"
+#include "spline/status.h"
+
+thread_local int isect_recursion_level = 0;
+thread_local int isect_recursion_max = 0;
+thread_local long isect_work_budget = 2000000;
+
+namespace {
+
+thread_local long work_done = 0;
+thread_local bool budget_hit = false;
+
+bool rel_equal(double a, double b) {
+  return std::fabs(a - b) <= 1e-12 * std::fmax(std::fabs(a), std::fabs(b));
+}
+
+
+edge_table* same_table(const edge_table* t) {
+  return t ? create_edge_table(t->edge_count) : nullptr;
+}
+
+}  // namespace
+
+void isect_budget_reset() {
+  work_done = 0;
+  budget_hit = false;
+}
+
+bool isect_budget_exceeded() { return budget_hit; }
+
+void sh1762_s9num(geom_object* object, geom_object* other, int* directions, int* status) {
+  if (object->kind < 0 || object->kind > 2 || other->kind < 0 || other->kind > 2) {
+    *status = kErrKind;
+    error_report("sh1762_s9num", *status, 0);
+    return;
+  }
+  *directions = 0;
+  if (object->kind == 0) return;
+  const dir_cone* cone = object->kind == 1 ? object->curve->cone : object->surface->cone;
+  const int flag = cone ? cone->flag : 10;
+  const double angle = cone ? cone->angle : DBL_MAX;
+  bool single;
+  if (object->kind == 1)
+    single = object->curve->order == object->curve->vertex_count;
+  else
+    single = object->surface->order1 == object->surface->vertex_count1 &&
+             object->surface->order2 == object->surface->vertex_count2;
+  const dir_cone* ocone = other->kind == 1   ? other->curve->cone
+                          : other->kind == 2 ? other->surface->cone
+                                             : nullptr;
+  const int oflag = ocone ? ocone->flag : 0;
+  const double oangle = ocone ? ocone->angle : 0.0;
+  const bool plane_point = other->kind == 0 && other->point->dim == 2;
+  if (flag == 0 && angle <= 0.001 && !plane_point) return;
+  if (object->kind == 1 && other->kind == 2) {
+    const spline_curve* c = object->curve;
+    *directions = interval_divisible(c->knots, c->order, c->vertex_count);
+    return;
+  }
+  if (flag == 0 && angle < 0.375 && single) {
+    if (oflag != 0) return;
+    if (2 * angle < oangle) return;
+  }
+  if (object->kind == 1) {
+    const spline_curve* c = object->curve;
+    *directions = interval_divisible(c->knots, c->order, c->vertex_count);
+    return;
+  }
+  // Surfaces are cut by the surface paths, which are not built.
+  const spline_surface* s = object->surface;
+  int d = 0;
+  if (interval_divisible(s->knots1, s->order1, s->vertex_count1)) d += 1;
+  if (interval_divisible(s->knots2, s->order2, s->vertex_count2)) d += 2;
+  *directions = d;
+}
+
+void sh1762_s9mic(geom_object* object1, geom_object* object2, isect_data** data,
+                  edge_table* tables[2], int* status) {
+  *status = 0;
+  isect_point** points = nullptr;
+  int count = 0;
+  int st = 0;
+  auto fail = [&](int s) {
+    free(points);
+    *status = s;
+    error_report("sh1762_s9mic", s, 0);
+  };
+  if (tables[0]) count += tables[0]->point_count;
+  if (tables[1]) count += tables[1]->point_count;
+  if (count > 0) {
+    sh6edgpoint(tables, &points, &count, &st);
+    if (st < 0) return fail(st);
+  }
+  if (count == 0) {
+    double par[4];
+    int n = 0;
+    for (const geom_object* o : {object1, object2}) {
+      if (o->kind == 1) {
+        const spline_curve* c = o->curve;
+        par[n++] = 0.5 * (c->knots[c->order - 1] + c->knots[c->vertex_count]);
+      } else if (o->kind == 2) {
+        const spline_surface* s = o->surface;
+        par[n++] = 0.5 * (s->knots1[s->order1 - 1] + s->knots1[s->vertex_count1]);
+        par[n++] = 0.5 * (s->knots2[s->order2 - 1] + s->knots2[s->vertex_count2]);
+      }
+    }
+    isect_point* p = create_isect_point_geom(n, par, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+    if (!p) return fail(kErrMemory);
+    sh6idnpt(data, &p, 1, &st);
+    if (st < 0) {
+      destroy_isect_point(p);
+      return fail(st);
+    }
+    *status = 1;
+    free(points);
+    return;
+  }
+  if (count == 1) {
+    free(points);
+    return;
+  }
+  const bool p1 = object1->kind == 0 && object1->point->dim <= 2;
+  const bool p2 = object2->kind == 0 && object2->point->dim <= 2;
+  const bool curve_point = (object1->kind + object2->kind == 1) && count == 2;
+  if (p1 || p2 || curve_point) {
+    geom_object* o = object1->kind == 0 ? object2 : object1;
+    if (o->kind == 2) {
+      free(points);
+      return fail(kSubdivNotBuilt);
+    }
+    if (o->kind == 1 && count == 2) {
+      const spline_curve* c = o->curve;
+      const spline_curve* oc = o->origin && o->origin->curve ? o->origin->curve : c;
+      const double len = c->knots[c->vertex_count] - c->knots[c->order - 1];
+      const double olen = oc->knots[oc->vertex_count] - oc->knots[oc->order - 1];
+      if (olen > 0 && len / olen > 1e-12) {
+        isect_point* a = points[0];
+        isect_point* b = points[1];
+        sh6idcon(data, &a, &b, &st);
+        if (st < 0) return fail(st);
+        const int idx = object1->kind == 0 ? 0 : 0;
+        isect_point* from = a;
+        isect_point* to = b;
+        if (b->params[idx] < a->params[idx]) {
+          from = b;
+          to = a;
+        }
+        st = 0;
+        sh6setdir(from, to, &st);
+        if (st < 0) return fail(st);
+        *status = 1;
+        free(points);
+        return;
+      }
+    }
+  }
+  if (object1->kind == 1 && object2->kind == 1) {
+    free(points);
+    return fail(kSubdivNotBuilt);
+  }
+  // Any other pair: one point for all.
+  isect_point* first = points[0];
+  for (int i = 1; i < count; ++i) {
+    isect_point* q = points[i];
+    st = 0;
+    sh6idunite(object1, object2, data, &first, &q, 0.5, 1e-7, &st);
+    if (st < 0) return fail(st);
+  }
+  for (int j = 0; j < 2; ++j) {
+    if (!tables[j]) continue;
+    edge_table* t = same_table(tables[j]);
+    if (!t) return fail(kErrMemory);
+    destroy_edge_table(tables[j]);
+    tables[j] = t;
+  }
+  free(points);
+}
+
+void point_near_curve_end(geom_object* object1, geom_object* object2, double epsge,
+                          isect_data** data, edge_table* tables[2], int* status) {
+  geom_object* pobj = object1->kind == 0 ? object1 : object2->kind == 0 ? object2 : nullptr;
+  if (!pobj) {
+    *status = -122;
+    return;
+  }
+  geom_object* cobj = pobj == object1 ? object2 : object1;
+  edge_table* ctable = pobj == object1 ? tables[1] : tables[0];
+  if (cobj->kind != 1) {
+    *status = 0;
+    return;
+  }
+  const spline_curve* c = cobj->curve;
+  const int m = c->vertex_count;
+  const int dim = pobj->point->dim;
+  if (m == 2) {
+    *status = 0;
+    return;
+  }
+  const double* P = pobj->point->coords;
+  const double* V = c->coefs;
+  auto dist = [&](const double* a, const double* b) {
+    double d = 0;
+    for (int i = 0; i < dim; ++i) d += (a[i] - b[i]) * (a[i] - b[i]);
+    return std::sqrt(d);
+  };
+  const double d0 = dist(P, V);
+  const double d1 = dist(P, V + (m - 1) * dim);
+  const double l0 = dist(V + dim, V);
+  const double l1 = dist(V + (m - 1) * dim, V + (m - 2) * dim);
+  if (1.5 * l0 < d0 && 1.5 * l1 < d1) {
+    *status = 0;
+    return;
+  }
+  const bool at_start = d0 < d1 && 1.5 * l0 >= d0;
+  const double* E = at_start ? V : V + (m - 1) * dim;
+  const double* N = at_start ? V + dim : V + (m - 2) * dim;
+  double dot = 0;
+  for (int i = 0; i < dim; ++i) dot += (P[i] - E[i]) * (N[i] - E[i]);
+  if (dot < 0) {
+    *status = 0;
+    return;
+  }
+  if (ctable && ctable->heads[at_start ? 0 : 1]) {
+    *status = 0;
+    return;
+  }
+  const double s = c->knots[c->order - 1];
+  const double e = c->knots[c->vertex_count];
+  const spline_curve* oc = cobj->origin && cobj->origin->curve ? cobj->origin->curve : c;
+  double u = at_start ? s : e;
+  int st = 0;
+  s1771(pobj->point, oc, epsge, s, e, at_start ? s : e, &u, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  if (st != 1) {
+    *status = 0;
+    return;
+  }
+  const double L = e - s;
+  if (rel_equal(u + L, s + L) || rel_equal(u + L, e + L)) {
+    *status = 0;
+    return;
+  }
+  isect_point* p = create_isect_point_geom(1, &u, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+  if (!p) {
+    *status = kErrMemory;
+    return;
+  }
+  st = 0;
+  sh6idnpt(data, &p, 1, &st);
+  if (st < 0) {
+    destroy_isect_point(p);
+    *status = st;
+    return;
+  }
+  *status = 1;
+}
+
+void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data** data,
+            edge_table* tables[2], int* status) {
+  ++isect_recursion_level;
+  if (isect_recursion_level > isect_recursion_max) isect_recursion_max = isect_recursion_level;
+  ++work_done;
+  geom_object* pieces[2][4] = {{nullptr, nullptr, nullptr, nullptr},
+                               {nullptr, nullptr, nullptr, nullptr}};
+  int count[2] = {0, 0};
+  int help = 1;
+  int st = 0;
+  *status = 0;
+  auto release = [&]() {
+    for (auto& row : pieces)
+      for (geom_object*& p : row) {
+        destroy_geom_object(p);
+        p = nullptr;
+      }
+    --isect_recursion_level;
+  };
+  auto fail = [&](int s) {
+    *status = s;
+    error_report("sh1762", s, 0);
+    release();
+  };
+
+  if (object1->kind == 2 || object2->kind == 2 || (object1->kind == 1 && object2->kind == 1))
+    return fail(kSubdivNotBuilt);
+
+  sh1790(object1, object2, 2, epsge, &st);
+  if (st < 0) return fail(st);
+  const int box = st;
+  if (box == 4) {
+    *status = 0;
+    return release();
+  }
+  if (box == 5) {
+    st = 0;
+    point_near_curve_end(object1, object2, epsge, data, tables, &st);
+    if (st < 0) return fail(st);
+    if (st == 1) *status = 1;
+  } else if (box == 3) {
+    st = 0;
+    sh1762_s9mic(object1, object2, data, tables, &st);
+    if (st < 0) return fail(st);
+    *status = st;
+  } else if (box == 1) {
+    int k = 0;
+    s1741(object1, object2, epsge, &k);
+    if (k < 0) return fail(k);
+    if (k == 1) {
+      k = 0;
+      sh1762_s9update(object1, object2, epsge, data, tables, &k);
+      if (k < 0) return fail(k);
+      if (k == 1) *status = 1;
+    }
+    if (k == 0) {
+      sh1762_s9con(object1, object2, epsge, data, tables, &k);
+      if (k < 0) return fail(k);
+      if (k == 1) *status = 1;
+    }
+    if (k == 0) {
+      int d[2] = {0, 0};
+      st = 0;
+      sh1762_s9num(object1, object2, &d[0], &st);
+      if (st < 0) return fail(st);
+      sh1762_s9num(object2, object1, &d[1], &st);
+      if (st < 0) return fail(st);
+      if (d[0] + d[1] == 0) {
+        *status = 0;
+        return release();
+      }
+      if (work_done > isect_work_budget) {
+        // Pathological input (tangent or coincident stretches at a tiny tolerance):
+        // give the pair up instead of cutting on.
+        budget_hit = true;
+        *status = 0;
+        return release();
+      }
+      geom_object* objects[2] = {object1, object2};
+      for (int j = 0; j < 2; ++j) {
+        if (d[j] == 0) continue;
+        count[j] = d[j] == 3 ? 4 : 2;
+        for (int i = 0; i < count[j]; ++i) {
+          pieces[j][i] = create_geom_object(objects[j]->kind);
+          if (!pieces[j][i]) return fail(kErrMemory);
+          pieces[j][i]->origin = objects[j]->origin;
+        }
+        st = 0;
+        sh1762_s9div(object1, object2, epsge, j + 1, d[j], pieces[j], tables, data, &st);
+        if (st < 0) return fail(st);
+        if (st == 1) *status = 1;
+      }
+      help = 0;
+      const int n1 = count[0] ? count[0] : 1;
+      const int n2 = count[1] ? count[1] : 1;
+      for (int a = 0; a < n1; ++a) {
+        for (int b = 0; b < n2; ++b) {
+          geom_object* q1 = count[0] ? pieces[0][a] : object1;
+          geom_object* q2 = count[1] ? pieces[1][b] : object2;
+          edge_table* sub[2] = {same_table(tables[0]), same_table(tables[1])};
+          if ((tables[0] && !sub[0]) || (tables[1] && !sub[1])) {
+            destroy_edge_table(sub[0]);
+            destroy_edge_table(sub[1]);
+            return fail(kErrMemory);
+          }
+          st = 0;
+          sh6idalledg(q1, q2, *data, sub, &st);
+          if (st >= 0) {
+            st = 0;
+            sh1762(q1, q2, epsge, data, sub, &st);
+          }
+          destroy_edge_table(sub[0]);
+          destroy_edge_table(sub[1]);
+          if (st < 0) return fail(st);
+          if (st > 0) *status = 1;
+        }
+      }
+    }
+  }
+
+  // Closing step.
+  st = 0;
+  sh6red(object1, object2, data, &st);
+  if (help) {
+    int added = 0;
+    st = 0;
+    mark_point_sides(object1, object2, epsge, data, tables, &added, &st);
+    if (added > 0) *status = 1;
+  }
+  release();
+}

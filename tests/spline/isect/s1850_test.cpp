@@ -1,0 +1,212 @@
+// Curve against line or plane: crossings of rays with closed contours against closed
+// forms and against a dense-sampling root finder, coincident stretches, dimension
+// errors, and the recursion level after success and failure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "spline/curve_eval.h"
+#include "spline/interp.h"
+#include "spline/isect/isect_services.h"
+#include "spline/isect/subdiv.h"
+#include "spline/records.h"
+#include "spline/status.h"
+#include "tests/spline/isect/isect_fixture.h"
+
+namespace {
+
+struct Hits {
+  int status = 0;
+  std::vector<double> params;
+  int curves = 0;
+  std::vector<int> curve_points;
+};
+
+Hits intersect(spline_curve* c, const double* q, const double* nrm, int dim, double eps) {
+  Hits h;
+  int np = 0, nc = 0;
+  double* par = nullptr;
+  isect_curve** cv = nullptr;
+  s1850(c, q, nrm, dim, 0.0, eps, &np, &par, &nc, &cv, &h.status);
+  h.params.assign(par, par + np);
+  std::sort(h.params.begin(), h.params.end());
+  h.curves = nc;
+  for (int i = 0; i < nc; ++i) h.curve_points.push_back(cv[i]->point_count);
+  free(par);
+  destroy_isect_curve_array(cv, nc);
+  return h;
+}
+
+std::vector<double> eval(const spline_curve* c, double t) {
+  std::vector<double> p(c->dim);
+  int left = 0, st = 0;
+  s1221(c, 0, t, &left, p.data(), &st);
+  return p;
+}
+
+// Exact rational circle of radius r about (cx, cy): nine vertices, order 3, quarter
+// arcs on [0, 4]; the seam (t = 0 and t = 4) is at angle 0.
+spline_curve* rational_circle(double cx, double cy, double r) {
+  const double w = std::sqrt(0.5);
+  const double pts[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+                            {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
+  std::vector<double> h;
+  for (int i = 0; i < 9; ++i) {
+    const double wi = (i % 2) ? w : 1.0;
+    h.push_back((cx + r * pts[i][0]) * wi);
+    h.push_back((cy + r * pts[i][1]) * wi);
+    h.push_back(wi);
+  }
+  double knots[12] = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+  spline_curve* c = create_curve(9, 3, knots, h.data(), 2, 2, 1);
+  c->open_flag = 0;
+  return c;
+}
+
+// Parameters where the signed distance (C(t) - q) . n changes sign: dense sampling
+// plus bisection, with a crossing at a shared sample counted once.
+std::vector<double> oracle_roots(const spline_curve* c, const double* q, const double* n,
+                                 int samples) {
+  const double a = c->knots[c->order - 1], b = c->knots[c->vertex_count];
+  auto f = [&](double t) {
+    auto p = eval(c, t);
+    return (p[0] - q[0]) * n[0] + (p[1] - q[1]) * n[1];
+  };
+  std::vector<double> roots;
+  double t0 = a, f0 = f(a);
+  for (int i = 1; i <= samples; ++i) {
+    const double t1 = a + (b - a) * i / samples;
+    const double f1 = f(t1);
+    if (f0 == 0) {
+      roots.push_back(t0);
+    } else if (f0 * f1 < 0) {
+      double lo = t0, hi = t1, flo = f0;
+      for (int it = 0; it < 80; ++it) {
+        const double m = 0.5 * (lo + hi);
+        const double fm = f(m);
+        if ((fm < 0) == (flo < 0)) {
+          lo = m;
+          flo = fm;
+        } else {
+          hi = m;
+        }
+      }
+      roots.push_back(0.5 * (lo + hi));
+    }
+    t0 = t1;
+    f0 = f1;
+  }
+  if (f0 == 0) roots.push_back(b);
+  return roots;
+}
+
+TEST(S1850, LineCrossingParabolaAtClosedForm) {
+  // Bezier parabola (t, t^2) on [0, 1] against the line y = 0.25: crossing at t = 0.5.
+  double knots[6] = {0, 0, 0, 1, 1, 1};
+  double coefs[6] = {0, 0, 0.5, 0, 1, 1};
+  spline_curve* c = create_curve(3, 3, knots, coefs, 1, 2, 1);
+  const double q[2] = {0, 0.25}, n[2] = {0, 1};
+  Hits h = intersect(c, q, n, 2, 1e-6);
+  EXPECT_EQ(h.status, 0);
+  ASSERT_EQ(h.params.size(), 1u);
+  EXPECT_NEAR(h.params[0], 0.5, 1e-9);
+  EXPECT_EQ(h.curves, 0);
+  destroy_curve(c);
+}
+
+TEST(S1850, RaysThroughRationalCircleCentreCrossTwiceAtClosedForm) {
+  const double cx = 3.0, cy = -2.0, r = 5.0;
+  spline_curve* c = rational_circle(cx, cy, r);
+  const double q[2] = {cx, cy};
+  // 360 whole degrees include the seam (0 and 180 degrees) and every control vertex
+  // direction (multiples of 45 degrees).
+  for (int deg = 0; deg < 360; ++deg) {
+    const double phi = deg * M_PI / 180.0;
+    const double dir[2] = {std::cos(phi), std::sin(phi)};
+    const double n[2] = {-dir[1], dir[0]};
+    Hits h = intersect(c, q, n, 2, 0.001);
+    ASSERT_EQ(h.status, 0);
+    ASSERT_EQ(h.params.size(), 2u) << "angle " << deg;
+    EXPECT_EQ(h.curves, 0);
+    std::vector<double> angles;
+    for (double t : h.params) {
+      auto p = eval(c, t);
+      EXPECT_NEAR(std::hypot(p[0] - cx, p[1] - cy), r, 1e-9);
+      // On the line within 1e-9.
+      EXPECT_NEAR((p[0] - cx) * n[0] + (p[1] - cy) * n[1], 0.0, 1e-9) << "angle " << deg;
+      angles.push_back(std::atan2(p[1] - cy, p[0] - cx));
+    }
+    // One crossing on each side of the centre.
+    const double s0 = (std::cos(angles[0]) * dir[0] + std::sin(angles[0]) * dir[1]);
+    const double s1 = (std::cos(angles[1]) * dir[0] + std::sin(angles[1]) * dir[1]);
+    EXPECT_NEAR(std::fabs(s0), 1.0, 1e-9);
+    EXPECT_LT(s0 * s1, 0) << "angle " << deg;
+  }
+  destroy_curve(c);
+}
+
+TEST(S1850, EqualWeightsGiveThePolynomialCurvesPoints) {
+  double knots[8] = {0, 0, 0, 0, 1, 1, 1, 1};
+  double coefs[8] = {0, -1, 1, 2, 2, -2, 3, 1};
+  double hom[12];
+  for (int i = 0; i < 4; ++i) {
+    hom[3 * i] = 2.5 * coefs[2 * i];
+    hom[3 * i + 1] = 2.5 * coefs[2 * i + 1];
+    hom[3 * i + 2] = 2.5;
+  }
+  spline_curve* poly = create_curve(4, 4, knots, coefs, 1, 2, 1);
+  spline_curve* rat = create_curve(4, 4, knots, hom, 2, 2, 1);
+  const double q[2] = {0, 0.1}, n[2] = {0.1, 1};
+  Hits a = intersect(poly, q, n, 2, 1e-6);
+  Hits b = intersect(rat, q, n, 2, 1e-6);
+  ASSERT_EQ(a.params.size(), 3u);
+  ASSERT_EQ(b.params.size(), a.params.size());
+  for (size_t i = 0; i < a.params.size(); ++i) EXPECT_NEAR(a.params[i], b.params[i], 1e-9);
+  destroy_curve(poly);
+  destroy_curve(rat);
+}
+
+TEST(S1850, StraightPieceOnTheLineGivesOneIntersectionCurve) {
+  // Order-2 polyline (0,1) (1,0) (2,0) (3,1): the middle leg lies on y = 0.
+  double knots[6] = {0, 0, 1, 2, 3, 3};
+  double coefs[8] = {0, 1, 1, 0, 2, 0, 3, 1};
+  spline_curve* c = create_curve(4, 2, knots, coefs, 1, 2, 1);
+  const double q[2] = {0, 0}, n[2] = {0, 1};
+  Hits h = intersect(c, q, n, 2, 1e-6);
+  EXPECT_EQ(h.status, 0);
+  EXPECT_EQ(h.curves, 1);
+  EXPECT_TRUE(h.params.empty());
+  destroy_curve(c);
+}
+
+TEST(S1850, DimensionErrorsZeroTheCountsAndAreReported) {
+  isect_test::ReportLog log;
+  double knots[6] = {0, 0, 0, 1, 1, 1};
+  double coefs[6] = {0, 0, 0.5, 0, 1, 1};
+  spline_curve* c = create_curve(3, 3, knots, coefs, 1, 2, 1);
+  const double q[3] = {0, 0.25, 0}, n[3] = {0, 1, 0};
+  struct Case {
+    int dim;
+    int expected;
+  } cases[] = {{3, -103}, {4, -104}, {1, -104}};
+  for (const Case& k : cases) {
+    int np = 7, nc = 7, st = 0;
+    double* par = nullptr;
+    isect_curve** cv = nullptr;
+    log.clear();
+    s1850(c, q, n, k.dim, 0.0, 1e-6, &np, &par, &nc, &cv, &st);
+    EXPECT_EQ(st, k.expected);
+    EXPECT_EQ(np, 0);
+    EXPECT_EQ(nc, 0);
+    EXPECT_EQ(par, nullptr);
+    EXPECT_TRUE(log.named("sh1850"));
+    EXPECT_TRUE(log.named("s1850"));
+  }
+  destroy_curve(c);
+}
+
+}  // namespace
