@@ -346,7 +346,6 @@ void sh1850(spline_curve* curve, const double* point, const double* normal, int 
   if (!pobj || !(pobj->point = create_point(&zero, 1, 1))) return fail(kErrMemory);
 
   int st = 0;
-  isect_budget_reset();
   sh1761(sobj, pobj, epsge, &data, &st);
   if (st < 0) return fail(st);
   st = 0;

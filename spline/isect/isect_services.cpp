@@ -1,5 +1,7 @@
 #include "spline/isect/isect_services.h"
 
+#include "spline/isect/chain_lists.h"
+
 #include "spline/curve_eval.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
@@ -102,7 +104,7 @@ isect_service_table isect_default_services() {
   table.s6fndintvl = s6fndintvl;
   table.s1771 = [](spline_point* p, spline_curve* c, double tol, double a, double b, double g,
                    double* r, int* st) { s1771(p, c, tol, a, b, g, r, st); };
-  table.s6idedg = subdiv_edge_search;
+  table.s6idedg = s6idedg;
   table.set_point_tops = mark_param_ends;
   table.eval_curve_levelled = flat_curve_eval;
   return table;

@@ -85,8 +85,8 @@ void int_join_per(isect_data** data, geom_object* object1, geom_object* object2,
     shevalint(object1, object2, coefs, type, d->points[i], epsge, &cg, &s1, &s2, &st);
     if (st < 0) return fail(st, 0);
   }
-  (void)mode;  // the orientation of constant-parameter segments (mode 2) is not needed
-               // by the entry points built so far
+  // Mode 2 (a surface against an implicit object) would orient its two-point
+  // constant-parameter segments here; neither entry core runs in that mode.
 
   // Duplicate seam segments.
   bool again = true;

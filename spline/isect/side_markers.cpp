@@ -11,6 +11,7 @@
 
 #include "spline/curve_eval.h"
 #include "spline/isect/isect_degen.h"
+#include "spline/isect/chain_lists.h"
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/isect_marks.h"
 #include "spline/isect/subdiv.h"
@@ -380,7 +381,9 @@ void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
     return;
   }
   std::vector<isect_point*> todo;
-  isect_point* f = inner_isect_point(object1, object2, *data, object1->kind == 0 ? 2 : 1);
+  isect_point* found_point = nullptr;
+  isect_point* f = inner_isect_point(object1, object2, *data, &found_point,
+                                     object1->kind == 0 ? 2 : 1);
   if (f) todo.push_back(f);
   for (int i = 0; i < n; ++i) todo.push_back(points[i]);
   free(points);

@@ -20,13 +20,13 @@ constexpr int kSubdivNotBuilt = -991;
 constexpr int kSubdivBudgetWarning = 9;
 
 // Number of sh1762 calls now active and the largest level reached.
-extern thread_local int isect_recursion_level;
-extern thread_local int isect_recursion_max;
+extern int isect_recursion_level;
+extern int isect_recursion_max;
 
 // Work budget of one top-level intersection (calls of sh1762); a pair that would be
-// cut beyond it is given up and the budget flag is set.  The flag is cleared by
-// isect_budget_reset.
-extern thread_local long isect_work_budget;
+// cut beyond it is given up and the budget flag is set.  The outermost sh1761 call
+// starts a fresh budget (isect_budget_reset).
+extern long isect_work_budget;
 void isect_budget_reset();
 bool isect_budget_exceeded();
 
@@ -36,18 +36,8 @@ bool isect_budget_exceeded();
 int interval_divisible(const double* knots, int order, int vertex_count);
 // t[(k+n)/2] when it is an inner knot, else the middle of the range.
 double middle_knot_value(const double* knots, int order, int vertex_count);
-// The last point of the data inside both objects' ranges and strictly inside the
-// named object's (1 or 2); null when none or the named object is a point.
-isect_point* inner_isect_point(geom_object* object1, geom_object* object2, isect_data* data,
-                               int which);
 // The point of the data nearest the given one over its parameters (itself skipped).
 isect_point* closest_isect_point(isect_data* data, isect_point* point);
-
-// Points of the data on one edge: every parameter within its range, the one named by
-// (which, direction) equal to value.  Appends to *head, counting in *count.
-void subdiv_edge_search(geom_object* object1, geom_object* object2, int which, int direction,
-                        double value, isect_data* data, edge_node** head, int* count,
-                        int* status);
 
 // ---- Driver and subdivision
 
@@ -58,6 +48,8 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
             edge_table* tables[2], int* status);
 
 void sh1762_s9num(geom_object* object, geom_object* other, int* directions, int* status);
+// Length of the surface's middle parameter line in direction 1 or 2 (2 to 4 samples).
+double sh1762_sflength(const spline_surface* surface, int direction, int* status);
 
 void sh1762_s9mic(geom_object* object1, geom_object* object2, isect_data** data,
                   edge_table* tables[2], int* status);

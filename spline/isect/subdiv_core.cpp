@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
+#include <vector>
 
 #include "spline/isect/box_tests.h"
 #include "spline/isect/cones.h"
@@ -14,10 +15,11 @@
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
 #include "spline/status.h"
+#include "spline/surface_eval.h"
 
-thread_local int isect_recursion_level = 0;
-thread_local int isect_recursion_max = 0;
-thread_local long isect_work_budget = 2000000;
+int isect_recursion_level = 0;
+int isect_recursion_max = 0;
+long isect_work_budget = 2000000;
 
 namespace {
 
@@ -41,6 +43,42 @@ void isect_budget_reset() {
 }
 
 bool isect_budget_exceeded() { return budget_hit; }
+
+double sh1762_sflength(const spline_surface* surface, int direction, int* status) {
+  const bool first = direction == 1;
+  const int k = first ? surface->order1 : surface->order2;
+  const int samples = k < 2 ? 2 : k > 4 ? 4 : k;
+  const double* t = first ? surface->knots1 : surface->knots2;
+  const int n = first ? surface->vertex_count1 : surface->vertex_count2;
+  const double* o = first ? surface->knots2 : surface->knots1;
+  const int ok = first ? surface->order2 : surface->order1;
+  const int on = first ? surface->vertex_count2 : surface->vertex_count1;
+  const double a = t[k - 1], b = t[n];
+  const double middle = 0.5 * (o[ok - 1] + o[on]);
+  // One sample buffer of the surface's own dimension: the surface may have any
+  // dimension, not only 1 to 3.
+  const int dim = surface->dim;
+  std::vector<double> prev(dim), cur(dim);
+  double length = 0;
+  for (int i = 0; i < samples; ++i) {
+    const double x = a + (b - a) * i / (samples - 1);
+    const double uv[2] = {first ? x : middle, first ? middle : x};
+    int l1 = 0, l2 = 0, st = 0;
+    s1424(surface, 0, 0, uv, &l1, &l2, cur.data(), &st);
+    if (st < 0) {
+      *status = st;
+      error_report("sh1762_sflength", st, 0);
+      return 0;
+    }
+    if (i > 0) {
+      double d = 0;
+      for (int j = 0; j < dim; ++j) d += (cur[j] - prev[j]) * (cur[j] - prev[j]);
+      length += std::sqrt(d);
+    }
+    prev.swap(cur);
+  }
+  return length;
+}
 
 void sh1762_s9num(geom_object* object, geom_object* other, int* directions, int* status) {
   if (object->kind < 0 || object->kind > 2 || other->kind < 0 || other->kind > 2) {
@@ -80,11 +118,24 @@ void sh1762_s9num(geom_object* object, geom_object* other, int* directions, int*
     *directions = interval_divisible(c->knots, c->order, c->vertex_count);
     return;
   }
-  // Surfaces are cut by the surface paths, which are not built.
+  // A surface: a linear direction is cut only when it is at least five times as long
+  // as the other.
   const spline_surface* s = object->surface;
+  int st = 0;
+  const double L1 = sh1762_sflength(s, 1, &st);
+  const double L2 = st < 0 ? 0 : sh1762_sflength(s, 2, &st);
+  if (st < 0) {
+    *status = st;
+    error_report("sh1762_s9num", st, 0);
+    return;
+  }
   int d = 0;
-  if (interval_divisible(s->knots1, s->order1, s->vertex_count1)) d += 1;
-  if (interval_divisible(s->knots2, s->order2, s->vertex_count2)) d += 2;
+  if (interval_divisible(s->knots1, s->order1, s->vertex_count1) &&
+      !(s->order1 == 2 && 5 * L2 > L1))
+    d += 1;
+  if (interval_divisible(s->knots2, s->order2, s->vertex_count2) &&
+      !(s->order2 == 2 && 5 * L1 > L2))
+    d += 2;
   *directions = d;
 }
 
@@ -152,10 +203,10 @@ void sh1762_s9mic(geom_object* object1, geom_object* object2, isect_data** data,
         isect_point* b = points[1];
         sh6idcon(data, &a, &b, &st);
         if (st < 0) return fail(st);
-        const int idx = object1->kind == 0 ? 0 : 0;
+        // The curve's parameter is the only one of a point/curve pair.
         isect_point* from = a;
         isect_point* to = b;
-        if (b->params[idx] < a->params[idx]) {
+        if (b->params[0] < a->params[0]) {
           from = b;
           to = a;
         }

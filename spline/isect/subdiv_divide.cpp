@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "spline/isect/chain_lists.h"
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
@@ -30,7 +31,9 @@ void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge,
   const double margin = 0.01 * (e - s);
   const int offset = which == 1 ? 0 : object1->kind;
 
-  isect_point* f = inner_isect_point(object1, object2, *data, which);
+  isect_point* found_point = nullptr;
+  isect_point* f = inner_isect_point(object1, object2, *data, &found_point,
+                                     which);
   if (f && n >= 3 * k && is_main_point(f)) {
     int st = 0;
     if (sh6nmbhelp(f, &st) == 0) f = nullptr;

@@ -98,6 +98,16 @@ geom_object* edge_object(geom_object* object, int i, double* value, int* status)
   return e;
 }
 
+// Nesting depth of the driver: the outermost call starts a fresh work budget.
+int driver_depth = 0;
+
+struct DriverDepth {
+  DriverDepth() {
+    if (driver_depth++ == 0) isect_budget_reset();
+  }
+  ~DriverDepth() { --driver_depth; }
+};
+
 }  // namespace
 
 void put_edge_points(geom_object* object1, geom_object* object2, double /*epsge*/,
@@ -116,6 +126,7 @@ void put_edge_points(geom_object* object1, geom_object* object2, double /*epsge*
 
 void sh1761(geom_object* object1, geom_object* object2, double epsge, isect_data** data,
             int* status) {
+  DriverDepth depth;
   int st = 0;
   geom_object* copy1 = nullptr;
   geom_object* copy2 = nullptr;

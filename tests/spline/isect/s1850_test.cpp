@@ -170,15 +170,17 @@ TEST(S1850, EqualWeightsGiveThePolynomialCurvesPoints) {
   destroy_curve(rat);
 }
 
-TEST(S1850, StraightPieceOnTheLineGivesOneIntersectionCurve) {
-  // Order-2 polyline (0,1) (1,0) (2,0) (3,1): the middle leg lies on y = 0.
+TEST(S1850, CurveLyingOnTheLineGivesOneIntersectionCurve) {
+  // A polyline lying on y = 0 within the tolerance: one curve from end to end, no
+  // single points.
   double knots[6] = {0, 0, 1, 2, 3, 3};
-  double coefs[8] = {0, 1, 1, 0, 2, 0, 3, 1};
+  double coefs[8] = {0, 0, 1, 1e-8, 2, -1e-8, 3, 0};
   spline_curve* c = create_curve(4, 2, knots, coefs, 1, 2, 1);
   const double q[2] = {0, 0}, n[2] = {0, 1};
   Hits h = intersect(c, q, n, 2, 1e-6);
   EXPECT_EQ(h.status, 0);
-  EXPECT_EQ(h.curves, 1);
+  ASSERT_EQ(h.curves, 1);
+  EXPECT_EQ(h.curve_points[0], 2);
   EXPECT_TRUE(h.params.empty());
   destroy_curve(c);
 }
@@ -207,6 +209,209 @@ TEST(S1850, DimensionErrorsZeroTheCountsAndAreReported) {
     EXPECT_TRUE(log.named("s1850"));
   }
   destroy_curve(c);
+}
+
+}  // namespace
+
+namespace {
+
+// Closed order-3 contour through n circle points of radius 100 jittered radially.
+spline_curve* random_contour(std::mt19937& rng, int n) {
+  std::uniform_real_distribution<double> jitter(-12.0, 12.0);
+  std::vector<double> pts;
+  for (int i = 0; i < n; ++i) {
+    const double a = 2 * M_PI * i / n;
+    const double r = 100.0 + jitter(rng);
+    pts.push_back(250 + r * std::cos(a));
+    pts.push_back(240 + r * std::sin(a));
+  }
+  std::vector<int> types(n, 1);
+  double end = 0;
+  spline_curve* c = nullptr;
+  double* par = nullptr;
+  int np = 0, st = 0;
+  s1356(pts.data(), n, 2, types.data(), 0, 0, 0, 3, 0.0, &end, &c, &par, &np, &st);
+  free(par);
+  return st < 0 ? nullptr : c;
+}
+
+TEST(S1850, RandomClosedContoursMatchDenseSamplingOracle) {
+  std::mt19937 rng(1850);
+  std::uniform_int_distribution<int> count(20, 200);
+  std::uniform_real_distribution<double> angle(0, M_PI);
+  const double eps = 0.001;
+  int rays = 0;
+  int touches = 0;
+  for (int k = 0; k < 40; ++k) {
+    spline_curve* c = random_contour(rng, count(rng));
+    ASSERT_NE(c, nullptr);
+    // Centroid of the control polygon: inside the star-shaped contour.
+    double q[2] = {0, 0};
+    for (int i = 0; i < c->vertex_count; ++i) {
+      q[0] += c->coefs[2 * i] / c->vertex_count;
+      q[1] += c->coefs[2 * i + 1] / c->vertex_count;
+    }
+    for (int j = 0; j < 25; ++j, ++rays) {
+      const double phi = angle(rng);
+      const double n[2] = {-std::sin(phi), std::cos(phi)};
+      Hits h = intersect(c, q, n, 2, eps);
+      ASSERT_EQ(h.status, 0);
+      EXPECT_EQ(h.curves, 0);
+      const auto roots = oracle_roots(c, q, n, 12 * c->vertex_count);
+      // Every sign change of the oracle is found once; an engine point that matches
+      // no sign change must be a touch within the tolerance (|C(t) - line| <= eps).
+      std::vector<int> used(h.params.size(), 0);
+      for (double r : roots) {
+        auto po = eval(c, r);
+        int hits = 0;
+        for (size_t i = 0; i < h.params.size(); ++i) {
+          auto pe = eval(c, h.params[i]);
+          if (std::hypot(pe[0] - po[0], pe[1] - po[1]) <= 2 * eps) {
+            ++hits;
+            used[i] = 1;
+          }
+        }
+        EXPECT_EQ(hits, 1) << "contour " << k << " ray " << j << " root " << r;
+      }
+      for (size_t i = 0; i < h.params.size(); ++i) {
+        auto pe = eval(c, h.params[i]);
+        EXPECT_LE(std::fabs((pe[0] - q[0]) * n[0] + (pe[1] - q[1]) * n[1]), eps);
+        if (!used[i]) ++touches;
+      }
+    }
+    destroy_curve(c);
+  }
+  EXPECT_EQ(rays, 1000);
+  // Near-tangent touches within the tolerance are rare on these contours.
+  EXPECT_LE(touches, 10);
+}
+
+TEST(S1850, RecursionLevelReturnsToItsEntryValue) {
+  const int entry = isect_recursion_level;
+  std::mt19937 rng(7);
+  spline_curve* c = random_contour(rng, 60);
+  ASSERT_NE(c, nullptr);
+  const double q[2] = {250, 240}, n[2] = {0, 1};
+  Hits h = intersect(c, q, n, 2, 0.001);
+  EXPECT_EQ(h.params.size(), 2u);
+  EXPECT_EQ(isect_recursion_level, entry);
+  EXPECT_GT(isect_recursion_max, entry);
+
+  // An evaluation failure deep in the recursion (the side markers of a new point)
+  // comes back as the error, and the level is restored on the way out.
+  isect_test::ReportLog log;
+  const isect_service_table saved = isect_services();
+  isect_services().eval_curve_levelled = [](const spline_curve*, int, double, double, int*,
+                                            double*, int* st) { *st = -77; };
+  int np = 0, nc = 0, st = 0;
+  double* par = nullptr;
+  isect_curve** cv = nullptr;
+  s1850(c, q, n, 2, 0.0, 0.001, &np, &par, &nc, &cv, &st);
+  isect_services() = saved;
+  EXPECT_EQ(st, -77);
+  EXPECT_TRUE(log.named("sh1762"));
+  EXPECT_EQ(isect_recursion_level, entry);
+  free(par);
+  destroy_isect_curve_array(cv, nc);
+
+  // A configuration without a built path fails inside the subdivision step too.
+  geom_object* a = create_geom_object(1);
+  geom_object* b = create_geom_object(1);
+  a->curve = c;
+  b->curve = c;
+  a->origin = a;
+  b->origin = b;
+  isect_data* data = nullptr;
+  edge_table* tables[2] = {create_edge_table(2), create_edge_table(2)};
+  st = 0;
+  sh1762(a, b, 0.001, &data, tables, &st);
+  EXPECT_EQ(st, kSubdivNotBuilt);
+  EXPECT_EQ(isect_recursion_level, entry);
+  a->curve = b->curve = nullptr;
+  destroy_geom_object(a);
+  destroy_geom_object(b);
+  destroy_edge_table(tables[0]);
+  destroy_edge_table(tables[1]);
+  destroy_isect_data(data);
+  destroy_curve(c);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(S1850, TangentAndNearTangentLines) {
+  spline_curve* c = rational_circle(0, 0, 5);
+  struct Case {
+    double offset;
+    std::vector<double> params;
+  } cases[] = {
+      {5.0, {1.0}},                          // tangent at the top: one touch point
+      {5.0005, {1.0}},                       // within the tolerance above
+      {4.9995, {1.0}},                       // within the tolerance below: one point
+      {5.002, {}},                           // beyond the tolerance: nothing
+  };
+  for (const Case& k : cases) {
+    const double q[2] = {0, k.offset}, n[2] = {0, 1};
+    Hits h = intersect(c, q, n, 2, 0.001);
+    EXPECT_EQ(h.status, 0);
+    ASSERT_EQ(h.params.size(), k.params.size()) << "offset " << k.offset;
+    for (size_t i = 0; i < k.params.size(); ++i)
+      EXPECT_NEAR(h.params[i], k.params[i], 1e-6) << "offset " << k.offset;
+  }
+  // Clearly below the top: two crossings, symmetric about t = 1.
+  const double q[2] = {0, 4.99}, n[2] = {0, 1};
+  Hits h = intersect(c, q, n, 2, 0.001);
+  ASSERT_EQ(h.params.size(), 2u);
+  EXPECT_NEAR(h.params[0] + h.params[1], 2.0, 1e-9);
+  destroy_curve(c);
+}
+
+TEST(S1850, WorkBudgetEndsSubdivisionWithAWarning) {
+  std::mt19937 rng(3);
+  spline_curve* c = random_contour(rng, 120);
+  const double q[2] = {250, 240}, n[2] = {0, 1};
+  const long saved = isect_work_budget;
+  const int entry = isect_recursion_level;
+  isect_work_budget = 2;
+  int np = 0, nc = 0, st = 0, extra = 0;
+  double* par = nullptr;
+  int* markers = nullptr;
+  isect_curve** cv = nullptr;
+  sh1850(c, q, n, 2, 0.0, 0.001, 0, &extra, nullptr, &np, &par, &markers, &nc, &cv, &st);
+  isect_work_budget = saved;
+  EXPECT_EQ(st, kSubdivBudgetWarning);
+  EXPECT_EQ(isect_recursion_level, entry);
+  free(par);
+  free(markers);
+  destroy_isect_curve_array(cv, nc);
+  // The public routine keeps its plain success status.
+  Hits h = intersect(c, q, n, 2, 0.001);
+  EXPECT_EQ(h.status, 0);
+  EXPECT_EQ(h.params.size(), 2u);
+  destroy_curve(c);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(S1850, NonPositiveWeightsAreRejected) {
+  isect_test::ReportLog log;
+  for (double w : {0.0, -0.5}) {
+    spline_curve* c = rational_circle(0, 0, 1);
+    c->hom_coefs[3 * 3 + 2] = w;  // the weight of vertex 3
+    const double q[2] = {0, 0}, n[2] = {0, 1};
+    int np = 5, nc = 5, st = 0;
+    double* par = nullptr;
+    isect_curve** cv = nullptr;
+    s1850(c, q, n, 2, 0.0, 0.001, &np, &par, &nc, &cv, &st);
+    EXPECT_EQ(st, -151) << "weight " << w;
+    EXPECT_EQ(np, 0);
+    EXPECT_EQ(nc, 0);
+    destroy_curve(c);
+  }
+  EXPECT_TRUE(log.named("sh1850"));
 }
 
 }  // namespace
