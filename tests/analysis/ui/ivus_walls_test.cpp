@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QSpinBox>
 #include <QLabel>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -250,4 +252,51 @@ TEST_F(IvusWalls, ScreenshotOfAMeasuredFrame)
     const QImage shot = MainForm->grab().toImage();
     ASSERT_FALSE(shot.isNull());
     EXPECT_TRUE(shot.save(dir + "/ivus-measured.png"));
+}
+
+TEST_F(IvusWalls, MemoFollowsDetectionPropagationAndParameterChanges)
+{
+    TIVUSForm* w = OpenMeasuredCard(70, 0.05);
+    ASSERT_NE(w, nullptr);
+    PressCell(w, 0);
+    w->dxBarSpinEdit12->setValue(1);
+    w->dxBarLargeButton5Click();
+    ASSERT_FALSE(w->InnerWalls[0].empty());
+    EXPECT_EQ(w->cxMemo1->toPlainText().split(QLatin1Char('\n')).size(), 24);
+
+    // A parameter change refines again and measures what is then shown.
+    w->InnerWalls[0].clear();
+    w->dxBarSpinEdit1->setValue(w->dxBarSpinEdit1->value() + 1.0);
+    EXPECT_TRUE(w->cxMemo1->toPlainText().isEmpty());
+
+    w->OuterWalls[0] = Circle(128, 128, 80, 48, true);
+    w->InnerWalls[0] = Circle(128, 128, 50, 32, true);
+    w->cxMemo1->setPlainText(QStringLiteral("stale"));
+    w->dxBarSpinEdit11->setValue(1);
+    w->dxBarLargeButton7Click();
+    EXPECT_EQ(w->cxMemo1->toPlainText().split(QLatin1Char('\n')).size(), 24);
+    EXPECT_NEAR(MemoValue(w->cxMemo1->toPlainText(), QStringLiteral("Mean Lumen Radius: "), QLocale()), 2.5, 0.05);
+}
+
+TEST_F(IvusWalls, WallButtonsOnAnUncalibratedCard)
+{
+    AddPatient(80, 0.1);
+    WriteFrames(80, {0, 1});
+    AddIvusRow(80, QStringLiteral("0 1 -1"));
+    TIVUSForm* w = OpenCard(80);
+    ASSERT_NE(w, nullptr);
+    prompter_.Clear();
+    PressCell(w, 0);
+    Press(w->dxBarLargeButton3, w, &TIVUSForm::dxBarLargeButton3Click);
+    Press(w->dxBarLargeButton3, w, &TIVUSForm::dxBarLargeButton3Click);
+    EXPECT_EQ(w->DrawMode, 0);
+    Press(w->dxBarLargeButton4, w, &TIVUSForm::dxBarLargeButton4Click);
+    ASSERT_EQ(prompter_.messages.size(), 2u);
+    for (const auto& m : prompter_.messages) {
+        EXPECT_EQ(m.text, QStringLiteral("Without calibration, results might not be efficient"));
+        EXPECT_EQ(m.icon, Prompter::Icon::Information);
+    }
+    // Drawing still works, and the fit does not need the centre.
+    Stroke(w, 100, 100, 40, 30);
+    EXPECT_GE(w->UserInnerWalls[0].size(), 200u);
 }
