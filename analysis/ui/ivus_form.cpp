@@ -1,6 +1,8 @@
 #include "analysis/ui/ivus_form.h"
 
+#include "analysis/core/drawn_wall.h"
 #include "analysis/core/polar_smoothing.h"
+#include "analysis/core/wall_measurements.h"
 #include "analysis/ui/calibration_form.h"
 #include "analysis/ui/frame_image.h"
 #include "analysis/ui/glyphs.h"
@@ -16,6 +18,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -258,9 +261,6 @@ void TIVUSForm::BuildComponents()
                QKeySequence(Qt::Key_F3), true);
     makeAction(dxBarLargeButton4, "dxBarLargeButton4", QStringLiteral("Inner wall"), QStringLiteral("inner"),
                QKeySequence(Qt::Key_F4), true);
-    // Drawing walls by hand needs the spline fit of the strokes, which is not available yet.
-    dxBarLargeButton3->setEnabled(false);
-    dxBarLargeButton4->setEnabled(false);
     MainToolbar->addSeparator();
     makeAction(dxBarLargeButton7, "dxBarLargeButton7", QStringLiteral("Propagate"), QStringLiteral("propagate"),
                QKeySequence(Qt::Key_F5), false);
@@ -641,6 +641,7 @@ void TIVUSForm::ImgViewMouseDown(Qt::MouseButton button, int X, int Y)
                 Drawing = true;
                 StrokeStart = ViewToImagePixel(X, Y, r.left(), r.top(), FrameWidth, FrameHeight);
                 ClearWall(DrawMode);
+                AddDrawnPoint(DrawMode, StrokeStart, StrokeStart);
             }
         }
     }
@@ -654,8 +655,13 @@ void TIVUSForm::ImgViewMouseMove(int X, int Y)
     const bool inside = X >= r.left() && X <= r.left() + FrameWidth && Y >= r.top() && Y <= r.top() + FrameHeight;
     if (inside && (DrawMode == 1 || DrawMode == 2)) {
         ImgView->setCursor(Qt::CrossCursor);
-        if (Drawing)
+        if (Drawing) {
+            const PixelPoint p = ViewToImagePixel(X, Y, r.left(), r.top(), FrameWidth, FrameHeight);
+            const PixelPoint q =
+                ViewToImagePixel(LastMousePos.x(), LastMousePos.y(), r.left(), r.top(), FrameWidth, FrameHeight);
+            AddDrawnPoint(DrawMode, p, q);
             LastMousePos = QPoint(X, Y);
+        }
     } else {
         ImgView->unsetCursor();
     }
@@ -666,6 +672,73 @@ void TIVUSForm::ImgViewMouseUp(Qt::MouseButton button, int, int)
     if (button != Qt::LeftButton)
         return;
     Drawing = false;
+    if (SelectedCell == -1 || SelectedFrame < 0 || SelectedFrame >= FrameCount)
+        return;
+    const auto k = static_cast<std::size_t>(SelectedFrame);
+    const RefinementParameters parameters = RefinementValues();
+    if (DrawMode == 1 || DrawMode == 2) {
+        kestrova::analysis::WallContour& shown = DrawMode == 1 ? OuterWalls[k] : InnerWalls[k];
+        kestrova::analysis::WallContour& initial = DrawMode == 1 ? UserOuterWalls[k] : UserInnerWalls[k];
+        FitDrawnWall(DrawMode);
+        RefineContourSnake(RefineImage, initial, shown, parameters);
+        SmoothContourPolar(shown, shown, CatheterCentre, parameters.smoothnessLevel);
+        RedrawFrames();
+    }
+    ComputeMeasurements();
+}
+
+// ---- hand-drawn walls -----------------------------------------------------------------
+void TIVUSForm::AddDrawnPoint(int kind, PixelPoint p, PixelPoint)
+{
+    if ((kind != 1 && kind != 2) || SelectedFrame < 0 || SelectedFrame >= FrameCount)
+        return;
+    // The strip paints the stroke from the contour itself, so the new point is enough;
+    // the line end only matters to a painter that draws segment by segment.
+    kestrova::analysis::WallContour& wall = kind == 1 ? OuterWalls[static_cast<std::size_t>(SelectedFrame)]
+                                  : InnerWalls[static_cast<std::size_t>(SelectedFrame)];
+    wall.push_back(p);
+    ImgView->update();
+}
+
+void TIVUSForm::FitDrawnWall(int kind)
+{
+    if ((kind != 1 && kind != 2) || SelectedFrame < 0 || SelectedFrame >= FrameCount)
+        return;
+    const auto k = static_cast<std::size_t>(SelectedFrame);
+    kestrova::analysis::WallContour& shown = kind == 1 ? OuterWalls[k] : InnerWalls[k];
+    kestrova::analysis::WallContour& initial = kind == 1 ? UserOuterWalls[k] : UserInnerWalls[k];
+    const DrawnWallResult r = kestrova::analysis::FitDrawnWall(kind, shown, initial);
+    if (r.outcome == DrawnWallFit::Failed)
+        Prompt().Warning(QString::fromLatin1(kDrawWallAgainText));
+}
+
+// ---- measurements ---------------------------------------------------------------------
+double TIVUSForm::PixelsToMm(double x) const { return x * PixelSpacing; }
+double TIVUSForm::SquarePixelsToMm2(double x) const { return PixelSpacing * PixelSpacing * x; }
+
+void TIVUSForm::ComputeMeasurements()
+{
+    cxMemo1->clear();
+    cxLabel1->setText(QString());
+    if (SelectedFrame < 0 || SelectedFrame >= FrameCount)
+        return;
+    const auto k = static_cast<std::size_t>(SelectedFrame);
+    const MeasurementResult r = MeasureWallContours(OuterWalls[k], InnerWalls[k]);
+    if (r.status == MeasurementStatus::NoResult)
+        return;
+    if (r.status == MeasurementStatus::Failed) {
+        Prompt().ErrorDialog(QString::fromLatin1(kMeasurementErrorPrefix) + QString::fromStdString(r.error));
+        return;
+    }
+    const QLocale locale;
+    const std::string decimal = locale.decimalPoint().toStdString();
+    const std::string group = locale.groupSeparator().toStdString();
+    const auto format = [&](double v) { return FormatTwoDecimals(v, decimal, group); };
+    QStringList lines;
+    for (const std::string& line : MeasurementMemoLines(SelectedFrame, r.values, PixelSpacing, format))
+        lines << QString::fromStdString(line);
+    cxMemo1->setPlainText(lines.join(QLatin1Char('\n')));
+    cxLabel1->setText(cxMemo1->toPlainText());
 }
 
 // ---- toolbar --------------------------------------------------------------------------
@@ -713,6 +786,7 @@ void TIVUSForm::dxBarLargeButton8Click()
         return;
     }
     ClearWall(DrawMode);
+    ComputeMeasurements();
 }
 
 RefinementParameters TIVUSForm::RefinementValues() const
@@ -745,6 +819,7 @@ void TIVUSForm::ReapplyRefinement()
     if (kestrova::analysis::ReapplyRefinement(RefineImage, static_cast<kestrova::analysis::DrawMode>(DrawMode), walls,
                                               CatheterCentre, RefinementValues()))
         RedrawFrames();
+    ComputeMeasurements();
 }
 
 void TIVUSForm::dxBarSpinEdit1CurChange()
@@ -845,6 +920,7 @@ void TIVUSForm::dxBarLargeButton5Click()
             UserOuterWalls[k] = borders.outer;
         }
         RedrawFrames();
+        ComputeMeasurements();
         if (!result.framesWithoutBorder.empty())
             Prompt().Warning(QString::fromStdString(NoBorderMessage(result.framesWithoutBorder, first)));
         break;
@@ -880,6 +956,7 @@ void TIVUSForm::dxBarLargeButton7Click()
     const int n = std::min(dxBarSpinEdit11->value(), FrameCount - k - 1);
     PropagateContours(n, outer, inner);
     RedrawFrames();
+    ComputeMeasurements();
 }
 
 void TIVUSForm::PropagateContours(int n, bool outer, bool inner)

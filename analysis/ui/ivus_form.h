@@ -160,6 +160,14 @@ public:
     void UnmarkAllCells();
     void MarkCellSelected(int cell);
     void ClearWall(int kind);
+    // Appends a pixel to the stroke of wall `kind` (1 outer, 2 inner) on the selected frame.
+    void AddDrawnPoint(int kind, PixelPoint point, PixelPoint lineEnd);
+    // Fits the stroke of wall `kind` on the selected frame (warns when the fit fails).
+    void FitDrawnWall(int kind);
+    // Measures the selected frame's shown walls into the memo and the label under it.
+    void ComputeMeasurements();
+    double PixelsToMm(double x) const;
+    double SquarePixelsToMm2(double x) const;
     void ReapplyRefinement();
     void PropagateContours(int n, bool outer, bool inner);
 

@@ -89,9 +89,8 @@ TEST_F(IvusWindow, OpensOverTheCardWithTheStoredContoursAndSpacing)
     EXPECT_EQ(w->SelectedFrame, -1);
     EXPECT_EQ(w->cxMemo1->toPlainText(), QStringLiteral("------------ MEASUREMENTS -----------"));
     EXPECT_TRUE(MainForm->ButtonEnabled(TMainForm::Button::Save));
-    // Hand drawing waits for the spline fit: its buttons are there but cannot be used.
-    EXPECT_FALSE(w->dxBarLargeButton3->isEnabled());
-    EXPECT_FALSE(w->dxBarLargeButton4->isEnabled());
+    EXPECT_TRUE(w->dxBarLargeButton3->isEnabled());
+    EXPECT_TRUE(w->dxBarLargeButton4->isEnabled());
     // The strip shows the three analysed frames, numbered from 1, frame files 3, 9, 12.
     EXPECT_EQ(w->VisibleCells, 3);
     EXPECT_EQ(w->FramePath(2), AppPaths::RecordingDir(7, QStringLiteral("IVUS")) + QStringLiteral("IVUS.12.jpg"));
