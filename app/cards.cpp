@@ -25,30 +25,25 @@ namespace {
 const char* const kTableColumns[] = {"code", "surname", "name", "sex", "birthdate", "hematocrit", "glucose",
                                      "urea", "creatinine", "triglycerides", "cholesterol", "LDC-C", "HDL-C"};
 
+// A 14 x 14 badge in the given colour: a disc or a square.
+QIcon Badge(const QColor& colour, bool disc)
+{
+    QPixmap pm(14, 14);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(colour);
+    p.setPen(Qt::NoPen);
+    if (disc)
+        p.drawEllipse(1, 1, 12, 12);
+    else
+        p.drawRect(2, 2, 10, 10);
+    return QIcon(pm);
+}
+
 QIcon SexIcon(bool male)
 {
-    static const QIcon icons[2] = {
-        [] {
-            QPixmap pm(14, 14);
-            pm.fill(Qt::transparent);
-            QPainter p(&pm);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setBrush(QColor(220, 100, 150));
-            p.setPen(Qt::NoPen);
-            p.drawEllipse(1, 1, 12, 12);
-            return QIcon(pm);
-        }(),
-        [] {
-            QPixmap pm(14, 14);
-            pm.fill(Qt::transparent);
-            QPainter p(&pm);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setBrush(QColor(70, 120, 200));
-            p.setPen(Qt::NoPen);
-            p.drawRect(2, 2, 10, 10);
-            return QIcon(pm);
-        }(),
-    };
+    static const QIcon icons[2] = {Badge(QColor(220, 100, 150), true), Badge(QColor(70, 120, 200), false)};
     return icons[male ? 1 : 0];
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "spline/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
@@ -11,24 +12,7 @@
 namespace {
 
 // Small work arrays live on the stack; larger ones on the heap.
-class Work {
- public:
-  explicit Work(size_t size) {
-    if (size > kStack) {
-      heap_.resize(size);
-      ptr_ = heap_.data();
-    } else {
-      ptr_ = stack_;
-    }
-  }
-  double* get() { return ptr_; }
-
- private:
-  static constexpr size_t kStack = 64;
-  double stack_[kStack];
-  std::vector<double> heap_;
-  double* ptr_;
-};
+using Work = spline_detail::SmallWork<64>;
 
 // Shared body of the two evaluators once the vertex count n (possibly shortened for
 // left-hand evaluation) is known.

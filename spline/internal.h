@@ -9,6 +9,28 @@
 
 namespace spline_detail {
 
+// A work array of size doubles: on the stack up to N, on the heap beyond.
+template <size_t N>
+class SmallWork {
+ public:
+  explicit SmallWork(size_t size) {
+    if (size > N) {
+      heap_.resize(size);
+      ptr_ = heap_.data();
+    } else {
+      ptr_ = stack_;
+    }
+  }
+  SmallWork(const SmallWork&) = delete;
+  SmallWork& operator=(const SmallWork&) = delete;
+  double* get() { return ptr_; }
+
+ private:
+  double stack_[N];
+  std::vector<double> heap_;
+  double* ptr_;
+};
+
 // A malloc'd copy of a vector (null for an empty one or on failure).
 inline double* malloc_copy(const double* v, size_t count) {
   if (count == 0) return nullptr;

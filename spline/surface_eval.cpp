@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "spline/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
@@ -12,23 +13,7 @@ namespace {
 
 // Work array on the stack while small.
 template <size_t N>
-class Work {
- public:
-  explicit Work(size_t size) {
-    if (size > N) {
-      heap_.resize(size);
-      ptr_ = heap_.data();
-    } else {
-      ptr_ = stack_;
-    }
-  }
-  double* get() { return ptr_; }
-
- private:
-  double stack_[N];
-  std::vector<double> heap_;
-  double* ptr_;
-};
+using Work = spline_detail::SmallWork<N>;
 
 int check_surface(const spline_surface* s, int d1, int d2) {
   const int w = is_rational_kind(s->kind) ? s->dim + 1 : s->dim;

@@ -43,6 +43,15 @@ double weight_scale(const double* hom, long count, int w) {
 
 void cross(const double* a, const double* b, double* out) { vec_cross(a, b, out); }
 
+// The count matrices of msize x msize, followed, where ndim exceeds count, by a zero
+// matrix whose last entry is 1 (the row that carries the weight along).
+std::vector<double> stacked_matrices(const double* matrices, int count, int msize, int ndim) {
+  std::vector<double> mats(static_cast<size_t>(ndim) * msize * msize, 0.0);
+  std::memcpy(mats.data(), matrices, sizeof(double) * count * msize * msize);
+  if (ndim > count) mats[static_cast<size_t>(ndim) * msize * msize - 1] = 1.0;
+  return mats;
+}
+
 }  // namespace
 
 void s1321(const double* centre, double radius, int dim, int copies, double** matrices,
@@ -168,9 +177,7 @@ void s1320(const spline_surface* surface, const double* matrices, int count, int
   }
   const bool weight_row = rational && rational_flag == 1;
   const int ndim = count + (weight_row ? 1 : 0);
-  std::vector<double> mats(static_cast<size_t>(ndim) * msize * msize, 0.0);
-  std::memcpy(mats.data(), matrices, sizeof(double) * count * msize * msize);
-  if (weight_row) mats[static_cast<size_t>(ndim) * msize * msize - 1] = 1.0;
+  const std::vector<double> mats = stacked_matrices(matrices, count, msize, ndim);
   const std::vector<int> zeros(ndim, 0);
   spline_surface* composed = nullptr;
   int st = 0;
@@ -218,9 +225,7 @@ void s1370(const spline_curve* curve, const double* matrices, int dim, int count
   }
   const bool weight_row = rational && rational_flag == 1;
   const int ndim = count + (weight_row ? 1 : 0);
-  std::vector<double> mats(static_cast<size_t>(ndim) * msize * msize, 0.0);
-  std::memcpy(mats.data(), matrices, sizeof(double) * count * msize * msize);
-  if (weight_row) mats[static_cast<size_t>(ndim) * msize * msize - 1] = 1.0;
+  const std::vector<double> mats = stacked_matrices(matrices, count, msize, ndim);
   spline_curve* composed = nullptr;
   int st = 0;
   s1893(base, mats.data(), msize, ndim, 0, 0, &composed, &st);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "spline/isect/isect_graph.h"
@@ -53,7 +54,9 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
     }
     second = empty;
   }
-  auto release = [&]() { destroy_geom_object(empty); };
+  // The stand-in second object lives until the routine returns.
+  std::unique_ptr<geom_object, decltype(&destroy_geom_object)> empty_holder(empty,
+                                                                            destroy_geom_object);
   std::vector<double> p0(dim > 0 ? dim : 1), pos(dim > 0 ? dim : 1), pos2(dim > 0 ? dim : 1);
   auto eval1 = [&](const isect_point* pt, double* out) {
     int st = 0;
@@ -68,7 +71,6 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
     int st = eval1(list->first, p0.data());
     if (st < 0) {
       fail(st);
-      release();
       return;
     }
     bool degenerate = true;
@@ -78,7 +80,6 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
       st = eval1(cur, pos.data());
       if (st < 0) {
         fail(st);
-        release();
         return;
       }
       if (distance(pos.data(), p0.data(), dim) > tolerance) {
@@ -88,7 +89,6 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
       isect_point* next = chain_step(cur, prev, &st);
       if (st < 0) {
         fail(st);
-        release();
         return;
       }
       prev = cur;
@@ -98,7 +98,6 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
       st = eval1(list->last, pos.data());
       if (st < 0) {
         fail(st);
-        release();
         return;
       }
       degenerate = distance(pos.data(), p0.data(), dim) <= tolerance;
@@ -122,7 +121,6 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
       eval_object_at(object1, second, mid.data(), pos2.data(), &st);
       if (st < 0) {
         fail(st);
-        release();
         return;
       }
       if (distance(pos2.data(), p0.data(), dim) > tolerance ||
@@ -144,7 +142,6 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
         next = chain_step(cur, prev, &st);
         if (st < 0) {
           fail(st);
-          release();
           return;
         }
       }
@@ -160,7 +157,6 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
       st = eval1(other, pos.data());
       if (st < 0) {
         fail(st);
-        release();
         return;
       }
       occupied = distance(pos.data(), p0.data(), dim) <= tolerance;
@@ -184,11 +180,9 @@ void sh6degen(geom_object* object1, geom_object* object2, isect_data** data,
     remove_point(data, &pt, 0, &st);
     if (st < 0) {
       fail(st);
-      release();
       return;
     }
   }
-  release();
   *status = 0;
 }
 

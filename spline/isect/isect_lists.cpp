@@ -257,6 +257,21 @@ void set_list_words(const geom_object* o1, const geom_object* o2, int t, isect_l
   }
 }
 
+// Files a walked list with the data.  False, with the failure reported, where the walk
+// gave no list (walk_status) or the list could not be stored (then it is destroyed).
+bool keep_list(isect_data* d, isect_list* list, int walk_status, const Fail& fail) {
+  if (!list) {
+    fail(walk_status);
+    return false;
+  }
+  if (!append_list(d, list)) {
+    destroy_isect_list(list);
+    fail(kErrMemory);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void sh6idlis(geom_object* object1, geom_object* object2, isect_data** data, int* status) {
@@ -416,15 +431,7 @@ void sh6idlis(geom_object* object1, geom_object* object2, isect_data** data, int
       isect_point* nb = pt->neighbours[s];
       if (!is_main_point(nb) || nb->marker == 0) continue;
       isect_list* list = walk_open_chain(pt, s, &st);
-      if (!list) {
-        fail(st);
-        return;
-      }
-      if (!append_list(d, list)) {
-        destroy_isect_list(list);
-        fail(kErrMemory);
-        return;
-      }
+      if (!keep_list(d, list, st, fail)) return;
     }
   }
 
@@ -434,15 +441,7 @@ void sh6idlis(geom_object* object1, geom_object* object2, isect_data** data, int
     st = 0;
     if (pt->marker <= 0 || !is_main_point(pt) || sh6nmbmain(pt, &st) != 2) continue;
     isect_list* list = walk_loop(pt, &st);
-    if (!list) {
-      fail(st);
-      return;
-    }
-    if (!append_list(d, list)) {
-      destroy_isect_list(list);
-      fail(kErrMemory);
-      return;
-    }
+    if (!keep_list(d, list, st, fail)) return;
   }
 
   // 13-14. Orientation and list words.

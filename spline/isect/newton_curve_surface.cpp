@@ -6,12 +6,11 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
-#include <memory>
 
 #include "spline/curve_eval.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/newton_secant.h"
+#include "spline/isect/newton_work.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
 #include "spline/status.h"
@@ -22,36 +21,13 @@ namespace {
 constexpr int kMaxPasses = 30;
 constexpr double kPi = 3.14159265358979323846;
 
-struct FreeDeleter {
-  void operator()(double* p) const { std::free(p); }
-};
-
-// Solves the 3 x 3 system m x = b (rows of m), with one refinement step whose residual
-// is accumulated in extended precision.  Returns 1 when singular, else 0 or a negative
-// status.
+// Solves the 3 x 3 system m x = b (rows of m), with one refinement step.  Returns 1
+// when singular, else 0 or a negative status.
 int solve3_refined(const double m[9], const double b[3], double x[3]) {
   const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
                      m[2] * (m[3] * m[7] - m[4] * m[6]);
   if (std::fabs(det) < 1e-16) return 1;
-  double lu[9];
-  for (int i = 0; i < 9; ++i) lu[i] = m[i];
-  int piv[3];
-  int st = 0;
-  s6lufacp(lu, piv, 3, &st);
-  if (st != 0) return st < 0 ? st : 1;
-  for (int i = 0; i < 3; ++i) x[i] = b[i];
-  s6lusolp(lu, x, piv, 3, &st);
-  if (st != 0) return st < 0 ? st : 1;
-  double r[3];
-  for (int i = 0; i < 3; ++i) {
-    long double s = b[i];
-    for (int j = 0; j < 3; ++j) s -= static_cast<long double>(m[i * 3 + j]) * x[j];
-    r[i] = static_cast<double>(s);
-  }
-  s6lusolp(lu, r, piv, 3, &st);
-  if (st != 0) return st < 0 ? st : 1;
-  for (int i = 0; i < 3; ++i) x[i] += r[i];
-  return 0;
+  return newton_detail::solve_refined(m, b, 3, x);
 }
 
 // Work arrays of one evaluation and the iteration around it.
@@ -287,19 +263,13 @@ void s1772(const spline_curve* curve, const spline_surface* surface, double aeps
     return;
   }
   constexpr int kWidth = 20;  // vectors: c, c', c'', grid (9), S .. Svv (6), normal, diff
-  double local[kWidth * 3];
-  std::unique_ptr<double, FreeDeleter> heap;
-  double* mem = local;
-  if (dim > 3) {
-    heap.reset(static_cast<double*>(std::malloc(sizeof(double) * kWidth * dim)));
-    if (!heap) {
-      *status = kErrMemory;
-      error_report("s1772", *status, 0);
-      return;
-    }
-    mem = heap.get();
+  newton_detail::WorkBlock<kWidth> block(dim);
+  double* mem = block.get();
+  if (!mem) {
+    *status = kErrMemory;
+    error_report("s1772", *status, 0);
+    return;
   }
-  for (int i = 0; i < kWidth * dim; ++i) mem[i] = 0.0;
   CurveSurfaceWork w{};
   w.curve = curve;
   w.surface = surface;
@@ -329,19 +299,7 @@ void s1772(const spline_curve* curve, const spline_surface* surface, double aeps
   int boundary = 0, halving = 0, singular_count = 0;
 
   // Cuts the step into the box; counts consecutive cut steps.
-  auto clamp = [&](double* s) {
-    bool cut = false;
-    for (int i = 0; i < 3; ++i) {
-      if (par[i] + s[i] < lo[i]) {
-        s[i] = lo[i] - par[i];
-        cut = true;
-      } else if (par[i] + s[i] > hi[i]) {
-        s[i] = hi[i] - par[i];
-        cut = true;
-      }
-    }
-    boundary = cut ? boundary + 1 : 0;
-  };
+  auto clamp = [&](double* s) { newton_detail::clamp_step(par, lo, hi, 3, s, &boundary); };
 
   int order = 1;
   double distance = 0.0;

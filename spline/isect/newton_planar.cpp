@@ -5,12 +5,11 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
-#include <memory>
 
 #include "spline/curve_eval.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/newton_secant.h"
+#include "spline/isect/newton_work.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
 #include "spline/status.h"
@@ -18,10 +17,6 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-struct FreeDeleter {
-  void operator()(double* p) const { std::free(p); }
-};
 
 struct PlanarWork {
   const spline_curve* curve1;
@@ -114,12 +109,8 @@ void s1770_2D_s9dir(double* distance, double* diff, double step[2], const double
     *status = 1;
     return;
   }
-  double lu[4] = {m[0], m[1], m[2], m[3]};
-  int piv[2];
-  int st = 0;
-  s6lufacp(lu, piv, 2, &st);
-  double x[2] = {b[0], b[1]};
-  if (st == 0) s6lusolp(lu, x, piv, 2, &st);
+  double x[2];
+  const int st = newton_detail::solve_refined(m, b, 2, x);
   if (st < 0) {
     *status = st;
     error_report("s1770_2D_s9dir", st, 0);
@@ -129,24 +120,8 @@ void s1770_2D_s9dir(double* distance, double* diff, double step[2], const double
     *status = 1;
     return;
   }
-  double r[2];
-  for (int i = 0; i < 2; ++i) {
-    long double s = b[i];
-    for (int j = 0; j < 2; ++j) s -= static_cast<long double>(m[i * 2 + j]) * x[j];
-    r[i] = static_cast<double>(s);
-  }
-  s6lusolp(lu, r, piv, 2, &st);
-  if (st < 0) {
-    *status = st;
-    error_report("s1770_2D_s9dir", st, 0);
-    return;
-  }
-  if (st != 0) {
-    *status = 1;
-    return;
-  }
-  step[0] = x[0] + r[0];
-  step[1] = x[1] + r[1];
+  step[0] = x[0];
+  step[1] = x[1];
 }
 
 int s1770_2D_s6local_pretop(double distance, const double* diff, const double* /*normal2*/,
@@ -250,15 +225,9 @@ void s1770_2D(const spline_curve* curve1, const spline_curve* curve2, double aep
   };
   if (dim != curve2->dim) return fail(kErrDimensionMismatch);
   constexpr int kWidth = 10;
-  double local[kWidth * 3];
-  std::unique_ptr<double, FreeDeleter> heap;
-  double* mem = local;
-  if (dim > 3) {
-    heap.reset(static_cast<double*>(std::malloc(sizeof(double) * kWidth * dim)));
-    if (!heap) return fail(kErrMemory);
-    mem = heap.get();
-  }
-  for (int i = 0; i < kWidth * dim; ++i) mem[i] = 0.0;
+  newton_detail::WorkBlock<kWidth> block(dim);
+  double* mem = block.get();
+  if (!mem) return fail(kErrMemory);
   PlanarWork w{};
   w.curve1 = curve1;
   w.curve2 = curve2;
@@ -279,19 +248,7 @@ void s1770_2D(const spline_curve* curve1, const spline_curve* curve2, double aep
   double step[2] = {0.0, 0.0}, full[2] = {0.0, 0.0}, new_step[2];
   int boundary = 0, halving = 0, singular_count = 0;
   bool no_switch = false;
-  auto clamp = [&](double* s) {
-    bool cut = false;
-    for (int i = 0; i < 2; ++i) {
-      if (par[i] + s[i] < lo[i]) {
-        s[i] = lo[i] - par[i];
-        cut = true;
-      } else if (par[i] + s[i] > hi[i]) {
-        s[i] = hi[i] - par[i];
-        cut = true;
-      }
-    }
-    boundary = cut ? boundary + 1 : 0;
-  };
+  auto clamp = [&](double* s) { newton_detail::clamp_step(par, lo, hi, 2, s, &boundary); };
   auto converged = [&](const double* s) {
     return std::fabs(s[0]) / std::fmax(par[0], len[0]) <= 1e-15 &&
            std::fabs(s[1]) / std::fmax(par[1], len[1]) <= 1e-15;

@@ -11,11 +11,6 @@ namespace {
 
 using namespace edit_test;
 
-struct Quiet {
-  Quiet() { testing::internal::CaptureStderr(); }
-  ~Quiet() { testing::internal::GetCapturedStderr(); }
-};
-
 TEST(StraightLine, KnotsVerticesAndErrors) {
   const double a[] = {0, 0}, b[] = {3, 4};
   spline_curve* c = nullptr;

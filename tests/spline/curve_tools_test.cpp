@@ -12,11 +12,6 @@ namespace {
 using namespace edit_test;
 using SurfPtr = std::unique_ptr<spline_surface, decltype(&destroy_surface)>;
 
-struct Quiet {
-  Quiet() { testing::internal::CaptureStderr(); }
-  ~Quiet() { testing::internal::GetCapturedStderr(); }
-};
-
 SurfPtr bilinear() {
   std::vector<double> t{0, 0, 1, 1};
   std::vector<double> v{0, 0, 0, 2, 0, 1, 0, 3, 0, 2, 3, 5};

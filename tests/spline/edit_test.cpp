@@ -10,11 +10,6 @@ namespace {
 
 using namespace edit_test;
 
-struct Quiet {
-  Quiet() { testing::internal::CaptureStderr(); }
-  ~Quiet() { testing::internal::GetCapturedStderr(); }
-};
-
 CurvePtr cubic(int n, double shift, int dim = 2) {
   std::vector<double> t(4, 0.0);
   for (int i = 1; i <= n - 4; ++i) t.push_back(i);
@@ -66,14 +61,6 @@ TEST(PickPiece, ForwardReversedAndThroughTheEnds) {
   EXPECT_EQ(status, -151);
   s1713(nullptr, 1.0, 2.0, &p, &status);
   EXPECT_EQ(status, -150);
-}
-
-CurvePtr periodic_quadratic() {
-  std::vector<double> t{-2, -1, 0, 1, 2, 3, 4, 5, 6};
-  std::vector<double> v{1, 0, 0, 1, -1, 0, 0, -1, 1, 0, 0, 1};
-  auto c = make(t, 3, v, 2);
-  c->open_flag = -1;
-  return c;
 }
 
 TEST(PickPiece, PeriodicCurves) {

@@ -9,6 +9,14 @@ CurvePtr make(std::vector<double> t, int k, std::vector<double> v, int dim, bool
   return own(create_curve(n, k, t.data(), v.data(), rational ? 2 : 1, dim, 1));
 }
 
+CurvePtr periodic_quadratic() {
+  std::vector<double> t{-2, -1, 0, 1, 2, 3, 4, 5, 6};
+  std::vector<double> v{1, 0, 0, 1, -1, 0, 0, -1, 1, 0, 0, 1};
+  auto c = make(t, 3, v, 2);
+  c->open_flag = -1;
+  return c;
+}
+
 std::vector<double> at(const spline_curve* c, double x) {
   std::vector<double> p(c->dim);
   int left = 0, status = 0;

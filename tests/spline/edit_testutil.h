@@ -1,5 +1,8 @@
-// Helpers of the curve-editing tests: building curves and comparing them pointwise.
+// Helpers of the curve-editing tests: building curves and comparing them pointwise,
+// and keeping the toolkit's error lines off the test output.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
@@ -8,12 +11,22 @@
 
 namespace edit_test {
 
+// Swallows what is written to stderr while alive.
+struct Quiet {
+  Quiet() { testing::internal::CaptureStderr(); }
+  ~Quiet() { testing::internal::GetCapturedStderr(); }
+};
+
 using CurvePtr = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
 
 inline CurvePtr own(spline_curve* c) { return CurvePtr(c, destroy_curve); }
 
 // A curve from knots and (homogeneous when rational) vertices, copied.
 CurvePtr make(std::vector<double> t, int k, std::vector<double> v, int dim, bool rational = false);
+
+// A periodic quadratic curve on uniform knots (base period [0, 4)): the last two
+// vertices repeat the first two.
+CurvePtr periodic_quadratic();
 
 // Position of a curve at x (right-hand).
 std::vector<double> at(const spline_curve* c, double x);

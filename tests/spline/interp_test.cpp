@@ -11,11 +11,6 @@ namespace {
 
 using namespace edit_test;
 
-struct Quiet {
-  Quiet() { testing::internal::CaptureStderr(); }
-  ~Quiet() { testing::internal::GetCapturedStderr(); }
-};
-
 std::vector<double> knots_of(const double* par, int n, int k, int flag, int* status) {
   double* t = nullptr;
   s1902(par, n, k, flag, &t, status);

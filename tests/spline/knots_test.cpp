@@ -5,15 +5,13 @@
 #include <random>
 #include <vector>
 
+#include "spline/edit_testutil.h"
 #include "spline/reference_testutil.h"
 #include "spline/spline.h"
 
 namespace {
 
-struct Quiet {
-  Quiet() { testing::internal::CaptureStderr(); }
-  ~Quiet() { testing::internal::GetCapturedStderr(); }
-};
+using edit_test::Quiet;
 
 TEST(IntervalSearch, RightHandAndClamping) {
   const double t[] = {0, 0, 0, 1, 2, 3, 3, 3};

@@ -13,11 +13,6 @@ namespace {
 using namespace edit_test;
 using SurfPtr = std::unique_ptr<spline_surface, decltype(&destroy_surface)>;
 
-struct Quiet {
-  Quiet() { testing::internal::CaptureStderr(); }
-  ~Quiet() { testing::internal::GetCapturedStderr(); }
-};
-
 std::vector<double> surf_at(const spline_surface* s, double u, double v) {
   std::vector<double> p(s->dim);
   double uv[2] = {u, v};

@@ -12,11 +12,6 @@ namespace {
 
 using namespace edit_test;
 
-struct Quiet {
-  Quiet() { testing::internal::CaptureStderr(); }
-  ~Quiet() { testing::internal::GetCapturedStderr(); }
-};
-
 CurvePtr random_curve(std::mt19937& rng, int k, int n, int dim, bool rational, bool clamped) {
   std::uniform_real_distribution<double> u(-4, 4), w(0.5, 2);
   auto t = ref::random_knots(rng, k, n, k - 1, clamped);
@@ -109,15 +104,6 @@ TEST(SplitCurve, EndsAndErrors) {
   EXPECT_EQ(status, -158);
   s1710(nullptr, 0.5, &a, &b, &status);
   EXPECT_EQ(status, -150);
-}
-
-// A periodic quadratic curve on uniform knots: the last two vertices repeat the first two.
-CurvePtr periodic_quadratic() {
-  std::vector<double> t{-2, -1, 0, 1, 2, 3, 4, 5, 6};
-  std::vector<double> v{1, 0, 0, 1, -1, 0, 0, -1, 1, 0, 0, 1};
-  auto c = make(t, 3, v, 2);
-  c->open_flag = -1;
-  return c;
 }
 
 TEST(SplitCurve, PeriodicCurveIsOpenedAtTheParameter) {

@@ -8,23 +8,11 @@
 #include "spline/isect/isect_fixture.h"
 #include "spline/isect/isect_records.h"
 #include "spline/isect/newton_testutil.h"
+#include "spline/isect/object_testutil.h"
 
 namespace {
 
 using namespace newton_test;
-
-using ObjectPtr = std::unique_ptr<geom_object, decltype(&destroy_geom_object)>;
-
-ObjectPtr wrap(CurvePtr c) {
-  ObjectPtr o(create_geom_object(1), destroy_geom_object);
-  o->curve = c.release();
-  return o;
-}
-ObjectPtr wrap(PointPtr p) {
-  ObjectPtr o(create_geom_object(0), destroy_geom_object);
-  o->point = p.release();
-  return o;
-}
 
 // Samples of a curve at count + 1 parameters.
 std::vector<std::vector<double>> samples(const spline_curve* c, int count) {

@@ -8,29 +8,11 @@
 #include "spline/isect/cones.h"
 #include "spline/isect/isect_records.h"
 #include "spline/isect/newton_testutil.h"
+#include "spline/isect/object_testutil.h"
 
 namespace {
 
 using namespace newton_test;
-
-using ObjectPtr = std::unique_ptr<geom_object, decltype(&destroy_geom_object)>;
-
-// Wraps a record in an object (the object takes it over).
-ObjectPtr wrap(CurvePtr c) {
-  ObjectPtr o(create_geom_object(1), destroy_geom_object);
-  o->curve = c.release();
-  return o;
-}
-ObjectPtr wrap(SurfacePtr s) {
-  ObjectPtr o(create_geom_object(2), destroy_geom_object);
-  o->surface = s.release();
-  return o;
-}
-ObjectPtr wrap(PointPtr p) {
-  ObjectPtr o(create_geom_object(0), destroy_geom_object);
-  o->point = p.release();
-  return o;
-}
 
 // A polygon curve of order 2 through the given vertices.
 CurvePtr polygon(const std::vector<double>& v, int dim) {

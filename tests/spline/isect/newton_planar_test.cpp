@@ -14,16 +14,7 @@ using namespace newton_test;
 
 // Circle parameter (over [0, 4]) of the sample nearest to p (midpoints of 64 pieces).
 double nearest_on_circle(const spline_curve* c, const std::vector<double>& p) {
-  double best = 0, best_d = 1e300;
-  for (int i = 0; i < 64; ++i) {
-    const double t = 4.0 * (i + 0.5) / 64;
-    const double d = dist(eval_curve(c, t), p);
-    if (d < best_d) {
-      best_d = d;
-      best = t;
-    }
-  }
-  return best;
+  return nearest_sample(c, p, 0, 4, 64);
 }
 
 TEST(PlanarCurves, CrossingLines) {

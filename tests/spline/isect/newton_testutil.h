@@ -154,4 +154,20 @@ inline double dist(const std::vector<double>& a, const std::vector<double>& b) {
   return std::sqrt(s);
 }
 
+// Parameter of the sample nearest to p among count samples of the curve on [a, b] (the
+// midpoints of count equal pieces, so never the seam of a closed curve).
+inline double nearest_sample(const spline_curve* c, const std::vector<double>& p, double a,
+                             double b, int count) {
+  double best = a, best_d = 1e300;
+  for (int i = 0; i < count; ++i) {
+    const double t = a + (b - a) * (i + 0.5) / count;
+    const double d = dist(eval_curve(c, t), p);
+    if (d < best_d) {
+      best_d = d;
+      best = t;
+    }
+  }
+  return best;
+}
+
 }  // namespace newton_test
