@@ -31,6 +31,11 @@ public:
     // Reads the next bit, most significant first; false at a marker.
     bool readBit(std::uint32_t* pBuffer);
 
+    // Reads count (up to 32) bits, most significant first; false at a
+    // marker (bits then holds what was read before it).
+    bool readBits(std::uint32_t& bits, int count);
+    // Appends the next bit to code; false at a marker.
+    bool addBit(std::uint32_t& code);
     // Drops the bits left of the byte being read bit by bit.
     void resetInBitsBuffer() { m_inBitsNum = 0; }
 
