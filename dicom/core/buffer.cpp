@@ -1,5 +1,8 @@
 #include "dicom/core/buffer.h"
 
+#include "dicom/base/memoryStream.h"
+#include "dicom/base/streamController.h"
+
 #include "dicom/base/exceptionsManager.h"
 #include "dicom/base/lockObject.h"
 #include "dicom/base/memoryPool.h"
@@ -196,7 +199,14 @@ ptr<streamReader> buffer::getStreamReader()
 
     lockObject lockAccess(this);
     if (m_originalStream && (!m_memory || m_memory->empty()))
+    {
+        // Words stored in the other byte order are read through a reordered
+        // copy, so that a reader always sees the machine's order, whether or
+        // not the value was loaded.
+        if (m_originalWordLength > 1 && m_originalEndianType != streamController::getPlatformEndian())
+            return ptr<streamReader>(new streamReader(ptr<baseStream>(new memoryStream(loadFromStream())), 0, 0));
         return ptr<streamReader>(new streamReader(m_originalStream, m_originalBufferPosition, m_originalBufferLength));
+    }
 
     ptr<handlers::dataHandlerRaw> raw = getDataHandlerRaw(false, 0);
     if (!raw)

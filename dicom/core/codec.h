@@ -5,6 +5,7 @@
 #include "dicom/base/streamReader.h"
 #include "dicom/base/streamWriter.h"
 #include "dicom/core/dataSet.h"
+#include "dicom/core/image.h"
 
 #include <stdexcept>
 #include <string>
@@ -57,9 +58,22 @@ public:
     // it was and throws codecExceptionWrongFormat.
     ptr<dataSet> read(const ptr<streamReader>& pSourceStream, std::uint32_t maxSizeBufferLoad = 0xFFFFFFFFu);
 
+    // Decodes one frame from the reader's position; dataType is the VR of
+    // the pixel data tag.
+    virtual ptr<image> getImage(const ptr<dataSet>& pSourceDataSet, const ptr<streamReader>& pSourceStream,
+                                std::string dataType) = 0;
+    // Encodes one image into the writer.
+    virtual void setImage(const ptr<streamWriter>& pDestStream, const ptr<image>& pImage,
+                          std::wstring transferSyntax, int imageQuality, std::string dataType,
+                          int allocatedBits, bool bSubSampledX, bool bSubSampledY, bool bInterleaved,
+                          bool b2Complement) = 0;
     virtual ptr<codec> createCodec() = 0;
     virtual bool canHandleTransferSyntax(const std::wstring& transferSyntax) = 0;
     virtual bool hasEncapsulatedPixelData(const std::wstring& transferSyntax) = 0;
+    // The highest high bit the codec writes in a transfer syntax.
+    virtual std::uint32_t getMaxHighBit(std::string transferSyntax) = 0;
+    // The bits allocated per sample the codec would use for a high bit.
+    virtual std::uint32_t suggestAllocatedBits(std::wstring transferSyntax, std::uint32_t highBit) = 0;
     virtual void readStream(const ptr<streamReader>& pSourceStream, const ptr<dataSet>& pDataSet,
                             std::uint32_t maxSizeBufferLoad) = 0;
     virtual void writeStream(const ptr<streamWriter>& pDestStream, const ptr<dataSet>& pDataSet) = 0;

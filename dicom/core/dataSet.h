@@ -2,12 +2,40 @@
 
 #include "dicom/core/dataCollection.h"
 #include "dicom/core/dataGroup.h"
+#include "dicom/core/image.h"
+#include "dicom/core/LUT.h"
+
+#include <stdexcept>
 
 #include <string>
 #include <vector>
 
 namespace Halvoran::Varnix
 {
+
+class dataSetException : public std::runtime_error
+{
+public:
+    explicit dataSetException(const std::string& message) : std::runtime_error(message) {}
+};
+
+class dataSetExceptionUnknownTransferSyntax : public dataSetException
+{
+public:
+    explicit dataSetExceptionUnknownTransferSyntax(const std::string& message) : dataSetException(message) {}
+};
+
+class dataSetCorruptedOffsetTable : public dataSetException
+{
+public:
+    explicit dataSetCorruptedOffsetTable(const std::string& message) : dataSetException(message) {}
+};
+
+class dataSetImageDoesntExist : public dataSetException
+{
+public:
+    explicit dataSetImageDoesntExist(const std::string& message) : dataSetException(message) {}
+};
 
 // One DICOM object (a file's content or a sequence item): groups keyed by
 // group number and order, read and written as typed values. The getters
@@ -51,7 +79,22 @@ public:
                           std::uint32_t elementNumber, const std::wstring& newString,
                           const std::string& defaultType = "");
 
+    // Frame frameNumber (from 0) of the pixel data, decoded by the codec of
+    // the transfer syntax, with its size in millimetres.
+    ptr<image> getImage(std::uint32_t frameNumber);
+    // The fragments of a frame of encapsulated pixel data (first id, and one
+    // past the last); returns their length in bytes.
+    std::uint32_t getFrameBufferIds(std::uint32_t frameId, std::uint32_t* pFirstBuffer, std::uint32_t* pEndBuffer);
+    // The fragment at an offset of the basic offset table (0xFFFFFFFF: the
+    // first fragment id that does not exist).
+    std::uint32_t getFrameBufferId(std::uint32_t offset);
+    // The lookup table of an item of a LUT sequence; empty without the item.
+    ptr<lut> getLut(std::uint16_t groupId, std::uint16_t tagId, std::uint32_t lutId);
+
 protected:
+    // Entry frameNumber of the basic offset table, 0xFFFFFFFF when missing.
+    std::uint32_t readOffsetTableEntry(std::uint32_t frameNumber);
+
     // A reading handler on buffer 0 standing on the element, or nothing.
     ptr<handlers::dataHandler> elementReader(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
                                              std::uint32_t elementNumber);

@@ -2,6 +2,8 @@
 
 #include "dicom/core/codec.h"
 
+#include <vector>
+
 namespace Halvoran::Varnix::codecs
 {
 
@@ -26,9 +28,16 @@ class dicomCodec : public codec
 public:
     static constexpr std::uint32_t maxDepth = 16;
 
+    ptr<image> getImage(const ptr<dataSet>& pSourceDataSet, const ptr<streamReader>& pSourceStream,
+                        std::string dataType) override;
+    void setImage(const ptr<streamWriter>& pDestStream, const ptr<image>& pImage, std::wstring transferSyntax,
+                  int imageQuality, std::string dataType, int allocatedBits, bool bSubSampledX, bool bSubSampledY,
+                  bool bInterleaved, bool b2Complement) override;
     ptr<codec> createCodec() override;
     bool canHandleTransferSyntax(const std::wstring& transferSyntax) override;
     bool hasEncapsulatedPixelData(const std::wstring& transferSyntax) override;
+    std::uint32_t getMaxHighBit(std::string transferSyntax) override;
+    std::uint32_t suggestAllocatedBits(std::wstring transferSyntax, std::uint32_t highBit) override;
     void readStream(const ptr<streamReader>& pSourceStream, const ptr<dataSet>& pDataSet,
                     std::uint32_t maxSizeBufferLoad) override;
     // Writes the file; the file-meta group (0002) is always written in
@@ -57,6 +66,35 @@ protected:
     std::uint32_t getDataSetLength(const ptr<dataSet>& pDataSet, bool bExplicitDataType);
     // The VR written for a tag.
     static std::string writtenDataType(const ptr<data>& pData);
+
+    // Pixel data.
+    void allocChannels(std::uint32_t channelsNumber, std::uint32_t sizeX, std::uint32_t sizeY, bool bSubSampledX,
+                       bool bSubSampledY);
+    void readUncompressedInterleaved(std::uint32_t channelsNumber, bool bSubSampledX, bool bSubSampledY,
+                                     streamReader* pSourceStream, std::uint8_t wordSizeBytes,
+                                     std::uint8_t allocatedBits, std::uint32_t mask);
+    void writeUncompressedInterleaved(std::uint32_t channelsNumber, bool bSubSampledX, bool bSubSampledY,
+                                      streamWriter* pDestStream, std::uint8_t wordSizeBytes,
+                                      std::uint8_t allocatedBits, std::uint32_t mask);
+    void readUncompressedNotInterleaved(std::uint32_t channelsNumber, streamReader* pSourceStream,
+                                        std::uint8_t wordSizeBytes, std::uint8_t allocatedBits, std::uint32_t mask);
+    void writeUncompressedNotInterleaved(std::uint32_t channelsNumber, streamWriter* pDestStream,
+                                         std::uint8_t wordSizeBytes, std::uint8_t allocatedBits, std::uint32_t mask);
+    void readRLECompressed(std::uint32_t imageWidth, std::uint32_t imageHeight, std::uint32_t channelsNumber,
+                           streamReader* pSourceStream, std::uint8_t allocatedBits, std::uint32_t mask,
+                           bool bInterleaved);
+    void writeRLECompressed(std::uint32_t imageWidth, std::uint32_t imageHeight, std::uint32_t channelsNumber,
+                            streamWriter* pDestStream, std::uint8_t allocatedBits, std::uint32_t mask);
+    void readPixel(streamReader* pSourceStream, std::int32_t* pDestBuffer, std::uint32_t numPixels,
+                   std::uint8_t* pBitPointer, std::uint8_t wordSizeBytes, std::uint8_t allocatedBits,
+                   std::uint32_t mask);
+    void writePixel(streamWriter* pDestStream, std::int32_t pixelValue, std::uint8_t* pBitPointer,
+                    std::uint8_t wordSizeBytes, std::uint8_t allocatedBits, std::uint32_t mask);
+    void flushUnwrittenPixels(streamWriter* pDestStream, std::uint8_t* pBitPointer, std::uint8_t wordSizeBytes);
+
+    std::vector<ptr<channel>> m_channels;
+    std::uint16_t m_ioWord = 0;
+    std::uint8_t m_ioByte = 0;
 };
 
 } // namespace Halvoran::Varnix::codecs
