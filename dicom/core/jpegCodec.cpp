@@ -248,6 +248,8 @@ void tagSOF::readTag(streamReader* pStream, jpegCodec* pCodec, std::uint8_t tagE
         pChannel->m_quantTable = table;
         pChannel->m_samplingFactorX = factorX;
         pChannel->m_samplingFactorY = factorY;
+        if (pCodec->m_channelsMap.count(id) == 0)
+            pCodec->m_channelsOrder.push_back(id);
         pCodec->m_channelsMap[id] = pChannel;
     }
     if (n < 0 || read < components)
@@ -654,7 +656,7 @@ bool jpegCodec::hasEncapsulatedPixelData(const std::wstring& transferSyntax)
     HALVORAN_FUNCTION_END()
 }
 
-std::uint32_t jpegCodec::getMaxHighBit(const std::string& transferSyntax)
+std::uint32_t jpegCodec::getMaxHighBit(std::string transferSyntax)
 {
     HALVORAN_FUNCTION_START(L"jpegCodec::getMaxHighBit")
     if (transferSyntax == "1.2.840.10008.1.2.4.50")
@@ -665,14 +667,14 @@ std::uint32_t jpegCodec::getMaxHighBit(const std::string& transferSyntax)
     HALVORAN_FUNCTION_END()
 }
 
-std::uint8_t jpegCodec::suggestAllocatedBits(const std::wstring& transferSyntax, std::uint8_t highBit)
+std::uint32_t jpegCodec::suggestAllocatedBits(std::wstring transferSyntax, std::uint32_t highBit)
 {
     HALVORAN_FUNCTION_START(L"jpegCodec::suggestAllocatedBits")
     if (transferSyntax == L"1.2.840.10008.1.2.4.50")
         return 8;
     if (transferSyntax == L"1.2.840.10008.1.2.4.51")
         return 12;
-    return static_cast<std::uint8_t>(((static_cast<std::uint32_t>(highBit) + 8) / 8) * 8);
+    return ((highBit + 8) / 8) * 8;
     HALVORAN_FUNCTION_END()
 }
 
@@ -680,6 +682,7 @@ void jpegCodec::eraseChannels()
 {
     HALVORAN_FUNCTION_START(L"jpegCodec::eraseChannels")
     m_channelsMap.clear();
+    m_channelsOrder.clear();
     m_channelsList[0] = nullptr;
     HALVORAN_FUNCTION_END()
 }
@@ -874,12 +877,8 @@ bool jpegCodec::streamSignalsRgb() const
         return false;
     if (m_adobeTransform >= 0)
         return m_adobeTransform == 0;
-    auto it = m_channelsMap.begin();
-    const std::uint8_t first = it->first;
-    const std::uint8_t second = (++it)->first;
-    const std::uint8_t third = (++it)->first;
-    // Identifier order: 'B' (66) < 'G' (71) < 'R' (82).
-    return first == 'B' && second == 'G' && third == 'R';
+    return m_channelsOrder.size() == 3 && m_channelsOrder[0] == 'R' && m_channelsOrder[1] == 'G' &&
+           m_channelsOrder[2] == 'B';
 }
 
 void jpegCodec::readStream(const ptr<streamReader>& pSourceStream, const ptr<dataSet>& pDataSet, std::uint32_t)

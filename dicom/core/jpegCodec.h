@@ -118,11 +118,20 @@ class jpegCodec : public codec
 public:
     jpegCodec();
 
+    // Decodes the frame at the reader's position. The colour space comes
+    // from the data set; "RGB" in a DCT syntax becomes "YBR_FULL" unless the
+    // stream itself says its components are R, G, B.
+    ptr<image> getImage(const ptr<dataSet>& pSourceDataSet, const ptr<streamReader>& pSourceStream,
+                        std::string dataType) override;
+    // Writes the image as one complete JPEG stream (see encodeSamples).
+    void setImage(const ptr<streamWriter>& pDestStream, const ptr<image>& pImage, std::wstring transferSyntax,
+                  int imageQuality, std::string dataType, int allocatedBits, bool bSubSampledX, bool bSubSampledY,
+                  bool bInterleaved, bool b2Complement) override;
     ptr<codec> createCodec() override;
     bool canHandleTransferSyntax(const std::wstring& transferSyntax) override;
     bool hasEncapsulatedPixelData(const std::wstring& transferSyntax) override;
-    std::uint32_t getMaxHighBit(const std::string& transferSyntax);
-    std::uint8_t suggestAllocatedBits(const std::wstring& transferSyntax, std::uint8_t highBit);
+    std::uint32_t getMaxHighBit(std::string transferSyntax) override;
+    std::uint32_t suggestAllocatedBits(std::wstring transferSyntax, std::uint32_t highBit) override;
     // Parses a bare JPEG stream into a data set: the image attributes and the
     // stream itself as encapsulated pixel data.
     void readStream(const ptr<streamReader>& pSourceStream, const ptr<dataSet>& pDataSet,
@@ -164,6 +173,9 @@ public:
     std::int32_t m_maxValue = 255;
     bool m_endOfImage = false;
     std::map<std::uint8_t, ptr<jpeg::jpegChannel>> m_channelsMap;
+    // Component identifiers in the order of the frame header: the order of
+    // the decoded channels (identifiers 'R', 'G', 'B' do not sort as R, G, B).
+    std::vector<std::uint8_t> m_channelsOrder;
     jpeg::jpegChannel* m_channelsList[257];
     ptr<huffmanTable> m_pHuffmanTableDC[16];
     ptr<huffmanTable> m_pHuffmanTableAC[16];

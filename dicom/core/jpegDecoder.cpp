@@ -5,6 +5,7 @@
 
 #include "dicom/base/exceptionsManager.h"
 #include "dicom/base/streamException.h"
+#include "dicom/core/image.h"
 #include "dicom/core/jpegTables.h"
 
 #include <algorithm>
@@ -393,6 +394,40 @@ jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, boo
     HALVORAN_FUNCTION_END()
 }
 
+ptr<image> jpegCodec::getImage(const ptr<dataSet>& pSourceDataSet, const ptr<streamReader>& pSourceStream,
+                               std::string)
+{
+    HALVORAN_FUNCTION_START(L"jpegCodec::getImage")
+
+    const bool b2Complement = pSourceDataSet->getUnsignedLong(0x0028, 0, 0x0103, 0) != 0;
+    jpegSamples decoded = decodeSamples(pSourceStream, b2Complement);
+
+    std::wstring colorSpace = pSourceDataSet->getUnicodeString(0x0028, 0, 0x0004, 0);
+    const std::wstring transferSyntax = pSourceDataSet->getUnicodeString(0x0002, 0, 0x0010, 0);
+    if (colorSpace == L"RGB" &&
+        (transferSyntax == L"1.2.840.10008.1.2.4.50" || transferSyntax == L"1.2.840.10008.1.2.4.51") &&
+        !streamSignalsRgb())
+        colorSpace = L"YBR_FULL";
+
+    std::uint8_t depth = 0;
+    if (b2Complement)
+        depth = m_precision == 8 ? image::depthS8 : image::depthS16;
+    else
+        depth = m_precision == 8 ? image::depthU8 : image::depthU16;
+    ptr<image> pImage(new image);
+    ptr<handlers::imageHandler> handler = pImage->create(decoded.m_width, decoded.m_height, depth, colorSpace,
+                                                         static_cast<std::uint8_t>(m_precision - 1));
+    if (!handler)
+        return pImage;
+    // Only as many components as the image's colour space has places for.
+    if (pImage->getChannelsNumber() != decoded.m_channels)
+        HALVORAN_THROW(codecExceptionCorruptedFile, "The stream's components do not match the image");
+    handler->copyFromInt32(decoded.m_values.data(), static_cast<std::uint32_t>(decoded.m_values.size()));
+    return pImage;
+
+    HALVORAN_FUNCTION_END()
+}
+
 jpegSamples jpegCodec::copyJpegChannelsToSamples(bool b2Complement)
 {
     HALVORAN_FUNCTION_START(L"jpegCodec::copyJpegChannelsToImage")
@@ -413,9 +448,9 @@ jpegSamples jpegCodec::copyJpegChannelsToSamples(bool b2Complement)
     const std::int32_t upperBits = ~((offset << 1) - 1);
 
     std::uint32_t c = 0;
-    for (const auto& entry : m_channelsMap)
+    for (const std::uint8_t id : m_channelsOrder)
     {
-        jpegChannel* pChannel = entry.second.get();
+        jpegChannel* pChannel = m_channelsMap[id].get();
         std::int32_t* pBuffer = pChannel->m_pBuffer;
         const std::uint32_t width = pChannel->m_width;
         const std::uint32_t height = pChannel->m_height;

@@ -3,6 +3,10 @@
 #include "dicom/core/jpegCodec.h"
 
 #include "dicom/base/exceptionsManager.h"
+#include "dicom/base/lockObject.h"
+#include "dicom/core/data.h"
+#include "dicom/core/dataHandlerRaw.h"
+#include "dicom/core/image.h"
 #include "dicom/core/jpegTables.h"
 
 #include <algorithm>
@@ -78,7 +82,10 @@ void jpegCodec::forwardDct(std::int32_t* pBlock, const float* pFactors)
     }
     for (std::uint32_t k = 0; k < 64; ++k)
     {
-        const float scaled = pTemp[k] * pFactors[k] + 0.5f;
+        // Rounded to the nearest step, halves away from zero, for either sign
+        // (adding 0.5 alone would pull negative coefficients toward zero).
+        const float product = pTemp[k] * pFactors[k];
+        const float scaled = product >= 0.0f ? product + 0.5f : product - 0.5f;
         pBlock[k] = static_cast<std::int32_t>(std::clamp(scaled, -2147483648.0f, 2147483520.0f));
     }
 }
@@ -118,6 +125,7 @@ void jpegCodec::copySamplesToJpegChannels(const jpegSamples& source, bool b2Comp
         pChannel->m_pActiveHuffmanTableDC = m_pHuffmanTableDC[pChannel->m_huffmanTableDC];
         pChannel->m_pActiveHuffmanTableAC = m_pHuffmanTableAC[pChannel->m_huffmanTableAC];
         m_channelsMap[static_cast<std::uint8_t>(i)] = pChannel;
+        m_channelsOrder.push_back(static_cast<std::uint8_t>(i));
     }
     allocChannels();
 
@@ -382,10 +390,65 @@ void jpegCodec::encodeSamples(const ptr<streamWriter>& pDestStream, const jpegSa
     HALVORAN_FUNCTION_END()
 }
 
-void jpegCodec::writeStream(const ptr<streamWriter>&, const ptr<dataSet>&)
+void jpegCodec::setImage(const ptr<streamWriter>& pDestStream, const ptr<image>& pImage, std::wstring transferSyntax,
+                         int imageQuality, std::string, int allocatedBits, bool bSubSampledX, bool bSubSampledY,
+                         bool bInterleaved, bool b2Complement)
+{
+    HALVORAN_FUNCTION_START(L"jpegCodec::setImage")
+
+    jpegSamples source;
+    std::uint32_t rowSize = 0;
+    std::uint32_t pixelSize = 0;
+    std::uint32_t channels = 0;
+    ptr<handlers::imageHandler> handler = pImage->getDataHandler(false, &rowSize, &pixelSize, &channels);
+    pImage->getSize(&source.m_width, &source.m_height);
+    if (!handler || channels == 0)
+        HALVORAN_THROW(codecExceptionCorruptedFile, "The image to compress is not valid");
+    source.m_channels = channels;
+    const std::wstring colorSpace = pImage->getColorSpace();
+    source.m_colorSpace.assign(colorSpace.begin(), colorSpace.end());
+    source.m_precision = static_cast<std::uint32_t>(allocatedBits);
+    source.m_b2Complement = b2Complement;
+    const std::size_t count = static_cast<std::size_t>(source.m_width) * source.m_height * channels;
+    source.m_values.assign(count, 0);
+    handler->copyToInt32(source.m_values.data(), static_cast<std::uint32_t>(std::min<std::size_t>(count, handler->getSize())));
+    handler.release();
+
+    encodeSamples(pDestStream, source, transferSyntax, imageQuality,
+                  static_cast<std::uint8_t>(std::clamp(allocatedBits, 0, 255)), bSubSampledX, bSubSampledY,
+                  bInterleaved, b2Complement);
+
+    HALVORAN_FUNCTION_END()
+}
+
+void jpegCodec::writeStream(const ptr<streamWriter>& pDestStream, const ptr<dataSet>& pDataSet)
 {
     HALVORAN_FUNCTION_START(L"jpegCodec::writeStream")
-    HALVORAN_THROW(codecExceptionWrongFormat, "The requested image doesn't exist");
+
+    lockObject lockAccess(pDataSet.get());
+    const std::wstring transferSyntax = pDataSet->getUnicodeString(0x0002, 0, 0x0010, 0);
+    if (canHandleTransferSyntax(transferSyntax))
+    {
+        // Already JPEG: the stored stream is copied unchanged.
+        ptr<data> imageTag = pDataSet->getTag(0x7FE0, 0, 0x0010, false);
+        if (!imageTag || !imageTag->bufferExists(0))
+            HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
+        std::uint32_t first = 0;
+        std::uint32_t end = 1;
+        if (imageTag->bufferExists(1))
+            pDataSet->getFrameBufferIds(0, &first, &end);
+        for (std::uint32_t bufferId = first; bufferId < end; ++bufferId)
+        {
+            ptr<handlers::dataHandlerRaw> raw = imageTag->getDataHandlerRaw(bufferId, false, "");
+            if (raw && raw->getSize() != 0)
+                pDestStream->write(raw->getMemoryBuffer(), raw->getSize());
+        }
+        pDestStream->flush();
+        return;
+    }
+    ptr<image> pImage = pDataSet->getImage(0);
+    setImage(pDestStream, pImage, L"1.2.840.10008.1.2.4.50", 100, "OB", 8, true, true, false, false);
+
     HALVORAN_FUNCTION_END()
 }
 

@@ -21,12 +21,33 @@ using namespace Halvoran::Varnix::codecs;
 namespace jpegtest
 {
 
+namespace
+{
+// Removes the scratch folders when the test program ends.
+struct scratchRegistry
+{
+    std::vector<std::filesystem::path> dirs;
+    ~scratchRegistry()
+    {
+        std::error_code ignored;
+        for (const auto& dir : dirs)
+            std::filesystem::remove_all(dir, ignored);
+    }
+};
+scratchRegistry& registry()
+{
+    static scratchRegistry instance;
+    return instance;
+}
+} // namespace
+
 std::string scratchDir(const std::string& name)
 {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() /
                                       ("kestrova-jpeg-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    registry().dirs.push_back(dir);
     return dir.string();
 }
 
@@ -159,7 +180,7 @@ jpegSamples speckleFrame(std::uint32_t width, std::uint32_t height, std::uint32_
     jpegSamples samples = smoothFrame(width, height, channels, bits);
     std::mt19937 random(seed);
     const int top = (1 << bits) - 1;
-    std::normal_distribution<double> noise(0.0, top * 0.08);
+    std::normal_distribution<double> noise(0.0, top * 0.05);
     for (auto& v : samples.m_values)
         v = std::clamp(static_cast<int>(std::lround(v * 0.8 + noise(random))), 0, top);
     return samples;
