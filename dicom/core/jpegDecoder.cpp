@@ -282,6 +282,8 @@ void jpegCodec::readLosslessMcu(streamReader* pStream, jpegChannel* pChannel)
 
 void jpegCodec::decodeStreamInternal(streamReader* pStream)
 {
+    HALVORAN_FUNCTION_START(L"jpegCodec::getImage")
+
     std::int32_t scratchBlock[64];
     m_endOfImage = false;
     while (!m_endOfImage && !pStream->atEnd())
@@ -294,6 +296,11 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
             tag* pTag = found == m_tagsMap.end() ? m_tagsMap[0xFF].get() : found->second.get();
             pTag->readTag(pStream, this, code);
             m_markerFound = 0;
+            // Progressive and arithmetic-coded frames are not decoded: their
+            // scans would give a wrong image rather than an error.
+            if (dynamic_cast<tagSOF*>(pTag) != nullptr && m_process != 0 && m_process != 1 && m_process != 3 &&
+                m_process != 7)
+                HALVORAN_THROW(jpegCodecCannotHandleSyntax, "Jpeg SOF not supported");
             continue;
         }
 
@@ -364,6 +371,8 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
     }
     for (const auto& entry : m_channelsMap)
         entry.second->processUnprocessedAmplitudes();
+
+    HALVORAN_FUNCTION_END()
 }
 
 jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, bool b2Complement)
