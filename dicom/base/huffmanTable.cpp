@@ -46,6 +46,7 @@ huffmanTable::huffmanTable(unsigned char bits) : m_numValues((1u << bits) + 1)
 void huffmanTable::reset()
 {
     m_valuesFreq.assign(m_numValues, valueObject{});
+    m_longestLength = 0;
     m_orderedValues.assign(m_numValues, 0);
     m_valuesToHuffman.assign(m_numValues, 0);
     m_valuesToHuffmanLength.assign(m_numValues, 0);
@@ -163,8 +164,11 @@ void huffmanTable::calcHuffmanTables()
     std::fill(m_valuesToHuffmanLength.begin(), m_valuesToHuffmanLength.end(), 0u);
     std::uint32_t code = 0;
     std::uint32_t index = 0;
+    m_longestLength = 0;
     for (std::uint32_t length = 1; length < maxLengths; ++length)
     {
+        if (m_valuesPerLength[length] != 0)
+            m_longestLength = length;
         for (std::uint32_t n = 0; n < m_valuesPerLength[length] && index < m_numValues; ++n)
         {
             if (n == 0)
@@ -189,33 +193,17 @@ bool huffmanTable::readHuffmanCode(std::uint32_t& value, streamReader* pStream)
 {
     HALVORAN_FUNCTION_START(L"huffmanTable::readHuffmanCode")
 
+    // One bit per length, up to the longest code; the bit reader's fast
+    // path is inline.
     std::uint32_t code = 0;
-    std::uint32_t pending = 0;
     std::uint32_t index = 0;
-    for (std::uint32_t length = 1; length < maxLengths; ++length)
+    for (std::uint32_t length = 1; length <= m_longestLength; ++length)
     {
-        ++pending;
+        if (!pStream->addBit(code))
+            return false;
         const std::uint32_t count = m_valuesPerLength[length];
         if (count == 0)
             continue;
-        if (pending == length)
-        {
-            if (!pStream->readBits(code, static_cast<int>(length)))
-                return false;
-        }
-        else if (pending == 1)
-        {
-            if (!pStream->addBit(code))
-                return false;
-        }
-        else
-        {
-            std::uint32_t bits = 0;
-            if (!pStream->readBits(bits, static_cast<int>(pending)))
-                return false;
-            code = (code << pending) | bits;
-        }
-        pending = 0;
         if (code <= m_maxValuePerLength[length])
         {
             const std::uint32_t position = index + code - m_minValuePerLength[length];

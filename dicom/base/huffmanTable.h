@@ -72,6 +72,8 @@ public:
     std::uint32_t m_maxValuePerLength[maxLengths];
     std::vector<std::uint32_t> m_valuesToHuffman;
     std::vector<std::uint32_t> m_valuesToHuffmanLength;
+    // Longest code length in use (set by calcHuffmanTables).
+    std::uint32_t m_longestLength = 0;
 
 };
 

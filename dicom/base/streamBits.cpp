@@ -53,7 +53,7 @@ bool streamReader::readBits(std::uint32_t& bits, int count)
     HALVORAN_FUNCTION_END()
 }
 
-bool streamReader::addBit(std::uint32_t& code)
+bool streamReader::addBitSlow(std::uint32_t& code)
 {
     if (m_inBitsNum == 0)
     {

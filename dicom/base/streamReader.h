@@ -35,11 +35,21 @@ public:
     // marker (bits then holds what was read before it).
     bool readBits(std::uint32_t& bits, int count);
     // Appends the next bit to code; false at a marker.
-    bool addBit(std::uint32_t& code);
+    bool addBit(std::uint32_t& code)
+    {
+        if (m_inBitsNum == 0)
+            return addBitSlow(code);
+        code = (code << 1) | (static_cast<std::uint32_t>(m_inBitsBuffer) >> 7);
+        m_inBitsBuffer = static_cast<std::uint8_t>(m_inBitsBuffer << 1);
+        --m_inBitsNum;
+        return true;
+    }
     // Drops the bits left of the byte being read bit by bit.
     void resetInBitsBuffer() { m_inBitsNum = 0; }
 
 protected:
+    bool addBitSlow(std::uint32_t& code);
+
     std::uint8_t m_inBitsBuffer;
     std::uint32_t m_inBitsNum;
 };

@@ -480,6 +480,31 @@ jpegSamples jpegCodec::copyJpegChannelsToSamples(bool b2Complement)
         const std::uint32_t e = std::max(1u, m_maxSamplingFactorX / pChannel->m_samplingFactorX);
         const std::uint32_t f = std::max(1u, m_maxSamplingFactorY / pChannel->m_samplingFactorY);
         const std::uint32_t rowBlocks = width / 8;
+        if (!m_bLossless && e == 1 && f == 1)
+        {
+            // Full-resolution component: block by block.
+            const std::uint32_t stride = result.m_channels;
+            for (std::uint32_t blockRow = 0; blockRow * 8 < m_imageSizeY; ++blockRow)
+            {
+                const std::uint32_t rows = std::min(8u, m_imageSizeY - blockRow * 8);
+                for (std::uint32_t blockColumn = 0; blockColumn * 8 < m_imageSizeX; ++blockColumn)
+                {
+                    const std::uint32_t columns = std::min(8u, m_imageSizeX - blockColumn * 8);
+                    const std::int32_t* pBlock =
+                        pBuffer + (static_cast<std::size_t>(blockRow) * rowBlocks + blockColumn) * 64;
+                    for (std::uint32_t y = 0; y < rows; ++y)
+                    {
+                        std::int32_t* pDest = result.m_values.data() +
+                                              (static_cast<std::size_t>(blockRow * 8 + y) * m_imageSizeX +
+                                               blockColumn * 8) * stride + c;
+                        for (std::uint32_t x = 0; x < columns; ++x)
+                            pDest[x * stride] = pBlock[y * 8 + x];
+                    }
+                }
+            }
+            ++c;
+            continue;
+        }
         std::int32_t* pDest = result.m_values.data() + c;
         for (std::uint32_t y = 0; y < m_imageSizeY; ++y)
         {

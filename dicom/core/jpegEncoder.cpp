@@ -54,12 +54,11 @@ inline void fdct8(float* pData, std::uint32_t stride, float t0, float t1, float 
     pData[7 * stride] = z11 - z4;
 }
 
-std::uint32_t bitsOf(std::uint32_t magnitude, std::uint32_t fromBit)
+// Number of significant bits of a magnitude, counting only bits 0..fromBit.
+inline std::uint32_t bitsOf(std::uint32_t magnitude, std::uint32_t fromBit)
 {
-    for (std::int32_t bit = static_cast<std::int32_t>(fromBit); bit >= 0; --bit)
-        if ((magnitude & (1u << bit)) != 0)
-            return static_cast<std::uint32_t>(bit) + 1;
-    return 0;
+    const std::uint32_t masked = fromBit >= 31 ? magnitude : (magnitude & ((2u << fromBit) - 1u));
+    return masked == 0 ? 0 : 32u - static_cast<std::uint32_t>(__builtin_clz(masked));
 }
 
 } // namespace
