@@ -381,6 +381,15 @@ jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, boo
 
     streamReader* pStream = pSourceStream.get();
     resetInternal(false, 300);
+    // The reader reports markers into this codec while it decodes; its slot
+    // is given back afterwards, so that it never refers to a codec that is
+    // gone.
+    struct slotGuard
+    {
+        streamReader* m_pReader;
+        std::uint8_t* m_pSaved;
+        ~slotGuard() { m_pReader->m_pTagByte = m_pSaved; }
+    } guard{pStream, pStream->m_pTagByte};
     pStream->m_pTagByte = &m_markerFound;
 
     std::uint8_t signature[2] = {0, 0};

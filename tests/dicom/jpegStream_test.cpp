@@ -333,3 +333,19 @@ TEST(JpegStream, DecoderSurvivesDamagedStreams)
     }
     EXPECT_GT(decoded, 0u);
 }
+
+TEST(JpegStream, ReaderIsHandedBackAfterDecoding)
+{
+    // The reader must not keep reporting markers into a codec that is gone.
+    const std::string bytes = encode(smoothFrame(8, 8, 1), L"1.2.840.10008.1.2.4.50");
+    ptr<streamReader> reader = readerOf(bytes + bytes);
+    {
+        ptr<jpegCodec> codec(new jpegCodec);
+        codec->decodeSamples(reader, false);
+    }
+    EXPECT_EQ(reader->m_pTagByte, nullptr);
+    ptr<jpegCodec> second(new jpegCodec);
+    EXPECT_EQ(second->decodeSamples(reader, false).m_width, 8u);
+    EXPECT_EQ(messageOf([&] { ptr<jpegCodec>(new jpegCodec)->readStream(readerOf("xx"), nullptr, 0); }),
+              "detected a wrong format");
+}
