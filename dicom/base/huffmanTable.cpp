@@ -2,6 +2,8 @@
 
 #include "dicom/base/exceptionsManager.h"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 
 namespace Halvoran
@@ -47,6 +49,8 @@ void huffmanTable::reset()
 {
     m_valuesFreq.assign(m_numValues, valueObject{});
     m_longestLength = 0;
+    std::fill(std::begin(m_fastLength), std::end(m_fastLength), std::uint8_t(0));
+    std::fill(std::begin(m_fastValue), std::end(m_fastValue), std::uint16_t(0));
     m_orderedValues.assign(m_numValues, 0);
     m_valuesToHuffman.assign(m_numValues, 0);
     m_valuesToHuffmanLength.assign(m_numValues, 0);
@@ -186,12 +190,42 @@ void huffmanTable::calcHuffmanTables()
         code <<= 1;
     }
 
+    std::fill(std::begin(m_fastLength), std::end(m_fastLength), std::uint8_t(0));
+    index = 0;
+    for (std::uint32_t length = 1; length <= 8; ++length)
+    {
+        for (std::uint32_t n = 0; n < m_valuesPerLength[length] && index < m_numValues; ++n, ++index)
+        {
+            const std::uint32_t first = (m_minValuePerLength[length] + n) << (8 - length);
+            const std::uint32_t count = 1u << (8 - length);
+            for (std::uint32_t b = first; b < first + count && b < 256; ++b)
+            {
+                m_fastLength[b] = static_cast<std::uint8_t>(length);
+                m_fastValue[b] = static_cast<std::uint16_t>(m_orderedValues[index]);
+            }
+        }
+    }
+
     HALVORAN_FUNCTION_END()
 }
 
 bool huffmanTable::readHuffmanCode(std::uint32_t& value, streamReader* pStream)
 {
     HALVORAN_FUNCTION_START(L"huffmanTable::readHuffmanCode")
+
+    // A short code lying wholly in the bits left of the current byte.
+    const std::uint32_t buffered = pStream->bufferedBitsCount();
+    if (buffered != 0)
+    {
+        const std::uint32_t byte = pStream->bufferedBits();
+        const std::uint32_t length = m_fastLength[byte];
+        if (length != 0 && length <= buffered)
+        {
+            value = m_fastValue[byte];
+            pStream->dropBufferedBits(length);
+            return true;
+        }
+    }
 
     // One bit per length, up to the longest code; the bit reader's fast
     // path is inline.

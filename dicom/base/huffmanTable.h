@@ -74,6 +74,10 @@ public:
     std::vector<std::uint32_t> m_valuesToHuffmanLength;
     // Longest code length in use (set by calcHuffmanTables).
     std::uint32_t m_longestLength = 0;
+    // Codes of up to 8 bits by the byte they start: length (0 for none) and
+    // value.
+    std::uint8_t m_fastLength[256];
+    std::uint16_t m_fastValue[256];
 
 };
 

@@ -44,6 +44,15 @@ public:
         --m_inBitsNum;
         return true;
     }
+    // The bits left of the byte being read bit by bit, at the top of a byte
+    // (lower bits 0), their count, and dropping some of them.
+    std::uint32_t bufferedBits() const { return m_inBitsBuffer; }
+    std::uint32_t bufferedBitsCount() const { return m_inBitsNum; }
+    void dropBufferedBits(std::uint32_t count)
+    {
+        m_inBitsBuffer = static_cast<std::uint8_t>(m_inBitsBuffer << count);
+        m_inBitsNum -= count;
+    }
     // Drops the bits left of the byte being read bit by bit.
     void resetInBitsBuffer() { m_inBitsNum = 0; }
 
