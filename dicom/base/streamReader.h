@@ -31,10 +31,34 @@ public:
     // Reads the next bit, most significant first; false at a marker.
     bool readBit(std::uint32_t* pBuffer);
 
+    // Reads count (up to 32) bits, most significant first; false at a
+    // marker (bits then holds what was read before it).
+    bool readBits(std::uint32_t& bits, int count);
+    // Appends the next bit to code; false at a marker.
+    bool addBit(std::uint32_t& code)
+    {
+        if (m_inBitsNum == 0)
+            return addBitSlow(code);
+        code = (code << 1) | (static_cast<std::uint32_t>(m_inBitsBuffer) >> 7);
+        m_inBitsBuffer = static_cast<std::uint8_t>(m_inBitsBuffer << 1);
+        --m_inBitsNum;
+        return true;
+    }
+    // The bits left of the byte being read bit by bit, at the top of a byte
+    // (lower bits 0), their count, and dropping some of them.
+    std::uint32_t bufferedBits() const { return m_inBitsBuffer; }
+    std::uint32_t bufferedBitsCount() const { return m_inBitsNum; }
+    void dropBufferedBits(std::uint32_t count)
+    {
+        m_inBitsBuffer = static_cast<std::uint8_t>(m_inBitsBuffer << count);
+        m_inBitsNum -= count;
+    }
     // Drops the bits left of the byte being read bit by bit.
     void resetInBitsBuffer() { m_inBitsNum = 0; }
 
 protected:
+    bool addBitSlow(std::uint32_t& code);
+
     std::uint8_t m_inBitsBuffer;
     std::uint32_t m_inBitsNum;
 };

@@ -28,6 +28,9 @@ public:
     // nothing when no bit is buffered.
     void resetOutBitsBuffer();
 
+    // Appends the low count bits of bits, most significant first; in JPEG
+    // mode a completed 0xFF byte is followed by 0x00.
+    void writeBits(const std::uint32_t& bits, int count);
     std::uint8_t m_outBitsBuffer;
     std::uint32_t m_outBitsNum;
 };

@@ -3,6 +3,7 @@
 #include "dicom/base/exceptionsManager.h"
 #include "dicom/base/lockObject.h"
 #include "dicom/core/dicomCodec.h"
+#include "dicom/core/jpegCodec.h"
 
 namespace Halvoran::Varnix::codecs
 {
@@ -10,6 +11,7 @@ namespace Halvoran::Varnix::codecs
 void registerStandardCodecs(codecFactory* pFactory)
 {
     pFactory->registerCodec(ptr<codec>(new dicomCodec));
+    pFactory->registerCodec(ptr<codec>(new jpegCodec));
 }
 
 codecFactory::codecFactory() = default;

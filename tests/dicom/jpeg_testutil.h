@@ -1,0 +1,53 @@
+#pragma once
+
+#include "dicom/core/jpegCodec.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jpegtest
+{
+
+using Halvoran::Varnix::codecs::jpegSamples;
+
+// A scratch folder of its own for one test.
+std::string scratchDir(const std::string& name);
+// Runs a shell command; true when it exits with 0.
+bool run(const std::string& command);
+// True when every named program is on the path.
+bool haveTools(const std::vector<std::string>& tools);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// PGM (1 channel) or PPM (3 channels), 8 or 16 bits (maxval from precision).
+void writePnm(const std::string& path, const jpegSamples& samples);
+std::optional<jpegSamples> readPnm(const std::string& path);
+
+// Encodes with a fresh codec into bytes.
+std::string encode(const jpegSamples& samples, const std::wstring& transferSyntax, int quality = 100,
+                   std::uint8_t bits = 8, bool subSampledX = false, bool subSampledY = false, bool interleaved = false,
+                   bool b2Complement = false);
+// Decodes bytes with a fresh codec.
+jpegSamples decode(const std::string& bytes, bool b2Complement = false);
+
+// Test frames: a smooth gradient, and speckle like an ultrasound frame.
+jpegSamples smoothFrame(std::uint32_t width, std::uint32_t height, std::uint32_t channels, std::uint32_t bits = 8);
+jpegSamples speckleFrame(std::uint32_t width, std::uint32_t height, std::uint32_t channels, std::uint32_t bits = 8,
+                         std::uint32_t seed = 1);
+
+// Largest absolute difference of two sample sets of the same shape.
+int maxDifference(const jpegSamples& a, const jpegSamples& b);
+double psnr(const jpegSamples& a, const jpegSamples& b, int maxValue = 255);
+
+// YCbCr (full range, as in JFIF) to RGB, rounded and clamped to 8 bits.
+jpegSamples ybrToRgb(const jpegSamples& ybr);
+
+// The JPEG stream inside a DICOM file with encapsulated pixel data: from the
+// first SOI to the last EOI.
+std::string streamInDicom(const std::string& dicomBytes);
+// Writes a native little-endian DICOM file of the samples (through dump2dcm).
+bool writeNativeDicom(const std::string& path, const jpegSamples& samples, std::uint32_t bitsStored);
+
+} // namespace jpegtest
