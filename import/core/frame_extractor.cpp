@@ -2,13 +2,14 @@
 
 #include "dicom/base/exceptionsManager.h"
 #include "dicom/base/memory.h"
+#include "dicom/base/memoryStream.h"
 #include "dicom/base/stream.h"
 #include "dicom/base/streamReader.h"
+#include "dicom/base/streamWriter.h"
 #include "dicom/core/codecFactory.h"
 #include "dicom/core/dataHandlerRaw.h"
 #include "dicom/core/dataSet.h"
-
-#include <turbojpeg.h>
+#include "dicom/core/jpegCodec.h"
 
 #include <algorithm>
 #include <charconv>
@@ -279,40 +280,48 @@ private:
     std::optional<VoiWindow> window_;
 };
 
-class TurboJpegWriter : public FrameFileWriter {
+// The DICOM toolkit's JPEG codec writes each frame as one baseline stream (8-bit DCT,
+// Huffman tables of the frame, no chroma subsampling) with its quality-100 tables.
+class ToolkitJpegWriter : public FrameFileWriter {
 public:
-    TurboJpegWriter() : handle_(tjInitCompress())
-    {
-        if (!handle_)
-            throw DicomImportError("The JPEG encoder cannot be started");
-    }
-    ~TurboJpegWriter() override { tjDestroy(handle_); }
-
     void Write(const Frame8& frame, const std::string& path) override
     {
         if (frame.channels != 1 && frame.channels != 3)
             throw DicomImportError("Frames with " + std::to_string(frame.channels) + " channels cannot be written");
-        unsigned char* jpeg = nullptr;
-        unsigned long size = 0;
-        const int pf = frame.channels == 1 ? TJPF_GRAY : TJPF_RGB;
-        const int ss = frame.channels == 1 ? TJSAMP_GRAY : TJSAMP_444;
-        if (tjCompress2(handle_, frame.samples.data(), frame.width, 0, frame.height, pf, &jpeg, &size, ss, 100,
-                        TJFLAG_ACCURATEDCT) != 0) {
-            const std::string why = tjGetErrorStr2(handle_);
-            tjFree(jpeg);
-            throw DicomImportError("The frame cannot be encoded: " + why);
+        codecs::jpegSamples samples;
+        samples.m_width = static_cast<std::uint32_t>(frame.width);
+        samples.m_height = static_cast<std::uint32_t>(frame.height);
+        samples.m_channels = static_cast<std::uint32_t>(frame.channels);
+        samples.m_colorSpace = frame.channels == 1 ? "MONOCHROME2" : "RGB";
+        samples.m_precision = 8;
+        samples.m_values.assign(frame.samples.begin(), frame.samples.end());
+
+        ptr<memory> block(new memory);
+        try {
+            ptr<codecs::jpegCodec> codec(new codecs::jpegCodec);
+            ptr<streamWriter> writer(new streamWriter(ptr<baseStream>(new memoryStream(block))));
+            codec->encodeSamples(writer, samples, kBaselineSyntax, 100, 8, false, false, true, false);
+            writer->flush();
+            // The codec leaves its marker slot in the writer: the writer must not reach it
+            // once the codec is gone.
+            writer->m_pTagByte = nullptr;
+            exceptionsManager::getTrailText();
+        } catch (const std::exception& e) {
+            exceptionsManager::getTrailText();
+            throw DicomImportError(std::string("The frame cannot be encoded: ") + e.what());
         }
+
         std::FILE* f = std::fopen(path.c_str(), "wb");
-        bool ok = f && std::fwrite(jpeg, 1, size, f) == size;
+        const std::size_t size = block->size();
+        bool ok = f && std::fwrite(block->data(), 1, size, f) == size;
         if (f)
             ok = (std::fclose(f) == 0) && ok;
-        tjFree(jpeg);
         if (!ok)
             throw DicomImportError("The frame file " + path + " cannot be written");
     }
 
 private:
-    tjhandle handle_;
+    static constexpr const wchar_t* kBaselineSyntax = L"1.2.840.10008.1.2.4.50";
 };
 
 } // namespace
@@ -322,7 +331,7 @@ std::unique_ptr<FrameSource> OpenDicomFrameSource(const std::string& path)
     return std::make_unique<NativeDicomFrameSource>(path);
 }
 
-std::unique_ptr<FrameFileWriter> NewBaselineJpegWriter() { return std::make_unique<TurboJpegWriter>(); }
+std::unique_ptr<FrameFileWriter> NewBaselineJpegWriter() { return std::make_unique<ToolkitJpegWriter>(); }
 
 std::string ExtractedFramePath(const std::string& outputFolder, const std::string& seriesName, std::int32_t index)
 {

@@ -103,9 +103,9 @@ public:
 // read or its transfer syntax is not handled.
 std::unique_ptr<FrameSource> OpenDicomFrameSource(const std::string& path);
 
-// The JPEG baseline writer of the frame files (quality 100, no chroma subsampling).
-// Until the DICOM toolkit's own JPEG encoder is available this encodes with
-// libjpeg-turbo; the files are baseline JPEG either way.
+// The JPEG baseline writer of the frame files: the DICOM toolkit's JPEG codec at quality
+// 100, grey for one channel, RGB (labelled by an Adobe marker, no chroma subsampling)
+// for three.
 std::unique_ptr<FrameFileWriter> NewBaselineJpegWriter();
 
 // The frame file of frame i: "<folder><series>.<i>.jpg". A "." in the series name starts
