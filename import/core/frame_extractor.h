@@ -98,8 +98,9 @@ public:
     virtual void Write(const Frame8& frame, const std::string& path) = 0;
 };
 
-// The frames of a DICOM file, read with the DICOM toolkit (values longer than 2,048 bytes
-// stay in the file until they are used). Throws DicomImportError when the file cannot be
+// The frames of a DICOM file, decoded by the DICOM toolkit (native, RLE or JPEG pixel
+// data; monochrome frames through its modality transform). Values longer than 2,048
+// bytes stay in the file until they are used; frames past (0028,0008) do not exist. Throws DicomImportError when the file cannot be
 // read or its transfer syntax is not handled.
 std::unique_ptr<FrameSource> OpenDicomFrameSource(const std::string& path);
 

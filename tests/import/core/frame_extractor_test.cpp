@@ -90,6 +90,8 @@ TEST(FrameExtractorTest, HeaderSummaries)
         // No (0028,0008): one frame. An empty name stays empty.
         {"single_frame.dcm", "", 1, "2001-01-01", "1", 1.0, ""},
         {"grey12.dcm", "Deep^Twelve", 2, "1950-01-01", "", 0.0, ""},
+        {"grey8_rle.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
+        {"grey8_jpeg_baseline.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -108,7 +110,7 @@ TEST(FrameExtractorTest, UnreadableOrUnsupportedFilesFailBeforeAnyExtraction)
     TempDir tmp;
     const fs::path garbage = tmp.path() / "garbage.dcm";
     std::ofstream(garbage) << "this is not a DICOM file at all, not even an old NEMA one";
-    for (const std::string path : {Fixture("grey8_rle.dcm"), Fixture("grey8_jpeg_baseline.dcm"),
+    for (const std::string& path : {Fixture("grey8_jpegls.dcm"),
                                    (tmp.path() / "missing.dcm").string(), garbage.string()}) {
         SCOPED_TRACE(path);
         EXPECT_THROW(ReadDicomSummary(path), DicomImportError);
@@ -147,6 +149,8 @@ TEST(FrameExtractorTest, FramesMatchTheReferenceRendering)
         {"grey12_window.dcm", 2, "+Wi 1", 40.0},
         {"grey12.dcm", 2, "", 35.0}, // shifted right by 4 against a full-range rescale
         {"rgb.dcm", 2, "", 40.0},
+        {"grey8_rle.dcm", 3, "", 40.0},
+        {"grey8_jpeg_baseline.dcm", 3, "", 40.0}, // dcmj2pnm decodes the same stored JPEG
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
