@@ -2,13 +2,16 @@
 
 #include "dicom/base/exceptionsManager.h"
 #include "dicom/base/memory.h"
+#include "dicom/base/memoryStream.h"
 #include "dicom/base/stream.h"
 #include "dicom/base/streamReader.h"
+#include "dicom/base/streamWriter.h"
 #include "dicom/core/codecFactory.h"
 #include "dicom/core/dataHandlerRaw.h"
 #include "dicom/core/dataSet.h"
-
-#include <turbojpeg.h>
+#include "dicom/core/image.h"
+#include "dicom/core/modalityVOILUT.h"
+#include "dicom/core/jpegCodec.h"
 
 #include <algorithm>
 #include <charconv>
@@ -102,7 +105,11 @@ double ParseDecimal(const std::string& text)
 
 bool TransferSyntaxSupported(const std::string& ts)
 {
-    return ts.empty() || ts == "1.2.840.10008.1.2" || ts == "1.2.840.10008.1.2.1" || ts == "1.2.840.10008.1.2.2";
+    // Native data, RLE, and the JPEG processes of the toolkit's codec (baseline, extended,
+    // lossless).
+    return ts.empty() || ts == "1.2.840.10008.1.2" || ts == "1.2.840.10008.1.2.1" || ts == "1.2.840.10008.1.2.2" ||
+           ts == "1.2.840.10008.1.2.5" || ts == "1.2.840.10008.1.2.4.50" || ts == "1.2.840.10008.1.2.4.51" ||
+           ts == "1.2.840.10008.1.2.4.57" || ts == "1.2.840.10008.1.2.4.70";
 }
 
 DicomSummary ReadDicomSummary(const std::string& path)
@@ -157,172 +164,134 @@ Frame8 MapToEightBits(const RawFrame& frame, const std::optional<VoiWindow>& win
 
 namespace {
 
-// Native (uncompressed) pixel data read through the toolkit's data set: the pixel data
-// is loaded once, then each frame is cut out of it.
-class NativeDicomFrameSource : public FrameSource {
+// The frames of a data set, decoded by the toolkit (native, RLE or JPEG pixel data) and
+// brought through its modality transform when they are monochrome.
+class DicomFrameSource : public FrameSource {
 public:
-    explicit NativeDicomFrameSource(const std::string& path) : ds_(LoadDataSet(path, kExtractLoadLimit))
+    explicit DicomFrameSource(const std::string& path) : ds_(LoadDataSet(path, kExtractLoadLimit))
     {
+        const std::string ts = Text(ds_, 0x0002, 0x0010);
+        if (!TransferSyntaxSupported(ts))
+            throw DicomImportError("The transfer syntax " + ts + " of the file is not supported");
+        frames_ = ParseFrameCount(Text(ds_, 0x0028, 0x0008));
         Toolkit([&] {
-            rows_ = ds_->getUnsignedLong(0x0028, 0, 0x0010, 0);
-            columns_ = ds_->getUnsignedLong(0x0028, 0, 0x0011, 0);
-            channels_ = std::max<std::uint32_t>(1, ds_->getUnsignedLong(0x0028, 0, 0x0002, 0));
-            bitsAllocated_ = ds_->getUnsignedLong(0x0028, 0, 0x0100, 0);
-            bitsStored_ = ds_->getUnsignedLong(0x0028, 0, 0x0101, 0);
-            highBit_ = ds_->getUnsignedLong(0x0028, 0, 0x0102, 0);
-            signed_ = ds_->getUnsignedLong(0x0028, 0, 0x0103, 0) == 1;
-            planar_ = ds_->getUnsignedLong(0x0028, 0, 0x0006, 0) == 1;
-            photometric_ = Trim(ds_->getString(0x0028, 0, 0x0004, 0));
-            slope_ = ds_->getDouble(0x0028, 0, 0x1053, 0);
-            intercept_ = ds_->getDouble(0x0028, 0, 0x1052, 0);
             const double width = ds_->getDouble(0x0028, 0, 0x1051, 0);
             if (width > 0.0)
                 window_ = VoiWindow{ds_->getDouble(0x0028, 0, 0x1050, 0), width};
             return 0;
         });
-        const std::string ts = Text(ds_, 0x0002, 0x0010);
-        if (!TransferSyntaxSupported(ts))
-            throw DicomImportError("The transfer syntax " + ts + " of the file is not supported");
-        if (bitsStored_ == 0)
-            bitsStored_ = bitsAllocated_;
-        if (highBit_ == 0 || highBit_ >= bitsAllocated_)
-            highBit_ = bitsStored_ - 1;
-        if (rows_ == 0 || columns_ == 0 || (bitsAllocated_ != 8 && bitsAllocated_ != 16) || channels_ > 4 ||
-            bitsStored_ > bitsAllocated_)
-            throw DicomImportError("The image description of the file is not supported");
     }
 
     std::optional<VoiWindow> Window() const override { return window_; }
 
     std::optional<RawFrame> ReadFrame(std::int32_t index) override
     {
-        if (!pixels_) {
-            pixels_ = Toolkit([&] {
-                ptr<handlers::dataHandlerRaw> h = ds_->getDataHandlerRaw(0x7FE0, 0, 0x0010, 0, false, "OB");
-                return h ? h->getMemory() : ptr<memory>();
-            });
-            if (!pixels_)
-                throw DicomImportError("The file holds no pixel data");
-        }
-        const std::uint64_t bytes = bitsAllocated_ / 8;
-        const std::uint64_t frameBytes = std::uint64_t(rows_) * columns_ * channels_ * bytes;
-        if (index < 0 || (std::uint64_t(index) + 1) * frameBytes > pixels_->size())
+        if (index < 0 || index >= frames_)
             return std::nullopt;
-        const std::uint8_t* p = pixels_->data() + std::uint64_t(index) * frameBytes;
-
-        RawFrame f;
-        f.width = static_cast<int>(columns_);
-        f.height = static_cast<int>(rows_);
-        f.channels = static_cast<int>(channels_);
-        const std::size_t n = std::size_t(rows_) * columns_ * channels_;
-        f.samples.resize(n);
-        const std::uint32_t stored = bitsStored_;
-        const std::uint32_t lowBit = highBit_ + 1 - stored;
-        const std::uint32_t mask = stored >= 32 ? 0xFFFFFFFFu : ((1u << stored) - 1u);
-        const std::size_t pixels = std::size_t(rows_) * columns_;
-        for (std::size_t i = 0; i < n; ++i) {
-            // Planar data: all of channel 0, then channel 1, ...
-            const std::size_t src = planar_ ? (i % channels_) * pixels + i / channels_ : i;
-            std::uint32_t v;
-            if (bytes == 1) {
-                v = p[src];
-            } else {
-                std::uint16_t w;
-                std::memcpy(&w, p + 2 * src, 2); // the toolkit holds words in machine order
-                v = w;
+        return Toolkit([&] {
+            ptr<image> frame = ds_->getImage(static_cast<std::uint32_t>(index));
+            if (!frame)
+                throw DicomImportError("The file holds no pixel data");
+            std::wstring space = frame->getColorSpace();
+            const bool monochrome = space == L"MONOCHROME1" || space == L"MONOCHROME2";
+            if (monochrome) {
+                ptr<transforms::modalityVOILUT> modality(new transforms::modalityVOILUT);
+                modality->declareDataSet(ds_);
+                modality->declareInputImage(0, frame);
+                modality->doTransform();
+                frame = modality->getOutputImage(0);
             }
-            v = (v >> lowBit) & mask;
-            std::int32_t s = static_cast<std::int32_t>(v);
-            if (signed_ && stored < 32 && (v & (1u << (stored - 1))))
-                s -= static_cast<std::int32_t>(1u << stored);
-            f.samples[i] = s;
-        }
-        // Modality transform (rescale) of monochrome data.
-        int outHigh = static_cast<int>(stored) - 1;
-        if (channels_ == 1 && slope_ != 0.0 && (slope_ != 1.0 || intercept_ != 0.0)) {
-            double lo = 1e300, hi = -1e300;
-            for (std::int32_t& s : f.samples) {
-                const double v = std::round(s * slope_ + intercept_);
-                s = static_cast<std::int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
+            RawFrame f;
+            std::uint32_t width = 0, height = 0, rowSize = 0, pixelSize = 0, channels = 0;
+            frame->getSize(&width, &height);
+            ptr<handlers::imageHandler> h = frame->getDataHandler(false, &rowSize, &pixelSize, &channels);
+            if (!h || channels == 0 || channels > 4 || width == 0 || height == 0)
+                throw DicomImportError("The image description of the file is not supported");
+            f.width = static_cast<int>(width);
+            f.height = static_cast<int>(height);
+            f.channels = static_cast<int>(channels);
+            const std::size_t n = std::size_t(width) * height * channels;
+            if (h->getSize() < n)
+                throw DicomImportError("The frame " + std::to_string(index) + " of the file is incomplete");
+            f.samples.resize(n);
+            std::memcpy(f.samples.data(), h->getMemoryBuffer(), n * sizeof(std::int32_t));
+            h.release();
+            f.highBit = std::max<int>(0, static_cast<int>(frame->getHighBit()));
+            if (space == L"MONOCHROME1") {
+                const std::int32_t top = (1 << (std::min(f.highBit, 30) + 1)) - 1;
+                for (std::int32_t& v : f.samples)
+                    v = top - v;
             }
-            // The depth of the transformed values (input range mapped through the rescale).
-            const double a = intercept_, b = slope_ * double(mask) + intercept_;
-            const double top = std::max({std::fabs(a), std::fabs(b), 1.0});
-            outHigh = std::max(7, static_cast<int>(std::ceil(std::log2(top + 1.0))) - 1);
-        }
-        if (photometric_ == "MONOCHROME1") {
-            const std::int32_t top = (1 << (outHigh + 1)) - 1;
-            for (std::int32_t& s : f.samples)
-                s = top - s;
-        }
-        if (photometric_ == "YBR_FULL" && channels_ == 3) {
-            for (std::size_t i = 0; i + 2 < n; i += 3) {
-                const double y = f.samples[i], cb = f.samples[i + 1] - 128.0, cr = f.samples[i + 2] - 128.0;
-                f.samples[i] = static_cast<std::int32_t>(std::lround(y + 1.402 * cr));
-                f.samples[i + 1] = static_cast<std::int32_t>(std::lround(y - 0.344136 * cb - 0.714136 * cr));
-                f.samples[i + 2] = static_cast<std::int32_t>(std::lround(y + 1.772 * cb));
+            if ((space == L"YBR_FULL" || space == L"YBR_FULL_422") && channels == 3) {
+                for (std::size_t i = 0; i + 2 < n; i += 3) {
+                    const double y = f.samples[i], cb = f.samples[i + 1] - 128.0, cr = f.samples[i + 2] - 128.0;
+                    f.samples[i] = static_cast<std::int32_t>(std::lround(y + 1.402 * cr));
+                    f.samples[i + 1] = static_cast<std::int32_t>(std::lround(y - 0.344136 * cb - 0.714136 * cr));
+                    f.samples[i + 2] = static_cast<std::int32_t>(std::lround(y + 1.772 * cb));
+                }
             }
-        }
-        f.highBit = outHigh;
-        return f;
+            return std::optional<RawFrame>(std::move(f));
+        });
     }
 
 private:
     ptr<dataSet> ds_;
-    ptr<memory> pixels_;
-    std::uint32_t rows_ = 0, columns_ = 0, channels_ = 1, bitsAllocated_ = 0, bitsStored_ = 0, highBit_ = 0;
-    bool signed_ = false, planar_ = false;
-    std::string photometric_;
-    double slope_ = 1.0, intercept_ = 0.0;
+    std::int32_t frames_ = 1;
     std::optional<VoiWindow> window_;
 };
 
-class TurboJpegWriter : public FrameFileWriter {
+// The DICOM toolkit's JPEG codec writes each frame as one baseline stream (8-bit DCT,
+// Huffman tables of the frame, no chroma subsampling) with its quality-100 tables.
+class ToolkitJpegWriter : public FrameFileWriter {
 public:
-    TurboJpegWriter() : handle_(tjInitCompress())
-    {
-        if (!handle_)
-            throw DicomImportError("The JPEG encoder cannot be started");
-    }
-    ~TurboJpegWriter() override { tjDestroy(handle_); }
-
     void Write(const Frame8& frame, const std::string& path) override
     {
         if (frame.channels != 1 && frame.channels != 3)
             throw DicomImportError("Frames with " + std::to_string(frame.channels) + " channels cannot be written");
-        unsigned char* jpeg = nullptr;
-        unsigned long size = 0;
-        const int pf = frame.channels == 1 ? TJPF_GRAY : TJPF_RGB;
-        const int ss = frame.channels == 1 ? TJSAMP_GRAY : TJSAMP_444;
-        if (tjCompress2(handle_, frame.samples.data(), frame.width, 0, frame.height, pf, &jpeg, &size, ss, 100,
-                        TJFLAG_ACCURATEDCT) != 0) {
-            const std::string why = tjGetErrorStr2(handle_);
-            tjFree(jpeg);
-            throw DicomImportError("The frame cannot be encoded: " + why);
+        codecs::jpegSamples samples;
+        samples.m_width = static_cast<std::uint32_t>(frame.width);
+        samples.m_height = static_cast<std::uint32_t>(frame.height);
+        samples.m_channels = static_cast<std::uint32_t>(frame.channels);
+        samples.m_colorSpace = frame.channels == 1 ? "MONOCHROME2" : "RGB";
+        samples.m_precision = 8;
+        samples.m_values.assign(frame.samples.begin(), frame.samples.end());
+
+        ptr<memory> block(new memory);
+        try {
+            ptr<codecs::jpegCodec> codec(new codecs::jpegCodec);
+            ptr<streamWriter> writer(new streamWriter(ptr<baseStream>(new memoryStream(block))));
+            codec->encodeSamples(writer, samples, kBaselineSyntax, 100, 8, false, false, true, false);
+            writer->flush();
+            // The codec leaves its marker slot in the writer: the writer must not reach it
+            // once the codec is gone.
+            writer->m_pTagByte = nullptr;
+            exceptionsManager::getTrailText();
+        } catch (const std::exception& e) {
+            exceptionsManager::getTrailText();
+            throw DicomImportError(std::string("The frame cannot be encoded: ") + e.what());
         }
+
         std::FILE* f = std::fopen(path.c_str(), "wb");
-        bool ok = f && std::fwrite(jpeg, 1, size, f) == size;
+        const std::size_t size = block->size();
+        bool ok = f && std::fwrite(block->data(), 1, size, f) == size;
         if (f)
             ok = (std::fclose(f) == 0) && ok;
-        tjFree(jpeg);
         if (!ok)
             throw DicomImportError("The frame file " + path + " cannot be written");
     }
 
 private:
-    tjhandle handle_;
+    static constexpr const wchar_t* kBaselineSyntax = L"1.2.840.10008.1.2.4.50";
 };
 
 } // namespace
 
 std::unique_ptr<FrameSource> OpenDicomFrameSource(const std::string& path)
 {
-    return std::make_unique<NativeDicomFrameSource>(path);
+    return std::make_unique<DicomFrameSource>(path);
 }
 
-std::unique_ptr<FrameFileWriter> NewBaselineJpegWriter() { return std::make_unique<TurboJpegWriter>(); }
+std::unique_ptr<FrameFileWriter> NewBaselineJpegWriter() { return std::make_unique<ToolkitJpegWriter>(); }
 
 std::string ExtractedFramePath(const std::string& outputFolder, const std::string& seriesName, std::int32_t index)
 {

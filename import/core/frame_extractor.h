@@ -98,14 +98,15 @@ public:
     virtual void Write(const Frame8& frame, const std::string& path) = 0;
 };
 
-// The frames of a DICOM file, read with the DICOM toolkit (values longer than 2,048 bytes
-// stay in the file until they are used). Throws DicomImportError when the file cannot be
+// The frames of a DICOM file, decoded by the DICOM toolkit (native, RLE or JPEG pixel
+// data; monochrome frames through its modality transform). Values longer than 2,048
+// bytes stay in the file until they are used; frames past (0028,0008) do not exist. Throws DicomImportError when the file cannot be
 // read or its transfer syntax is not handled.
 std::unique_ptr<FrameSource> OpenDicomFrameSource(const std::string& path);
 
-// The JPEG baseline writer of the frame files (quality 100, no chroma subsampling).
-// Until the DICOM toolkit's own JPEG encoder is available this encodes with
-// libjpeg-turbo; the files are baseline JPEG either way.
+// The JPEG baseline writer of the frame files: the DICOM toolkit's JPEG codec at quality
+// 100, grey for one channel, RGB (labelled by an Adobe marker, no chroma subsampling)
+// for three.
 std::unique_ptr<FrameFileWriter> NewBaselineJpegWriter();
 
 // The frame file of frame i: "<folder><series>.<i>.jpg". A "." in the series name starts

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace studyimport;
@@ -88,6 +90,8 @@ TEST(FrameExtractorTest, HeaderSummaries)
         // No (0028,0008): one frame. An empty name stays empty.
         {"single_frame.dcm", "", 1, "2001-01-01", "1", 1.0, ""},
         {"grey12.dcm", "Deep^Twelve", 2, "1950-01-01", "", 0.0, ""},
+        {"grey8_rle.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
+        {"grey8_jpeg_baseline.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -106,7 +110,7 @@ TEST(FrameExtractorTest, UnreadableOrUnsupportedFilesFailBeforeAnyExtraction)
     TempDir tmp;
     const fs::path garbage = tmp.path() / "garbage.dcm";
     std::ofstream(garbage) << "this is not a DICOM file at all, not even an old NEMA one";
-    for (const std::string path : {Fixture("grey8_rle.dcm"), Fixture("grey8_jpeg_baseline.dcm"),
+    for (const std::string& path : {Fixture("grey8_jpegls.dcm"),
                                    (tmp.path() / "missing.dcm").string(), garbage.string()}) {
         SCOPED_TRACE(path);
         EXPECT_THROW(ReadDicomSummary(path), DicomImportError);
@@ -145,6 +149,8 @@ TEST(FrameExtractorTest, FramesMatchTheReferenceRendering)
         {"grey12_window.dcm", 2, "+Wi 1", 40.0},
         {"grey12.dcm", 2, "", 35.0}, // shifted right by 4 against a full-range rescale
         {"rgb.dcm", 2, "", 40.0},
+        {"grey8_rle.dcm", 3, "", 40.0},
+        {"grey8_jpeg_baseline.dcm", 3, "", 40.0}, // dcmj2pnm decodes the same stored JPEG
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -229,3 +235,87 @@ TEST(FrameExtractorTest, FrameNamesIgnoreDotsInTheFolder)
 }
 
 } // namespace
+
+namespace {
+
+// The markers of a JPEG file, in order (entropy-coded data skipped: there 0xFF is always
+// followed by 0x00 or a restart marker).
+std::vector<unsigned char> Markers(const std::string& bytes)
+{
+    std::vector<unsigned char> markers;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) != 0xFF)
+            continue;
+        const unsigned char m = static_cast<unsigned char>(bytes[i + 1]);
+        if (m != 0x00 && m != 0xFF && (m < 0xD0 || m > 0xD7))
+            markers.push_back(m);
+    }
+    return markers;
+}
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(FrameExtractorTest, FramesAreBaselineJpegFilesOfTheRightComponents)
+{
+    struct Case {
+        int channels;
+        const char* djpegMagic;
+    };
+    for (const Case& c : {Case{1, "P5"}, Case{3, "P6"}}) {
+        SCOPED_TRACE(c.channels);
+        TempDir tmp;
+        Frame8 frame;
+        frame.width = 19;
+        frame.height = 11;
+        frame.channels = c.channels;
+        for (int i = 0; i < frame.width * frame.height * frame.channels; ++i)
+            frame.samples.push_back(static_cast<std::uint8_t>((i * 7) % 256));
+        const fs::path jpg = tmp.path() / "f.jpg";
+        NewBaselineJpegWriter()->Write(frame, jpg.string());
+        const std::string bytes = ReadAll(jpg);
+        ASSERT_GE(bytes.size(), 4u);
+        const std::vector<unsigned char> markers = Markers(bytes);
+        ASSERT_FALSE(markers.empty());
+        EXPECT_EQ(markers.front(), 0xD8);
+        EXPECT_EQ(markers.back(), 0xD9);
+        // Exactly one frame header, and it is SOF0 (baseline DCT).
+        int sof = 0;
+        for (unsigned char m : markers) {
+            if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) {
+                ++sof;
+                EXPECT_EQ(m, 0xC0);
+            }
+        }
+        EXPECT_EQ(sof, 1);
+        const std::size_t at = bytes.find("\xFF\xC0");
+        ASSERT_NE(at, std::string::npos);
+        ASSERT_GT(bytes.size(), at + 9);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[at + 4]), 8);           // precision
+        EXPECT_EQ(static_cast<unsigned char>(bytes[at + 9]), c.channels); // components
+        // An independent decoder reads it back at the frame's size and colour type.
+        const fs::path decoded = tmp.path() / "f.pnm";
+        ASSERT_EQ(Shell("djpeg -pnm -outfile " + decoded.string() + " " + jpg.string()), 0);
+        const Pnm back = ReadPnm(decoded);
+        EXPECT_EQ(back.width, frame.width);
+        EXPECT_EQ(back.height, frame.height);
+        EXPECT_EQ(back.channels, c.channels);
+        EXPECT_EQ(ReadAll(decoded).substr(0, 2), c.djpegMagic);
+    }
+}
+
+TEST(FrameExtractorTest, FramesOfOtherChannelCountsAreRefused)
+{
+    TempDir tmp;
+    Frame8 frame;
+    frame.width = 2;
+    frame.height = 2;
+    frame.channels = 2;
+    frame.samples.assign(8, 0);
+    EXPECT_THROW(NewBaselineJpegWriter()->Write(frame, (tmp.path() / "f.jpg").string()), DicomImportError);
+}

@@ -206,7 +206,7 @@ TEST_F(DicomImportTest, NoKeepsNothingAndNavigationWorks)
 
 TEST_F(DicomImportTest, FilesThatCannotBeReadAreReportedBeforeTheQuestion)
 {
-    for (const QString& file : {Fixture("grey8_rle.dcm"), Fixture("missing.dcm")}) {
+    for (const QString& file : {Fixture("grey8_jpegls.dcm"), Fixture("missing.dcm")}) {
         SCOPED_TRACE(file.toStdString());
         prompts_.Clear();
         Browse(0, file);

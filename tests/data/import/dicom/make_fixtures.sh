@@ -1,6 +1,6 @@
 #!/bin/sh
-# Makes the DICOM recordings of the import tests with DCMTK's dump2dcm, dcmconv, dcmcrle
-# and dcmcjpeg. Run from this folder; the outputs are kept in the repository.
+# Makes the DICOM recordings of the import tests with DCMTK's dump2dcm, dcmconv, dcmcrle,
+# dcmcjpeg and dcmcjpls. Run from this folder; the outputs are kept in the repository.
 set -e
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -59,6 +59,8 @@ dcmconv +tb grey8_smooth.dcm grey8_big_endian.dcm
 dcmconv +ti grey8_smooth.dcm grey8_implicit.dcm
 dcmcrle grey8_smooth.dcm grey8_rle.dcm
 dcmcjpeg +eb grey8_smooth.dcm grey8_jpeg_baseline.dcm
+# a compression that the import does not read
+dcmcjpls grey8_smooth.dcm grey8_jpegls.dcm
 
 # IVUS-like: one frame, no number of frames, a pixel spacing without decimals
 { head 3; cat <<DUMP
