@@ -86,7 +86,7 @@ TEST(FrameExtractorTest, HeaderSummaries)
         {"grey8_smooth.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
         {"grey8_big_endian.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
         {"grey8_implicit.dcm", "Doe^John", 3, "1960-05-17", "0.25", 0.25, "-30.5"},
-        {"grey8_speckled.dcm", "Roe^Jane", 3, "1971-02-03", "", 0.0, ""},
+        {"grey8_noisy.dcm", "Roe^Jane", 3, "1971-02-03", "", 0.0, ""},
         // No (0028,0008): one frame. An empty name stays empty.
         {"single_frame.dcm", "", 1, "2001-01-01", "1", 1.0, ""},
         {"grey12.dcm", "Deep^Twelve", 2, "1950-01-01", "", 0.0, ""},
@@ -144,7 +144,7 @@ TEST(FrameExtractorTest, FramesMatchTheReferenceRendering)
         {"grey8_smooth.dcm", 3, "", 40.0},
         {"grey8_big_endian.dcm", 3, "", 40.0},
         {"grey8_implicit.dcm", 3, "", 40.0},
-        {"grey8_speckled.dcm", 3, "", 30.0},
+        {"grey8_noisy.dcm", 3, "", 30.0},
         {"single_frame.dcm", 1, "", 40.0},
         {"grey12_window.dcm", 2, "+Wi 1", 40.0},
         {"grey12.dcm", 2, "", 35.0}, // shifted right by 4 against a full-range rescale

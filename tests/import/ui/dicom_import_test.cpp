@@ -190,7 +190,7 @@ TEST_F(DicomImportTest, NoKeepsNothingAndNavigationWorks)
 
     prompts_.Clear();
     prompts_.answers = {false};
-    Browse(0, Fixture("grey8_speckled.dcm"));
+    Browse(0, Fixture("grey8_noisy.dcm"));
     ASSERT_EQ(prompts_.messages.size(), 1u);
     // No spacing and no angle: their lines are left out.
     EXPECT_EQ(prompts_.messages[0].text,
@@ -237,7 +237,7 @@ TEST_F(DicomImportTest, CancelKeepsTheFramesWrittenAndThePlayerCountsThem)
         return s;
     };
     prompts_.answers = {true, true}; // extract; cancel
-    Browse(1, Fixture("grey8_speckled.dcm"));
+    Browse(1, Fixture("grey8_noisy.dcm"));
     WaitForExtraction();
     ASSERT_EQ(prompts_.messages.size(), 2u);
     EXPECT_EQ(prompts_.messages[1].text, "Do you want to cancel frame extraction?");
@@ -250,7 +250,7 @@ TEST_F(DicomImportTest, ShutdownStopsARunningWorkerWithoutDeadlock)
 {
     // A worker that is between frames (waiting for its progress call) when the program quits.
     prompts_.answers = {true};
-    Browse(0, Fixture("grey8_speckled.dcm"));
+    Browse(0, Fixture("grey8_noisy.dcm"));
     ASSERT_TRUE(ExtractionThread);
     QPointer<ExtractDICOMFrames> worker = ExtractionThread;
     FinishExtractionBeforeQuit();

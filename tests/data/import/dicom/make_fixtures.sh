@@ -54,7 +54,7 @@ DUMP
 grey8 1 3 "Doe^John" 19600517 '0.25\0.25' -30.5 smooth8.raw > "$tmp/a.dump"
 dump2dcm +E -g "$tmp/a.dump" grey8_smooth.dcm
 grey8 2 3 "Roe^Jane" 19710203 '' '' speckle8.raw > "$tmp/b.dump"
-dump2dcm +E -g "$tmp/b.dump" grey8_speckled.dcm
+dump2dcm +E -g "$tmp/b.dump" grey8_noisy.dcm
 dcmconv +tb grey8_smooth.dcm grey8_big_endian.dcm
 dcmconv +ti grey8_smooth.dcm grey8_implicit.dcm
 dcmcrle grey8_smooth.dcm grey8_rle.dcm
