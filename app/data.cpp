@@ -27,15 +27,19 @@ std::vector<int> ReadList(const Statement& q, const QString& column)
 void AppendPoints(WallContour& to, const WallContour& from) { to.insert(to.end(), from.begin(), from.end()); }
 
 void LoadWalls(Statement& q, int code, const QString& x, const QString& y, const QString& ux, const QString& uy,
-               FrameContourList& shown, FrameContourList& initial)
+               FrameContourList& shown, FrameContourList& initial, std::vector<int>* skipped)
 {
     q.Param(QStringLiteral("patientID"), code);
     q.Open();
     try {
         for (; !q.Eof(); q.Next()) {
             const int k = q.FieldByName(QStringLiteral("frame")).AsInteger();
-            if (k < 0 || static_cast<std::size_t>(k) >= shown.size() || static_cast<std::size_t>(k) >= initial.size())
-                throw ListIndexError("List index out of bounds (" + std::to_string(k) + ")");
+            if (k < 0 || static_cast<std::size_t>(k) >= shown.size() || static_cast<std::size_t>(k) >= initial.size()) {
+                if (!skipped)
+                    throw ListIndexError("List index out of bounds (" + std::to_string(k) + ")");
+                skipped->push_back(k);
+                continue;
+            }
             AppendPoints(shown[k], ZipPoints(ParseIntListSigned(q.FieldByName(x).AsString().toStdString()),
                                              ParseIntListSigned(q.FieldByName(y).AsString().toStdString())));
             AppendPoints(initial[k], ZipPoints(ParseIntListSigned(q.FieldByName(ux).AsString().toStdString()),
@@ -214,7 +218,8 @@ int Tdm::LoadAngioView(AngioView view, int code, WallContour& catheter, WallCont
 }
 
 void Tdm::LoadIvusContours(int code, IntPoint& centre, IntPoint& edge, FrameContourList& outer,
-                           FrameContourList& inner, FrameContourList& userOuter, FrameContourList& userInner)
+                           FrameContourList& inner, FrameContourList& userOuter, FrameContourList& userInner,
+                           std::vector<int>* skippedFrames)
 {
     qGetIVUS.Param(QStringLiteral("patientID"), code);
     qGetIVUS.Open();
@@ -232,6 +237,8 @@ void Tdm::LoadIvusContours(int code, IntPoint& centre, IntPoint& edge, FrameCont
         throw;
     }
     qGetIVUS.Close();
-    LoadWalls(qGetOuterWall, code, "outerWallX", "outerWallY", "userOuterWallX", "userOuterWallY", outer, userOuter);
-    LoadWalls(qGetInnerWall, code, "innerWallX", "innerWallY", "userInnerWallX", "userInnerWallY", inner, userInner);
+    LoadWalls(qGetOuterWall, code, "outerWallX", "outerWallY", "userOuterWallX", "userOuterWallY", outer, userOuter,
+              skippedFrames);
+    LoadWalls(qGetInnerWall, code, "innerWallX", "innerWallY", "userInnerWallX", "userInnerWallY", inner, userInner,
+              skippedFrames);
 }

@@ -93,7 +93,9 @@ public:
     // Reads the catheter centre and edge and every wall row of the card `code` into the
     // IVUS window's per-frame lists, which must already hold one entry per analysed frame.
     // Without an ivus row nothing is read. A wall row of a frame past the lists throws
-    // ListIndexError; a malformed point list throws ConversionError.
+    // ListIndexError, unless `skippedFrames` is given: then the row is left out and its
+    // `frame` value recorded there. A malformed point list throws ConversionError.
     void LoadIvusContours(int code, IntPoint& centre, IntPoint& edge, FrameContourList& outer,
-                          FrameContourList& inner, FrameContourList& userOuter, FrameContourList& userInner);
+                          FrameContourList& inner, FrameContourList& userOuter, FrameContourList& userInner,
+                          std::vector<int>* skippedFrames = nullptr);
 };

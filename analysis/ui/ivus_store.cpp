@@ -7,77 +7,32 @@ namespace kestrova::analysis {
 
 namespace {
 
-WallContour ReadPoints(const Statement& q, const QString& xColumn, const QString& yColumn)
+FrameContours ToPixels(const FrameContourList& frames)
 {
-    auto list = [&](const QString& column) {
-        const QString text = q.FieldByName(column).AsString();
-        return text.isEmpty() ? std::vector<int>{} : ParseIntListSigned(text.toStdString());
-    };
-    const ::WallContour points = ZipPoints(list(xColumn), list(yColumn));
-    WallContour out;
-    out.reserve(points.size());
-    for (const IntPoint& p : points)
-        out.push_back({p.x, p.y});
-    return out;
-}
-
-void ReadWalls(Statement& q, int code, const char* wall, const char* userWall, FrameContours& shown,
-               FrameContours& initial, std::vector<int>& skipped)
-{
-    q.Param(QStringLiteral("patientID"), code);
-    q.Open();
-    try {
-        for (; !q.Eof(); q.Next()) {
-            const int k = q.FieldByName(QStringLiteral("frame")).AsInteger();
-            if (k < 0 || static_cast<std::size_t>(k) >= shown.size()) {
-                skipped.push_back(k);
-                continue;
-            }
-            const QString w = QLatin1String(wall);
-            const QString u = QLatin1String(userWall);
-            WallContour a = ReadPoints(q, w + QLatin1Char('X'), w + QLatin1Char('Y'));
-            WallContour b = ReadPoints(q, u + QLatin1Char('X'), u + QLatin1Char('Y'));
-            shown[k].insert(shown[k].end(), a.begin(), a.end());
-            initial[k].insert(initial[k].end(), b.begin(), b.end());
-        }
-    } catch (...) {
-        q.Close();
-        throw;
+    FrameContours out(frames.size());
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        out[k].reserve(frames[k].size());
+        for (const IntPoint& p : frames[k])
+            out[k].push_back({p.x, p.y});
     }
-    q.Close();
+    return out;
 }
 
 } // namespace
 
 StoredIvus LoadStoredIvus(Tdm& dm, int code, int frameCount)
 {
-    StoredIvus stored;
     const auto n = static_cast<std::size_t>(std::max(0, frameCount));
-    stored.outer.assign(n, {});
-    stored.inner.assign(n, {});
-    stored.userOuter.assign(n, {});
-    stored.userInner.assign(n, {});
-
-    dm.qGetIVUS.Param(QStringLiteral("patientID"), code);
-    dm.qGetIVUS.Open();
-    if (dm.qGetIVUS.Eof()) {
-        dm.qGetIVUS.Close();
-        return stored;
-    }
-    try {
-        stored.catheterCentre = {dm.qGetIVUS.FieldByName(QStringLiteral("catheterCenterX")).AsInteger(),
-                                 dm.qGetIVUS.FieldByName(QStringLiteral("catheterCenterY")).AsInteger()};
-        stored.catheterEdge = {dm.qGetIVUS.FieldByName(QStringLiteral("catheterEdgeX")).AsInteger(),
-                               dm.qGetIVUS.FieldByName(QStringLiteral("catheterEdgeY")).AsInteger()};
-    } catch (...) {
-        dm.qGetIVUS.Close();
-        throw;
-    }
-    dm.qGetIVUS.Close();
-    ReadWalls(dm.qGetOuterWall, code, "outerWall", "userOuterWall", stored.outer, stored.userOuter,
-              stored.skippedFrames);
-    ReadWalls(dm.qGetInnerWall, code, "innerWall", "userInnerWall", stored.inner, stored.userInner,
-              stored.skippedFrames);
+    FrameContourList outer(n), inner(n), userOuter(n), userInner(n);
+    IntPoint centre{}, edge{};
+    StoredIvus stored;
+    dm.LoadIvusContours(code, centre, edge, outer, inner, userOuter, userInner, &stored.skippedFrames);
+    stored.catheterCentre = {centre.x, centre.y};
+    stored.catheterEdge = {edge.x, edge.y};
+    stored.outer = ToPixels(outer);
+    stored.inner = ToPixels(inner);
+    stored.userOuter = ToPixels(userOuter);
+    stored.userInner = ToPixels(userInner);
     return stored;
 }
 
