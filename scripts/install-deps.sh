@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth xdg-utils
   dcmtk libjpeg-turbo-progs libxml2-utils
   clang libclang-rt-14-dev
+  libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
 )
 
 missing=()
