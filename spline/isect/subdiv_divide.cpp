@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "spline/curve_eval.h"
 #include "spline/isect/chain_lists.h"
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/newton.h"
@@ -11,6 +12,92 @@
 #include "spline/isocurve.h"
 #include "spline/split.h"
 #include "spline/status.h"
+
+namespace {
+
+const spline_curve* origin_curve(const geom_object* o) {
+  return o->origin && o->origin->kind == 1 && o->origin->curve ? o->origin->curve : o->curve;
+}
+
+double point_distance(const double* a, const double* b, int dim) {
+  double d = 0;
+  for (int i = 0; i < dim; ++i) d += (a[i] - b[i]) * (a[i] - b[i]);
+  return std::sqrt(d);
+}
+
+// A cut value u whose curve point lies within the tolerance of the other object would
+// put an intersection point at u itself, off the true crossing by up to the tolerance
+// over the sine of the crossing angle.  The cut is moved onto the crossing (or the
+// closest approach of a touch) by a Newton iteration inside [lo, hi] instead, so that
+// the shared edge point of the two pieces is accurate far below the tolerance.
+void snap_cut_to_crossing(const geom_object* div, const geom_object* other, double epsge,
+                          double lo, double hi, double* u, int* status) {
+  const spline_curve* oc = origin_curve(div);
+  const int dim = oc->dim;
+  if (dim > 3) return;
+  double pos[3];
+  int left = 0, st = 0;
+  s1221(oc, 0, *u, &left, pos, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  double r = *u;
+  if (other->kind == 0) {
+    if (other->point->dim != dim) return;
+    const double d0 = point_distance(pos, other->point->coords, dim);
+    if (d0 > epsge || d0 == 0.0) return;
+    st = 0;
+    s1771(other->point, oc, epsge, lo, hi, *u, &r, &st);
+    if (st < 0) {
+      *status = st;
+      return;
+    }
+    if (st != 1) return;
+    if (dim == 1) {
+      // A function against a value: only a clear crossing is snapped.  Where the
+      // function turns back within the tolerance band (a touch, or a dip whose two
+      // crossings the tolerance makes one), the cut stays where it was chosen.
+      double f[3];
+      st = 0;
+      s1221(oc, 2, r, &left, f, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+      if (f[1] * f[1] <= 2.0 * epsge * std::fabs(f[2])) return;
+    }
+  } else if (other->kind == 1) {
+    const spline_curve* c2 = other->curve;
+    const spline_curve* oc2 = origin_curve(other);
+    if (oc2->dim != dim) return;
+    const double s2 = c2->knots[c2->order - 1], e2 = c2->knots[c2->vertex_count];
+    spline_point probe{};
+    probe.dim = dim;
+    probe.coords = pos;
+    double t2 = 0.5 * (s2 + e2);
+    st = 1;
+    s1771(&probe, oc2, epsge, s2, e2, t2, &t2, &st);
+    if (st < 0) {
+      *status = st;
+      return;
+    }
+    if (st != 1) return;
+    double r2 = t2;
+    st = 1;
+    s1770(oc, oc2, epsge, lo, s2, hi, e2, *u, t2, &r, &r2, &st);
+    if (st < 0) {
+      *status = st;
+      return;
+    }
+    if (st != 1) return;
+  } else {
+    return;
+  }
+  if (r > lo && r < hi) *u = r;
+}
+
+}  // namespace
 
 void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge, int which,
                        int /*code*/, edge_table* tables[2], isect_data** data, int* /*fixed*/,
@@ -23,6 +110,10 @@ void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge,
     error_report("sh1762_s9subdivpt", *status, 0);
     return;
   }
+  auto fail = [&](int st) {
+    *status = st;
+    error_report("sh1762_s9subdivpt", st, 0);
+  };
   const spline_curve* c = div->curve;
   const int k = c->order;
   const int n = c->vertex_count;
@@ -49,25 +140,47 @@ void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge,
     u = 0.5 * (s + e);
     bool usable = true;
     int st = 0;
-    const spline_curve* oc = div->origin && div->origin->curve ? div->origin->curve : c;
+    const spline_curve* oc = origin_curve(div);
     if (other->kind == 0 && other->point->dim == 1) {
       s1172(oc, s, e, u, &u, &st);
     } else if (other->kind == 0) {
       st = 1;
       s1771(other->point, oc, epsge, s, e, u, &u, &st);
+    } else if (other->kind == 2) {
+      // A surface: its parameters start at the middle of its box.
+      const spline_surface* sf = other->surface;
+      const spline_surface* osf =
+          other->origin && other->origin->kind == 2 && other->origin->surface
+              ? other->origin->surface
+              : sf;
+      const double lo2[2] = {sf->knots1[sf->order1 - 1], sf->knots2[sf->order2 - 1]};
+      const double hi2[2] = {sf->knots1[sf->vertex_count1], sf->knots2[sf->vertex_count2]};
+      double pair[2] = {0.5 * (lo2[0] + hi2[0]), 0.5 * (lo2[1] + hi2[1])};
+      st = 0;
+      s1772(oc, osf, epsge, s, lo2, e, hi2, u, pair, &u, pair, &st);
+      for (int j = 0; j < 2 && st >= 0; ++j) {
+        const double m2 = 0.01 * (hi2[j] - lo2[j]);
+        if (pair[j] < lo2[j] + m2 || pair[j] > hi2[j] - m2) usable = false;
+      }
     } else {
-      *status = kSubdivNotBuilt;
-      error_report("sh1762_s9subdivpt", *status, 0);
-      return;
+      // Another curve: both parameters start at the middles.
+      const spline_curve* c2 = other->curve;
+      const double s2 = c2->knots[c2->order - 1], e2 = c2->knots[c2->vertex_count];
+      const double m2 = 0.01 * (e2 - s2);
+      double u2 = 0.5 * (s2 + e2);
+      st = 0;
+      s1770(oc, origin_curve(other), epsge, s, s2, e, e2, u, u2, &u, &u2, &st);
+      if (st >= 0 && (u2 < s2 + m2 || u2 > e2 - m2)) usable = false;
     }
-    if (st < 0) {
-      *status = st;
-      error_report("sh1762_s9subdivpt", st, 0);
-      return;
-    }
+    if (st < 0) return fail(st);
     if (!usable || u < s + margin || u > e - margin) u = middle_knot_value(c->knots, k, n);
   } else if (!f) {
     u = middle_knot_value(c->knots, k, n);
+  }
+  if (!f) {
+    int st = 0;
+    snap_cut_to_crossing(div, other, epsge, s + margin, e - margin, &u, &st);
+    if (st < 0) return fail(st);
   }
   values[0] = u;
   *found = f;
