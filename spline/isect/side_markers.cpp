@@ -16,6 +16,7 @@
 #include "spline/isect/isect_marks.h"
 #include "spline/isect/subdiv.h"
 #include "spline/knots.h"
+#include "spline/linalg.h"
 #include "spline/status.h"
 
 namespace {
@@ -348,6 +349,60 @@ void stationary_curve_help_points(geom_object* object1, geom_object* object2, do
   enter_help_points(data, point, help, added, status);
 }
 
+void mark_curve_curve_sides(geom_object* object1, geom_object* object2, double epsge,
+                            isect_data** /*data*/, isect_point* point, int* added,
+                            int* status) {
+  *status = 0;
+  *added = 0;
+  if (is_help_point(point)) return;
+  const spline_curve* c1 = object1->curve;
+  const spline_curve* c2 = object2->curve;
+  const int dim = c1->dim;
+  if (dim != c2->dim) {
+    *status = kErrDimensionMismatch;
+    return;
+  }
+  if (dim > 3) {
+    *status = -108;
+    return;
+  }
+  int m[4];
+  int st = 0;
+  sh6gettop(point, -1, &m[0], &m[1], &m[2], &m[3], &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  double* block1 = nullptr;
+  double* block2 = nullptr;
+  double* normal = nullptr;
+  point_object_geom(object1, 1, point, &block1, &normal, epsge, &st);
+  if (st >= 0) point_object_geom(object2, 2, point, &block2, &normal, epsge, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  const double* T1 = block1 + dim;
+  const double* T2 = block2 + dim;
+  if (vec_angle(T1, T2, dim) > 0.01) {
+    // The sides come from the plane of the first two coordinates; a curve of
+    // dimension 1 has no second coordinate and gets no sides here.
+    if (dim < 2) return;
+    const double z = T1[0] * T2[1] - T1[1] * T2[0];
+    if (z >= 0) {
+      m[0] = 2, m[1] = 1, m[2] = 1, m[3] = 2;
+    } else {
+      m[0] = 1, m[1] = 2, m[2] = 2, m[3] = 1;
+    }
+    st = 0;
+    sh6settop(point, -1, m[0], m[1], m[2], m[3], &st);
+    if (st < 0) *status = st;
+    return;
+  }
+  // The curves touch here: which side each one takes, or whether they run along each
+  // other, is left to the connection of the pair's points.
+}
+
 void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
                       isect_data** data, edge_table* tables[2], int* added, int* status) {
   *status = 0;
@@ -358,8 +413,9 @@ void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
                                      : object1->surface->dim;
   const int kinds = object1->kind + object2->kind;
   const bool curve_point = kinds == 1;
-  // Only the point/curve configurations are built here.
-  if (!curve_point || (d != 1 && d != 2)) return;
+  const bool two_curves = object1->kind == 1 && object2->kind == 1;
+  // The point/curve and curve/curve configurations are handled here.
+  if (!two_curves && (!curve_point || (d != 1 && d != 2))) return;
   int n = (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0);
   isect_point** points = nullptr;
   int st = 0;
@@ -390,7 +446,9 @@ void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
   for (isect_point* p : todo) {
     int count = 0;
     st = 0;
-    if (d == 1)
+    if (two_curves)
+      mark_curve_curve_sides(object1, object2, epsge, data, p, &count, &st);
+    else if (d == 1)
       mark_point_curve_sides(object1, object2, epsge, data, p, &count, &st);
     else
       stationary_curve_help_points(object1, object2, epsge, data, p, &count, &st);

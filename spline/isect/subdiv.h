@@ -83,6 +83,11 @@ void mark_point_curve_sides(geom_object* object1, geom_object* object2, double e
 void stationary_curve_help_points(geom_object* object1, geom_object* object2, double epsge,
                                   isect_data** data, isect_point* point, int* added,
                                   int* status);
+// Two curves: the sides of each curve against the other, left and right of the point,
+// from the sign of the cross product of the tangents where they cross.
+void mark_curve_curve_sides(geom_object* object1, geom_object* object2, double epsge,
+                            isect_data** data, isect_point* point, int* added, int* status);
+
 // Curve evaluation with the one-dimensional coefficients levelled within tolerance.
 void flat_curve_eval(const spline_curve* curve, int der, double x, double tolerance, int* left,
                      double* derivs, int* status);

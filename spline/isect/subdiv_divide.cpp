@@ -7,6 +7,8 @@
 #include "spline/curve_eval.h"
 #include "spline/isect/chain_lists.h"
 #include "spline/isect/isect_graph.h"
+#include "spline/isect/isect_reduce.h"
+#include "spline/isect/isect_subproblem.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
 #include "spline/isocurve.h"
@@ -196,7 +198,7 @@ void sh1762_s9div(geom_object* object1, geom_object* object2, double epsge, int 
     *status = s;
     error_report("sh1762_s9div", s, 0);
   };
-  if (div->kind != 1 || object1->kind + object2->kind >= 2) return fail(kSubdivNotBuilt);
+  if (div->kind != 1 || other->kind == 2) return fail(kSubdivNotBuilt);
 
   double values[2] = {0, 0};
   isect_point* found = nullptr;
@@ -222,13 +224,42 @@ void sh1762_s9div(geom_object* object1, geom_object* object2, double epsge, int 
     s1438(pieces[0]->curve, 1, &cut->point, &par, &st);
     if (st < 0) return fail(st);
   }
-  // A point against a curve: the cut point against the other object.
   isect_data* sub = nullptr;
   st = 0;
-  if (which == 1)
+  if (object1->kind + object2->kind >= 2) {
+    // The cut point against the other object, which brings its own edge points:
+    // the points of the data at the cut value are handed down as the sub-problem's
+    // data and edge points.
+    sh6idget(object1, object2, offset, u, *data, &sub, epsge, &st);
+    if (st < 0) {
+      destroy_isect_data(sub);
+      return fail(st);
+    }
+    edge_table* sub_tables[2] = {nullptr, nullptr};
+    const edge_table* other_table = tables[which == 1 ? 1 : 0];
+    edge_table*& slot = sub_tables[which == 1 ? 1 : 0];
+    slot = create_edge_table(other_table ? other_table->edge_count : 2);
+    if (!slot) {
+      destroy_isect_data(sub);
+      return fail(kErrMemory);
+    }
+    geom_object* a = which == 1 ? cut : object1;
+    geom_object* b = which == 1 ? object2 : cut;
+    st = 0;
+    sh6idalledg(a, b, sub, sub_tables, &st);
+    if (st >= 0) {
+      cut->origin = cut;
+      st = 0;
+      sh1762(a, b, epsge, &sub, sub_tables, &st);
+    }
+    destroy_edge_table(sub_tables[0]);
+    destroy_edge_table(sub_tables[1]);
+  } else if (which == 1) {
+    // A point against a curve: the cut point against the other object.
     sh1761(cut, other, epsge, &sub, &st);
-  else
+  } else {
     sh1761(other, cut, epsge, &sub, &st);
+  }
   if (st < 0) {
     destroy_isect_data(sub);
     return fail(st);

@@ -314,25 +314,37 @@ TEST(S1850, RecursionLevelReturnsToItsEntryValue) {
   free(par);
   destroy_isect_curve_array(cv, nc);
 
-  // A configuration without a built path fails inside the subdivision step too.
+  // Two curves that cross: an evaluation failure deep in the subdivision of the pair
+  // fails the call, and the level is restored too.
+  spline_curve* other = random_contour(rng, 40);
+  ASSERT_NE(other, nullptr);
+  for (int i = 0; i < other->vertex_count; ++i) other->coefs[2 * i] += 30.0;
   geom_object* a = create_geom_object(1);
   geom_object* b = create_geom_object(1);
   a->curve = c;
-  b->curve = c;
-  a->origin = a;
-  b->origin = b;
+  b->curve = other;
   isect_data* data = nullptr;
-  edge_table* tables[2] = {create_edge_table(2), create_edge_table(2)};
+  log.clear();
+  isect_services().eval_curve_levelled = [](const spline_curve*, int, double, double, int*,
+                                            double*, int* st) { *st = -77; };
   st = 0;
-  sh1762(a, b, 0.001, &data, tables, &st);
-  EXPECT_EQ(st, kSubdivNotBuilt);
+  sh1761(a, b, 0.001, &data, &st);
+  isect_services() = saved;
+  EXPECT_EQ(st, -77);
+  EXPECT_TRUE(log.named("sh1762"));
+  EXPECT_EQ(isect_recursion_level, entry);
+  destroy_isect_data(data);
+  data = nullptr;
+  // Without the failure the same pair gives its crossings.
+  st = 0;
+  sh1761(a, b, 0.001, &data, &st);
+  EXPECT_EQ(st, 1);
   EXPECT_EQ(isect_recursion_level, entry);
   a->curve = b->curve = nullptr;
   destroy_geom_object(a);
   destroy_geom_object(b);
-  destroy_edge_table(tables[0]);
-  destroy_edge_table(tables[1]);
   destroy_isect_data(data);
+  destroy_curve(other);
   destroy_curve(c);
 }
 

@@ -1,0 +1,272 @@
+// Two curves against each other through the recursive intersector: random planar and
+// space curves, polynomial and rational, against a brute-force search written here
+// (dense sampling of both curves, local minimisation of the distance from every close
+// sample pair); curves sharing a stretch; touching curves; the recursion level.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "spline/curve_eval.h"
+#include "spline/interp.h"
+#include "spline/isect/isect_marks.h"
+#include "spline/isect/subdiv.h"
+#include "spline/records.h"
+#include "tests/spline/isect/isect_fixture.h"
+
+namespace {
+
+struct CurveDeleter {
+  void operator()(spline_curve* c) const { destroy_curve(c); }
+};
+using Curve = std::unique_ptr<spline_curve, CurveDeleter>;
+
+std::vector<double> at(const spline_curve* c, double t, int der = 0) {
+  std::vector<double> p(static_cast<size_t>(c->dim) * (der + 1));
+  int left = 0, st = 0;
+  s1221(c, der, t, &left, p.data(), &st);
+  return p;
+}
+
+double range_start(const spline_curve* c) { return c->knots[c->order - 1]; }
+double range_end(const spline_curve* c) { return c->knots[c->vertex_count]; }
+
+double distance(const std::vector<double>& a, const std::vector<double>& b, int dim) {
+  double d = 0;
+  for (int i = 0; i < dim; ++i) d += (a[i] - b[i]) * (a[i] - b[i]);
+  return std::sqrt(d);
+}
+
+// Open curve of the given order through the points (chord-length interpolation).
+Curve interpolate(const std::vector<double>& pts, int dim, int order) {
+  const int n = static_cast<int>(pts.size()) / dim;
+  std::vector<int> types(n, 1);
+  double end = 0;
+  spline_curve* c = nullptr;
+  double* par = nullptr;
+  int np = 0, st = 0;
+  s1356(pts.data(), n, dim, types.data(), 0, 0, 1, order, 0.0, &end, &c, &par, &np, &st);
+  free(par);
+  if (st < 0) {
+    destroy_curve(c);
+    c = nullptr;
+  }
+  return Curve(c);
+}
+
+// The same knots and control polygon with weights: a rational curve near the
+// polynomial one.
+Curve with_weights(const spline_curve* c, std::mt19937& rng) {
+  std::uniform_real_distribution<double> weight(0.5, 2.0);
+  const int dim = c->dim, n = c->vertex_count;
+  std::vector<double> h;
+  for (int i = 0; i < n; ++i) {
+    const double w = weight(rng);
+    for (int j = 0; j < dim; ++j) h.push_back(c->coefs[i * dim + j] * w);
+    h.push_back(w);
+  }
+  return Curve(create_curve(n, c->order, c->knots, h.data(), 2, dim, 1));
+}
+
+struct Result {
+  int status = 0;
+  std::vector<std::pair<double, double>> points;  // single points (t1, t2)
+  std::vector<std::vector<double>> curves;        // end parameters of each stretch
+};
+
+// Runs the driver on the two curves and turns the data into single points and
+// intersection curves with the output stage.
+Result intersect(spline_curve* c1, spline_curve* c2, double eps) {
+  Result r;
+  geom_object* a = create_geom_object(1);
+  geom_object* b = create_geom_object(1);
+  a->curve = c1;
+  b->curve = c2;
+  isect_data* data = nullptr;
+  sh1761(a, b, eps, &data, &r.status);
+  if (r.status >= 0 && data) {
+    int np = 0, nc = 0, nt = 0, st = 0;
+    double *p1 = nullptr, *p2 = nullptr;
+    int* markers = nullptr;
+    isect_curve** curves = nullptr;
+    param_track** tracks = nullptr;
+    hp_s1880(a, b, 0, 1, 1, data, &np, &p1, &p2, &markers, &nc, &curves, &nt, &tracks, &st);
+    if (st < 0) r.status = st;
+    for (int i = 0; i < np; ++i) r.points.emplace_back(p1[i], p2[i]);
+    for (int i = 0; i < nc; ++i) {
+      const isect_curve* ic = curves[i];
+      r.curves.push_back({ic->params1[0], ic->params1[ic->point_count - 1], ic->params2[0],
+                          ic->params2[ic->point_count - 1]});
+    }
+    free(p1);
+    free(p2);
+    free(markers);
+    destroy_isect_curve_array(curves, nc);
+    for (int i = 0; i < nt; ++i) destroy_param_track(tracks[i]);
+    free(tracks);
+  }
+  destroy_isect_data(data);
+  a->curve = b->curve = nullptr;
+  destroy_geom_object(a);
+  destroy_geom_object(b);
+  return r;
+}
+
+// Brute force: both curves sampled densely; from every sample pair closer than the two
+// sample spacings together, a Gauss-Newton descent of
+// |C1(s) - C2(t)|^2 inside the ranges; the minima that reach below eps / 100 are the
+// crossings, merged when within 1e-6 of each other in both parameters.
+std::vector<std::pair<double, double>> brute_force(const spline_curve* c1,
+                                                   const spline_curve* c2, double eps,
+                                                   int samples) {
+  const int dim = c1->dim;
+  const double a1 = range_start(c1), b1 = range_end(c1);
+  const double a2 = range_start(c2), b2 = range_end(c2);
+  std::vector<std::vector<double>> p1(samples + 1), p2(samples + 1);
+  double h1 = 0, h2 = 0;
+  for (int i = 0; i <= samples; ++i) {
+    p1[i] = at(c1, a1 + (b1 - a1) * i / samples);
+    p2[i] = at(c2, a2 + (b2 - a2) * i / samples);
+    if (i > 0) {
+      h1 = std::max(h1, distance(p1[i], p1[i - 1], dim));
+      h2 = std::max(h2, distance(p2[i], p2[i - 1], dim));
+    }
+  }
+  std::vector<double> d((samples + 1) * (samples + 1));
+  auto D = [&](int i, int j) -> double& { return d[i * (samples + 1) + j]; };
+  for (int i = 0; i <= samples; ++i)
+    for (int j = 0; j <= samples; ++j) D(i, j) = distance(p1[i], p2[j], dim);
+  std::vector<std::pair<double, double>> found;
+  for (int i = 0; i <= samples; ++i) {
+    for (int j = 0; j <= samples; ++j) {
+      const double v = D(i, j);
+      if (v > h1 + h2) continue;
+      double s = a1 + (b1 - a1) * i / samples, t = a2 + (b2 - a2) * j / samples;
+      for (int it = 0; it < 60; ++it) {
+        const auto e1 = at(c1, s, 1), e2 = at(c2, t, 1);
+        double diff[3], A11 = 0, A12 = 0, A22 = 0, g1 = 0, g2 = 0;
+        for (int k = 0; k < dim; ++k) {
+          diff[k] = e1[k] - e2[k];
+          A11 += e1[dim + k] * e1[dim + k];
+          A12 -= e1[dim + k] * e2[dim + k];
+          A22 += e2[dim + k] * e2[dim + k];
+          g1 += diff[k] * e1[dim + k];
+          g2 -= diff[k] * e2[dim + k];
+        }
+        const double det = A11 * A22 - A12 * A12;
+        if (std::fabs(det) < 1e-300) break;
+        const double ds = -(A22 * g1 - A12 * g2) / det;
+        const double dt = -(A11 * g2 - A12 * g1) / det;
+        s = std::clamp(s + ds, a1, b1);
+        t = std::clamp(t + dt, a2, b2);
+        if (std::fabs(ds) < 1e-15 * (b1 - a1) && std::fabs(dt) < 1e-15 * (b2 - a2)) break;
+      }
+      if (distance(at(c1, s), at(c2, t), dim) > eps / 100) continue;
+      bool known = false;
+      for (const auto& f : found)
+        if (std::fabs(f.first - s) < 1e-6 && std::fabs(f.second - t) < 1e-6) known = true;
+      if (!known) found.emplace_back(s, t);
+    }
+  }
+  return found;
+}
+
+// Angle between the two tangents at a crossing (0 .. pi/2).
+double crossing_angle(const spline_curve* c1, const spline_curve* c2, double s, double t) {
+  const int dim = c1->dim;
+  const auto e1 = at(c1, s, 1), e2 = at(c2, t, 1);
+  double dot = 0, l1 = 0, l2 = 0;
+  for (int k = 0; k < dim; ++k) {
+    dot += e1[dim + k] * e2[dim + k];
+    l1 += e1[dim + k] * e1[dim + k];
+    l2 += e2[dim + k] * e2[dim + k];
+  }
+  return std::acos(std::min(1.0, std::fabs(dot) / std::sqrt(l1 * l2)));
+}
+
+// Random pair of curves of the given dimension that cross: the second curve is made
+// to pass through a few points of the first.
+std::pair<Curve, Curve> crossing_pair(std::mt19937& rng, int dim, int order, bool rational) {
+  std::uniform_real_distribution<double> coord(-10.0, 10.0);
+  std::uniform_int_distribution<int> count(4, 12);
+  const int n1 = count(rng);
+  std::vector<double> pts1;
+  for (int i = 0; i < n1 * dim; ++i) pts1.push_back(coord(rng));
+  Curve c1 = interpolate(pts1, dim, order);
+  const int n2 = count(rng);
+  std::vector<double> pts2;
+  std::uniform_real_distribution<double> frac(0.0, 1.0);
+  const double a = range_start(c1.get()), b = range_end(c1.get());
+  for (int i = 0; i < n2; ++i) {
+    if (i % 3 == 1) {
+      const auto p = at(c1.get(), a + (b - a) * (0.05 + 0.9 * frac(rng)));
+      pts2.insert(pts2.end(), p.begin(), p.end());
+    } else {
+      for (int j = 0; j < dim; ++j) pts2.push_back(coord(rng));
+    }
+  }
+  Curve c2 = interpolate(pts2, dim, order);
+  if (rational) {
+    c1 = with_weights(c1.get(), rng);
+    c2 = with_weights(c2.get(), rng);
+  }
+  return {std::move(c1), std::move(c2)};
+}
+
+TEST(CurveCurveIsect, RandomPairsMatchBruteForce) {
+  std::mt19937 rng(1762);
+  const double eps = 1e-6;
+  struct Kind {
+    int dim;
+    int order;
+    bool rational;
+  } kinds[] = {{2, 3, false}, {2, 4, false}, {2, 3, true},
+               {3, 4, false}, {3, 3, true},  {3, 4, true}};
+  int crossings = 0;
+  for (const Kind& kind : kinds) {
+    for (int trial = 0; trial < 25; ++trial) {
+      auto [c1, c2] = crossing_pair(rng, kind.dim, kind.order, kind.rational);
+      ASSERT_TRUE(c1 && c2);
+      const Result r = intersect(c1.get(), c2.get(), eps);
+      ASSERT_GE(r.status, 0);
+      const auto oracle = brute_force(c1.get(), c2.get(), eps, 600);
+      const std::string where = "dim " + std::to_string(kind.dim) + " order " +
+                                std::to_string(kind.order) + (kind.rational ? " rational" : "") +
+                                " trial " + std::to_string(trial);
+      EXPECT_TRUE(r.curves.empty()) << where;
+      // Every reported point lies on both curves within the tolerance.
+      for (const auto& p : r.points)
+        EXPECT_LE(distance(at(c1.get(), p.first), at(c2.get(), p.second), kind.dim), eps)
+            << where;
+      // Every crossing is found once; a transversal one is accurate far below eps.
+      std::vector<int> used(r.points.size(), 0);
+      for (const auto& o : oracle) {
+        int hits = 0;
+        const double angle = crossing_angle(c1.get(), c2.get(), o.first, o.second);
+        const auto po = at(c1.get(), o.first);
+        for (size_t i = 0; i < r.points.size(); ++i) {
+          const double d = distance(at(c1.get(), r.points[i].first), po, kind.dim);
+          if (d <= eps / std::max(std::sin(angle), 1e-3)) {
+            ++hits;
+            used[i] = 1;
+            if (angle > 0.05) {
+              EXPECT_LE(d, 1e-9) << where;
+            }
+          }
+        }
+        EXPECT_EQ(hits, 1) << where << " crossing " << o.first << " " << o.second;
+        ++crossings;
+      }
+      for (size_t i = 0; i < r.points.size(); ++i)
+        EXPECT_TRUE(used[i]) << where << " extra point " << r.points[i].first << " "
+                             << r.points[i].second;
+    }
+  }
+  EXPECT_GE(crossings, 150);
+}
+
+}  // namespace
