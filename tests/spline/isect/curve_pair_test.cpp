@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "spline/curve_eval.h"
+#include "spline/edit.h"
 #include "spline/interp.h"
 #include "spline/isect/isect_marks.h"
+#include "spline/isect/isect_reduce.h"
 #include "spline/isect/subdiv.h"
 #include "spline/records.h"
 #include "tests/spline/isect/isect_fixture.h"
@@ -267,6 +269,206 @@ TEST(CurveCurveIsect, RandomPairsMatchBruteForce) {
     }
   }
   EXPECT_GE(crossings, 150);
+}
+
+TEST(CurveCurveIsect, DISABLED_CurvesSharingAStretchGiveOneIntersectionCurve) {
+  // The second curve is a piece of the first, running either way: the whole piece is
+  // one intersection curve from its start to its end, with no single points.
+  const std::vector<double> pts = {0, 0, 1, 0.6, 2, 0.2, 3, -0.5, 4, 0.1, 5, 0.8};
+  Curve c1 = interpolate(pts, 2, 3);
+  ASSERT_TRUE(c1);
+  const double a = range_start(c1.get()), b = range_end(c1.get());
+  const double lo = a + 0.3 * (b - a), hi = a + 0.6 * (b - a);
+  for (bool reversed : {false, true}) {
+    spline_curve* piece = nullptr;
+    int st = 0;
+    s1712(c1.get(), reversed ? hi : lo, reversed ? lo : hi, &piece, &st);
+    ASSERT_GE(st, 0);
+    Curve c2(piece);
+    const double eps = 1e-3;
+    const Result r = intersect(c1.get(), c2.get(), eps);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.points.empty()) << (reversed ? "reversed" : "same direction");
+    ASSERT_EQ(r.curves.size(), 1u) << (reversed ? "reversed" : "same direction");
+    const auto& ends = r.curves[0];
+    EXPECT_NEAR(std::min(ends[0], ends[1]), lo, 1e-6);
+    EXPECT_NEAR(std::max(ends[0], ends[1]), hi, 1e-6);
+  }
+}
+
+TEST(CurveCurveIsect, TouchingCurvesGiveOnePoint) {
+  // Parabolas y = t^2 and y = c - t^2 over t in [-1, 1] (x = t on both): for c = 0 they
+  // touch at the origin and for c = -eps / 2 they come within the tolerance there
+  // without meeting: one point, within the tolerance of both curves, near t = 0.  For
+  // c = 4 eps they cross twice, at t = +-sqrt(c / 2); for c = -2.5 eps they stay apart.
+  const double eps = 1e-3;
+  struct Case {
+    double c;
+    int points;
+    bool crossings;
+  } cases[] = {{0.0, 1, false}, {-0.5 * eps, 1, false}, {4 * eps, 2, true},
+               {-2.5 * eps, 0, false}};
+  for (const Case& k : cases) {
+    double knots[6] = {-1, -1, -1, 1, 1, 1};
+    double v1[6] = {-1, 1, 0, -1, 1, 1};
+    double v2[6] = {-1, k.c - 1, 0, k.c + 1, 1, k.c - 1};
+    Curve c1(create_curve(3, 3, knots, v1, 1, 2, 1));
+    Curve c2(create_curve(3, 3, knots, v2, 1, 2, 1));
+    const Result r = intersect(c1.get(), c2.get(), eps);
+    EXPECT_EQ(r.status, k.points > 0 ? 1 : 0) << "c " << k.c;
+    EXPECT_TRUE(r.curves.empty()) << "c " << k.c;
+    ASSERT_EQ(static_cast<int>(r.points.size()), k.points) << "c " << k.c;
+    std::vector<double> t1;
+    for (const auto& p : r.points) {
+      EXPECT_LE(distance(at(c1.get(), p.first), at(c2.get(), p.second), 2), eps);
+      EXPECT_LE(std::fabs(p.first), 2 * std::sqrt(eps)) << "c " << k.c;
+      EXPECT_LE(std::fabs(p.second), 2 * std::sqrt(eps)) << "c " << k.c;
+      t1.push_back(p.first);
+    }
+    if (k.crossings) {
+      std::sort(t1.begin(), t1.end());
+      const double root = std::sqrt(k.c / 2);
+      EXPECT_NEAR(t1[0], -root, 1e-9);
+      EXPECT_NEAR(t1[1], root, 1e-9);
+    }
+  }
+}
+
+TEST(CurveCurveIsect, RecursionLevelComesBackAfterSuccessAndFailure) {
+  std::mt19937 rng(11);
+  auto [c1, c2] = crossing_pair(rng, 2, 3, false);
+  ASSERT_TRUE(c1 && c2);
+  const int entry = isect_recursion_level;
+  const Result ok = intersect(c1.get(), c2.get(), 1e-6);
+  EXPECT_EQ(ok.status, 1);
+  EXPECT_FALSE(ok.points.empty());
+  EXPECT_EQ(isect_recursion_level, entry);
+  isect_test::ReportLog log;
+  isect_test::ServiceGuard guard;
+  isect_services().eval_curve_levelled = [](const spline_curve*, int, double, double, int*,
+                                            double*, int* st) { *st = -78; };
+  const Result failed = intersect(c1.get(), c2.get(), 1e-6);
+  EXPECT_EQ(failed.status, -78);
+  EXPECT_TRUE(log.named("sh1762"));
+  EXPECT_EQ(isect_recursion_level, entry);
+}
+
+// A pair of curve objects around two straight segments, each its own origin.
+struct SegmentPair {
+  geom_object* a;
+  geom_object* b;
+  SegmentPair(std::vector<double> p, std::vector<double> q, int dim) {
+    double knots[4] = {0, 0, 1, 1};
+    a = create_geom_object(1);
+    b = create_geom_object(1);
+    a->curve = create_curve(2, 2, knots, p.data(), 1, dim, 1);
+    b->curve = create_curve(2, 2, knots, q.data(), 1, dim, 1);
+    a->origin = a;
+    b->origin = b;
+  }
+  ~SegmentPair() {
+    destroy_geom_object(a);
+    destroy_geom_object(b);
+  }
+};
+
+std::vector<int> tops(const isect_point* p) {
+  int m[4] = {0, 0, 0, 0}, st = 0;
+  sh6gettop(p, -1, &m[0], &m[1], &m[2], &m[3], &st);
+  return {m[0], m[1], m[2], m[3]};
+}
+
+TEST(CurveCurveSides, CrossingsTakeTheSidesOfTheTangentCrossProduct) {
+  // Segment 1 along +x through the origin, segment 2 along +y or -y: the sign of
+  // T1 x T2 decides; the curves' markers are opposite on each side.
+  struct Case {
+    double dir;
+    std::vector<int> markers;
+  } cases[] = {{+1, {2, 1, 1, 2}}, {-1, {1, 2, 2, 1}}};
+  for (const Case& k : cases) {
+    SegmentPair pair({-1, 0, 1, 0}, {0, -k.dir, 0, k.dir}, 2);
+    isect_test::Graph g;
+    isect_point* p = g.add({0.5, 0.5});
+    int added = -1, st = 0;
+    mark_curve_curve_sides(pair.a, pair.b, 1e-6, &g.data, p, &added, &st);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(added, 0);
+    EXPECT_EQ(tops(p), k.markers) << "direction " << k.dir;
+  }
+}
+
+TEST(CurveCurveSides, OneDimensionalCurvesAreNeverReadPastTheirDimension) {
+  // Two one-dimensional curves with opposite tangents: the geometry block of each
+  // holds one value and one derivative.  The side test must not read a second
+  // coordinate (the address sanitizer would report it); such curves get no sides.
+  for (double sign : {+1.0, -1.0}) {
+    SegmentPair pair({-1, 1}, {sign, -sign}, 1);
+    isect_test::Graph g;
+    isect_point* p = g.add({0.5, 0.5});
+    int added = -1, st = 0;
+    mark_curve_curve_sides(pair.a, pair.b, 1e-6, &g.data, p, &added, &st);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(added, 0);
+    EXPECT_EQ(tops(p), (std::vector<int>{0, 0, 0, 0})) << "sign " << sign;
+  }
+}
+
+TEST(CurveCurveSides, DimensionsAreChecked) {
+  SegmentPair mixed({-1, 0, 1, 0}, {0, 0, 0, 1, 1, 1}, 2);
+  // The second curve of dimension 3.
+  destroy_curve(mixed.b->curve);
+  double knots[4] = {0, 0, 1, 1};
+  double v3[6] = {0, -1, 0, 0, 1, 0};
+  mixed.b->curve = create_curve(2, 2, knots, v3, 1, 3, 1);
+  isect_test::Graph g;
+  isect_point* p = g.add({0.5, 0.5});
+  int added = 0, st = 0;
+  mark_curve_curve_sides(mixed.a, mixed.b, 1e-6, &g.data, p, &added, &st);
+  EXPECT_EQ(st, kErrDimensionMismatch);
+  // A help point is left alone.
+  SegmentPair pair({-1, 0, 1, 0}, {0, -1, 0, 1}, 2);
+  isect_point* h = g.add({0.25, 0.25}, -1);
+  st = 0;
+  mark_curve_curve_sides(pair.a, pair.b, 1e-6, &g.data, h, &added, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(tops(h), (std::vector<int>{0, 0, 0, 0}));
+}
+
+TEST(CurveCurveMicro, EdgePointsOfTwoTinyCurvesBecomeOneConnectedPair) {
+  // Two curves inside a box of the tolerance's size with three edge points: the
+  // middle one is united into the first (which keeps its parameters), the first is
+  // connected to the last, and the tables are rebuilt from the data.
+  SegmentPair pair({0, 0, 1e-7, 0}, {0, 1e-8, 1e-7, 1e-8}, 2);
+  isect_test::Graph g;
+  isect_point* p0 = g.add({0.0, 0.0});
+  isect_point* p1 = g.add({1.0, 1.0});
+  isect_point* p2 = g.add({0.0, 1.0});
+  edge_table* tables[2] = {create_edge_table(2), create_edge_table(2)};
+  int st = 0;
+  sh6idalledg(pair.a, pair.b, g.data, tables, &st);
+  ASSERT_EQ(st, 0);
+  isect_point** listed = nullptr;
+  int n = 0;
+  sh6edgpoint(tables, &listed, &n, &st);
+  ASSERT_EQ(n, 3);
+  std::vector<isect_point*> order(listed, listed + n);
+  free(listed);
+  st = 0;
+  sh1762_s9mic(pair.a, pair.b, &g.data, tables, &st);
+  EXPECT_EQ(st, 1);
+  ASSERT_EQ(g.data->point_count, 2);
+  isect_point* first = order[0];
+  isect_point* last = order[2];
+  int sa = -1, sb = -1;
+  sh6getlist(first, last, &sa, &sb, &st);
+  EXPECT_EQ(st, 0) << "first and last connected";
+  const int total = tables[0]->point_count + tables[1]->point_count;
+  EXPECT_GE(total, 2);
+  destroy_edge_table(tables[0]);
+  destroy_edge_table(tables[1]);
+  (void)p0;
+  (void)p1;
+  (void)p2;
 }
 
 }  // namespace
