@@ -142,6 +142,13 @@ void orthonormal_frame_3d(double frame[9], const double* d1, const double* d2) {
   int has_normal = 0;
   vec_normalize(c, 3, n, &has_normal);
   if (has_normal && (n[1] != 0.0 || n[2] != 0.0)) {
+    // For nearly parallel directions the rounded cross product is not quite
+    // perpendicular to d1: take its part across d1, so that the rows stay orthonormal.
+    const double along = vec_dot(n, e, 3);
+    for (int i = 0; i < 3; ++i) n[i] -= along * e[i];
+    vec_normalize(n, 3, n, &has_normal);
+  }
+  if (has_normal && (n[1] != 0.0 || n[2] != 0.0)) {
     double m[3];
     vec_cross(n, e, m);
     for (int i = 0; i < 3; ++i) {
