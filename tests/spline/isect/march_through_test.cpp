@@ -266,7 +266,8 @@ TEST(ChainExamineMarching, LevelCircleListBecomesALoop) {
                            3);
   ChainData d;
   std::vector<isect_point*> pts;
-  for (double a : {0.3, 0.8, 1.3}) pts.push_back(d.add({0.5 + 0.2 * std::cos(a), 0.5 + 0.2 * std::sin(a)}));
+  for (double a : {0.3, 0.8, 1.3})
+    pts.push_back(d.add({0.5 + 0.2 * std::cos(a), 0.5 + 0.2 * std::sin(a)}));
   d.chain(pts);
   ASSERT_EQ(d.data->list_count, 1);
   isect_test::ReportLog log;
@@ -354,6 +355,147 @@ TEST(ChainExamineMarching, SurfaceListsAreClassified) {
   EXPECT_EQ(std::fmin(l->first->params[1], l->last->params[1]), 0.0);
   EXPECT_EQ(std::fmax(l->first->params[1], l->last->params[1]), 1.0);
   for (const isect_point* e : {l->first, l->last}) EXPECT_NEAR(e->params[0], 0.7, 1e-9);
+}
+
+}  // namespace
+
+// ---- Pairing edge points by marching.
+
+namespace {
+
+using IntArray = std::unique_ptr<int, decltype(&std::free)>;
+using DoubleArray = std::unique_ptr<double, decltype(&std::free)>;
+
+struct Pairing {
+  int status = -1;
+  int total = 0;
+  std::vector<int> links;
+  std::vector<double> points;
+};
+
+Pairing pair_surfaces(const spline_surface* a, const spline_surface* b,
+                      const std::vector<double>& params, const std::vector<int>& marks) {
+  Pairing r;
+  double* pts = nullptr;
+  int* lnk = nullptr;
+  const int n = static_cast<int>(marks.size());
+  s9surmarch(a, b, params.data(), marks.data(), n, &pts, &lnk, &r.total, &r.status);
+  DoubleArray hp(pts, std::free);
+  IntArray hl(lnk, std::free);
+  if (pts) r.points.assign(pts, pts + 4 * r.total);
+  if (lnk) r.links.assign(lnk, lnk + n);
+  return r;
+}
+
+Pairing pair_levels(const spline_surface* f, double level, const std::vector<double>& params,
+                    const std::vector<int>& marks) {
+  Pairing r;
+  double* pts = nullptr;
+  int* lnk = nullptr;
+  const int n = static_cast<int>(marks.size());
+  s9conmarch(f, level, params.data(), marks.data(), n, &pts, &lnk, &r.total, &r.status);
+  DoubleArray hp(pts, std::free);
+  IntArray hl(lnk, std::free);
+  if (pts) r.points.assign(pts, pts + 2 * r.total);
+  if (lnk) r.links.assign(lnk, lnk + n);
+  return r;
+}
+
+// The plane z = 0.3 over x in [-0.5, 0.5], y in [-3, 3] against the sphere of radius 2:
+// the circle of radius rho = sqrt(3.91) crosses the plane patch in two arcs, the upper
+// one from (-0.5, Y) to (0.5, Y) and the lower one from (-0.5, -Y) to (0.5, -Y), with
+// Y = sqrt(rho^2 - 0.25).  Points carry the patch's parameters, then the sphere's.
+class SurfacePairing : public testing::Test {
+ protected:
+  std::vector<double> at(double x, double y) const {
+    const auto s = params_of(sph_.get(), {x, y, 0.3});
+    return {x + 0.5, (y + 3) / 6, s[0], s[1]};
+  }
+  std::vector<double> join(const std::vector<std::vector<double>>& pts) const {
+    std::vector<double> out;
+    for (const auto& p : pts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  }
+  const double centre_[3] = {0, 0, 0};
+  SurfacePtr sph_ = sphere(centre_, 2.0);
+  SurfacePtr strip_ = plane_z(0.3, -0.5, 0.5, -3, 3);
+  const double y_ = std::sqrt(3.91 - 0.25);
+};
+
+TEST_F(SurfacePairing, PointsOnOneBranchArePairedAcrossBranchesNot) {
+  // Four points, both arcs: each is paired with the other end of its own arc.
+  const auto p = join({at(-0.5, y_), at(-0.5, -y_), at(0.5, y_), at(0.5, -y_)});
+  Pairing r = pair_surfaces(strip_.get(), sph_.get(), p, {1, 1, -1, -1});
+  ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(r.total, 4);
+  EXPECT_EQ(r.links, (std::vector<int>{3, 4, 1, 2}));
+  EXPECT_EQ(r.points, p);  // the points come back as they were; none added
+  // Two points on different arcs: the march from the first ends at neither.
+  const auto q = join({at(-0.5, y_), at(0.5, -y_)});
+  r = pair_surfaces(strip_.get(), sph_.get(), q, {1, -1});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.links, (std::vector<int>{0, 0}));
+  // The same with a singular first point.
+  r = pair_surfaces(strip_.get(), sph_.get(), q, {2, -1});
+  EXPECT_EQ(r.status, 2);
+  // An unmarked first point starts no march; the second finds nothing after it.
+  r = pair_surfaces(strip_.get(), sph_.get(), join({at(-0.5, y_), at(0.5, y_)}), {0, 1});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.links, (std::vector<int>{0, 0}));
+}
+
+// The quarter patch x, y in [0.5, 3] of the same plane holds one arc, from (0.5, X) to
+// (X, 0.5) with X = Y.
+TEST_F(SurfacePairing, OneArcOfTheCircle) {
+  auto quarter = plane_z(0.3, 0.5, 3, 0.5, 3);
+  auto at_q = [&](double x, double y) {
+    const auto s = params_of(sph_.get(), {x, y, 0.3});
+    return std::vector<double>{(x - 0.5) / 2.5, (y - 0.5) / 2.5, s[0], s[1]};
+  };
+  const auto p = join({at_q(0.5, y_), at_q(y_, 0.5)});
+  Pairing r = pair_surfaces(quarter.get(), sph_.get(), p, {-1, 1});
+  ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(r.links, (std::vector<int>{2, 1}));
+}
+
+// Level curves over [0, 1]^2.  The hyperbola (u - 0.5)^2 - 0.25 (v - 0.5)^2 = 0.01 has
+// two branches u = 0.5 +- sqrt(0.01 + 0.25 (v - 0.5)^2), each from v = 0 to v = 1; the
+// ellipse (u - 0.5)^2 + 0.25 v^2 = 0.09 one arc from (0.2, 0) to (0.8, 0).
+TEST(LevelPairing, BranchesOfAHyperbolaAndAnArc) {
+  auto hyp = poly_surface_1d({{0.1875, 0.25, -0.25}, {-1}, {1}}, {0, 0, 0, 1, 1, 1},
+                             {0, 0, 0, 1, 1, 1}, 3, 3);
+  const double w = std::sqrt(0.0725);
+  const std::vector<double> p = {0.5 - w, 0, 0.5 + w, 0, 0.5 - w, 1, 0.5 + w, 1};
+  Pairing r = pair_levels(hyp.get(), 0.01, p, {1, 1, -1, -1});
+  ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(r.total, 4);
+  EXPECT_EQ(r.links, (std::vector<int>{3, 4, 1, 2}));
+  // Ends of different branches are not paired.
+  r = pair_levels(hyp.get(), 0.01, {0.5 - w, 0, 0.5 + w, 1}, {1, -1});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.links, (std::vector<int>{0, 0}));
+
+  auto ell = poly_surface_1d({{0.25, 0, 0.25}, {-1}, {1}}, {0, 0, 0, 1, 1, 1},
+                             {0, 0, 0, 1, 1, 1}, 3, 3);
+  r = pair_levels(ell.get(), 0.09, {0.2, 0, 0.8, 0}, {1, -1});
+  ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(r.links, (std::vector<int>{2, 1}));
+}
+
+TEST(LevelPairing, EmptyInputAndRefusedSurface) {
+  auto ell = poly_surface_1d({{0.25, 0, 0.25}, {-1}, {1}}, {0, 0, 0, 1, 1, 1},
+                             {0, 0, 0, 1, 1, 1}, 3, 3);
+  Pairing r = pair_levels(ell.get(), 0.09, {}, {});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.total, 0);
+  // A surface of dimension 3 cannot be marched as a level: the error comes back and
+  // no arrays are left to the caller.
+  auto pl = plane_z(0.0, -1, 1, -1, 1);
+  isect_test::ReportLog log;
+  r = pair_levels(pl.get(), 0.0, {0.2, 0, 0.8, 0}, {1, -1});
+  EXPECT_EQ(r.status, -105);
+  EXPECT_TRUE(r.links.empty());
+  EXPECT_TRUE(log.named("s9conmarch"));
 }
 
 }  // namespace
