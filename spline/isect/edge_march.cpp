@@ -51,6 +51,14 @@ int popcount4(int bits) {
   return n;
 }
 
+// Number of entries of the tables (a point on two edges counts twice).
+int table_entries(edge_table* tables[2]) {
+  int n = 0;
+  for (int t = 0; t < 2; ++t)
+    if (tables[t]) n += tables[t]->point_count;
+  return n;
+}
+
 // The distinct edge points of the tables with their edge masks.
 int gather(edge_table* tables[2], std::vector<edge_point>* out) {
   isect_point** pts = nullptr;
@@ -160,7 +168,7 @@ struct connector {
         if (is_direction(e.marker)) *status = 1;
       return true;
     }
-    if (usable == 1) {
+    if (usable == 1 && pts.size() == 2) {
       const edge_point* dir = nullptr;
       const edge_point* other = nullptr;
       for (const edge_point& e : pts)
@@ -343,10 +351,10 @@ void sh1762_s9edgsscon(edge_table* tables[2], const spline_surface* a, const spl
   };
   *status = 0;
   if (a->dim != 3 || b->dim != 3) return fail(-200);
+  if (table_entries(tables) < 2) return;
   connector run{name, data, {}, {}, 0};
   int st = gather(tables, &run.pts);
   if (st < 0) return fail(st);
-  if (run.pts.size() < 2) return;
 
   // Directions.
   for (edge_point& e : run.pts) {
@@ -562,9 +570,9 @@ void sh1762_s9edgpscon(edge_table* table, double level, const spline_surface* su
   if (surface->dim != 1) return fail(-200);
   connector run{name, data, {}, {}, 0};
   edge_table* tables[2] = {table, nullptr};
+  if (table_entries(tables) < 2) return;
   int st = gather(tables, &run.pts);
   if (st < 0) return fail(st);
-  if (run.pts.size() < 2) return;
 
   const double threshold = run.pts.size() == 2 ? 1e-9 : 1e-5;
   for (edge_point& e : run.pts) {

@@ -323,6 +323,13 @@ TEST(LevelEdges, FewPointsAndRefusedSurface) {
   sh1762_s9edgpscon(s.tables[0], 0.5, f.get(), 0, &s.g.data, 1e-9, &st);
   EXPECT_EQ(st, 1);
   EXPECT_EQ(s.connections(), 0);
+  // One point listed on two edges (the corner where u + v = 0 touches the square): two
+  // entries, one point, nothing to join; settled.
+  EdgeSetup corner;
+  corner.add({0.0, 0.0}, {{0, 0}, {0, 3}});
+  sh1762_s9edgpscon(corner.tables[0], 0.0, f.get(), 0, &corner.g.data, 1e-9, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(corner.connections(), 0);
   auto pl = plane_z(0.0, -1, 1, -1, 1);
   isect_test::ReportLog log;
   sh1762_s9edgpscon(s.tables[0], 0.5, pl.get(), 0, &s.g.data, 1e-9, &st);
