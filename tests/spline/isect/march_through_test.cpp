@@ -444,6 +444,21 @@ TEST_F(SurfacePairing, PointsOnOneBranchArePairedAcrossBranchesNot) {
   EXPECT_EQ(r.links, (std::vector<int>{0, 0}));
 }
 
+// Points found by an iteration lie on the curve only within its accuracy.  The march
+// from such a point starts from the curve point next to it (a little off the edge), so
+// the piece is listed from its far end; the pairing still takes the end away from the
+// point.  Only the points that march are off the curve here: their partners are met
+// exactly by the march.
+TEST_F(SurfacePairing, MarchFromAPointNearTheCurveFindsItsPartner) {
+  auto p0 = at(-0.5, y_), p1 = at(-0.5, -y_);
+  p0[2] += 1e-9, p0[3] -= 1e-9;
+  p1[2] -= 1e-9, p1[3] += 1e-9;
+  const auto p = join({p0, p1, at(0.5, y_), at(0.5, -y_)});
+  Pairing r = pair_surfaces(strip_.get(), sph_.get(), p, {1, 1, -1, -1});
+  ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(r.links, (std::vector<int>{3, 4, 1, 2}));
+}
+
 // The quarter patch x, y in [0.5, 3] of the same plane holds one arc, from (0.5, X) to
 // (X, 0.5) with X = Y.
 TEST_F(SurfacePairing, OneArcOfTheCircle) {
