@@ -228,27 +228,85 @@ TEST(EdgeTouching, SaddleOnAPlaneGetsItsSingularPoint) {
   }
 }
 
+// The same saddle seen from its lower edge: the touching point itself is one of the edge
+// points (parallel normals there: singular), already joined along the edge to the
+// corner (-1, 0).  It is joined to (0, 1), from which the branch x = 0 leaves, and made
+// a singular point.
+TEST(EdgeTouching, SingularEdgePointJoinsTheBranchThatLeavesIt) {
+  auto saddle = patch({-1, 0, 0}, {1, 0, 0}, {-1, 1, -1}, {1, 1, 1});
+  auto plane = plane_z(0.0, -2, 2, -2, 2);
+  EdgeSetup s;
+  isect_point* top = s.add({0.5, 1, 0.5, 0.75}, {{0, 2}});
+  isect_point* left = s.add({0, 0, 0.25, 0.5}, {{0, 0}, {0, 3}});
+  isect_point* touch = s.add({0.5, 0, 0.5, 0.5}, {{0, 0}});
+  s.g.link(left, touch);
+  int st = -1;
+  sh1762_s9edgsscon(s.tables, saddle.get(), plane.get(), &s.g.data, 0, 1e-6, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_TRUE(s.directed(touch, top));
+  EXPECT_EQ(touch->kind, 2);
+  EXPECT_EQ(s.connections(), 2);
+  EXPECT_EQ(s.g.size(), 3);
+}
+
+// The saddle z = x y over [-1, 1]^2 touches the plane z = 0 at the origin, inside the
+// domain.  Three of the four ends of its branches are given, each with a direction: the
+// branch y = 0 enters at (1, 0) and leaves at (-1, 0), the branch x = 0 leaves at (0, 1).
+// The touching point is found and joined to the three.
+TEST(EdgeTouching, InnerTouchingPointOfThreeDirectedPoints) {
+  auto saddle = patch({-1, -1, 1}, {1, -1, -1}, {-1, 1, -1}, {1, 1, 1});
+  auto plane = plane_z(0.0, -2, 2, -2, 2);
+  EdgeSetup s;
+  isect_point* east = s.add({1, 0.5, 0.75, 0.5}, {{0, 1}});
+  isect_point* north = s.add({0.5, 1, 0.5, 0.75}, {{0, 2}});
+  isect_point* west = s.add({0, 0.5, 0.25, 0.5}, {{0, 3}});
+  int st = -1;
+  sh1762_s9edgsscon(s.tables, saddle.get(), plane.get(), &s.g.data, 0, 1e-6, &st);
+  EXPECT_EQ(st, 0);
+  ASSERT_EQ(s.g.size(), 4);
+  isect_point* sing = s.g.data->points[3];
+  EXPECT_EQ(sing->kind, 2);
+  const double expected[4] = {0.5, 0.5, 0.5, 0.5};
+  for (int j = 0; j < 4; ++j) EXPECT_NEAR(sing->params[j], expected[j], 1e-9) << j;
+  EXPECT_TRUE(s.directed(east, sing));
+  EXPECT_TRUE(s.linked(sing, north));
+  EXPECT_TRUE(s.linked(sing, west));
+  EXPECT_EQ(s.connections(), 3);
+}
+
 // ---- Level curves of scalar surfaces over [0, 1]^2.
 
 // The ellipse (u - 0.5)^2 + 0.25 v^2 = 0.09 meets the lower edge at (0.2, 0) and (0.8,
-// 0); the arc between them runs through (0.5, 0.6), which is put between them.
+// 0); the arc between them runs through (0.5, 0.6), which is put between them.  The
+// same with the roles of u and v exchanged: 0.25 u^2 + (v - 0.5)^2 = 0.09 meets the edge
+// u = 0 at (0, 0.2) and (0, 0.8) and runs through (0.6, 0.5).  Oriented by (-f_v, f_u),
+// the arcs enter at (0.8, 0) and at (0, 0.2).
 TEST(LevelEdges, ArcWithBothEndsOnOneEdgeGetsItsMiddlePoint) {
-  auto f = poly_surface_1d({{0.25, 0, 0.25}, {-1}, {1}}, {0, 0, 0, 1, 1, 1}, {0, 0, 0, 1, 1, 1},
-                           3, 3);
-  EdgeSetup s;
-  isect_point* left = s.add({0.2, 0.0}, {{0, 0}});
-  isect_point* right = s.add({0.8, 0.0}, {{0, 0}});
-  int st = -1;
-  sh1762_s9edgpscon(s.tables[0], 0.09, f.get(), 0, &s.g.data, 1e-9, &st);
-  EXPECT_EQ(st, 0);
-  ASSERT_EQ(s.g.size(), 3);
-  isect_point* mid = s.g.data->points[2];
-  EXPECT_NEAR(mid->params[0], 0.5, 1e-12);
-  EXPECT_NEAR(mid->params[1], 0.6, 1e-9);
-  // Oriented by (-f_v, f_u): it enters at (0.8, 0) and leaves at (0.2, 0).
-  EXPECT_TRUE(s.directed(right, mid));
-  EXPECT_TRUE(s.directed(mid, left));
-  EXPECT_FALSE(s.linked(left, right));
+  struct Case {
+    std::vector<std::vector<double>> poly;
+    int edge;
+    double in[2], out[2], mid[2];
+  } cases[] = {
+      {{{0.25, 0, 0.25}, {-1}, {1}}, 0, {0.8, 0.0}, {0.2, 0.0}, {0.5, 0.6}},
+      {{{0.25, -1, 1}, {}, {0.25}}, 3, {0.0, 0.2}, {0.0, 0.8}, {0.6, 0.5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edge);
+    auto f = poly_surface_1d(c.poly, {0, 0, 0, 1, 1, 1}, {0, 0, 0, 1, 1, 1}, 3, 3);
+    EdgeSetup s;
+    isect_point* out = s.add({c.out[0], c.out[1]}, {{0, c.edge}});
+    isect_point* in = s.add({c.in[0], c.in[1]}, {{0, c.edge}});
+    int st = -1;
+    sh1762_s9edgpscon(s.tables[0], 0.09, f.get(), 0, &s.g.data, 1e-9, &st);
+    EXPECT_EQ(st, 0);
+    ASSERT_EQ(s.g.size(), 3);
+    isect_point* mid = s.g.data->points[2];
+    EXPECT_NEAR(mid->params[0], c.mid[0], 1e-9);
+    EXPECT_NEAR(mid->params[1], c.mid[1], 1e-9);
+    EXPECT_TRUE(s.directed(in, mid));
+    EXPECT_TRUE(s.directed(mid, out));
+    EXPECT_FALSE(s.linked(in, out));
+  }
 }
 
 // The hyperbola (u - 0.5)^2 - 0.25 (v - 0.5)^2 = 0.01: two branches from the lower to the
