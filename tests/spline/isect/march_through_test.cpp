@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "spline/isect/chain_examine.h"
@@ -115,6 +116,27 @@ TEST(S1310, FirstStepAcrossTheWholeDomainIsClipped) {
       EXPECT_NEAR(q[1], 0.8, 1e-9);
       EXPECT_LE(std::fabs(q[2]), 1.0 + 1e-12);
     }
+  }
+}
+
+// The plane z = x / 2 cuts the cylinder of radius 1 about the z axis in the ellipse
+// (cos t, sin t, cos t / 2).  On the periodic cylinder it runs from the seam (1, 0, 0.5)
+// round to the seam: from an inner point both ends lie on the parameter boundary.
+TEST(S1788, EllipseOfACylinderRunsSeamToSeam) {
+  auto cyl = cylinder_z(1.0, -2, 2);
+  auto tilted = patch({-2, -2, -1}, {2, -2, 1}, {-2, 2, -1}, {2, 2, 1});
+  const std::vector<double> p = {std::cos(2.0), std::sin(2.0), 0.5 * std::cos(2.0)};
+  const auto a = params_of(cyl.get(), p), b = params_of(tilted.get(), p);
+  const double given[4] = {a[0], a[1], b[0], b[1]};
+  double start[4], end[4];
+  int st = -1;
+  s1788(cyl.get(), tilted.get(), 0.001, given, start, end, &st);
+  ASSERT_EQ(st, 21);
+  EXPECT_EQ(std::fmin(start[0], end[0]), 0.0);
+  EXPECT_EQ(std::fmax(start[0], end[0]), 4.0);
+  for (const double* e : {start, end}) {
+    EXPECT_LT(dist(eval_surface(cyl.get(), e[0], e[1]), {1, 0, 0.5}), 1e-9);
+    EXPECT_LT(dist(eval_surface(tilted.get(), e[2], e[3]), {1, 0, 0.5}), 1e-9);
   }
 }
 
@@ -471,6 +493,22 @@ TEST_F(SurfacePairing, OneArcOfTheCircle) {
   Pairing r = pair_surfaces(quarter.get(), sph_.get(), p, {-1, 1});
   ASSERT_EQ(r.status, 1);
   EXPECT_EQ(r.links, (std::vector<int>{2, 1}));
+}
+
+// The same ellipse on the strip x in [-0.5, 0.5] of the plane z = x / 2: two arcs, from
+// (-0.5, +-S, -0.25) to (0.5, +-S, 0.25) with S = sqrt(0.75).
+TEST(EllipsePairing, ArcsOfTheCylinderCutArePairedBySide) {
+  auto cyl = cylinder_z(1.0, -2, 2);
+  auto strip = patch({-0.5, -2, -0.25}, {0.5, -2, 0.25}, {-0.5, 2, -0.25}, {0.5, 2, 0.25});
+  const double sy = std::sqrt(0.75);
+  std::vector<double> p;
+  for (auto [x, y] : {std::pair{-0.5, sy}, {-0.5, -sy}, {0.5, sy}, {0.5, -sy}}) {
+    const auto c = params_of(cyl.get(), {x, y, 0.5 * x});
+    p.insert(p.end(), {x + 0.5, (y + 2) / 4, c[0], c[1]});
+  }
+  Pairing r = pair_surfaces(strip.get(), cyl.get(), p, {1, -1, -1, 1});
+  ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(r.links, (std::vector<int>{3, 4, 1, 2}));
 }
 
 // Level curves over [0, 1]^2.  The hyperbola (u - 0.5)^2 - 0.25 (v - 0.5)^2 = 0.01 has
