@@ -174,7 +174,7 @@ TEST(SubdivSurface, LevelSetOfAScalarFunctionAgainstDenseSampling) {
     for (auto& q : found) best = std::fmin(best, std::hypot(q.first - su, q.second - sv));
     worst = std::fmax(worst, best);
   }
-  EXPECT_LT(worst, 0.2);
+  EXPECT_LT(worst, 0.05);
   // Both ends of the arc lie on the boundary and are found there exactly.
   bool end_u = false, end_v = false;
   for (auto& q : found) {
