@@ -400,6 +400,109 @@ TEST(SubdivSurface, TabooNeedsTheCurveAlongTheCut) {
   EXPECT_EQ(st, 0);
 }
 
+// A division in both directions: four pieces, and the points where the level set
+// crosses the dividing lines, each once in the data.
+TEST(SubdivSurface, DivisionInBothDirections) {
+  struct Case {
+    double value;
+    std::vector<std::pair<double, double>> crossings;  // closed form on u^2 + v^2 = c
+  } cases[] = {
+      // u = 0.5 at v = 0.3 and v = 0.5 at u = 0.3; the right half of v = 0.5 misses.
+      {0.34, {{0.5, 0.3}, {0.3, 0.5}}},
+      // All three lines pass through (0.5, 0.5): one point.
+      {0.5, {{0.5, 0.5}}},
+  };
+  const int level = isect_recursion_level;
+  for (const Case& c : cases) {
+    const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
+    ObjectHolder f(poly_surface({{{0, 0, 1}, {0}, {1}}}, t, t, 3, 3));
+    ObjectHolder p(point_object({c.value}));
+    f->origin = f;
+    p->origin = p;
+    geom_object* pieces[4];
+    for (auto& q : pieces) {
+      q = create_geom_object(2);
+      q->origin = f;
+    }
+    edge_table* tables[2] = {create_edge_table(4), nullptr};
+    DataHolder data;
+    int st = -7;
+    sh1762_s9div(f, p, 1e-9, 1, 3, pieces, tables, &data.d, &st);
+    destroy_edge_table(tables[0]);
+    EXPECT_EQ(st, 1) << c.value;
+    // The pieces are the four quarters about the inner knots (0.5, 0.5).
+    const double box[4][4] = {{0, 0.5, 0, 0.5}, {0, 0.5, 0.5, 1}, {0.5, 1, 0, 0.5}, {0.5, 1, 0.5, 1}};
+    for (int i = 0; i < 4; ++i) {
+      const spline_surface* q = pieces[i]->surface;
+      ASSERT_NE(q, nullptr);
+      EXPECT_EQ(q->knots1[q->order1 - 1], box[i][0]) << i;
+      EXPECT_EQ(q->knots1[q->vertex_count1], box[i][1]) << i;
+      EXPECT_EQ(q->knots2[q->order2 - 1], box[i][2]) << i;
+      EXPECT_EQ(q->knots2[q->vertex_count2], box[i][3]) << i;
+      EXPECT_EQ(pieces[i]->origin, f.o);
+      destroy_geom_object(pieces[i]);
+    }
+    ASSERT_NE(data.d, nullptr);
+    EXPECT_EQ(isect_test::graph_problem(data.d), "");
+    ASSERT_EQ(data.d->point_count, static_cast<int>(c.crossings.size())) << c.value;
+    for (const auto& x : c.crossings) {
+      int hits = 0;
+      for (int i = 0; i < data.d->point_count; ++i) {
+        const isect_point* q = data.d->points[i];
+        if (std::fabs(q->params[0] - x.first) < 1e-9 && std::fabs(q->params[1] - x.second) < 1e-9)
+          ++hits;
+      }
+      EXPECT_EQ(hits, 1) << c.value << ": " << x.first << ", " << x.second;
+    }
+    EXPECT_EQ(isect_recursion_level, level);
+  }
+}
+
+// Two surfaces whose simple-case test failed count as simple when their parameter
+// areas are small against their origins'.
+TEST(SubdivSurface, SmallAreaSimpleCase) {
+  struct Case {
+    double side1, side2;  // piece sides in parameter units (origins are unit squares)
+    int edge_points;
+    int expected;
+  } cases[] = {
+      {0.01, 0.01, 1, 1},   // areas 1e-4 * 1e-4 = 1e-8 <= 1e-4
+      {0.0625, 0.0625, 1, 1},  // (1/256)^2 ~ 1.5e-5
+      {0.125, 0.125, 1, 0},    // (1/64)^2 ~ 2.4e-4 > 1e-4 ...
+      {0.125, 0.125, 2, 1},    // ... but below 1/256 with two edge points
+      {0.2, 0.1, 1, 0},     // 4e-4
+      {0.2, 0.1, 2, 1},     // 4e-4 <= 1/256
+      {0.25, 0.25, 2, 1},   // (1/16)^2 = 1/256: on the bound
+      {0.5, 0.25, 2, 0},
+      {0.01, 0.01, 0, 0},   // no edge point
+  };
+  const std::vector<double> unit = {0, 0, 1, 1};
+  ObjectHolder o1(poly_surface({{{0}, {1}}, {{0, 1}}, {{0}}}, unit, unit, 2, 2));
+  ObjectHolder o2(poly_surface({{{0}, {1}}, {{0, 1}}, {{1}}}, unit, unit, 2, 2));
+  for (const Case& c : cases) {
+    const std::vector<double> t1 = {0, 0, c.side1, c.side1};
+    const std::vector<double> t2 = {0, 0, c.side2, c.side2};
+    ObjectHolder a(poly_surface({{{0}, {1}}, {{0, 1}}, {{0}}}, t1, t1, 2, 2));
+    ObjectHolder b(poly_surface({{{0}, {1}}, {{0, 1}}, {{1}}}, t2, t2, 2, 2));
+    a->origin = o1;
+    b->origin = o2;
+    isect_test::Graph g;
+    edge_table* tables[2] = {create_edge_table(4), create_edge_table(4)};
+    for (int i = 0; i < c.edge_points; ++i) {
+      isect_point* pt = g.add({0, 0.001 * (i + 1), 0, 0.001 * (i + 1)});
+      edge_node* node = create_edge_node(pt);
+      node->next = tables[i % 2]->heads[3];
+      tables[i % 2]->heads[3] = node;
+      ++tables[i % 2]->point_count;
+    }
+    int st = -7;
+    sh1762_s9simple(a, b, tables, &st);
+    destroy_edge_table(tables[0]);
+    destroy_edge_table(tables[1]);
+    EXPECT_EQ(st, c.expected) << c.side1 << " " << c.side2 << " " << c.edge_points;
+  }
+}
+
 // Fails the edge search after a number of calls, deep inside the recursion.
 int edge_calls_left = 0;
 isect_service_table saved_services;
