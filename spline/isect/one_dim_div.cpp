@@ -319,28 +319,41 @@ void sh_1d_div(geom_object* surface_object, geom_object* point_object, double ep
   DataHolder sub;
   sh1761(reduced.get(), zero_point.get(), epsge, &sub.data, &st);
   if (st < 0) return fail(st);
-  if (!sub.data) {
-    *status = 1;
+  sh_1d_div_merge(surface_object, point_object, epsge, &sub.data, &edges, data, &st);
+  if (st < 0) {
+    *status = st;
     return;
   }
-  // Help points of the sub-problem are not carried over.  Going down, a point moved
+  *status = 1;
+}
+
+void sh_1d_div_merge(geom_object* surface_object, geom_object* point_object, double epsge,
+                     isect_data** sub_data, const one_dim_edges* edges, isect_data** data,
+                     int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report("sh_1d_div", code, 0);
+  };
+  *status = 0;
+  int st = 0;
+  isect_data** sub = sub_data;
+  if (!*sub) return;
+  // Help points of the sub-problem are not carried over (a help point between two
+  // points leaves them connected to each other).  Going down, a point moved
   // into a freed slot has been looked at already.
-  for (int i = sub.data->point_count - 1; sub.data && i >= 0; --i) {
-    isect_point* p = sub.data->points[i];
+  for (int i = (*sub)->point_count - 1; *sub && i >= 0; --i) {
+    isect_point* p = (*sub)->points[i];
     if (!is_help_point(p)) continue;
-    remove_point(&sub.data, &p, 0, &st);
+    remove_point(sub, &p, 1, &st);
     if (st < 0) return fail(st);
   }
-  if (!sub.data) {
-    *status = 1;
-    return;
-  }
-  const int count = sub.data->point_count;
+  if (!*sub) return;
+  const int count = (*sub)->point_count;
   std::vector<isect_point*> copies(static_cast<size_t>(count), nullptr);
   const geom_object* origin = surface_object->origin ? surface_object->origin : surface_object;
   const spline_surface* whole = origin->surface ? origin->surface : surface_object->surface;
   for (int i = 0; i < count; ++i) {
-    const isect_point* p = sub.data->points[i];
+    const isect_point* p = (*sub)->points[i];
     int a = 0, c = 0, b = 0, d = 0;
     sh6gettop(p, -1, &a, &c, &b, &d, &st);
     if (st < 0) return fail(st);
@@ -357,8 +370,8 @@ void sh_1d_div(geom_object* surface_object, geom_object* point_object, double ep
 
   // Points on a divided edge go into the chain of that edge, between the two chain
   // points that enclose them.
-  std::vector<isect_point*> chain1(edges.chain1, edges.chain1 + edges.count1);
-  std::vector<isect_point*> chain2(edges.chain2, edges.chain2 + edges.count2);
+  std::vector<isect_point*> chain1(edges->chain1, edges->chain1 + edges->count1);
+  std::vector<isect_point*> chain2(edges->chain2, edges->chain2 + edges->count2);
   auto insert_into = [&](std::vector<isect_point*>& chain, int fixed, isect_point* copy,
                          bool* done) -> int {
     *done = false;
@@ -390,9 +403,9 @@ void sh_1d_div(geom_object* surface_object, geom_object* point_object, double ep
 
   // The connections of the sub-problem, with their marks, between the copies.
   for (int i = 0; i < count; ++i) {
-    isect_point* p = sub.data->points[i];
+    isect_point* p = (*sub)->points[i];
     for (int j = i + 1; j < count; ++j) {
-      isect_point* q = sub.data->points[j];
+      isect_point* q = (*sub)->points[j];
       int sp = -1, sq = -1;
       sh6getlist(p, q, &sp, &sq, &st);
       if (st < 0) return fail(st);
@@ -417,5 +430,4 @@ void sh_1d_div(geom_object* surface_object, geom_object* point_object, double ep
       if (st < 0) return fail(st);
     }
   }
-  *status = 1;
 }

@@ -68,6 +68,18 @@ void sh_1d_div_edges(geom_object* surface_object, geom_object* point_object,
 void sh_1d_div_reduce(spline_surface* surface, double level, int flag1, int flag2, double epsge,
                       spline_surface** reduced, int* status);
 
+// Carries the result of the reduced problem back: the help points of *sub_data are
+// removed (the data is destroyed and *sub_data set to null when it becomes empty); each
+// other point is copied (parameters, value, kind word, own side markers) into *data,
+// where a copy on the same level piece as a held point is replaced by that point; copies
+// on a divided edge are put into the edge's chain between the points enclosing them;
+// connections of the sub-problem are made between the copies with their marks, and a
+// copy of a main point with main neighbours becomes a main point.  Status 0, negative
+// on error (points inserted so far stay in the data).
+void sh_1d_div_merge(geom_object* surface_object, geom_object* point_object, double epsge,
+                     isect_data** sub_data, const one_dim_edges* edges, isect_data** data,
+                     int* status);
+
 // The whole case for the subdivision step: status 1 handled (also when the reduced
 // surface gave no points), 0 the case does not apply, negative on error.  data is the
 // caller's intersection data, tables the pair's two edge tables.  The intersection of

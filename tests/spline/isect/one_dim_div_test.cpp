@@ -421,6 +421,114 @@ TEST(OneDimInsert, IdentifiesPointsOnTheSameLevelPiece) {
   EXPECT_EQ(data->points[47]->params[1], 0.01 * 44 + 0.3);
 }
 
+// ---- Carrying the reduced problem's points back
+
+// Level curve of edge_level_surface off the edge v = 1: u = (0.4 + 0.2 v) / (1 + 0.3 v).
+double level_u(double v) { return (0.4 + 0.2 * v) / (1 + 0.3 * v); }
+
+TEST(OneDimMerge, PointsChainsAndConnections) {
+  const double c = 0.25, eps = 1e-7;
+  auto s = surface_object_of(edge_level_surface(c));
+  auto point_obj = level_point(c);
+  EdgeSetup e;
+  isect_point* left = e.add(0, 1);
+  isect_point* right = e.add(1, 1);
+  e.along(left, right, 1);
+  // A point of the caller's data that a point of the reduced problem coincides with.
+  const double v_near = 1e-8;
+  isect_point* held = e.graph.add({level_u(v_near), v_near});
+  one_dim_edges edges{};
+  int st = -7;
+  sh_1d_div_edges(s.get(), point_obj.get(), e.tables, &edges, &st);
+  ASSERT_EQ(st, 1);
+
+  // The reduced problem's result: a chain from the edge v = 1 down to v = 0, with a
+  // chain of two help points hanging off its middle.
+  Graph sub;
+  isect_point* top = sub.add({level_u(1.0), 1.0});
+  isect_point* help1 = sub.add({level_u(0.4), 0.4}, -1);
+  isect_point* mid = sub.add({level_u(0.5), 0.5});
+  isect_point* bottom = sub.add({level_u(0.0), 0.0});
+  isect_point* help2 = sub.add({level_u(0.3), 0.3}, -1);
+  sub.chain({top, mid, bottom});
+  sub.chain({mid, help1, help2});
+  sh6setdir(mid, bottom, &st);
+  ASSERT_EQ(st, 0);
+  sh6settop(mid, -1, 1, 2, 0, 0, &st);
+  ASSERT_EQ(st, 0);
+  const int mark_mid_bottom = isect_test::mask_toward(mid, bottom);
+  const int mark_bottom_mid = isect_test::mask_toward(bottom, mid);
+
+  sh_1d_div_merge(s.get(), point_obj.get(), eps, &sub.data, &edges, &e.graph.data, &st);
+  ASSERT_EQ(st, 0);
+  EXPECT_EQ(isect_test::graph_problem(e.graph.data), "");
+  EXPECT_EQ(isect_test::graph_problem(sub.data), "");
+  // The help points are gone from the reduced problem.
+  EXPECT_EQ(sub.size(), 3);
+  EXPECT_EQ(mid->neighbour_count, 2);
+
+  // Corners, the held point and the copies of top and mid; bottom became the held point.
+  ASSERT_EQ(e.graph.size(), 5);
+  auto find = [&](double u, double v) -> isect_point* {
+    for (int i = 0; i < e.graph.size(); ++i) {
+      isect_point* p = e.graph.data->points[i];
+      if (p->params[0] == u && p->params[1] == v) return p;
+    }
+    return nullptr;
+  };
+  isect_point* top_copy = find(level_u(1.0), 1.0);
+  isect_point* mid_copy = find(level_u(0.5), 0.5);
+  ASSERT_NE(top_copy, nullptr);
+  ASSERT_NE(mid_copy, nullptr);
+  EXPECT_EQ(find(level_u(0.0), 0.0), nullptr);
+  // The copy on the edge sits in the edge's chain between the corners.
+  EXPECT_LT(neighbour_index(left, right), 0);
+  EXPECT_GE(neighbour_index(left, top_copy), 0);
+  EXPECT_GE(neighbour_index(right, top_copy), 0);
+  // The edge's constant-parameter mark is kept on both new segments.
+  EXPECT_NE(isect_test::mask_toward(left, top_copy) & 4, 0);
+  EXPECT_NE(isect_test::mask_toward(top_copy, right) & 4, 0);
+  // The sub-problem's connections, their marks carried over.
+  EXPECT_GE(neighbour_index(top_copy, mid_copy), 0);
+  ASSERT_GE(neighbour_index(mid_copy, held), 0);
+  EXPECT_EQ(isect_test::mask_toward(mid_copy, held) & mark_mid_bottom, mark_mid_bottom);
+  EXPECT_EQ(isect_test::mask_toward(held, mid_copy) & mark_bottom_mid, mark_bottom_mid);
+  EXPECT_TRUE(is_main_point(mid_copy));
+  EXPECT_TRUE(is_main_point(top_copy));
+  // A copy keeps the own side markers of its original.
+  int a = 0, cc = 0, b = 0, d = 0;
+  sh6gettop(mid_copy, -1, &a, &cc, &b, &d, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(cc, 2);
+  EXPECT_EQ(b, 0);
+  EXPECT_EQ(d, 0);
+}
+
+TEST(OneDimMerge, EmptyOrHelpOnlyResults) {
+  const double c = 0.25;
+  auto s = surface_object_of(edge_level_surface(c));
+  auto point_obj = level_point(c);
+  EdgeSetup e;
+  isect_point* left = e.add(0, 1);
+  isect_point* right = e.add(1, 1);
+  e.along(left, right, 1);
+  one_dim_edges edges{};
+  int st = -7;
+  sh_1d_div_edges(s.get(), point_obj.get(), e.tables, &edges, &st);
+  ASSERT_EQ(st, 1);
+  isect_data* none = nullptr;
+  sh_1d_div_merge(s.get(), point_obj.get(), 1e-7, &none, &edges, &e.graph.data, &st);
+  EXPECT_EQ(st, 0);
+  Graph sub;
+  sub.chain({sub.add({0.3, 0.2}, -1), sub.add({0.3, 0.3}, -1)});
+  sh_1d_div_merge(s.get(), point_obj.get(), 1e-7, &sub.data, &edges, &e.graph.data, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(sub.data, nullptr);
+  EXPECT_EQ(e.graph.size(), 2);
+  EXPECT_GE(neighbour_index(left, right), 0);
+}
+
 // ---- The whole case through the recursive driver
 
 // f(u, v) = (1 - v) g(u, v) + c with g = (u - 0.5)^2 + (v - 0.4)^2 - 0.04: the level
