@@ -304,6 +304,58 @@ TEST(CurveInSurfaceMarch, LeavingTheParameterRectangleGivesTwo) {
   }
 }
 
+TEST(CurveInSurfaceMarch, ChordCuttingARidge) {
+  const double eps = 1e-4;
+  // Tents of slope a: z = a u up to the ridge u = 0.5 (a knot line), z = a (1 - u) after
+  // it.  Along v = 0.5 a curve runs up the first face to just before the ridge, cuts it
+  // with a chord that passes 1.5 eps below the ridge and is back within eps of the
+  // second face soon after it, and runs down the second face, ending inside the
+  // parameter rectangle.  With d1 = 0 it runs over the ridge.
+  struct Case {
+    const char* name;
+    double slope;
+    double d1;  // where the chord starts before the ridge, in u
+    int dir;
+    int expected;
+  } cases[] = {{"over the ridge", 1.0, 0.0, 1, 1},
+               {"over a flat ridge", 0.1, 0.0, 1, 1},
+               {"cutting a flat ridge", 0.1, 7.5 * eps, 1, 0},
+               {"cutting a flat ridge backwards", 0.1, 7.5 * eps, -1, 0}};
+  // (Across a steep ridge the Newton projection from one face does not turn the kink
+  // onto the other, so the places reported there are not those of the closed form: not
+  // tested here.)
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const double a = c.slope;
+    auto tent = surface({0, 0, 0.5, 1, 1}, {0, 0, 1, 1}, 2, 2,
+                        {0, 0, 0, 0.5, 0, 0.5 * a, 1, 0, 0, 0, 1, 0, 0.5, 1, 0.5 * a, 1, 1, 0},
+                        1, 3);
+    const double d1 = c.d1, d2 = 0.3;
+    auto chord = curve({0, 0, 1.0 / 3, 2.0 / 3, 1, 1}, 2,
+                       {0, 0.5, 0, 0.5 - d1, 0.5, a * (0.5 - d1), 0.5 + d2, 0.5, a * (0.5 - d2),
+                        0.95, 0.5, a * 0.05},
+                       1, 3);
+    const auto start = c.dir > 0 ? triple(1, 0.0, 0.0, 0.5) : triple(1, 1.0, 0.95, 0.5);
+    double last[3], sep[3];
+    int st = -7;
+    sh1784(chord.get(), tent.get(), eps, start.data(), 1, c.dir, last, sep, &st);
+    EXPECT_EQ(st, c.expected);
+    if (st == 0) {
+      // The chord (t in [1/3, 2/3], u from 0.5 - d1 to 0.5 + d2) is farther than eps from
+      // the faces' planes for u in [0.5 - d1 + x, 0.5 + d2 - y] with
+      // x = eps sqrt(1 + a^2) (d1 + d2) / (2 a d2), y = eps sqrt(1 + a^2) (d1 + d2) / (2 a d1).
+      const double r = eps * std::sqrt(1 + a * a) * (d1 + d2) / (2 * a);
+      const double t_in = 1.0 / 3 + (r / d2) / (d1 + d2) / 3;
+      const double t_out = 1.0 / 3 + (d1 + d2 - r / d1) / (d1 + d2) / 3;
+      const double near = c.dir > 0 ? t_in : t_out;
+      const double tol = 5e-5;
+      EXPECT_LE(c.dir * last[0], c.dir * near + tol);
+      EXPECT_GE(sep[0], t_in - tol);
+      EXPECT_LE(sep[0], t_out + tol);
+    }
+  }
+}
+
 TEST(CurveInSurfaceMarch, DegenerateInputsEnd) {
   auto plane = knotted_plane();
   {
