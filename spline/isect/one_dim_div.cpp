@@ -205,7 +205,7 @@ void sh_1d_div_edges(geom_object* surface_object, geom_object* point_object,
   if (!point_object || point_object->kind != 0 || !point_object->point ||
       point_object->point->dim != 1)
     return;
-  if (is_rational_kind(s->kind)) return;
+  if (is_rational_kind(s->kind) || !tables) return;
   const int k1 = s->order1, k2 = s->order2;
   if (k1 != s->vertex_count1 || k2 != s->vertex_count2 || k1 < 3 || k2 < 3) return;
 

@@ -56,8 +56,8 @@ struct one_dim_edges {
 // Steps of sh_1d_div before any change: status 1 when the case applies (edges filled),
 // 0 when it does not (a point object of dimension other than 1, a rational surface, more
 // than one piece or an order below 3 in a direction, fewer than two corner points, no
-// two of them connected along a common edge); -150 when surface_object is not a surface
-// of dimension 1; errors of the graph routines.
+// two of them connected along a common edge, no edge tables); -150 when surface_object
+// is not a surface of dimension 1; errors of the graph routines.
 void sh_1d_div_edges(geom_object* surface_object, geom_object* point_object,
                      edge_table* tables[2], one_dim_edges* edges, int* status);
 
