@@ -188,6 +188,8 @@ TEST(SubdivConnect, CurvesRunningAlongEachOtherAreJoined) {
   const Case cases[] = {
       {"two points", false, 0, false},
       {"third point on the stretch", true, 1.5, true},
+      // A point of the whole problem outside this pair's domain stays where it is.
+      {"third point outside the domain", true, 3.5, false},
   };
   for (const Case& c : cases) {
     SubProblem sp(wrap(curve_from(arc, 4, 2)), wrap(curve_from(moved, 4, 2)));
@@ -317,6 +319,46 @@ TEST(SubdivConnect, ArmsFromOneEdgePointAreSettledOnlyWhenTheyKeepApart) {
       EXPECT_GT(distance_to(s.pos, a), kEps);
     }
   }
+}
+
+// A rational quadratic arc of radius r about the origin from angle -a/2 to a/2 in the
+// plane z = 0, turned about the x axis by tilt.
+CurvePtr arc(double r, double a, double tilt) {
+  const double h = a / 2, w = std::cos(h);
+  const double pts[3][2] = {{r * std::cos(h), -r * std::sin(h)}, {r / w, 0}, {r * std::cos(h), r * std::sin(h)}};
+  std::vector<double> v;
+  for (int i = 0; i < 3; ++i) {
+    const double wi = i == 1 ? w : 1.0;
+    const double y = pts[i][1] * std::cos(tilt), z = pts[i][1] * std::sin(tilt);
+    v.insert(v.end(), {wi * pts[i][0], wi * y, wi * z, wi});
+  }
+  return curve({0, 0, 0, 1, 1, 1}, 3, v, 2, 3);
+}
+
+// Two long, nearly straight arcs on concentric circles 3 tolerances apart bend more
+// than their distance: no line between them separates them, the sphere between them
+// does.  The same arcs crossing each other are not settled, at either level.
+TEST(SubdivConnect, SphereBetweenNearlyStraightArcsSettlesThem) {
+  struct Case {
+    const char* what;
+    double outer_tilt;
+    int want;
+  };
+  const Case cases[] = {{"concentric", 0.0, 2}, {"crossing", 0.01, 0}};
+  const int saved = isect_recursion_level;
+  for (const Case& c : cases)
+    for (int level : {0, 1}) {
+      SubProblem sp(wrap(arc(100, 0.018, 0)), wrap(arc(100 + (c.want == 2 ? 3 * kEps : 0), 0.018, c.outer_tilt)));
+      sp.prepare();
+      isect_recursion_level = level;
+      const int st = sp.connect();
+      isect_recursion_level = saved;
+      EXPECT_EQ(st, c.want) << c.what << " level " << level;
+      double closest = 0;
+      inner_contacts(sample_curve(sp.A->curve, 3000), sample_curve(sp.B->curve, 3000), kEps,
+                     &closest);
+      EXPECT_EQ(closest > kEps, c.want == 2) << c.what;
+    }
 }
 
 // More than two edge points of two curves: settled when they already form one chain.
