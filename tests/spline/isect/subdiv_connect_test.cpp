@@ -536,4 +536,44 @@ TEST(SubdivConnectSurfaces, CurveInASurfaceIsJoinedBetweenItsEdgePoints) {
   }
 }
 
+// A straight segment lying in a plane between two edge points: the pair is flat and
+// the points are joined without a coincidence march.
+TEST(SubdivConnectSurfaces, SegmentInAPlaneIsJoinedAsAFlatPair) {
+  SubProblem sp(wrap(line({0.1, 0.2, 0}, {0.9, 0.5, 0})), wrap(linear_patch()));
+  isect_point* p0 = sp.add({0, 0.3, 0.6});
+  isect_point* p1 = sp.add({1, 2.7, 1.5});
+  sp.prepare();
+  EXPECT_EQ(sp.connect(), 1);
+  EXPECT_TRUE(connected(p0, p1));
+  EXPECT_EQ(markers(p0), (std::vector<int>{4, 3, 0, 0}));
+  EXPECT_EQ(markers(p1), (std::vector<int>{3, 4, 0, 0}));
+  for (const Sample& s : sample_curve(sp.A->curve, 200)) EXPECT_LE(std::fabs(s.pos[2]), kEps);
+}
+
+// A plane surface that folds its parameter plane onto a line, S(u, v) = (u + 2v, 0.5):
+// every parameter pair with u + 2v = 1 lands on the point (1, 0.5).  Two edge points of
+// that stretch are joined; a point the surface passes only once is settled by the frame
+// of the fold.
+TEST(SubdivConnectSurfaces, PointKeptByAFoldedPlaneSurface) {
+  const std::vector<double> fold = {0, 0.5, 1, 0.5, 2, 0.5, 3, 0.5};
+  {
+    SubProblem sp(wrap(point({1, 0.5})), wrap(surface_from(fold, 2, 2, 2, 2, 2)));
+    isect_point* p0 = sp.add({0, 0.5});
+    isect_point* p1 = sp.add({1, 0});
+    sp.prepare();
+    EXPECT_EQ(sp.connect(), 1);
+    EXPECT_TRUE(connected(p0, p1));
+    for (int i = 0; i <= 100; ++i) {
+      const double u = i / 100.0;
+      EXPECT_LE(distance(eval_surface(sp.B->surface, u, (1 - u) / 2), {1, 0.5}), kEps);
+    }
+  }
+  {
+    // A point off the folded line: apart in the frame of the fold.
+    SubProblem sp(wrap(point({1, 0.6})), wrap(surface_from(fold, 2, 2, 2, 2, 2)));
+    sp.prepare();
+    EXPECT_EQ(sp.connect(), 2);
+  }
+}
+
 }  // namespace
