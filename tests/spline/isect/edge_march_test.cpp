@@ -274,6 +274,24 @@ TEST(EdgeTouching, InnerTouchingPointOfThreeDirectedPoints) {
   EXPECT_EQ(s.connections(), 3);
 }
 
+// The plane y = 1 touches the cylinder of radius 1 about the z axis along its ruling
+// (0, 1, z).  Both edge points of the ruling have parallel normals (singular); the
+// marcher finds no piece through a singular first point, so there is nothing to join
+// and the sub-problem counts as settled.
+TEST(EdgeTouching, TouchingAlongARulingIsSettledWithoutJoining) {
+  auto cyl = cylinder_z(1.0, -2, 2);
+  auto plane = patch({-1, 1, -1}, {1, 1, -1}, {-1, 1, 1}, {1, 1, 1});
+  ASSERT_LT(dist(eval_surface(cyl.get(), 1.0, 0.25), {0, 1, -1}), 1e-14);
+  EdgeSetup s;
+  s.add({0.5, 0.0, 1.0, 0.25}, {{0, 0}});
+  s.add({0.5, 1.0, 1.0, 0.75}, {{0, 2}});
+  int st = -1;
+  sh1762_s9edgsscon(s.tables, plane.get(), cyl.get(), &s.g.data, 0, 1e-6, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(s.connections(), 0);
+  EXPECT_EQ(s.g.size(), 2);
+}
+
 // ---- Level curves of scalar surfaces over [0, 1]^2.
 
 // The ellipse (u - 0.5)^2 + 0.25 v^2 = 0.09 meets the lower edge at (0.2, 0) and (0.8,
