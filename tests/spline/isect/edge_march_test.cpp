@@ -101,6 +101,21 @@ TEST_F(SphereCuts, OneArcIsJoinedFromItsEntryToItsExit) {
   EXPECT_EQ(s.connections(), 1);
 }
 
+// The same arc with the sphere as the first surface: the points lie on the edges of the
+// second surface, and the curve's orientation N_sphere x N_plane is reversed
+// (clockwise), so it enters at (0.5, Y) and leaves at (Y, 0.5).
+TEST_F(SphereCuts, PointsOnTheSecondSurfacesEdges) {
+  auto quarter = plane_z(0.3, 0.5, 3, 0.5, 3);
+  auto swap = [](std::vector<double> p) { return std::vector<double>{p[2], p[3], p[0], p[1]}; };
+  EdgeSetup s;
+  isect_point* a = s.add(swap(at(0.5, y_, 0.5, 3, 0.5, 3)), {{1, 3}});
+  isect_point* b = s.add(swap(at(y_, 0.5, 0.5, 3, 0.5, 3)), {{1, 0}});
+  int st = -1;
+  sh1762_s9edgsscon(s.tables, sph_.get(), quarter.get(), &s.g.data, 0, 1e-6, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_TRUE(s.directed(a, b));
+}
+
 // The strip x in [-0.5, 0.5] holds two arcs: the upper one runs from (0.5, Y) to
 // (-0.5, Y), the lower one from (-0.5, -Y) to (0.5, -Y).  Four points, paired by marching
 // and, for a simple pair, by directions and distances: each with the other end of its
