@@ -7,10 +7,9 @@
 #include "spline/curve_eval.h"
 #include "spline/isect/chain_lists.h"
 #include "spline/isect/isect_graph.h"
-#include "spline/isect/isect_reduce.h"
-#include "spline/isect/isect_subproblem.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
+#include "spline/isect/subdiv_surface.h"
 #include "spline/isocurve.h"
 #include "spline/split.h"
 #include "spline/status.h"
@@ -102,13 +101,16 @@ void snap_cut_to_crossing(const geom_object* div, const geom_object* other, doub
 }  // namespace
 
 void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge, int which,
-                       int /*code*/, edge_table* tables[2], isect_data** data, int* /*fixed*/,
+                       int code, edge_table* tables[2], isect_data** data, int* fixed,
                        isect_point** found, double values[2], int* status) {
   geom_object* div = which == 1 ? object1 : object2;
   geom_object* other = which == 1 ? object2 : object1;
   *found = nullptr;
+  if (div->kind == 2)
+    return s9subdivpt_surface(object1, object2, epsge, which, code, tables, data, fixed, found,
+                              values, status);
   if (div->kind != 1) {
-    *status = div->kind == 2 ? kSubdivNotBuilt : -122;
+    *status = -122;
     error_report("sh1762_s9subdivpt", *status, 0);
     return;
   }
@@ -149,21 +151,9 @@ void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge,
       st = 1;
       s1771(other->point, oc, epsge, s, e, u, &u, &st);
     } else if (other->kind == 2) {
-      // A surface: its parameters start at the middle of its box.
-      const spline_surface* sf = other->surface;
-      const spline_surface* osf =
-          other->origin && other->origin->kind == 2 && other->origin->surface
-              ? other->origin->surface
-              : sf;
-      const double lo2[2] = {sf->knots1[sf->order1 - 1], sf->knots2[sf->order2 - 1]};
-      const double hi2[2] = {sf->knots1[sf->vertex_count1], sf->knots2[sf->vertex_count2]};
-      double pair[2] = {0.5 * (lo2[0] + hi2[0]), 0.5 * (lo2[1] + hi2[1])};
-      st = 0;
-      s1772(oc, osf, epsge, s, lo2, e, hi2, u, pair, &u, pair, &st);
-      for (int j = 0; j < 2 && st >= 0; ++j) {
-        const double m2 = 0.01 * (hi2[j] - lo2[j]);
-        if (pair[j] < lo2[j] + m2 || pair[j] > hi2[j] - m2) usable = false;
-      }
+      int ok = 0;
+      s9subdivpt_curve_on_surface(div, other, epsge, s, e, &u, &ok, &st);
+      usable = ok != 0;
     } else {
       // Another curve: both parameters start at the middles.
       const spline_curve* c2 = other->curve;
@@ -198,7 +188,9 @@ void sh1762_s9div(geom_object* object1, geom_object* object2, double epsge, int 
     *status = s;
     error_report("sh1762_s9div", s, 0);
   };
-  if (div->kind != 1 || other->kind == 2) return fail(kSubdivNotBuilt);
+  if (div->kind == 2)
+    return s9div_surface(object1, object2, epsge, which, code, pieces, tables, data, status);
+  if (div->kind != 1) return fail(kSubdivNotBuilt);
 
   double values[2] = {0, 0};
   isect_point* found = nullptr;
@@ -224,38 +216,12 @@ void sh1762_s9div(geom_object* object1, geom_object* object2, double epsge, int 
     s1438(pieces[0]->curve, 1, &cut->point, &par, &st);
     if (st < 0) return fail(st);
   }
+  if (other->kind >= 1)
+    return s9div_curve_point(object1, object2, epsge, which, u, found, cut, tables, data, status);
+  // A point against a curve: the cut point against the other object.
   isect_data* sub = nullptr;
   st = 0;
-  if (object1->kind + object2->kind >= 2) {
-    // The cut point against the other object, which brings its own edge points:
-    // the points of the data at the cut value are handed down as the sub-problem's
-    // data and edge points.
-    sh6idget(object1, object2, offset, u, *data, &sub, epsge, &st);
-    if (st < 0) {
-      destroy_isect_data(sub);
-      return fail(st);
-    }
-    edge_table* sub_tables[2] = {nullptr, nullptr};
-    const edge_table* other_table = tables[which == 1 ? 1 : 0];
-    edge_table*& slot = sub_tables[which == 1 ? 1 : 0];
-    slot = create_edge_table(other_table ? other_table->edge_count : 2);
-    if (!slot) {
-      destroy_isect_data(sub);
-      return fail(kErrMemory);
-    }
-    geom_object* a = which == 1 ? cut : object1;
-    geom_object* b = which == 1 ? object2 : cut;
-    st = 0;
-    sh6idalledg(a, b, sub, sub_tables, &st);
-    if (st >= 0) {
-      cut->origin = cut;
-      st = 0;
-      sh1762(a, b, epsge, &sub, sub_tables, &st);
-    }
-    destroy_edge_table(sub_tables[0]);
-    destroy_edge_table(sub_tables[1]);
-  } else if (which == 1) {
-    // A point against a curve: the cut point against the other object.
+  if (which == 1) {
     sh1761(cut, other, epsge, &sub, &st);
   } else {
     sh1761(other, cut, epsge, &sub, &st);

@@ -271,7 +271,7 @@ TEST(CurveCurveIsect, RandomPairsMatchBruteForce) {
   EXPECT_GE(crossings, 150);
 }
 
-TEST(CurveCurveIsect, DISABLED_CurvesSharingAStretchGiveOneIntersectionCurve) {
+TEST(CurveCurveIsect, CurvesSharingAStretchGiveOneIntersectionCurve) {
   // The second curve is a piece of the first, running either way: the whole piece is
   // one intersection curve from its start to its end, with no single points.
   const std::vector<double> pts = {0, 0, 1, 0.6, 2, 0.2, 3, -0.5, 4, 0.1, 5, 0.8};
