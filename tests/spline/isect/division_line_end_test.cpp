@@ -1,0 +1,84 @@
+// A function of two parameters against a value, cut along a line whose end lies on the
+// level set exactly where the edge search has already put a point: that point stands for
+// the end, and the intersection goes on without an error and finds every branch of the
+// level set.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "spline/isect/subdiv.h"
+#include "spline/records.h"
+#include "tests/spline/isect/isect_fixture.h"
+#include "tests/spline/isect/newton_testutil.h"
+
+namespace {
+
+// f(u, v) = 10 (u - 0.2)(u - 0.5)(u - 0.8) + 0.3 v.
+double f(double u, double v) { return 10 * (u - 0.2) * (u - 0.5) * (u - 0.8) + 0.3 * v; }
+
+TEST(DivisionLineEnd, EndOnAKnownPointKeepsTheIntersectionGoing) {
+  // f as a cubic in u with one inner knot at 0.5 (where the first cut falls) and a
+  // quadratic in v.  The level f = 0 leaves the edge v = 0 at u = 0.2, 0.5 and 0.8;
+  // the line u = 0.5 cut through the surface ends on the level set at v = 0, where
+  // the edge search put its point.
+  const double eps = 1e-3;
+  // 10 (u^3 - 1.5 u^2 + 0.66 u - 0.08) + 0.3 v
+  newton_test::SurfacePtr s = newton_test::poly_surface_1d(
+      {{-0.8, 0.3}, {6.6}, {-15.0}, {10.0}}, {0, 0, 0, 0, 0.5, 1, 1, 1, 1},
+      {0, 0, 0, 0.5, 1, 1, 1}, 4, 3);
+  geom_object* fo = create_geom_object(2);
+  fo->surface = s.release();
+  geom_object* co = create_geom_object(0);
+  double zero = 0.0;
+  co->point = create_point(&zero, 1, 1);
+  isect_test::ReportLog log;
+  isect_data* data = nullptr;
+  const int level = isect_recursion_level;
+  int st = 0;
+  sh1761(fo, co, eps, &data, &st);
+  EXPECT_EQ(isect_recursion_level, level);
+  ASSERT_EQ(st, 1);
+  EXPECT_EQ(log.count(), 0);
+  ASSERT_NE(data, nullptr);
+  std::vector<std::pair<double, double>> found;
+  for (int i = 0; i < data->point_count; ++i) {
+    const isect_point* q = data->points[i];
+    ASSERT_EQ(q->param_count, 2);
+    EXPECT_LE(std::fabs(f(q->params[0], q->params[1])), eps);
+    found.push_back({q->params[0], q->params[1]});
+  }
+  // Dense sampling of the level set: for each v, the roots in u of f(., v) = 0 by sign
+  // changes and bisection; every one has a point of the data nearby.
+  double worst = 0;
+  int roots = 0;
+  for (int j = 0; j <= 100; ++j) {
+    const double v = j / 100.0;
+    for (int i = 0; i < 1000; ++i) {
+      double a = i / 1000.0, b = (i + 1) / 1000.0;
+      if (f(a, v) * f(b, v) > 0 || f(b, v) == 0) continue;
+      for (int it = 0; it < 60; ++it) {
+        const double m = 0.5 * (a + b);
+        if ((f(m, v) < 0) == (f(a, v) < 0)) a = m; else b = m;
+      }
+      ++roots;
+      double best = 1e300;
+      for (auto& q : found) best = std::fmin(best, std::hypot(q.first - a, q.second - v));
+      worst = std::fmax(worst, best);
+    }
+  }
+  EXPECT_GE(roots, 150);
+  EXPECT_LT(worst, 0.05);
+  // The three branches leave the edge v = 0 exactly where the cubic has its roots.
+  for (double r : {0.2, 0.5, 0.8}) {
+    bool at_edge = false;
+    for (auto& q : found)
+      if (std::fabs(q.second) < 1e-12 && std::fabs(q.first - r) < 1e-9) at_edge = true;
+    EXPECT_TRUE(at_edge) << r;
+  }
+  destroy_isect_data(data);
+  destroy_geom_object(fo);
+  destroy_geom_object(co);
+}
+
+}  // namespace
