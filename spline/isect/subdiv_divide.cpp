@@ -1,11 +1,13 @@
 // Cutting an object for the subdivision intersector: the cut value (an existing inner
 // point, a Newton result in a single piece, or the middle knot) and the sub-problem on
 // the cut, whose points the pieces on both sides then share as edge points.
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 
 #include "spline/curve_eval.h"
 #include "spline/isect/chain_lists.h"
+#include "spline/isect/crossing_polish.h"
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
@@ -73,25 +75,58 @@ void snap_cut_to_crossing(const geom_object* div, const geom_object* other, doub
     const spline_curve* oc2 = origin_curve(other);
     if (oc2->dim != dim) return;
     const double s2 = c2->knots[c2->order - 1], e2 = c2->knots[c2->vertex_count];
+    // Nothing to do when the cut point lies off the box of the other curve's vertices
+    // (which holds the curve) by more than the tolerance.
+    const int n2 = c2->vertex_count;
+    const bool rational2 = is_rational_kind(c2->kind) && c2->hom_coefs;
+    for (int j = 0; j < dim; ++j) {
+      double lo2 = DBL_MAX, hi2 = -DBL_MAX;
+      for (int i = 0; i < n2; ++i) {
+        const double x = rational2 ? c2->hom_coefs[i * (dim + 1) + j] /
+                                         c2->hom_coefs[i * (dim + 1) + dim]
+                                   : c2->coefs[i * dim + j];
+        lo2 = std::fmin(lo2, x);
+        hi2 = std::fmax(hi2, x);
+      }
+      if (pos[j] < lo2 - epsge || pos[j] > hi2 + epsge) return;
+    }
+    // The nearest of a few samples of the other curve starts the projection.
     spline_point probe{};
     probe.dim = dim;
     probe.coords = pos;
-    double t2 = 0.5 * (s2 + e2);
-    st = 1;
+    const int samples = n2 < 4 ? 8 : 2 * n2;
+    double t2 = s2, best = DBL_MAX;
+    int left2 = 0;
+    for (int i = 0; i <= samples; ++i) {
+      const double x = s2 + (e2 - s2) * i / samples;
+      double q[3];
+      st = 0;
+      s1221(oc2, 0, x, &left2, q, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+      const double d = point_distance(pos, q, dim);
+      if (d < best) {
+        best = d;
+        t2 = x;
+      }
+    }
+    st = 0;
     s1771(&probe, oc2, epsge, s2, e2, t2, &t2, &st);
     if (st < 0) {
       *status = st;
       return;
     }
     if (st != 1) return;
+    // From a pair within the tolerance, Gauss-Newton steps reach the crossing.
     double r2 = t2;
-    st = 1;
-    s1770(oc, oc2, epsge, lo, s2, hi, e2, *u, t2, &r, &r2, &st);
+    st = 0;
+    polish_curve_crossing(oc, oc2, lo, hi, s2, e2, &r, &r2, &st);
     if (st < 0) {
       *status = st;
       return;
     }
-    if (st != 1) return;
   } else {
     return;
   }
@@ -162,6 +197,7 @@ void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge,
       double u2 = 0.5 * (s2 + e2);
       st = 0;
       s1770(oc, origin_curve(other), epsge, s, s2, e, e2, u, u2, &u, &u2, &st);
+      if (st == 1) polish_curve_crossing(oc, origin_curve(other), s, e, s2, e2, &u, &u2, &st);
       if (st >= 0 && (u2 < s2 + m2 || u2 > e2 - m2)) usable = false;
     }
     if (st < 0) return fail(st);

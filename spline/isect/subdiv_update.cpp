@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "spline/isect/crossing_polish.h"
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/isect_marks.h"
 #include "spline/isect/isect_shapes.h"
@@ -86,6 +87,12 @@ void two_curve_update(geom_object* object1, geom_object* object2, double epsge,
     st = 0;
     s1770(o1, o2, epsge, s1, s2, e1, e2, g1, g2, &t1, &t2, &st);
     if (st < 0) return fail(st, 2866);
+  }
+  if (st == 1) {
+    // The iteration stops within the tolerance; a crossing is refined to rounding.
+    int pst = 0;
+    polish_curve_crossing(o1, o2, s1, e1, s2, e2, &t1, &t2, &pst);
+    if (pst < 0) return fail(pst);
   }
   if (st == 1 && (rel_equal(t1, s1) || rel_equal(t1, e1) || rel_equal(t2, s2) ||
                   rel_equal(t2, e2)))

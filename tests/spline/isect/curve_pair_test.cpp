@@ -256,7 +256,7 @@ TEST(CurveCurveIsect, RandomPairsMatchBruteForce) {
             ++hits;
             used[i] = 1;
             if (angle > 0.05) {
-              EXPECT_LE(d, 1e-9) << where;
+              EXPECT_LE(d, 1e-9) << where << " ours " << r.points[i].first << " " << r.points[i].second << " oracle " << o.first << " " << o.second << " gap " << distance(at(c1.get(), r.points[i].first), at(c2.get(), r.points[i].second), kind.dim) << " angle " << angle;
             }
           }
         }
