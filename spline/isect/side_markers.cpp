@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "spline/curve_eval.h"
+#include "spline/isect/coincidence_march.h"
 #include "spline/isect/isect_degen.h"
 #include "spline/isect/chain_lists.h"
 #include "spline/isect/isect_graph.h"
@@ -350,7 +351,7 @@ void stationary_curve_help_points(geom_object* object1, geom_object* object2, do
 }
 
 void mark_curve_curve_sides(geom_object* object1, geom_object* object2, double epsge,
-                            isect_data** /*data*/, isect_point* point, int* added,
+                            isect_data** data, isect_point* point, int* added,
                             int* status) {
   *status = 0;
   *added = 0;
@@ -399,8 +400,97 @@ void mark_curve_curve_sides(geom_object* object1, geom_object* object2, double e
     if (st < 0) *status = st;
     return;
   }
-  // The curves touch here: which side each one takes, or whether they run along each
-  // other, is left to the connection of the pair's points.
+  // The curves touch here: each side of the first curve is followed with the second
+  // one (delta: the direction on curve 2 that goes with increasing parameter on curve
+  // 1) until they separate or reach an end.
+  double dot = 0;
+  for (int i = 0; i < dim; ++i) dot += T1[i] * T2[i];
+  const int delta = dot >= 0 ? 1 : -1;
+  const double t1 = point->params[0], t2 = point->params[1];
+  const double s1 = c1->knots[c1->order - 1], e1 = c1->knots[c1->vertex_count];
+  const double s2 = c2->knots[c2->order - 1], e2 = c2->knots[c2->vertex_count];
+  const double r = std::fmax(e1 - s1, e2 - s2);
+  auto same = [&](double a, double b) { return rel_equal(a + r, b + r); };
+  std::vector<isect_point*> help;
+  auto drop_help = [&]() {
+    for (isect_point* h : help) destroy_isect_point(h);
+  };
+  for (int side : {+1, -1}) {
+    const int d2 = side * delta;  // direction on curve 2
+    if (same(t1, side > 0 ? e1 : s1) || same(t2, d2 > 0 ? e2 : s2)) continue;
+    const double start[2] = {t1, t2};
+    double q[2] = {t1, t2}, qs[2] = {t1, t2};
+    st = 0;
+    sh1783(c1, c2, epsge, start, side, d2, q, qs, &st);
+    if (st < 0) {
+      drop_help();
+      *status = st;
+      return;
+    }
+    const int m1 = side > 0 ? 1 : 0;  // curve 1's marker on this side
+    const int m2 = d2 > 0 ? 3 : 2;    // curve 2's marker on the matching side
+    if (st == kCurvePairMarchStopped) continue;
+    if (st > 0) {
+      m[m1] = 3;
+      m[m2] = 3;
+      continue;
+    }
+    double a[3] = {0, 0, 0}, b[3] = {0, 0, 0}, a2[3] = {0, 0, 0}, b2[3] = {0, 0, 0};
+    int l1 = 0, l2 = 0;
+    s1221(c1, 0, q[0], &l1, a, &st);
+    if (st >= 0) s1221(c1, 0, qs[0], &l1, a2, &st);
+    if (st >= 0) s1221(c2, 0, q[1], &l2, b, &st);
+    if (st >= 0) s1221(c2, 0, qs[1], &l2, b2, &st);
+    if (st < 0) {
+      drop_help();
+      *status = st;
+      return;
+    }
+    // Only the first two coordinates enter the cross product; missing ones are 0.
+    const double D1[2] = {a2[0] - a[0], dim > 1 ? a2[1] - a[1] : 0.0};
+    const double D2[2] = {b2[0] - b[0], dim > 1 ? b2[1] - b[1] : 0.0};
+    const double z = D1[0] * D2[1] - D1[1] * D2[0];
+    const int mark = side * delta * z >= 0 ? 1 : 2;
+    m[m1] = mark;
+    m[m2] = delta > 0 ? 3 - mark : mark;
+    if (std::hypot(t1 - q[0], t2 - q[1]) > 0.05 * r) {
+      isect_point* h = create_isect_point_geom(2, q, 0.0, -1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+      if (!h) {
+        drop_help();
+        *status = kErrMemory;
+        return;
+      }
+      help.push_back(h);
+    }
+  }
+  st = 0;
+  sh6settop(point, -1, m[0], m[1], m[2], m[3], &st);
+  if (st < 0) {
+    drop_help();
+    *status = st;
+    return;
+  }
+  for (isect_point* h : help) {
+    isect_point* q = h;
+    st = 0;
+    sh6idnpt(data, &q, 1, &st);
+    if (st < 0) {
+      destroy_isect_point(h);
+      *status = st;
+      return;
+    }
+    ++*added;
+    if (is_help_point(q) && q->neighbour_count == 0) {
+      st = 0;
+      sh6settop(q, -1, m[0], m[1], m[2], m[3], &st);
+      isect_point* a = point;
+      if (st >= 0) sh6idcon(data, &a, &q, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+    }
+  }
 }
 
 void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,

@@ -398,9 +398,10 @@ TEST(CurveCurveSides, CrossingsTakeTheSidesOfTheTangentCrossProduct) {
 }
 
 TEST(CurveCurveSides, OneDimensionalCurvesAreNeverReadPastTheirDimension) {
-  // Two one-dimensional curves with opposite tangents: the geometry block of each
-  // holds one value and one derivative.  The side test must not read a second
-  // coordinate (the address sanitizer would report it); such curves get no sides.
+  // Two one-dimensional curves, with the same or opposite tangents: the geometry block
+  // of each holds one value and one derivative, and no side test may read a second
+  // coordinate (the address sanitizer would report it).  Both segments cover the same
+  // interval [-1, 1], so on both sides of the point they run along each other.
   for (double sign : {+1.0, -1.0}) {
     SegmentPair pair({-1, 1}, {sign, -sign}, 1);
     isect_test::Graph g;
@@ -409,7 +410,38 @@ TEST(CurveCurveSides, OneDimensionalCurvesAreNeverReadPastTheirDimension) {
     mark_curve_curve_sides(pair.a, pair.b, 1e-6, &g.data, p, &added, &st);
     EXPECT_EQ(st, 0);
     EXPECT_EQ(added, 0);
-    EXPECT_EQ(tops(p), (std::vector<int>{0, 0, 0, 0})) << "sign " << sign;
+    EXPECT_EQ(tops(p), (std::vector<int>{3, 3, 3, 3})) << "sign " << sign;
+  }
+}
+
+TEST(CurveCurveSides, TouchingCurvesTakeTheSidesWhereTheySeparate) {
+  // y = x^2 against y = 0 (both running towards +x, or the line reversed): the
+  // parabola lies above the line on both sides of the touch.  With the line as the
+  // first curve: on its left and right the parabola is on the side of positive cross
+  // product of the separating steps.
+  double knots3[6] = {-1, -1, -1, 1, 1, 1};
+  double para[6] = {-1, 1, 0, -1, 1, 1};
+  double knots2[4] = {-1, -1, 1, 1};
+  struct Case {
+    double line[4];
+    double t_line;
+    std::vector<int> markers;
+  } cases[] = {{{-1, 0, 1, 0}, 0.0, {1, 1, 2, 2}}, {{1, 0, -1, 0}, 0.0, {1, 1, 1, 1}}};
+  for (const Case& k : cases) {
+    geom_object* a = create_geom_object(1);
+    geom_object* b = create_geom_object(1);
+    a->curve = create_curve(2, 2, knots2, const_cast<double*>(k.line), 1, 2, 1);
+    b->curve = create_curve(3, 3, knots3, para, 1, 2, 1);
+    a->origin = a;
+    b->origin = b;
+    isect_test::Graph g;
+    isect_point* p = g.add({k.t_line, 0.0});
+    int added = -1, st = 0;
+    mark_curve_curve_sides(a, b, 1e-6, &g.data, p, &added, &st);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(tops(p), k.markers) << "line from " << k.line[0];
+    destroy_geom_object(a);
+    destroy_geom_object(b);
   }
 }
 
