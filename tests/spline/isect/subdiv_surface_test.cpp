@@ -137,6 +137,35 @@ TEST(SubdivSurface, PointAgainstABicubicPatch) {
   }
 }
 
+// A planar map (u, v) -> (u + 0.2 u v, v + 0.1 u^2) of [0, 1]^2 against points of the
+// plane: the preimage of each point, found once.
+TEST(SubdivSurface, PlanarMapAgainstPoints) {
+  const double eps = 1e-6;
+  const std::vector<double> t = {0, 0, 0, 1, 1, 1};
+  struct Case {
+    double u, v;
+  } cases[] = {{0.5, 0.5}, {0.2, 0.9}, {1.0, 0.3}, {0.0, 0.0}};
+  for (const Case& c : cases) {
+    ObjectHolder map(poly_surface({{{0}, {1, 0.2}}, {{0, 1}, {0}, {0.1}}}, t, t, 3, 3));
+    ObjectHolder p(point_object({c.u + 0.2 * c.u * c.v, c.v + 0.1 * c.u * c.u}));
+    DataHolder data;
+    int st = -7;
+    sh1761(map, p, eps, &data.d, &st);
+    EXPECT_EQ(st, 1) << c.u << ", " << c.v;
+    ASSERT_NE(data.d, nullptr);
+    EXPECT_EQ(isect_test::graph_problem(data.d), "");
+    ASSERT_EQ(data.d->point_count, 1) << c.u << ", " << c.v;
+    // The map at the point found lands within the tolerance of the point.
+    const double fu = data.d->points[0]->params[0], fv = data.d->points[0]->params[1];
+    EXPECT_LE(std::hypot(fu + 0.2 * fu * fv - p->point->coords[0],
+                         fv + 0.1 * fu * fu - p->point->coords[1]),
+              eps)
+        << c.u << ", " << c.v;
+    EXPECT_NEAR(fu, c.u, 1e-5);
+    EXPECT_NEAR(fv, c.v, 1e-5);
+  }
+}
+
 // f(u, v) = u^2 + v^2 on [0, 1]^2 (biquadratic) against the value 0.5: the quarter
 // circle of radius sqrt(0.5).
 TEST(SubdivSurface, LevelSetOfAScalarFunctionAgainstDenseSampling) {
