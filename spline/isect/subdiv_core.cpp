@@ -334,7 +334,11 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
             edge_table* tables[2], int* status) {
   ++isect_recursion_level;
   if (isect_recursion_level > isect_recursion_max) isect_recursion_max = isect_recursion_level;
-  ++work_done;
+  // A call costs more the more points the data holds (collections on dividing lines and
+  // insertions scan them), so it is charged by that size as well: pairs of surfaces that
+  // run along each other fill the data with points as they are cut, and their cost
+  // grows with the square of the calls.
+  work_done += 1 + (*data ? (*data)->point_count / 16 : 0);
   geom_object* pieces[2][4] = {{nullptr, nullptr, nullptr, nullptr},
                                {nullptr, nullptr, nullptr, nullptr}};
   int count[2] = {0, 0};
