@@ -510,6 +510,54 @@ TEST(SubdivSurface, DivisionInBothDirections) {
   }
 }
 
+// f = u - 0.5 against 0: the dividing line u = 0.5 lies in the level set, and its ends
+// get points.  With nothing found before, the point made for the first end has no
+// neighbour to be matched with, which is no failure; with points already at the ends,
+// nothing is added twice.
+TEST(SubdivSurface, EndsOfADividingLineInTheLevelSet) {
+  for (int existing = 0; existing < 2; ++existing) {
+    ObjectHolder f(poly_surface({{{-0.5}, {1}}}, {0, 0, 0.5, 1, 1}, {0, 0, 1, 1}, 2, 2));
+    ObjectHolder zero(point_object({0.0}));
+    f->origin = f;
+    zero->origin = zero;
+    isect_test::Graph g;
+    if (existing) {
+      isect_point* main_end = g.add({0.5, 1.0});
+      isect_point* help_start = g.add({0.5, 0.0}, -1);
+      g.link(main_end, help_start);
+    }
+    geom_object* pieces[2];
+    for (auto& q : pieces) {
+      q = create_geom_object(2);
+      q->origin = f;
+    }
+    edge_table* tables[2] = {create_edge_table(4), nullptr};
+    isect_test::ReportLog log;
+    const int level = isect_recursion_level;
+    int st = -7;
+    sh1762_s9div(f, zero, 1e-6, 1, 1, pieces, tables, &g.data, &st);
+    destroy_edge_table(tables[0]);
+    for (auto& q : pieces) destroy_geom_object(q);
+    EXPECT_GE(st, 0) << existing;
+    EXPECT_FALSE(log.named("sh1762_s9div")) << existing;
+    EXPECT_EQ(isect_recursion_level, level);
+    EXPECT_EQ(isect_test::graph_problem(g.data), "");
+    // Points on the line, both ends among them, no two coinciding.
+    ASSERT_NE(g.data, nullptr);
+    bool start = false, end = false;
+    for (int i = 0; i < g.size(); ++i) {
+      const isect_point* p = g.data->points[i];
+      EXPECT_NEAR(p->params[0], 0.5, 1e-12);
+      if (p->params[1] == 0.0) start = true;
+      if (p->params[1] == 1.0) end = true;
+      for (int j = i + 1; j < g.size(); ++j)
+        EXPECT_GT(std::fabs(p->params[1] - g.data->points[j]->params[1]), 1e-12) << i << " " << j;
+    }
+    EXPECT_TRUE(start) << existing;
+    EXPECT_TRUE(end) << existing;
+  }
+}
+
 // Two surfaces whose simple-case test failed count as simple when their parameter
 // areas are small against their origins'.
 TEST(SubdivSurface, SmallAreaSimpleCase) {
