@@ -417,6 +417,97 @@ TEST(SubdivSurface, CutValueChoices) {
   }
 }
 
+// Cut values of a single bicubic patch against a point or a curve: the closest point,
+// where it lies inside the inner box; the middle otherwise.
+TEST(SubdivSurface, CutValuesOfASinglePatchFromNewton) {
+  const std::vector<double> t = {0, 0, 0, 0, 1, 1, 1, 1};
+  const Poly x = {{0}, {1}};
+  const Poly y = {{0, 1}};
+  const Poly z = {{0.2, 0, -0.3}, {0, 0.4}, {0.5}, {0.1}};
+  struct Case {
+    bool curve;       // a vertical line through (u, v), else the point on the patch
+    double u, v;
+    double cut_u, cut_v;
+    const char* what;
+  } cases[] = {
+      {false, 0.3, 0.6, 0.3, 0.6, "a point on the patch"},
+      {true, 0.3, 0.6, 0.3, 0.6, "a line through the patch"},
+      {false, 0.005, 0.6, 0.5, 0.6, "a point within the margin of u = 0"},
+      {true, 0.3, 0.995, 0.3, 0.5, "a line within the margin of v = 1"},
+  };
+  for (const Case& c : cases) {
+    ObjectHolder s(poly_surface({x, y, z}, t, t, 4, 4));
+    s->origin = s;
+    const double h = patch_z(c.u, c.v);
+    geom_object* o = nullptr;
+    if (c.curve) {
+      o = create_geom_object(1);
+      o->curve = newton_test::line({c.u, c.v, h - 1}, {c.u, c.v, h + 2}).release();
+    } else {
+      o = point_object({c.u, c.v, h});
+    }
+    ObjectHolder other(o);
+    other->origin = other;
+    edge_table* tables[2] = {create_edge_table(4), c.curve ? create_edge_table(2) : nullptr};
+    isect_data* data = nullptr;
+    int fixed = 0, st = 0;
+    isect_point* found = nullptr;
+    double values[2] = {-1, -1};
+    sh1762_s9subdivpt(s, other, 1e-9, 1, 3, tables, &data, &fixed, &found, values, &st);
+    destroy_edge_table(tables[0]);
+    destroy_edge_table(tables[1]);
+    EXPECT_GE(st, 0) << c.what;
+    EXPECT_NEAR(values[0], c.cut_u, 1e-9) << c.what;
+    EXPECT_NEAR(values[1], c.cut_v, 1e-9) << c.what;
+    EXPECT_EQ(fixed, 0) << c.what;
+    EXPECT_EQ(found, nullptr) << c.what;
+  }
+}
+
+// Cut values of a plane against a wall standing on it: edge points where the wall's
+// foot runs along the first parameter's lines are not used as cuts.
+TEST(SubdivSurface, CutValuesAgainstASecondSurface) {
+  const std::vector<double> knots = {0, 0, 0, 0.3, 0.6, 1, 1, 1};  // middle knot 0.6
+  const std::vector<double> unit = {0, 0, 1, 1};
+  struct Case {
+    Poly wall_x;   // x of the wall over (s, t) -> (x, s, t)
+    std::vector<std::vector<double>> points;  // (u, v, s, t) on the floor's edges 0 and 2
+    double cut_u;
+    const char* what;
+  } cases[] = {
+      // x = 0.55: the foot is the line u = 0.55, cutting there would follow it.
+      {{{0.55}}, {{0.55, 0, 0, 0}, {0.55, 1, 1, 0}}, 0.6, "a wall along v"},
+      // x = 0.4 + 0.3 s: the foot crosses the lines of u; the edge point nearer the
+      // middle knot is the cut.
+      {{{0.4}, {0.3}}, {{0.4, 0, 0, 0}, {0.7, 1, 1, 0}}, 0.7, "a slanting wall"},
+  };
+  for (const Case& c : cases) {
+    ObjectHolder floor(poly_surface({{{0}, {1}}, {{0, 1}}, {{0}}}, knots, knots, 3, 3));
+    ObjectHolder wall(poly_surface({c.wall_x, {{0}, {1}}, {{0, 1}}}, unit, unit, 2, 2));
+    floor->origin = floor;
+    wall->origin = wall;
+    isect_test::Graph g;
+    edge_table* tables[2] = {create_edge_table(4), create_edge_table(4)};
+    for (const auto& q : c.points) {
+      isect_point* pt = g.add({q[0], q[1], q[2], q[3]});
+      const int e = q[1] == 0 ? 0 : 2;
+      edge_node* node = create_edge_node(pt);
+      node->next = tables[0]->heads[e];
+      tables[0]->heads[e] = node;
+      ++tables[0]->point_count;
+    }
+    int fixed = 0, st = 0;
+    isect_point* found = nullptr;
+    double values[2] = {-1, -1};
+    sh1762_s9subdivpt(floor, wall, 1e-9, 1, 3, tables, &g.data, &fixed, &found, values, &st);
+    destroy_edge_table(tables[0]);
+    destroy_edge_table(tables[1]);
+    EXPECT_EQ(st, 0) << c.what;
+    EXPECT_DOUBLE_EQ(values[0], c.cut_u) << c.what;
+    EXPECT_DOUBLE_EQ(values[1], 0.6) << c.what;
+  }
+}
+
 TEST(SubdivSurface, TabooNeedsTheCurveAlongTheCut) {
   const std::vector<double> t = {0, 0, 1, 1};
   isect_test::Graph g;
