@@ -649,6 +649,56 @@ TEST(SubdivSurface, EndsOfADividingLineInTheLevelSet) {
   }
 }
 
+// f = u + 0.1 u^2 + v - c on a knot vector without a single inner knot (and without a
+// stationary point): the cuts start at the middle knots (0.6, 0.6); the second moves to
+// the point found on the first line when that lies within a tenth of the line's range.
+// On u = 0.6 the level set has v = c - 0.636; on v = w it has u = (sqrt(1 + 0.4 (c - w))
+// - 1) / 0.2.
+TEST(SubdivSurface, SecondCutMovesToAPointOnTheFirstLine) {
+  auto u_at = [](double c, double w) { return (std::sqrt(1 + 0.4 * (c - w)) - 1) / 0.2; };
+  struct Case {
+    double c;
+    double cut_v;
+    std::vector<std::pair<double, double>> crossings;
+  } cases[] = {
+      {1.286, 0.65, {{0.6, 0.65}}},                          // 0.65 is within 0.1 of 0.6
+      {1.486, 0.6, {{0.6, 0.85}, {u_at(1.486, 0.6), 0.6}}},  // 0.85 is not
+  };
+  const std::vector<double> t = {0, 0, 0, 0.3, 0.6, 1, 1, 1};
+  for (const Case& c : cases) {
+    ObjectHolder f(poly_surface({{{-c.c, 1}, {1}, {0.1}}}, t, t, 3, 3));
+    ObjectHolder zero(point_object({0.0}));
+    f->origin = f;
+    zero->origin = zero;
+    geom_object* pieces[4];
+    for (auto& q : pieces) {
+      q = create_geom_object(2);
+      q->origin = f;
+    }
+    edge_table* tables[2] = {create_edge_table(4), nullptr};
+    DataHolder data;
+    int st = -7;
+    sh1762_s9div(f, zero, 1e-9, 1, 3, pieces, tables, &data.d, &st);
+    destroy_edge_table(tables[0]);
+    EXPECT_EQ(st, 1) << c.c;
+    const spline_surface* low = pieces[0]->surface;
+    EXPECT_EQ(low->knots1[low->vertex_count1], 0.6) << c.c;
+    EXPECT_NEAR(low->knots2[low->vertex_count2], c.cut_v, 1e-9) << c.c;
+    for (auto& q : pieces) destroy_geom_object(q);
+    ASSERT_NE(data.d, nullptr);
+    ASSERT_EQ(data.d->point_count, static_cast<int>(c.crossings.size())) << c.c;
+    for (const auto& x : c.crossings) {
+      int hits = 0;
+      for (int i = 0; i < data.d->point_count; ++i) {
+        const isect_point* q = data.d->points[i];
+        if (std::fabs(q->params[0] - x.first) < 1e-9 && std::fabs(q->params[1] - x.second) < 1e-9)
+          ++hits;
+      }
+      EXPECT_EQ(hits, 1) << c.c << ": " << x.first << ", " << x.second;
+    }
+  }
+}
+
 // Two surfaces whose simple-case test failed count as simple when their parameter
 // areas are small against their origins'.
 TEST(SubdivSurface, SmallAreaSimpleCase) {
