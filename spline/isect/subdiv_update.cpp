@@ -119,18 +119,6 @@ void sh1762_s9update(geom_object* object1, geom_object* object2, double epsge,
   if (st < 0) return fail(st);
 }
 
-void sh1762_s9con(geom_object* object1, geom_object* object2, double /*epsge*/,
-                  isect_data** /*data*/, edge_table* /*tables*/[2], int* status) {
-  // A one-dimensional point against anything: nothing to connect, subdivide.
-  if ((object1->kind == 0 && object1->point->dim == 1) ||
-      (object2->kind == 0 && object2->point->dim == 1)) {
-    *status = 0;
-    return;
-  }
-  // The special-case tests of the other pairs are not built: subdivide.
-  *status = 0;
-}
-
 void mark_param_ends(geom_object* object1, geom_object* object2, isect_data* data,
                      int* status) {
   *status = 0;
