@@ -108,11 +108,14 @@ struct Scene {
   Scene() = default;
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
-  ~Scene() {
+  ~Scene() { reset(); }
+  void reset() {
     destroy_curve(lao_curve);
     destroy_curve(rao_curve);
     destroy_surface(lao);
     destroy_surface(rao);
+    lao_curve = rao_curve = nullptr;
+    lao = rao = nullptr;
   }
   bool ok() const { return lao_curve && rao_curve && lao && rao; }
 };
