@@ -388,6 +388,25 @@ TEST(SurfaceSideMarkers, RulingOfACylinderRunsAlongWhereItsNeighboursLie) {
   EXPECT_LT(dist(eval_surface(S->surface, 0.5, 0.5), {c45, c45, 0.5}), 1e-12);
 }
 
+TEST(SurfaceSideMarkers, DISABLED_LineTouchingACylinderStaysOutsideOnBothSides) {
+  // The horizontal tangent of the cylinder at 45 degrees touches it at its middle and
+  // runs outside it, on the side of the outward normal, before and after.
+  const double r = 2.0, c45 = r / std::sqrt(2.0);
+  auto C = wrap(line({c45 + 0.5, c45 - 0.5, 0.5}, {c45 - 0.5, c45 + 0.5, 0.5}));
+  auto S = wrap(quarter_cylinder(r, 1.0));
+  const auto n = fd_normal(S->surface, 0.5, 0.5);
+  ASSERT_GT(dot(n, {c45, c45, 0.0}), 0.0);  // the parametrisation's normal points outwards
+  Data data;
+  isect_point* p = add_point(&data.d, {0.5, 0.5, 0.5});
+  int added = -1, st = -7;
+  mark_curve_surface_sides(C.get(), S.get(), 1e-9, &data.d, p, &added, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(added, 0);
+  const auto m = markers_of(p);
+  EXPECT_EQ(m[0], 2);
+  EXPECT_EQ(m[1], 2);
+}
+
 TEST(SurfaceSideMarkers, HelpPointsAreNotProcessed) {
   auto C = wrap(line({0.2, 0.3, -1}, {0.8, 0.3, 1}));
   auto S = wrap(plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
