@@ -309,6 +309,30 @@ TEST(SurfaceUpdate, TwoSurfacesWithOneEdgePointAreSettledWithoutConnection) {
   EXPECT_EQ(data.size(), 1);
 }
 
+TEST(SurfaceUpdate, DISABLED_TwoPlanesWithTheirEdgeCrossingsAreConnected) {
+  // z = 0 over [0,1]^2 and the plane x = 0.5 standing across it: the line x = 0.5, z = 0
+  // enters at v = 0 and leaves at v = 1 of the first patch.
+  auto A = wrap(plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+  auto B = wrap(plane_patch({0.5, -1, -1}, {0, 3, 0}, {0, 0, 2}));
+  A->origin = A.get();
+  B->origin = B.get();
+  for (bool simple_pair : {true, false}) {
+    SCOPED_TRACE(simple_pair ? "marked a simple pair" : "not marked");
+    A->extra = simple_pair ? B.get() : nullptr;
+    Tables tables(4, 4);
+    Data data;
+    isect_point* enter = add_point(&data.d, {0.5, 0.0, 1.0 / 3, 0.5});
+    isect_point* leave = add_point(&data.d, {0.5, 1.0, 2.0 / 3, 0.5});
+    tables.push(0, 0, enter);
+    tables.push(0, 2, leave);
+    int st = -7;
+    sh1762_s9update(A.get(), B.get(), 1e-9, &data.d, tables.t, &st);
+    EXPECT_EQ(st, 2);
+    EXPECT_GE(neighbour_index(enter, leave), 0);
+  }
+  A->extra = nullptr;
+}
+
 TEST(SurfaceUpdate, ObjectsOfDifferentDimensionsAreRejected) {
   isect_test::ReportLog log;
   auto C = wrap(line({0, 0}, {1, 1}));
@@ -405,6 +429,26 @@ TEST(SurfaceSideMarkers, DISABLED_LineTouchingACylinderStaysOutsideOnBothSides) 
   const auto m = markers_of(p);
   EXPECT_EQ(m[0], 2);
   EXPECT_EQ(m[1], 2);
+}
+
+TEST(SurfaceSideMarkers, DISABLED_CurveLeavingAPlaneGetsAHelpPointWhereItLeaves) {
+  // A polygon lying in z = 0 for t in [0, 0.5] and rising above the plane after it.
+  auto C = wrap(curve({0, 0, 0.5, 1, 1}, 2, {0.1, 0.5, 0.0, 0.6, 0.5, 0.0, 0.9, 0.5, 0.3}, 1, 3));
+  auto S = wrap(plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+  Data data;
+  isect_point* p = add_point(&data.d, {0.25, 0.35, 0.5});
+  int added = -1, st = -7;
+  mark_curve_surface_sides(C.get(), S.get(), 1e-7, &data.d, p, &added, &st);
+  EXPECT_EQ(st, 0);
+  ASSERT_EQ(added, 1);
+  const auto m = markers_of(p);
+  EXPECT_EQ(m[0], 0);  // in the plane up to the curve's start: the march decides nothing
+  EXPECT_EQ(m[1], 2);  // above the plane, on the side of its normal +z
+  ASSERT_EQ(data.size(), 2);
+  isect_point* h = data.d->points[0] == p ? data.d->points[1] : data.d->points[0];
+  EXPECT_TRUE(is_help_point(h));
+  EXPECT_NEAR(h->params[0], 0.5, 0.02);
+  EXPECT_GE(neighbour_index(p, h), 0);
 }
 
 TEST(SurfaceSideMarkers, HelpPointsAreNotProcessed) {
