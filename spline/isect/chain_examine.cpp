@@ -5,7 +5,7 @@
 
 #include "spline/isect/chain_lists.h"
 #include "spline/isect/isect_records.h"
-#include "spline/isect/isect_services.h"
+#include "spline/isect/march_through.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
 #include "spline/status.h"
@@ -13,14 +13,13 @@
 
 namespace {
 
-void miss_s1788(spline_surface*, spline_surface*, double, const double*, double*, double*,
-                int* st) {
-  *st = kIsectServiceMissing;
-  error_report("s1788", *st, 0);
+void march_s1788(spline_surface* surface1, spline_surface* surface2, double aepsge,
+                 const double* point, double* start, double* end, int* status) {
+  s1788(surface1, surface2, aepsge, point, start, end, status);
 }
-void miss_s1787(spline_surface*, double, double, const double*, double*, double*, int* st) {
-  *st = kIsectServiceMissing;
-  error_report("s1787", *st, 0);
+void march_s1787(spline_surface* surface, double level, double aepsge, const double* point,
+                 double* start, double* end, int* status) {
+  s1787(surface, level, aepsge, point, start, end, status);
 }
 
 struct examiner {
@@ -263,7 +262,7 @@ std::vector<double> surface_bounds(const spline_surface* s) {
 }  // namespace
 
 chain_tangency_table& chain_tangency() {
-  static chain_tangency_table table{miss_s1788, miss_s1787};
+  static chain_tangency_table table{march_s1788, march_s1787};
   return table;
 }
 

@@ -4,8 +4,8 @@
 // information are removed.
 //
 // The marching classification (the tangency tests of two surfaces and of a level) is
-// reached through chain_tangency(); until the marchers are wired in, its entries are
-// stand-ins that report kIsectServiceMissing.
+// reached through chain_tangency(), which starts with s1788 and s1787 (march_through.h);
+// tests may replace its entries.
 #pragma once
 
 struct spline_surface;

@@ -3,6 +3,8 @@
 #include "spline/isect/chain_lists.h"
 
 #include "spline/curve_eval.h"
+#include "spline/isect/box_tests.h"
+#include "spline/isect/implicit_forms.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
 #include "spline/knots.h"
@@ -107,6 +109,19 @@ isect_service_table isect_default_services() {
   table.s6idedg = s6idedg;
   table.set_point_tops = mark_param_ends;
   table.eval_curve_levelled = flat_curve_eval;
+  table.s1773 = [](spline_point* p, spline_surface* s, double tol, const double* low,
+                   const double* high, const double* guess, double* r, int* st) {
+    s1773(p, s, tol, low, high, guess, r, st);
+  };
+  table.s1329 = [](spline_surface* s, const double* point, const double* normal, int dim,
+                   spline_surface** r, int* st) { s1329(s, point, normal, dim, r, st); };
+  table.s1321 = s1321;
+  table.s1322 = s1322;
+  table.s1320 = [](spline_surface* s, const double* m, int count, int rational,
+                   spline_surface** r, int* st) { s1320(s, m, count, rational, r, st); };
+  table.s1378 = [](spline_surface* s, const double* coefs, int type, int dim,
+                   spline_surface** r, int* st) { s1378(s, coefs, type, dim, r, st); };
+  table.surface_box = surface_box;
   return table;
 }
 

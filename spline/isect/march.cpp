@@ -209,6 +209,9 @@ class SurfPair : public Problem {
     int edge = 0, st = 0;
     double o1[2], o2[2];
     s1330(a.p1, a.p2, b.p1, b.p2, ur1, vr1, ur2, vr2, &edge, o1, o2, &st);
+    // A step that starts on one side and crosses another side has left the domain like
+    // a step from inside: it is clipped, not taken as it is.
+    if (st == 4 && edge != 0) return 2;
     return st;
   }
   int clip(const MState& a, const MState& b, double tol, MState& out) const override {

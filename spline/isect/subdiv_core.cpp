@@ -14,6 +14,7 @@
 #include "spline/isect/isect_reduce.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
+#include "spline/isect/subdiv_surface.h"
 #include "spline/status.h"
 #include "spline/surface_eval.h"
 
@@ -191,7 +192,12 @@ void sh1762_s9mic(geom_object* object1, geom_object* object2, isect_data** data,
     geom_object* o = object1->kind == 0 ? object2 : object1;
     if (o->kind == 2) {
       free(points);
-      return fail(kSubdivNotBuilt);
+      points = nullptr;
+      st = 0;
+      s9mic_surface_points(object1, object2, *data, &st);
+      if (st < 0) return fail(st);
+      *status = 1;
+      return;
     }
     if (o->kind == 1 && count == 2) {
       const spline_curve* c = o->curve;
@@ -348,8 +354,8 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
     release();
   };
 
-  if (object1->kind == 2 || object2->kind == 2 || (object1->kind == 1 && object2->kind == 1))
-    return fail(kSubdivNotBuilt);
+  if (object1->kind == 1 && object2->kind == 1) return fail(kSubdivNotBuilt);
+  const bool with_surface = object1->kind == 2 || object2->kind == 2;
 
   sh1790(object1, object2, 2, epsge, &st);
   if (st < 0) return fail(st);
@@ -372,6 +378,14 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
     int k = 0;
     s1741(object1, object2, epsge, &k);
     if (k < 0) return fail(k);
+    if (k == 0 && object1->kind == 2 && object2->kind == 2 &&
+        (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0) > 0) {
+      sh1762_s9simple(object1, object2, tables, &k);
+      if (k < 0) return fail(k);
+    }
+    // The Newton settling of pairs with a surface is not here yet: such a simple pair
+    // is settled by cutting on.
+    if (k == 1 && with_surface) k = 0;
     if (k == 1) {
       k = 0;
       sh1762_s9update(object1, object2, epsge, data, tables, &k);

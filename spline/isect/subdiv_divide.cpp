@@ -8,18 +8,22 @@
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
+#include "spline/isect/subdiv_surface.h"
 #include "spline/isocurve.h"
 #include "spline/split.h"
 #include "spline/status.h"
 
 void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge, int which,
-                       int /*code*/, edge_table* tables[2], isect_data** data, int* /*fixed*/,
+                       int code, edge_table* tables[2], isect_data** data, int* fixed,
                        isect_point** found, double values[2], int* status) {
   geom_object* div = which == 1 ? object1 : object2;
   geom_object* other = which == 1 ? object2 : object1;
   *found = nullptr;
+  if (div->kind == 2)
+    return s9subdivpt_surface(object1, object2, epsge, which, code, tables, data, fixed, found,
+                              values, status);
   if (div->kind != 1) {
-    *status = div->kind == 2 ? kSubdivNotBuilt : -122;
+    *status = -122;
     error_report("sh1762_s9subdivpt", *status, 0);
     return;
   }
@@ -55,6 +59,10 @@ void sh1762_s9subdivpt(geom_object* object1, geom_object* object2, double epsge,
     } else if (other->kind == 0) {
       st = 1;
       s1771(other->point, oc, epsge, s, e, u, &u, &st);
+    } else if (other->kind == 2) {
+      int ok = 0;
+      s9subdivpt_curve_on_surface(div, other, epsge, s, e, &u, &ok, &st);
+      usable = ok != 0;
     } else {
       *status = kSubdivNotBuilt;
       error_report("sh1762_s9subdivpt", *status, 0);
@@ -83,7 +91,9 @@ void sh1762_s9div(geom_object* object1, geom_object* object2, double epsge, int 
     *status = s;
     error_report("sh1762_s9div", s, 0);
   };
-  if (div->kind != 1 || object1->kind + object2->kind >= 2) return fail(kSubdivNotBuilt);
+  if (div->kind == 2)
+    return s9div_surface(object1, object2, epsge, which, code, pieces, tables, data, status);
+  if (div->kind != 1 || (object1->kind == 1 && object2->kind == 1)) return fail(kSubdivNotBuilt);
 
   double values[2] = {0, 0};
   isect_point* found = nullptr;
@@ -109,6 +119,8 @@ void sh1762_s9div(geom_object* object1, geom_object* object2, double epsge, int 
     s1438(pieces[0]->curve, 1, &cut->point, &par, &st);
     if (st < 0) return fail(st);
   }
+  if (other->kind == 2)
+    return s9div_curve_point(object1, object2, epsge, which, u, found, cut, tables, data, status);
   // A point against a curve: the cut point against the other object.
   isect_data* sub = nullptr;
   st = 0;

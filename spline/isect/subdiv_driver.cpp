@@ -110,20 +110,6 @@ struct DriverDepth {
 
 }  // namespace
 
-void put_edge_points(geom_object* object1, geom_object* object2, double /*epsge*/,
-                     isect_data* sub, int index, double value, isect_data** data, int* status) {
-  *status = 0;
-  if (!sub) return;
-  isect_point** added = nullptr;
-  int count = 0;
-  int st = 0;
-  sh6idput(object1, object2, data, sub, index, value, &added, &count, &st);
-  free(added);
-  if (st < 0) *status = st;
-  // The edge directions of point/surface, curve/surface and surface/surface pairs
-  // belong to the surface paths, which are not built.
-}
-
 void sh1761(geom_object* object1, geom_object* object2, double epsge, isect_data** data,
             int* status) {
   DriverDepth depth;

@@ -1,0 +1,606 @@
+// The subdivision intersector with surfaces: a point against a bicubic patch, a
+// one-dimensional surface against a value, the directions of connections brought up
+// from an edge, the choice of cut values, the recursion level on success and failure,
+// and a tangent pair that must end within the work budget.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "spline/isect/isect_graph.h"
+#include "spline/isect/isect_services.h"
+#include "spline/isect/subdiv.h"
+#include "spline/isect/subdiv_surface.h"
+#include "spline/records.h"
+#include "spline/split.h"
+#include "spline/surface_eval.h"
+#include "tests/spline/isect/isect_fixture.h"
+#include "tests/spline/isect/newton_testutil.h"
+
+namespace {
+
+using newton_test::monomial_blossom;
+
+struct ObjectHolder {
+  geom_object* o = nullptr;
+  explicit ObjectHolder(geom_object* obj) : o(obj) {}
+  ~ObjectHolder() { destroy_geom_object(o); }
+  ObjectHolder(const ObjectHolder&) = delete;
+  ObjectHolder& operator=(const ObjectHolder&) = delete;
+  geom_object* operator->() const { return o; }
+  operator geom_object*() const { return o; }
+};
+
+struct DataHolder {
+  isect_data* d = nullptr;
+  ~DataHolder() { destroy_isect_data(d); }
+};
+
+// Polynomial surface of dimension dim: coordinate m is sum a[m][p][q] u^p v^q, on the
+// given knots and orders (control points by blossoming).
+using Poly = std::vector<std::vector<double>>;
+geom_object* poly_surface(const std::vector<Poly>& a, std::vector<double> t1,
+                          std::vector<double> t2, int k1, int k2) {
+  const int n1 = static_cast<int>(t1.size()) - k1;
+  const int n2 = static_cast<int>(t2.size()) - k2;
+  const int dim = static_cast<int>(a.size());
+  std::vector<double> c(n1 * n2 * dim, 0.0);
+  for (int j = 0; j < n2; ++j)
+    for (int i = 0; i < n1; ++i)
+      for (int m = 0; m < dim; ++m)
+        for (size_t p = 0; p < a[m].size(); ++p)
+          for (size_t q = 0; q < a[m][p].size(); ++q)
+            c[(j * n1 + i) * dim + m] += a[m][p][q] *
+                                         monomial_blossom(static_cast<int>(p), &t1[i + 1], k1 - 1) *
+                                         monomial_blossom(static_cast<int>(q), &t2[j + 1], k2 - 1);
+  geom_object* o = create_geom_object(2);
+  o->surface = create_surface(n1, n2, k1, k2, t1.data(), t2.data(), c.data(), 1, dim, 1);
+  return o;
+}
+
+geom_object* point_object(std::vector<double> x) {
+  geom_object* o = create_geom_object(0);
+  o->point = create_point(x.data(), static_cast<int>(x.size()), 1);
+  return o;
+}
+
+// Bicubic height field over [0, 1]^2 with one inner knot per direction:
+// (u, v, z(u, v)), z = 0.2 + 0.5 u^2 - 0.3 v^2 + 0.4 u v + 0.1 u^3.
+geom_object* bicubic_patch() {
+  const std::vector<double> t = {0, 0, 0, 0, 0.5, 1, 1, 1, 1};
+  const Poly x = {{0}, {1}};
+  const Poly y = {{0, 1}};
+  const Poly z = {{0.2, 0, -0.3}, {0, 0.4}, {0.5}, {0.1}};
+  return poly_surface({x, y, z}, t, t, 4, 4);
+}
+
+double patch_z(double u, double v) {
+  return 0.2 + 0.5 * u * u - 0.3 * v * v + 0.4 * u * v + 0.1 * u * u * u;
+}
+
+TEST(SubdivSurface, PointAgainstABicubicPatch) {
+  const double eps = 1e-3;
+  struct Case {
+    double u, v;     // foot point on the patch
+    double offset;   // distance along the normal, in units of eps
+    bool found;
+    const char* what;
+  } cases[] = {
+      {0.3, 0.6, 0.0, true, "interior point"},
+      {0.3, 0.6, 0.5, true, "half eps off the patch"},
+      {0.3, 0.6, 2.0, false, "2 eps off the patch"},
+      {0.3, 0.6, -2.0, false, "2 eps below the patch"},
+      {1.0, 0.4, 0.0, true, "on the edge u = 1"},
+      {0.7, 0.0, 0.0, true, "on the edge v = 0"},
+      {0.0, 0.0, 0.0, true, "at a corner"},
+      {1.0, 1.0, 0.0, true, "at the opposite corner"},
+  };
+  for (const Case& c : cases) {
+    ObjectHolder s(bicubic_patch());
+    // Unit normal of (u, v, z(u, v)): (-z_u, -z_v, 1) normalised.
+    const double zu = c.u + 0.4 * c.v + 0.3 * c.u * c.u;
+    const double zv = -0.6 * c.v + 0.4 * c.u;
+    const double len = std::sqrt(zu * zu + zv * zv + 1);
+    const double d = c.offset * eps / len;
+    ObjectHolder p(point_object({c.u - zu * d, c.v - zv * d, patch_z(c.u, c.v) + d}));
+    DataHolder data;
+    const int level = isect_recursion_level;
+    int st = -7;
+    sh1761(p, s, eps, &data.d, &st);
+    EXPECT_EQ(isect_recursion_level, level) << c.what;
+    ASSERT_GE(st, 0) << c.what;
+    EXPECT_EQ(st, c.found ? 1 : 0) << c.what;
+    if (!c.found) {
+      EXPECT_TRUE(data.d == nullptr || data.d->point_count == 0) << c.what;
+      continue;
+    }
+    ASSERT_NE(data.d, nullptr) << c.what;
+    // One point, at the foot point on the patch, the closest point to the given one.
+    ASSERT_EQ(data.d->point_count, 1) << c.what;
+    EXPECT_EQ(isect_test::graph_problem(data.d), "") << c.what;
+    bool exact_boundary = false;
+    for (int i = 0; i < data.d->point_count; ++i) {
+      const isect_point* q = data.d->points[i];
+      ASSERT_EQ(q->param_count, 2) << c.what;
+      const double pu = q->params[0], pv = q->params[1];
+      EXPECT_NEAR(pu, c.u, 1e-8) << c.what;
+      EXPECT_NEAR(pv, c.v, 1e-8) << c.what;
+      if ((c.u == 0 || c.u == 1) && std::fabs(pu - c.u) < 1e-12) exact_boundary = true;
+      if ((c.v == 0 || c.v == 1) && std::fabs(pv - c.v) < 1e-12) exact_boundary = true;
+    }
+    const bool on_boundary = c.u == 0 || c.u == 1 || c.v == 0 || c.v == 1;
+    // A point on an edge is found by the edge's own sub-problem, on the edge itself.
+    if (on_boundary) {
+      EXPECT_TRUE(exact_boundary) << c.what;
+    }
+  }
+}
+
+// f(u, v) = u^2 + v^2 on [0, 1]^2 (biquadratic) against the value 0.5: the quarter
+// circle of radius sqrt(0.5).
+TEST(SubdivSurface, LevelSetOfAScalarFunctionAgainstDenseSampling) {
+  const double eps = 1e-3;
+  const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
+  ObjectHolder f(poly_surface({{{0, 0, 1}, {0}, {1}}}, t, t, 3, 3));
+  ObjectHolder c(point_object({0.5}));
+  DataHolder data;
+  const int level = isect_recursion_level;
+  int st = -7;
+  sh1761(f, c, eps, &data.d, &st);
+  EXPECT_EQ(isect_recursion_level, level);
+  ASSERT_EQ(st, 1);
+  ASSERT_NE(data.d, nullptr);
+  EXPECT_EQ(isect_test::graph_problem(data.d), "");
+  std::vector<std::pair<double, double>> found;
+  for (int i = 0; i < data.d->point_count; ++i) {
+    const isect_point* q = data.d->points[i];
+    ASSERT_EQ(q->param_count, 2);
+    const double u = q->params[0], v = q->params[1];
+    // Every point lies on the level set within the tolerance.
+    EXPECT_NEAR(u * u + v * v, 0.5, 2 * eps) << u << ", " << v;
+    EXPECT_GE(u, 0.0);
+    EXPECT_LE(u, 1.0);
+    found.push_back({u, v});
+  }
+  // Dense sampling of the level set: no stretch of it is missed.
+  const double r = std::sqrt(0.5);
+  double worst = 0;
+  for (int i = 0; i <= 200; ++i) {
+    const double a = 0.5 * M_PI * i / 200;
+    const double su = r * std::cos(a), sv = r * std::sin(a);
+    double best = 1e300;
+    for (auto& q : found) best = std::fmin(best, std::hypot(q.first - su, q.second - sv));
+    worst = std::fmax(worst, best);
+  }
+  EXPECT_LT(worst, 0.05);
+  // Both ends of the arc lie on the boundary and are found there exactly.
+  bool end_u = false, end_v = false;
+  for (auto& q : found) {
+    if (std::fabs(q.second) < 1e-12 && std::fabs(q.first - r) < 1e-6) end_u = true;
+    if (std::fabs(q.first) < 1e-12 && std::fabs(q.second - r) < 1e-6) end_v = true;
+  }
+  EXPECT_TRUE(end_u);
+  EXPECT_TRUE(end_v);
+}
+
+// The same level set with a work budget far too small: the intersector gives the pairs
+// up, flags it, and what it found so far is sound.
+TEST(SubdivSurface, LevelSetWithinASmallWorkBudget) {
+  const double eps = 1e-3;
+  const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
+  ObjectHolder f(poly_surface({{{0, 0, 1}, {0}, {1}}}, t, t, 3, 3));
+  ObjectHolder c(point_object({0.5}));
+  const long saved = isect_work_budget;
+  isect_work_budget = 20;
+  DataHolder data;
+  const int level = isect_recursion_level;
+  int st = -7;
+  sh1761(f, c, eps, &data.d, &st);
+  isect_work_budget = saved;
+  EXPECT_GE(st, 0);
+  EXPECT_TRUE(isect_budget_exceeded());
+  EXPECT_EQ(isect_recursion_level, level);
+  EXPECT_EQ(isect_test::graph_problem(data.d), "");
+  for (int i = 0; data.d && i < data.d->point_count; ++i) {
+    const double u = data.d->points[i]->params[0], v = data.d->points[i]->params[1];
+    EXPECT_NEAR(u * u + v * v, 0.5, 2 * eps);
+  }
+}
+
+// A sub-problem on an edge found two connected points; the connection is brought up
+// with the direction of the intersection curve and the constant parameter marked.
+int mask_of(const isect_point* p, const isect_point* q) {
+  for (int s = 0; s < p->neighbour_count; ++s)
+    if (p->neighbours[s] == q) return p->segment_masks[s];
+  return 0;
+}
+
+isect_point* with_param(isect_data* d, int idx, double x) {
+  for (int i = 0; i < d->point_count; ++i)
+    if (std::fabs(d->points[i]->params[idx] - x) < 1e-14) return d->points[i];
+  return nullptr;
+}
+
+TEST(SubdivSurface, EdgeDirectionsOfAScalarFunctionAgainstAValue) {
+  // f = a u + b v (bilinear) against the value 0; the sub-problem points lie on the edge
+  // with the constant parameter `index` at `value`, at running values 0.2 and 0.7.
+  struct Case {
+    double a, b;
+    bool surface_first;
+    int index;          // constant parameter: 0 u, 1 v
+    double value;
+    int dir;            // +1 from the lower running value to the higher, -1 back
+    int mark;           // boundary mark of the surface
+    const char* what;
+  } cases[] = {
+      // Along u = 0 the level curve goes up in v where f grows with u ...
+      {1, 0, true, 0, 0.0, +1, 2, "f = u, edge u = 0"},
+      {-1, 0, true, 0, 0.0, -1, 1, "f = -u, edge u = 0"},
+      {1, 0, true, 0, 1.0, +1, 1, "f = u, edge u = 1"},
+      // ... and the surface as second object turns the orientation round.
+      {1, 0, false, 0, 0.0, -1, 1, "value first, f = u, edge u = 0"},
+      // Along v = const the level curve goes up in u where f falls with v.
+      {0, 1, true, 1, 0.0, -1, 2, "f = v, edge v = 0"},
+      {0, -1, true, 1, 1.0, +1, 2, "f = -v, edge v = 1"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<double> t = {0, 0, 1, 1};
+    ObjectHolder s(poly_surface({{{0, c.b}, {c.a}}}, t, t, 2, 2));
+    ObjectHolder p(point_object({0.0}));
+    s->origin = s;
+    p->origin = p;
+    geom_object* o1 = c.surface_first ? s.o : p.o;
+    geom_object* o2 = c.surface_first ? p.o : s.o;
+    isect_data* sub = nullptr;
+    const double r0 = 0.2, r1 = 0.7;
+    isect_point* a = create_isect_point_geom(1, &r0, 0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+    isect_point* b = create_isect_point_geom(1, &r1, 0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+    int st = 0;
+    sh6idcon(&sub, &a, &b, &st);
+    ASSERT_GE(st, 0);
+    DataHolder data;
+    st = 0;
+    put_edge_points(o1, o2, 1e-6, sub, c.index, c.value, &data.d, &st);
+    destroy_isect_data(sub);
+    ASSERT_EQ(st, 0) << c.what;
+    ASSERT_NE(data.d, nullptr);
+    ASSERT_EQ(data.d->point_count, 2) << c.what;
+    const int running = 1 - c.index;
+    isect_point* lo = with_param(data.d, running, r0);
+    isect_point* hi = with_param(data.d, running, r1);
+    ASSERT_NE(lo, nullptr);
+    ASSERT_NE(hi, nullptr);
+    EXPECT_EQ(lo->params[c.index], c.value);
+    const int m = mask_of(lo, hi);
+    EXPECT_EQ(m > 0 ? 1 : m < 0 ? -1 : 0, c.dir) << c.what;
+    EXPECT_EQ(mask_of(hi, lo) > 0 ? 1 : -1, -c.dir) << c.what;
+    // The constant parameter is marked on the connection.
+    EXPECT_TRUE(m & (1 << (c.index + 1))) << c.what;
+    EXPECT_TRUE(mask_of(hi, lo) & (1 << (c.index + 1))) << c.what;
+    const int mark = c.surface_first ? lo->edge_word1 : lo->edge_word2;
+    EXPECT_EQ(mark, c.mark) << c.what;
+    EXPECT_EQ(c.surface_first ? hi->edge_word1 : hi->edge_word2, c.mark) << c.what;
+  }
+}
+
+TEST(SubdivSurface, EdgeDirectionsOfTwoPlanes) {
+  // S1: z = 0 with (u, v) -> (u, v, 0); S2: x = 0 with (s, t) -> (0, s, t).  They meet
+  // on S1's edge u = 0 along y; N1 x N2 = (0, 0, 1) x (1, 0, 0) = (0, 1, 0) runs with
+  // S1's v, so the curve goes from the lower v to the higher.  That edge is S1's start
+  // in u (side -1) and the product is positive: mark 2 on S1.
+  const std::vector<double> t = {0, 0, 1, 1};
+  ObjectHolder s1(poly_surface({{{0}, {1}}, {{0, 1}}, {{0}}}, t, t, 2, 2));
+  ObjectHolder s2(poly_surface({{{0}}, {{0}, {1}}, {{0, 1}}}, t, t, 2, 2));
+  s1->origin = s1;
+  s2->origin = s2;
+  isect_data* sub = nullptr;
+  const double pa[3] = {0.2, 0.2, 0.0}, pb[3] = {0.7, 0.7, 0.0};
+  isect_point* a = create_isect_point_geom(3, pa, 0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+  isect_point* b = create_isect_point_geom(3, pb, 0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+  int st = 0;
+  sh6idcon(&sub, &a, &b, &st);
+  DataHolder data;
+  st = 0;
+  put_edge_points(s1, s2, 1e-6, sub, 0, 0.0, &data.d, &st);
+  destroy_isect_data(sub);
+  ASSERT_EQ(st, 0);
+  ASSERT_NE(data.d, nullptr);
+  isect_point* lo = with_param(data.d, 1, 0.2);
+  isect_point* hi = with_param(data.d, 1, 0.7);
+  ASSERT_NE(lo, nullptr);
+  ASSERT_NE(hi, nullptr);
+  EXPECT_GT(mask_of(lo, hi), 0);
+  EXPECT_LT(mask_of(hi, lo), 0);
+  EXPECT_EQ(lo->edge_word1, 2);
+  EXPECT_EQ(hi->edge_word1, 2);
+  EXPECT_EQ(lo->edge_word2, 0);
+
+  // Pieces (not their own origins) get directions but no boundary marks.
+  ObjectHolder piece(poly_surface({{{0}, {1}}, {{0, 1}}, {{0}}}, t, t, 2, 2));
+  piece->origin = s1;
+  sub = nullptr;
+  a = create_isect_point_geom(3, pa, 0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+  b = create_isect_point_geom(3, pb, 0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+  sh6idcon(&sub, &a, &b, &st);
+  DataHolder data2;
+  st = 0;
+  put_edge_points(piece, s2, 1e-6, sub, 0, 0.0, &data2.d, &st);
+  destroy_isect_data(sub);
+  ASSERT_EQ(st, 0);
+  lo = with_param(data2.d, 1, 0.2);
+  hi = with_param(data2.d, 1, 0.7);
+  ASSERT_NE(lo, nullptr);
+  EXPECT_GT(mask_of(lo, hi), 0);
+  EXPECT_EQ(lo->edge_word1, 0);
+}
+
+// Cut values of a one-dimensional surface against a value.
+TEST(SubdivSurface, CutValueChoices) {
+  const std::vector<double> bezier = {0, 0, 0, 1, 1, 1};
+  const std::vector<double> knots = {0, 0, 0, 0.3, 0.6, 1, 1, 1};  // middle knot 0.6
+  struct Case {
+    Poly f;
+    bool single;
+    std::vector<std::vector<double>> points;  // (u, v, edge or -1 for an inner point)
+    double u, v;
+    bool uses_found;
+    const char* what;
+  } cases[] = {
+      {{{0, 0, 1}, {1}}, true, {{0.3, 0.7, -1}}, 0.3, 0.7, true,
+       "an inner point of a single patch is the cut"},
+      // f = u + v^2: along v = 0 the gradient is (1, 0), the level line runs along u =
+      // const, so the edge point at u = 0.55 is taboo and the one at 0.4 is used.
+      {{{0, 0, 1}, {1}}, false, {{0.55, 0, 0}, {0.4, 1, 2}}, 0.4, 0.6, false,
+       "a taboo edge point is skipped"},
+      // f = u + v / 2: neither is taboo, the one nearer the middle knot wins.
+      {{{0, 0.5}, {1}}, false, {{0.55, 0, 0}, {0.4, 1, 2}}, 0.55, 0.6, false,
+       "the edge point nearest the middle knot"},
+      {{{0, 0, 1}, {1}}, false, {}, 0.6, 0.6, false, "the middle knots otherwise"},
+  };
+  for (const Case& c : cases) {
+    const auto& t = c.single ? bezier : knots;
+    ObjectHolder s(poly_surface({c.f}, t, t, 3, 3));
+    ObjectHolder p(point_object({0.4}));
+    s->origin = s;
+    p->origin = p;
+    isect_test::Graph g;
+    edge_table* tables[2] = {create_edge_table(4), nullptr};
+    for (const auto& q : c.points) {
+      isect_point* pt = g.add({q[0], q[1]});
+      if (q[2] >= 0) {
+        const int e = static_cast<int>(q[2]);
+        edge_node* node = create_edge_node(pt);
+        node->next = tables[0]->heads[e];
+        tables[0]->heads[e] = node;
+        ++tables[0]->point_count;
+      }
+    }
+    int fixed = 0, st = 0;
+    isect_point* found = nullptr;
+    double values[2] = {-1, -1};
+    sh1762_s9subdivpt(s, p, 1e-6, 1, 3, tables, &g.data, &fixed, &found, values, &st);
+    destroy_edge_table(tables[0]);
+    EXPECT_EQ(st, 0) << c.what;
+    EXPECT_DOUBLE_EQ(values[0], c.u) << c.what;
+    EXPECT_DOUBLE_EQ(values[1], c.v) << c.what;
+    EXPECT_EQ(found != nullptr, c.uses_found) << c.what;
+  }
+}
+
+TEST(SubdivSurface, TabooNeedsTheCurveAlongTheCut) {
+  const std::vector<double> t = {0, 0, 1, 1};
+  isect_test::Graph g;
+  isect_point* p = g.add({0.5, 0.5});
+  // A surface in the plane is never taboo and leaves the status alone.
+  ObjectHolder plane(poly_surface({{{0}, {1}}, {{0, 1}}}, t, t, 2, 2));
+  int st = 77;
+  EXPECT_EQ(sh1762_is_taboo(plane, nullptr, p, 1, &st), 0);
+  EXPECT_EQ(st, 77);
+  // f = u: the level line is u = const, cutting at u follows it, cutting at v does not.
+  ObjectHolder f(poly_surface({{{0}, {1}}}, t, t, 2, 2));
+  st = 0;
+  EXPECT_EQ(sh1762_is_taboo(f, nullptr, p, 1, &st), 1);
+  EXPECT_EQ(sh1762_is_taboo(f, nullptr, p, 2, &st), 0);
+  EXPECT_EQ(st, 0);
+  // A 3D surface without a partner is refused.
+  ObjectHolder s3(poly_surface({{{0}, {1}}, {{0, 1}}, {{0}}}, t, t, 2, 2));
+  isect_test::ReportLog log;
+  st = 0;
+  sh1762_is_taboo(s3, nullptr, p, 1, &st);
+  EXPECT_EQ(st, -105);
+  EXPECT_TRUE(log.named("sh1762_is_taboo"));
+  // z = 0 against x = 0.5 meets along the line u = 0.5 of the first: cutting at u
+  // follows it, cutting at v crosses it.
+  isect_point* q = g.add({0.5, 0.5, 0.5, 0.5});
+  ObjectHolder wall(poly_surface({{{0.5}}, {{0}, {1}}, {{0, 1}}}, t, t, 2, 2));
+  st = 0;
+  EXPECT_EQ(sh1762_is_taboo(s3, wall, q, 1, &st), 1);
+  EXPECT_EQ(sh1762_is_taboo(s3, wall, q, 2, &st), 0);
+  // Parallel planes (normals within 1e-4) are never taboo.
+  ObjectHolder lid(poly_surface({{{0}, {1}}, {{0, 1}}, {{1}}}, t, t, 2, 2));
+  EXPECT_EQ(sh1762_is_taboo(s3, lid, q, 1, &st), 0);
+  EXPECT_EQ(st, 0);
+}
+
+// A division in both directions: four pieces, and the points where the level set
+// crosses the dividing lines, each once in the data.
+TEST(SubdivSurface, DivisionInBothDirections) {
+  struct Case {
+    double value;
+    std::vector<std::pair<double, double>> crossings;  // closed form on u^2 + v^2 = c
+  } cases[] = {
+      // u = 0.5 at v = 0.3 and v = 0.5 at u = 0.3; the right half of v = 0.5 misses.
+      {0.34, {{0.5, 0.3}, {0.3, 0.5}}},
+      // All three lines pass through (0.5, 0.5): one point.
+      {0.5, {{0.5, 0.5}}},
+  };
+  const int level = isect_recursion_level;
+  for (const Case& c : cases) {
+    const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
+    ObjectHolder f(poly_surface({{{0, 0, 1}, {0}, {1}}}, t, t, 3, 3));
+    ObjectHolder p(point_object({c.value}));
+    f->origin = f;
+    p->origin = p;
+    geom_object* pieces[4];
+    for (auto& q : pieces) {
+      q = create_geom_object(2);
+      q->origin = f;
+    }
+    edge_table* tables[2] = {create_edge_table(4), nullptr};
+    DataHolder data;
+    int st = -7;
+    sh1762_s9div(f, p, 1e-9, 1, 3, pieces, tables, &data.d, &st);
+    destroy_edge_table(tables[0]);
+    EXPECT_EQ(st, 1) << c.value;
+    // The pieces are the four quarters about the inner knots (0.5, 0.5).
+    const double box[4][4] = {{0, 0.5, 0, 0.5}, {0, 0.5, 0.5, 1}, {0.5, 1, 0, 0.5}, {0.5, 1, 0.5, 1}};
+    for (int i = 0; i < 4; ++i) {
+      const spline_surface* q = pieces[i]->surface;
+      ASSERT_NE(q, nullptr);
+      EXPECT_EQ(q->knots1[q->order1 - 1], box[i][0]) << i;
+      EXPECT_EQ(q->knots1[q->vertex_count1], box[i][1]) << i;
+      EXPECT_EQ(q->knots2[q->order2 - 1], box[i][2]) << i;
+      EXPECT_EQ(q->knots2[q->vertex_count2], box[i][3]) << i;
+      EXPECT_EQ(pieces[i]->origin, f.o);
+      destroy_geom_object(pieces[i]);
+    }
+    ASSERT_NE(data.d, nullptr);
+    EXPECT_EQ(isect_test::graph_problem(data.d), "");
+    ASSERT_EQ(data.d->point_count, static_cast<int>(c.crossings.size())) << c.value;
+    for (const auto& x : c.crossings) {
+      int hits = 0;
+      for (int i = 0; i < data.d->point_count; ++i) {
+        const isect_point* q = data.d->points[i];
+        if (std::fabs(q->params[0] - x.first) < 1e-9 && std::fabs(q->params[1] - x.second) < 1e-9)
+          ++hits;
+      }
+      EXPECT_EQ(hits, 1) << c.value << ": " << x.first << ", " << x.second;
+    }
+    EXPECT_EQ(isect_recursion_level, level);
+  }
+}
+
+// Two surfaces whose simple-case test failed count as simple when their parameter
+// areas are small against their origins'.
+TEST(SubdivSurface, SmallAreaSimpleCase) {
+  struct Case {
+    double side1, side2;  // piece sides in parameter units (origins are unit squares)
+    int edge_points;
+    int expected;
+  } cases[] = {
+      {0.01, 0.01, 1, 1},   // areas 1e-4 * 1e-4 = 1e-8 <= 1e-4
+      {0.0625, 0.0625, 1, 1},  // (1/256)^2 ~ 1.5e-5
+      {0.125, 0.125, 1, 0},    // (1/64)^2 ~ 2.4e-4 > 1e-4 ...
+      {0.125, 0.125, 2, 1},    // ... but below 1/256 with two edge points
+      {0.2, 0.1, 1, 0},     // 4e-4
+      {0.2, 0.1, 2, 1},     // 4e-4 <= 1/256
+      {0.25, 0.25, 2, 1},   // (1/16)^2 = 1/256: on the bound
+      {0.5, 0.25, 2, 0},
+      {0.01, 0.01, 0, 0},   // no edge point
+  };
+  const std::vector<double> unit = {0, 0, 1, 1};
+  ObjectHolder o1(poly_surface({{{0}, {1}}, {{0, 1}}, {{0}}}, unit, unit, 2, 2));
+  ObjectHolder o2(poly_surface({{{0}, {1}}, {{0, 1}}, {{1}}}, unit, unit, 2, 2));
+  for (const Case& c : cases) {
+    const std::vector<double> t1 = {0, 0, c.side1, c.side1};
+    const std::vector<double> t2 = {0, 0, c.side2, c.side2};
+    ObjectHolder a(poly_surface({{{0}, {1}}, {{0, 1}}, {{0}}}, t1, t1, 2, 2));
+    ObjectHolder b(poly_surface({{{0}, {1}}, {{0, 1}}, {{1}}}, t2, t2, 2, 2));
+    a->origin = o1;
+    b->origin = o2;
+    isect_test::Graph g;
+    edge_table* tables[2] = {create_edge_table(4), create_edge_table(4)};
+    for (int i = 0; i < c.edge_points; ++i) {
+      isect_point* pt = g.add({0, 0.001 * (i + 1), 0, 0.001 * (i + 1)});
+      edge_node* node = create_edge_node(pt);
+      node->next = tables[i % 2]->heads[3];
+      tables[i % 2]->heads[3] = node;
+      ++tables[i % 2]->point_count;
+    }
+    int st = -7;
+    sh1762_s9simple(a, b, tables, &st);
+    destroy_edge_table(tables[0]);
+    destroy_edge_table(tables[1]);
+    EXPECT_EQ(st, c.expected) << c.side1 << " " << c.side2 << " " << c.edge_points;
+  }
+}
+
+// Fails the edge search after a number of calls, deep inside the recursion.
+int edge_calls_left = 0;
+isect_service_table saved_services;
+void failing_s6idedg(geom_object* o1, geom_object* o2, int which, int direction, double value,
+                     isect_data* data, edge_node** head, int* count, int* status) {
+  if (--edge_calls_left < 0) {
+    *status = -4242;
+    return;
+  }
+  saved_services.s6idedg(o1, o2, which, direction, value, data, head, count, status);
+}
+
+TEST(SubdivSurface, RecursionLevelIsRestoredAfterAnError) {
+  isect_test::ServiceGuard guard;
+  isect_test::ReportLog log;
+  saved_services = isect_services();
+  for (int calls : {0, 5, 40}) {
+    ObjectHolder s(bicubic_patch());
+    ObjectHolder p(point_object({0.3, 0.6, patch_z(0.3, 0.6)}));
+    edge_calls_left = calls;
+    isect_services().s6idedg = failing_s6idedg;
+    DataHolder data;
+    const int level = isect_recursion_level;
+    int st = 0;
+    sh1761(p, s, 1e-3, &data.d, &st);
+    isect_services() = saved_services;
+    EXPECT_EQ(st, -4242) << calls;
+    EXPECT_EQ(isect_recursion_level, level) << calls;
+  }
+}
+
+// A patch of the unit sphere around (sqrt(1/2), sqrt(1/2), 0) (longitude 45 degrees on
+// the equator, the middle of its parameter rectangle).
+geom_object* sphere_patch() {
+  const double centre[3] = {0, 0, 0};
+  auto sphere = newton_test::sphere(centre, 1.0);
+  spline_surface* part = nullptr;
+  int st = 0;
+  s1001(sphere.get(), 0.3, 0.7, 0.7, 1.3, &part, &st);
+  geom_object* o = create_geom_object(2);
+  o->surface = part;
+  return o;
+}
+
+// The plane x + y = sqrt(2) over a square of half side 1 about the touching point.
+geom_object* tangent_plane() {
+  const double h = std::sqrt(0.5);
+  // (s, t) in [-1, 1]^2 -> (h, h, 0) + s (-h, h, 0) + t (0, 0, 1).
+  const std::vector<double> t = {-1, -1, 1, 1};
+  return poly_surface({{{h}, {-h}}, {{h}, {h}}, {{0, 1}}}, t, t, 2, 2);
+}
+
+TEST(SubdivSurface, TangentPlaneAndSphereEndWithAStatus) {
+  ObjectHolder ball(sphere_patch());
+  ASSERT_NE(ball->surface, nullptr);
+  ObjectHolder plane(tangent_plane());
+  const double eps = 1e-5;
+  const int level = isect_recursion_level;
+  DataHolder data;
+  int st = -7;
+  sh1761(ball, plane, eps, &data.d, &st);
+  EXPECT_GE(st, 0);
+  EXPECT_EQ(isect_recursion_level, level);
+  EXPECT_EQ(isect_test::graph_problem(data.d), "");
+  // Whatever was found lies where the two touch: on the sphere and within the
+  // tolerance band of the plane, so near the touching point.
+  for (int i = 0; data.d && i < data.d->point_count; ++i) {
+    const isect_point* q = data.d->points[i];
+    ASSERT_EQ(q->param_count, 4);
+    const double uv[2] = {q->params[0], q->params[1]};
+    double pos[3];
+    int l1 = 0, l2 = 0, est = 0;
+    s1424(ball->surface, 0, 0, uv, &l1, &l2, pos, &est);
+    EXPECT_NEAR(pos[0] + pos[1], std::sqrt(2.0), 4 * eps);
+  }
+}
+
+}  // namespace
