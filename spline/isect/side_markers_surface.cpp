@@ -4,8 +4,11 @@
 // a point against a planar surface (from the orientation of the parametrisation).
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <vector>
 
+#include "spline/curve_eval.h"
+#include "spline/isect/coincidence_march.h"
 #include "spline/isect/isect_degen.h"
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/isect_marks.h"
@@ -80,29 +83,93 @@ void mark_curve_surface_sides(geom_object* object1, geom_object* object2, double
   }
 
   // The curve touches the surface or runs in it: a neighbour on a side means the
-  // stretch on that side is known already.
+  // stretch on that side is known already; otherwise the curve is followed along the
+  // surface until it leaves it.
   isect_point* na = nullptr;
   isect_point* nb = nullptr;
   int code = 3;
   main_neighbours(point, &na, &nb, &code);
-  bool neighbour_right = false, neighbour_left = false;
-  for (isect_point* q : {na, nb}) {
-    if (!q || q->param_count <= ci) continue;
-    if (q->params[ci] > t) neighbour_right = true;
-    if (q->params[ci] < t) neighbour_left = true;
-  }
-  const bool right_open = !rel_equal(t + r, ce + r);
-  const bool left_open = !rel_equal(t + r, cs + r);
-  if (right_open && neighbour_right) m[cb + 1] = 3;
-  if (left_open && neighbour_left) m[cb] = 3;
-  if ((right_open && !neighbour_right) || (left_open && !neighbour_left)) {
-    // Following the stretch needs the march of a curve along a surface, which is not
-    // part of this build.
-    *status = kSubdivNotBuilt;
-    return;
+  const spline_surface* sf = so->surface;
+  const double box_lo[2] = {sf->knots1[sf->order1 - 1] + 1e-15, sf->knots2[sf->order2 - 1] + 1e-15};
+  const double box_hi[2] = {sf->knots1[sf->vertex_count1] - 1e-15,
+                            sf->knots2[sf->vertex_count2] - 1e-15};
+  const int si = curve_first ? 1 : 0;  // first surface parameter within a triple
+  std::vector<isect_point*> help;
+  auto drop_help = [&]() {
+    for (isect_point* h : help) destroy_isect_point(h);
+  };
+  for (int dir : {+1, -1}) {
+    const double end = dir > 0 ? ce : cs;
+    if (rel_equal(t + r, end + r)) continue;
+    const int slot = dir > 0 ? cb + 1 : cb;
+    bool known = false;
+    for (isect_point* q : {na, nb})
+      if (q && q->param_count > ci && (dir > 0 ? q->params[ci] > t : q->params[ci] < t))
+        known = true;
+    if (known) {
+      m[slot] = 3;
+      continue;
+    }
+    double last[3], first_apart[3];
+    st = 0;
+    sh1784(c, sf, epsge, point->params, curve_first ? 1 : 0, dir, last, first_apart, &st);
+    if (st < 0) {
+      drop_help();
+      *status = st;
+      return;
+    }
+    if (st != 0) continue;
+    const double u = last[si], v = last[si + 1];
+    if (u < box_lo[0] || u > box_hi[0] || v < box_lo[1] || v > box_hi[1]) continue;
+    // The side is that of the first separate curve point against the surface at its
+    // foot point: the chord from the last coincident point is tangent to the surface
+    // up to second order and cannot tell the side where the surface bends away.
+    int left = 0;
+    double p1[3];
+    s1221(c, 0, first_apart[ci], &left, p1, &st);
+    double foot[3], nq[3];
+    int l1 = 0, l2 = 0;
+    const double uv[2] = {first_apart[si], first_apart[si + 1]};
+    if (st >= 0) s1421(sf, 0, uv, &l1, &l2, foot, nq, &st);
+    if (st < 0) {
+      drop_help();
+      *status = st;
+      return;
+    }
+    const double D[3] = {p1[0] - foot[0], p1[1] - foot[1], p1[2] - foot[2]};
+    m[slot] = dot3(nq, D) <= 0 ? 1 : 2;
+    double moved = 0;
+    for (int i = 0; i < 3; ++i) moved += (point->params[i] - last[i]) * (point->params[i] - last[i]);
+    if (std::sqrt(moved) > 0.05 * r) {
+      isect_point* h = create_isect_point_geom(3, last, 0.0, -1, m[0], m[1], m[2], m[3], 0, 0,
+                                               nullptr, nullptr);
+      if (!h) {
+        drop_help();
+        *status = kErrMemory;
+        return;
+      }
+      help.push_back(h);
+    }
   }
   sh6settop(point, -1, m[0], m[1], m[2], m[3], &st);
-  if (st < 0) *status = st;
+  if (st < 0) {
+    drop_help();
+    *status = st;
+    return;
+  }
+  for (size_t i = 0; i < help.size(); ++i) {
+    isect_point* h = help[i];
+    if (is_help_point(h)) sh6settop(h, -1, m[0], m[1], m[2], m[3], &st);
+    isect_point* a = point;
+    if (st >= 0) sh6idcon(data, &a, &h, &st);
+    if (st < 0) {
+      // The points not yet handed to the data are still ours.
+      for (size_t j = i + 1; j < help.size(); ++j) destroy_isect_point(help[j]);
+      *status = st;
+      return;
+    }
+    ++*added;
+  }
 }
 
 void mark_point_surface_sides(geom_object* object1, geom_object* object2, double epsge,

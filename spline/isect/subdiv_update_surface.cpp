@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "spline/isect/chain_lists.h"
+#include "spline/isect/edge_march.h"
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/isect_marks.h"
 #include "spline/isect/newton.h"
@@ -106,9 +107,15 @@ void point_surface(geom_object* object1, geom_object* object2, double epsge, ise
   isect_point* U = nullptr;
   if (n > 1) {
     if (sf->dim == 1) {
-      // The level curves of a function through its edge points are found by marching;
-      // that connector is not part of this build.
-      *status = kSubdivNotBuilt;
+      // Level curves of a function through its edge points, found by marching.
+      st = 0;
+      sh1762_s9edgpscon(otable, P->point->coords[0], sf, O->origin != O ? 1 : 0, data, epsge,
+                        &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+      if (st != 0) *result = 0;
       return;
     }
     if (sf->dim == 2 && n == 2) {
@@ -260,13 +267,18 @@ void curve_surface(geom_object* object1, geom_object* object2, double epsge, ise
 }
 
 // Case of two surfaces: only the edge points can settle it, by marching between them.
-void surface_surface(geom_object* /*object1*/, geom_object* /*object2*/, double /*epsge*/,
-                     isect_data** /*data*/, edge_table* tables[2], int* /*result*/,
-                     int* status) {
+void surface_surface(geom_object* object1, geom_object* object2, double epsge,
+                     isect_data** data, edge_table* tables[2], int* result, int* status) {
   *status = 0;
   if (count_of(tables[0]) + count_of(tables[1]) < 2) return;
-  // The connection of the edge points by marching is not part of this build.
-  *status = kSubdivNotBuilt;
+  const int simple_pair = object1->extra == object2 ? 1 : 0;
+  int st = 0;
+  sh1762_s9edgsscon(tables, object1->surface, object2->surface, data, simple_pair, epsge, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  if (st != 0) *result = 0;
 }
 
 }  // namespace

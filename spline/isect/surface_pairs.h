@@ -12,9 +12,8 @@
 // The part of sh1762_s9update for pairs in which at least one object is a surface: a
 // point against a surface, a curve against a surface (either order) and two surfaces.
 // Statuses as sh1762_s9update: 0 not settled, 1 settled with a change, 2 settled with
-// nothing added; -106 dimensions differ, -121 an object of another kind, -101 memory;
-// kSubdivNotBuilt where a connector the pair needs is missing.  Errors are reported as
-// "sh1762_s9update".
+// nothing added; -106 dimensions differ, -121 an object of another kind, -101 memory.
+// Errors are reported as "sh1762_s9update".
 void sh1762_s9update_surface(geom_object* object1, geom_object* object2, double epsge,
                              isect_data** data, edge_table* tables[2], int* status);
 
@@ -22,10 +21,12 @@ void sh1762_s9update_surface(geom_object* object1, geom_object* object2, double 
 
 // A curve against a surface in three dimensions: the curve's markers at the point (on
 // which side of the surface the curve runs before and after it, or 3 where the curve
-// runs in the surface), with a help point where such a stretch ends.  Help points are
-// not processed.  Status 0; -106 when the objects are not a curve and a surface of
-// dimension 3; negative statuses of the evaluations and of the graph operations;
-// kSubdivNotBuilt when a touching stretch would need the coincidence march.
+// runs in the surface), with a help point where such a stretch ends.  Where the curve
+// touches the surface, a side without a known neighbour point is followed along the
+// surface until the curve leaves it; that side's marker is the side of the first
+// separate curve point against the surface at its foot point.  Help points are not
+// processed.  Status 0; -106 when the objects are not a curve and a surface of
+// dimension 3; negative statuses of the evaluations, the march and the graph operations.
 void mark_curve_surface_sides(geom_object* object1, geom_object* object2, double epsge,
                               isect_data** data, isect_point* point, int* added, int* status);
 

@@ -309,7 +309,7 @@ TEST(SurfaceUpdate, TwoSurfacesWithOneEdgePointAreSettledWithoutConnection) {
   EXPECT_EQ(data.size(), 1);
 }
 
-TEST(SurfaceUpdate, DISABLED_TwoPlanesWithTheirEdgeCrossingsAreConnected) {
+TEST(SurfaceUpdate, TwoPlanesWithTheirEdgeCrossingsAreConnected) {
   // z = 0 over [0,1]^2 and the plane x = 0.5 standing across it: the line x = 0.5, z = 0
   // enters at v = 0 and leaves at v = 1 of the first patch.
   auto A = wrap(plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
@@ -412,7 +412,7 @@ TEST(SurfaceSideMarkers, RulingOfACylinderRunsAlongWhereItsNeighboursLie) {
   EXPECT_LT(dist(eval_surface(S->surface, 0.5, 0.5), {c45, c45, 0.5}), 1e-12);
 }
 
-TEST(SurfaceSideMarkers, DISABLED_LineTouchingACylinderStaysOutsideOnBothSides) {
+TEST(SurfaceSideMarkers, LineTouchingACylinderStaysOutsideOnBothSides) {
   // The horizontal tangent of the cylinder at 45 degrees touches it at its middle and
   // runs outside it, on the side of the outward normal, before and after.
   const double r = 2.0, c45 = r / std::sqrt(2.0);
@@ -431,7 +431,7 @@ TEST(SurfaceSideMarkers, DISABLED_LineTouchingACylinderStaysOutsideOnBothSides) 
   EXPECT_EQ(m[1], 2);
 }
 
-TEST(SurfaceSideMarkers, DISABLED_CurveLeavingAPlaneGetsAHelpPointWhereItLeaves) {
+TEST(SurfaceSideMarkers, CurveLeavingAPlaneGetsAHelpPointWhereItLeaves) {
   // A polygon lying in z = 0 for t in [0, 0.5] and rising above the plane after it.
   auto C = wrap(curve({0, 0, 0.5, 1, 1}, 2, {0.1, 0.5, 0.0, 0.6, 0.5, 0.0, 0.9, 0.5, 0.3}, 1, 3));
   auto S = wrap(plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
