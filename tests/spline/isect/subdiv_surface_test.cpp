@@ -611,6 +611,10 @@ TEST(SubdivSurface, TabooNeedsTheCurveAlongTheCut) {
   ObjectHolder lid(poly_surface({{{0}, {1}}, {{0, 1}}, {{1}}}, t, t, 2, 2));
   EXPECT_EQ(sh1762_is_taboo(s3, lid, q, 1, &st), 0);
   EXPECT_EQ(st, 0);
+  // A point without the second surface's parameters is refused, not read past.
+  st = 0;
+  EXPECT_EQ(sh1762_is_taboo(s3, wall, p, 1, &st), 0);
+  EXPECT_EQ(st, -106);
 }
 
 // A division in both directions: four pieces, and the points where the level set
