@@ -432,17 +432,27 @@ void s1789(const spline_point* point, const spline_surface* surface, double aeps
     const double* suv = blk + 4 * dim;
     const double* svv = blk + 5 * dim;
     double du, dv;
+    int c = -1;  // the coordinate whose level line is followed (dimension 2)
     if (dim == 3) {
       du = target[0] - cur[0];
       dv = target[1] - cur[1];
     } else {
-      if (same(su[0], 0.0) && same(su[1], 0.0) && same(sv[0], 0.0)) break;
-      // The direction along which the first-order change has no second (or first)
-      // coordinate: (1 - a) Su + a Sv with that coordinate zero.
-      const int c = su[0] < su[1] ? 1 : 0;
-      const double a = same(sv[c], su[c]) ? 0.5 : su[c] / (su[c] - sv[c]);
-      du = 1.0 - a;
-      dv = a;
+      // The direction along which the first-order change of one coordinate vanishes:
+      // du Su[c] + dv Sv[c] = 0, that is (du, dv) along (-Sv[c], Su[c]).  The coordinate
+      // with the larger gradient is taken; where the surface keeps a point over a
+      // stretch the two gradients are parallel and both give this direction.  Equal
+      // derivatives give (-1, 1), opposite ones (1, 1).  Where both gradients vanish
+      // the first-order change gives no direction and the march heads straight for the
+      // second point; the checks of every sub-step decide.
+      c = std::hypot(su[1], sv[1]) > std::hypot(su[0], sv[0]) ? 1 : 0;
+      if (same(su[c], 0.0) && same(sv[c], 0.0)) {
+        c = -1;
+        du = target[0] - cur[0];
+        dv = target[1] - cur[1];
+      } else {
+        du = -sv[c];
+        dv = su[c];
+      }
       // Travel towards the second point.
       if (du * (target[0] - cur[0]) + dv * (target[1] - cur[1]) < 0.0) {
         du = -du;
@@ -466,10 +476,27 @@ void s1789(const spline_point* point, const spline_surface* surface, double aeps
       curve_blk[2 * dim + m] = a * a * suu[m] + 2 * a * b * suv[m] + b * b * svv[m];
     }
     double spatial = 0;
-    if ((st = curvature_step(curve_blk, dim, aepsge, extent, &spatial)) < 0) return fail(st);
-    int f = 0;
-    const double dlen = vec_length(d, dim, &f);
-    const double step = spatial / (same(dlen, 0.0) ? 1e-12 : dlen);
+    double step = 0;
+    if (c >= 0) {
+      // Along a level line the surface tangent D nearly vanishes, so neither its
+      // curvature nor L / |D| gives a usable step.  The step follows the level line
+      // itself: its curvature in the parameter plane, kappa = |Fuu Fv^2 - 2 Fuv Fu Fv +
+      // Fvv Fu^2| / |grad F|^3 for F the coordinate c, measured in values of that
+      // coordinate (radius |grad F| / kappa, step L / |grad F|).
+      const double fu = su[c], fv = sv[c];
+      const double g = std::hypot(fu, fv);
+      const double kappa =
+          std::fabs(suu[c] * fv * fv - 2.0 * suv[c] * fu * fv + svv[c] * fu * fu) / (g * g * g);
+      const double radius = kappa > 0.0 ? g / kappa : -1.0;
+      spatial = s1311(radius, aepsge, extent, &st);
+      if (st < 0) return fail(st);
+      step = spatial / g;
+    } else {
+      if ((st = curvature_step(curve_blk, dim, aepsge, extent, &spatial)) < 0) return fail(st);
+      int f = 0;
+      const double dlen = vec_length(d, dim, &f);
+      step = spatial / (same(dlen, 0.0) ? 1e-12 : dlen);
+    }
     double next[2] = {cur[0] + step * du, cur[1] + step * dv};
     const bool passes = (target[0] - cur[0]) * (target[0] - next[0]) < 0.0 ||
                         (target[1] - cur[1]) * (target[1] - next[1]) < 0.0;

@@ -166,3 +166,182 @@ TEST(PointOnSurfaceStretch, DimensionsMustAgree) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace newton_test;
+
+// An affine map S(u, v) = base + u a + v b of dimension 2 or 3 over [0, 1]^2, as a
+// bilinear patch with a knot line at 0.4 in u and 0.6 in v (vertices at the Greville
+// points, which for order 2 are the knots themselves).
+SurfacePtr affine_patch(const std::vector<double>& base, const std::vector<double>& a,
+                        const std::vector<double>& b) {
+  const std::vector<double> t1 = {0, 0, 0.4, 1, 1}, t2 = {0, 0, 0.6, 1, 1};
+  const int dim = static_cast<int>(base.size());
+  std::vector<double> v;
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i)
+      for (int m = 0; m < dim; ++m) v.push_back(base[m] + t1[i + 1] * a[m] + t2[j + 1] * b[m]);
+  return surface(t1, t2, 2, 2, v, 1, dim);
+}
+
+// Affine maps whose set of parameters taking the value S(p1) is known in closed form:
+// the whole square when the map is constant, the line through p1 along the kernel of
+// the derivative when it has rank 1, p1 alone when it has rank 2.  On the convex square
+// the two points are joined exactly when p2 lies in that set.
+struct AffineCase {
+  const char* what;
+  std::vector<double> base, a, b;
+  double p1[2], p2[2];
+  int expected;
+};
+
+TEST(PointOnSurfaceStretch, AffineMapsWithKnownLevelSets) {
+  const AffineCase cases[] = {
+      // Equal first derivatives: the level line runs at -45 degrees.
+      {"(u + v, c)", {0, 0.3}, {1, 0}, {1, 0}, {0.2, 0.8}, {0.8, 0.2}, 1},
+      {"(u + v, c) backwards", {0, 0.3}, {1, 0}, {1, 0}, {0.7, 0.1}, {0.1, 0.7}, 1},
+      {"(-u - v, c)", {0, 0.3}, {-1, 0}, {-1, 0}, {0.2, 0.8}, {0.8, 0.2}, 1},
+      {"(c, u + v)", {0.3, 0}, {0, 1}, {0, 1}, {0.9, 0.3}, {0.3, 0.9}, 1},
+      {"(u + v, 2u + 2v)", {0, 0}, {1, 2}, {1, 2}, {0.25, 0.5}, {0.55, 0.2}, 1},
+      {"(2u + 2v, -u - v)", {0, 0}, {2, -1}, {2, -1}, {0.25, 0.5}, {0.55, 0.2}, 1},
+      // Opposite first derivatives: +45 degrees.
+      {"(u - v, c)", {0, 0.3}, {1, 0}, {-1, 0}, {0.1, 0.1}, {0.9, 0.9}, 1},
+      {"(c, v - u)", {0.3, 0}, {0, -1}, {0, 1}, {0.9, 0.9}, {0.1, 0.1}, 1},
+      // Unequal derivatives, of either sign.
+      {"(u + 2v, c)", {0, 0.3}, {1, 0}, {2, 0}, {0.8, 0.1}, {0.2, 0.4}, 1},
+      {"(-u - 2v, c)", {0, 0.3}, {-1, 0}, {-2, 0}, {0.8, 0.1}, {0.2, 0.4}, 1},
+      {"(c, -2u - v)", {0.3, 0}, {0, -2}, {0, -1}, {0.1, 0.8}, {0.4, 0.2}, 1},
+      // One derivative zero: the level lines are parameter lines.
+      {"(c, v)", {0.3, 0}, {0, 0}, {0, 1}, {0.1, 0.5}, {0.9, 0.5}, 1},
+      {"(u, c)", {0, 0.3}, {1, 0}, {0, 0}, {0.5, 0.9}, {0.5, 0.1}, 1},
+      {"(-v, c)", {0, 0.3}, {0, 0}, {-1, 0}, {0.9, 0.5}, {0.1, 0.5}, 1},
+      // Both zero: a constant map keeps the point everywhere.
+      {"constant", {0.3, 0.7}, {0, 0}, {0, 0}, {0.1, 0.2}, {0.9, 0.7}, 1},
+      // Points on different level lines, and a map of rank 2.
+      {"(u + v, c) across levels", {0, 0.3}, {1, 0}, {1, 0}, {0.2, 0.8}, {0.8, 0.8}, 0},
+      {"(u - v, c) across levels", {0, 0.3}, {1, 0}, {-1, 0}, {0.2, 0.8}, {0.8, 0.2}, 0},
+      {"(u + v, u - v)", {0, 0}, {1, 1}, {1, -1}, {0.2, 0.8}, {0.8, 0.2}, 0},
+      {"(c, v) across levels", {0.3, 0}, {0, 0}, {0, 1}, {0.1, 0.5}, {0.9, 0.6}, 0},
+      // In space the march runs straight between the points.
+      {"(u + v, c, d)", {0, 0.3, 0.5}, {1, 0, 0}, {1, 0, 0}, {0.2, 0.8}, {0.8, 0.2}, 1},
+      {"(u - v, c, d)", {0, 0.3, 0.5}, {1, 0, 0}, {-1, 0, 0}, {0.9, 0.9}, {0.1, 0.1}, 1},
+      {"(u, v, c)", {0, 0, 0.5}, {1, 0, 0}, {0, 1, 0}, {0.2, 0.8}, {0.8, 0.2}, 0},
+  };
+  const double eps = 1e-7;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto s = affine_patch(c.base, c.a, c.b);
+    const auto at = eval_surface(s.get(), c.p1[0], c.p1[1]);
+    auto p = point(at);
+    int status = -7;
+    s1789(p.get(), s.get(), eps, c.p1, c.p2, &status);
+    EXPECT_EQ(status, c.expected);
+  }
+}
+
+// S(u, v) = (w, w^2) (or (w^2, w)) with w = w0 + alpha u + beta v, biquadratic with a
+// knot line at 0.4 in u and 0.6 in v.  The image is a parabola and the map has rank 1,
+// so the parameters taking the value S(p1) form the line alpha u + beta v = w(p1);
+// along any other direction the image curves, which keeps the curvature steps short.
+SurfacePtr parabola_patch(double w0, double alpha, double beta, bool swapped) {
+  const std::vector<double> t1 = {0, 0, 0, 0.4, 1, 1, 1}, t2 = {0, 0, 0, 0.6, 1, 1, 1};
+  auto w = [&](double u, double v) { return w0 + alpha * u + beta * v; };
+  std::vector<double> c;
+  for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 4; ++i) {
+      // Blossoms of w and of w^2 at the knot pairs of the vertex.
+      const double u1 = t1[i + 1], u2 = t1[i + 2], v1 = t2[j + 1], v2 = t2[j + 2];
+      const double lin = w0 + alpha * 0.5 * (u1 + u2) + beta * 0.5 * (v1 + v2);
+      const double sq = 0.5 * (w(u1, v1) * w(u2, v2) + w(u2, v1) * w(u1, v2));
+      c.push_back(swapped ? sq : lin);
+      c.push_back(swapped ? lin : sq);
+    }
+  return surface(t1, t2, 3, 3, c, 1, 2);
+}
+
+TEST(PointOnSurfaceStretch, ParabolaImagesWithStraightLevelLines) {
+  struct Case {
+    const char* what;
+    double alpha, beta;
+    bool swapped;
+    double p1[2];
+    double p2u;  // u of the second point (its v when beta = 0)
+    bool off;
+  };
+  const Case cases[] = {
+      {"w = u + v", 1, 1, false, {0.2, 0.5}, 0.6, false},
+      {"w = u + v backwards", 1, 1, false, {0.6, 0.1}, 0.2, false},
+      {"w = u + v across the square", 1, 1, false, {0.9, 0.1}, 0.1, false},
+      {"w = u + v swapped", 1, 1, true, {0.2, 0.5}, 0.6, false},
+      {"w = -u - v", -1, -1, false, {0.6, 0.1}, 0.2, false},
+      {"w = -u - v swapped", -1, -1, true, {0.2, 0.5}, 0.6, false},
+      {"w = u - v", 1, -1, false, {0.2, 0.1}, 0.7, false},
+      {"w = v - u backwards", -1, 1, true, {0.7, 0.6}, 0.2, false},
+      {"w = u + 2v", 1, 2, false, {0.9, 0.1}, 0.1, false},
+      {"w = -u - 2v", -1, -2, false, {0.1, 0.5}, 0.9, false},
+      {"w = 2u + v swapped", 2, 1, true, {0.3, 0.7}, 0.6, false},
+      {"w = v", 0, 1, false, {0.1, 0.3}, 0.9, false},
+      {"w = -u", -1, 0, true, {0.3, 0.9}, 0.3, false},
+      {"w = u + v off the level line", 1, 1, false, {0.2, 0.5}, 0.6, true},
+      {"w = u - v off the level line", 1, -1, false, {0.2, 0.1}, 0.7, true},
+  };
+  const double eps = 1e-7;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto s = parabola_patch(0.2, c.alpha, c.beta, c.swapped);
+    // The second point on the level line of the first (off it by 0.05 in v when off).
+    double p2[2] = {c.p1[0], c.p2u};
+    if (c.beta != 0.0) {
+      p2[0] = c.p2u;
+      p2[1] = c.p1[1] + c.alpha * (c.p1[0] - c.p2u) / c.beta;
+    }
+    if (c.off) p2[1] += 0.05;
+    ASSERT_GE(p2[1], 0.0);
+    ASSERT_LE(p2[1], 1.0);
+    const auto at = eval_surface(s.get(), c.p1[0], c.p1[1]);
+    const double gap = dist(eval_surface(s.get(), p2[0], p2[1]), at);
+    ASSERT_TRUE(c.off ? gap > 1e-3 : gap < 1e-14) << gap;
+    auto p = point(at);
+    int status = -7;
+    s1789(p.get(), s.get(), eps, c.p1, p2, &status);
+    EXPECT_EQ(status, c.off ? 0 : 1);
+  }
+}
+
+// S(u, v) = (u + v + 4 h u (1 - u), c): quadratic in u, linear in v.  The parameters
+// taking the value (1.1, c) form the curve v = 1.1 - u - 4 h u (1 - u), a parabola that
+// dips below v = 0 between the two points for the larger h; dense sampling of it tells
+// whether it stays in the square.  At u = 1/2 the two first derivatives are equal.
+TEST(PointOnSurfaceStretch, CurvedLevelLineThroughEqualDerivatives) {
+  const double eps = 1e-7;
+  for (double h : {0.0, 0.1, 0.3, 0.5, 0.7}) {
+    SCOPED_TRACE(h);
+    const std::vector<double> g = {0, 0.5 + 2 * h, 1};
+    std::vector<double> v;
+    for (int j = 0; j < 2; ++j)
+      for (int i = 0; i < 3; ++i) {
+        v.push_back(g[i] + j);
+        v.push_back(0.3);
+      }
+    auto s = surface({0, 0, 0, 1, 1, 1}, {0, 0, 1, 1}, 3, 2, v, 1, 2);
+    auto level = [h](double u) { return 1.1 - u - 4 * h * u * (1 - u); };
+    const double u1 = 0.2, u2 = 0.95;
+    const double p1[2] = {u1, level(u1)}, p2[2] = {u2, level(u2)};
+    bool inside = true;
+    for (int i = 0; i <= 10000; ++i) {
+      const double l = level(u1 + (u2 - u1) * i / 10000.0);
+      inside = inside && l >= 0.0 && l <= 1.0;
+    }
+    auto p = point({1.1, 0.3});
+    ASSERT_LT(dist(eval_surface(s.get(), p1[0], p1[1]), {1.1, 0.3}), 1e-14);
+    ASSERT_LT(dist(eval_surface(s.get(), p2[0], p2[1]), {1.1, 0.3}), 1e-14);
+    int status = -7;
+    s1789(p.get(), s.get(), eps, p1, p2, &status);
+    EXPECT_EQ(status, inside ? 1 : 0);
+    s1789(p.get(), s.get(), eps, p2, p1, &status);
+    EXPECT_EQ(status, inside ? 1 : 0);
+  }
+}
+
+}  // namespace
