@@ -242,18 +242,48 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
 
   // Distance of the curve at x from its projection onto the surface (from guess uv,
   // which receives the projection).
+  const double* surface_knots[2] = {k1, k2};
+  const int surface_order[2] = {surface->order1, surface->order2};
   auto projected_gap = [&](double x, double* puv, double* gap) {
     int e = 0;
     s1221(curve, 0, x, &left, pos, &e);
     if (e < 0) return e;
+    auto project = [&](const double* guess, double* res, double* g) {
+      int e2 = 0;
+      s1773(probe.get(), surface, aepsge, lo, hi, guess, res, &e2);
+      if (e2 < 0) return e2;
+      s1421(surface, 0, res, &sl1, &sl2, sd, normal, &e2);
+      if (e2 < 0) return e2;
+      *g = vec_dist(pos, sd, 3);
+      return 0;
+    };
     double res[2];
-    s1773(probe.get(), surface, aepsge, lo, hi, puv, res, &e);
-    if (e < 0) return e;
+    if ((e = project(puv, res, gap)) < 0) return e;
+    // A guess on an inner knot line sees the surface piece above the knot (right-hand
+    // evaluation); where the surface bends at that knot line and the curve leaves it
+    // downwards, the iteration stalls on the knot.  Try again from inside the piece
+    // below.
+    for (int d = 0; d < 2 && *gap > aepsge; ++d) {
+      const double* kn = surface_knots[d];
+      const int count = d == 0 ? n1 : n2;
+      for (int i = surface_order[d]; i < count; ++i) {
+        if (!same_param(puv[d], kn[i], w) || !(kn[i] > lo[d])) continue;
+        int j = i;
+        while (j > 0 && kn[j - 1] == kn[i]) --j;
+        double guess[2] = {puv[0], puv[1]};
+        guess[d] = 0.5 * (kn[j - 1] + kn[i]);
+        double other[2], g = 0;
+        if ((e = project(guess, other, &g)) < 0) return e;
+        if (g < *gap) {
+          *gap = g;
+          res[0] = other[0];
+          res[1] = other[1];
+        }
+        break;
+      }
+    }
     puv[0] = res[0];
     puv[1] = res[1];
-    s1421(surface, 0, puv, &sl1, &sl2, sd, normal, &e);
-    if (e < 0) return e;
-    *gap = vec_dist(pos, sd, 3);
     return 0;
   };
   // Direct distance between the curve at x and the surface at puv.
@@ -272,6 +302,10 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
     return l;
   };
   // The knot a parameter crossed between prev and next in one direction, or none.
+  // Between neighbouring intervals the knot separating them is crossed only when
+  // neither value lies on it: a value on the knot belongs to the interval above it, so
+  // a march along a knot line, or on from a crossing found before, flips between the
+  // two intervals without crossing anything.
   auto crossed_knot = [&](const double* knots, int order, int n, double prev, double next,
                           double* knot) {
     const int lp = interval(knots, order, n, prev);
@@ -279,15 +313,17 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
     if (lp == ln) return false;
     if (ln > lp) {
       *knot = knots[lp + 1];
-    } else {
-      int i = lp;
-      *knot = knots[i];
-      if (same_param(prev, *knot, w)) {
-        while (i > order - 1 && knots[i] == *knot) --i;
-        *knot = knots[i];
-      }
+      if (knots[ln] == *knot) return !same_param(prev, *knot, w) && !same_param(next, *knot, w);
+      return true;
     }
-    return !same_param(prev, *knot, w) && !same_param(next, *knot, w);
+    int i = lp;
+    *knot = knots[i];
+    if (knots[ln + 1] == *knot) return !same_param(prev, *knot, w) && !same_param(next, *knot, w);
+    if (same_param(prev, *knot, w)) {
+      while (i > order - 1 && knots[i] == *knot) --i;
+      *knot = knots[i];
+    }
+    return true;
   };
 
   for (;;) {

@@ -74,6 +74,24 @@ TEST(CurveInSurface, KnotLineCrossingIsCheckedAtTheKnot) {
   EXPECT_EQ(status, 0);
 }
 
+// The same tent and chords traced from u = 1 down to u = 0: the ridge is crossed
+// downwards, and found and checked at the knot as well.
+TEST(CurveInSurface, KnotLineCrossedDownwardsIsCheckedAtTheKnot) {
+  auto tent = surface({0, 0, 0.5, 1, 1}, {0, 0, 1, 1}, 2, 2,
+                      {0, 0, 0, 0.5, 0, 0.5, 1, 0, 0, 0, 1, 0, 0.5, 1, 0.5, 1, 1, 0}, 1, 3);
+  const double eps = 1e-4;
+  auto over = curve({0, 0, 0.5, 1, 1}, 2, {1, 0.5, 0, 0.5, 0.5, 0.5, 0, 0.5, 0}, 1, 3);
+  const double p1[3] = {0, 1, 0.5}, p2[3] = {1, 0, 0.5};
+  int status = -7;
+  S1785(over.get(), tent.get(), eps, p1, p2, 1, &status);
+  EXPECT_EQ(status, 1);
+  const double d1 = 0.75 * eps, d2 = 0.3;
+  auto cut = curve({0, 0, 1.0 / 3, 2.0 / 3, 1, 1}, 2,
+                   {1, 0.5, 0, 0.5 + d2, 0.5, 0.5 - d2, 0.5 - d1, 0.5, 0.5 - d1, 0, 0.5, 0}, 1, 3);
+  S1785(cut.get(), tent.get(), eps, p1, p2, 1, &status);
+  EXPECT_EQ(status, 0);
+}
+
 TEST(CurveInSurface, OtherDimensionsAreRejected) {
   isect_test::ReportLog log;
   auto plane = knotted_plane();
@@ -341,6 +359,149 @@ TEST(PointOnSurfaceStretch, CurvedLevelLineThroughEqualDerivatives) {
     EXPECT_EQ(status, inside ? 1 : 0);
     s1789(p.get(), s.get(), eps, p2, p1, &status);
     EXPECT_EQ(status, inside ? 1 : 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+using namespace newton_test;
+
+// Straight segments from a to b, of order 2, or of order 3 with the first vertex doubled
+// (the derivative vanishes at the start, the same point set), or of order 3 traced from
+// b back to a.
+enum class Trace { kLinear, kStill, kBackwards };
+
+CurvePtr segment(const std::vector<double>& a, const std::vector<double>& b, Trace how) {
+  if (how == Trace::kLinear) return line(a, b);
+  std::vector<double> v;
+  const auto& p = how == Trace::kBackwards ? b : a;
+  const auto& q = how == Trace::kBackwards ? a : b;
+  for (const auto* x : {&p, &p, &q})
+    for (double c : *x) v.push_back(c);
+  if (how == Trace::kBackwards) {
+    // Quadratic with the middle vertex halfway: uniform speed, reversed.
+    for (size_t m = 0; m < p.size(); ++m) v[p.size() + m] = 0.5 * (p[m] + q[m]);
+  }
+  return curve({0, 0, 0, 1, 1, 1}, 3, v, 1, static_cast<int>(a.size()));
+}
+
+// Parameter of the point x on the segment traced as above (closed form).
+double segment_param(const std::vector<double>& a, const std::vector<double>& b, Trace how,
+                     const std::vector<double>& x) {
+  double num = 0, den = 0;
+  for (size_t m = 0; m < a.size(); ++m) {
+    num += (x[m] - a[m]) * (b[m] - a[m]);
+    den += (b[m] - a[m]) * (b[m] - a[m]);
+  }
+  const double f = num / den;  // fraction of the way from a to b
+  switch (how) {
+    case Trace::kLinear:
+      return f;
+    case Trace::kStill:
+      return std::sqrt(f);  // a + s^2 (b - a)
+    case Trace::kBackwards:
+      return 1.0 - f;
+  }
+  return f;
+}
+
+// Segments in the plane z = 0 (the knotted plane, knot lines u = 0.5 and v = 0.5) at
+// 0, 90, +-45 and 135 degrees, one through the crossing of both knot lines, traced
+// forwards, from a standing start or backwards.  A segment lifted by 10 aepsge does not
+// lie in the plane.
+TEST(CurveInSurface, SegmentsInAPlaneAtAllDirections) {
+  auto plane = knotted_plane();
+  const double eps = 1e-6;
+  struct Case {
+    const char* what;
+    std::vector<double> a, b;
+    Trace how;
+    double lift;
+  };
+  const Case cases[] = {
+      {"along u", {0.1, 0.3, 0}, {0.9, 0.3, 0}, Trace::kLinear, 0},
+      {"along v", {0.7, 0.9, 0}, {0.7, 0.1, 0}, Trace::kLinear, 0},
+      {"+45 through the knot crossing", {0.1, 0.1, 0}, {0.9, 0.9, 0}, Trace::kLinear, 0},
+      {"-45 through the knot crossing", {0.1, 0.9, 0}, {0.9, 0.1, 0}, Trace::kLinear, 0},
+      {"135", {0.9, 0.2, 0}, {0.2, 0.9, 0}, Trace::kLinear, 0},
+      {"225 through the knot crossing", {0.8, 0.8, 0}, {0.2, 0.2, 0}, Trace::kLinear, 0},
+      {"+45 standing start", {0.1, 0.1, 0}, {0.9, 0.9, 0}, Trace::kStill, 0},
+      {"-45 standing start", {0.9, 0.1, 0}, {0.1, 0.9, 0}, Trace::kStill, 0},
+      {"+45 backwards", {0.1, 0.1, 0}, {0.9, 0.9, 0}, Trace::kBackwards, 0},
+      {"-45 backwards", {0.1, 0.9, 0}, {0.9, 0.1, 0}, Trace::kBackwards, 0},
+      {"on the knot line u = 0.5", {0.5, 0.1, 0}, {0.5, 0.9, 0}, Trace::kLinear, 0},
+      {"lifted", {0.1, 0.1, 0}, {0.9, 0.9, 0}, Trace::kLinear, 10 * eps},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A lifted segment touches the plane at its ends only: a bent polyline a, m, b.
+    CurvePtr crv = segment(c.a, c.b, c.how);
+    if (c.lift > 0) {
+      std::vector<double> v = c.a;
+      for (int m = 0; m < 3; ++m) v.push_back(0.5 * (c.a[m] + c.b[m]) + (m == 2 ? c.lift : 0));
+      v.insert(v.end(), c.b.begin(), c.b.end());
+      crv = curve({0, 0, 0.5, 1, 1}, 2, v, 1, 3);
+    }
+    const double ta = c.lift > 0 ? 0.0 : segment_param(c.a, c.b, c.how, c.a);
+    const double tb = c.lift > 0 ? 1.0 : segment_param(c.a, c.b, c.how, c.b);
+    const double p1[3] = {ta, c.a[0], c.a[1]}, p2[3] = {tb, c.b[0], c.b[1]};
+    int status = -7;
+    S1785(crv.get(), plane.get(), eps, p1, p2, 1, &status);
+    EXPECT_EQ(status, c.lift > 0 ? 0 : 1);
+    S1785(crv.get(), plane.get(), eps, p2, p1, 1, &status);
+    EXPECT_EQ(status, c.lift > 0 ? 0 : 1);
+  }
+}
+
+// Two traces of one segment (plane and space, at 0, 90, +-45 degrees): forwards,
+// from a standing start or backwards against each other, the same trace twice (equal
+// derivatives everywhere).  A parallel segment 10 aepsge away does not coincide.
+TEST(CurvePairCoincidence, TracesOfOneSegmentAtAllDirections) {
+  const double eps = 1e-6;
+  struct Case {
+    const char* what;
+    std::vector<double> a, b;
+    Trace first, second;
+    double shift;
+  };
+  const Case cases[] = {
+      {"same trace", {0.1, 0.2}, {0.9, 0.7}, Trace::kLinear, Trace::kLinear, 0},
+      {"+45 against backwards", {0, 0}, {1, 1}, Trace::kLinear, Trace::kBackwards, 0},
+      {"-45 against backwards", {0, 1}, {1, 0}, Trace::kLinear, Trace::kBackwards, 0},
+      {"-45 backwards against linear", {0, 1}, {1, 0}, Trace::kBackwards, Trace::kLinear, 0},
+      {"+45 standing start", {0, 0}, {1, 1}, Trace::kLinear, Trace::kStill, 0},
+      {"standing start first", {0, 0}, {1, -1}, Trace::kStill, Trace::kLinear, 0},
+      {"both standing", {0, 0}, {1, -1}, Trace::kStill, Trace::kStill, 0},
+      {"standing against backwards", {0, 1}, {0, 0}, Trace::kStill, Trace::kBackwards, 0},
+      {"along x", {0, 0.5}, {2, 0.5}, Trace::kLinear, Trace::kBackwards, 0},
+      {"space diagonal", {0, 0, 0}, {1, 1, 1}, Trace::kLinear, Trace::kBackwards, 0},
+      {"space, standing", {1, 0, 0}, {0, 1, -1}, Trace::kStill, Trace::kLinear, 0},
+      {"line of values", {0.2}, {1.4}, Trace::kLinear, Trace::kBackwards, 0},
+      {"parallel", {0, 0}, {1, 1}, Trace::kLinear, Trace::kLinear, 10 * eps},
+      {"parallel, backwards", {0, 1}, {1, 0}, Trace::kLinear, Trace::kBackwards, 10 * eps},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto one = segment(c.a, c.b, c.first);
+    std::vector<double> a2 = c.a, b2 = c.b;
+    a2.back() += c.shift;
+    b2.back() += c.shift;
+    auto two = segment(a2, b2, c.second);
+    // Both traces meet at the ends only when shifted; the points are the segment's ends.
+    const double p1[2] = {segment_param(c.a, c.b, c.first, c.a),
+                          segment_param(a2, b2, c.second, a2)};
+    const double p2[2] = {segment_param(c.a, c.b, c.first, c.b),
+                          segment_param(a2, b2, c.second, b2)};
+    int status = -7;
+    S1786(one.get(), two.get(), eps, p1, p2, &status);
+    EXPECT_EQ(status, c.shift > 0 ? 0 : 1);
+    S1786(one.get(), two.get(), eps, p2, p1, &status);
+    EXPECT_EQ(status, c.shift > 0 ? 0 : 1);
+    const double q1[2] = {p1[1], p1[0]}, q2[2] = {p2[1], p2[0]};
+    S1786(two.get(), one.get(), eps, q1, q2, &status);
+    EXPECT_EQ(status, c.shift > 0 ? 0 : 1);
   }
 }
 
