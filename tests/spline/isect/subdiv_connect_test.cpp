@@ -15,6 +15,7 @@
 #include "spline/isect/special_testutil.h"
 #include "spline/isect/subdiv.h"
 #include "spline/linalg.h"
+#include "spline/status.h"
 
 namespace {
 
@@ -137,6 +138,25 @@ TEST(SubdivConnect, SpacePointAgainstASurfaceIsLeftToTheSubdivision) {
                 wrap(surface_from({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, 2, 2, 2, 2, 3)));
   sp.prepare();
   EXPECT_EQ(sp.connect(), 0);
+}
+
+// Two surfaces of different dimensions with an edge point: the tangent frames cannot
+// be built from both; the pair is refused as the frame test refuses it, whichever
+// surface comes first, and nothing is evaluated into room sized for the other.
+TEST(SubdivConnect, SurfacesOfDifferentDimensionsAreRefused) {
+  const std::vector<double> flat3 = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+  const std::vector<double> flat4 = {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0};
+  for (int order = 0; order < 2; ++order) {
+    SCOPED_TRACE(order);
+    auto s3 = wrap(surface_from(flat3, 2, 2, 2, 2, 3));
+    auto s4 = wrap(surface_from(flat4, 2, 2, 2, 2, 4));
+    SubProblem sp(order == 0 ? std::move(s3) : std::move(s4),
+                  order == 0 ? std::move(s4) : std::move(s3));
+    isect_point* p = sp.add({0.5, 0.5, 0.5, 0.5});
+    int st = -7;
+    special_case_dispatch(sp.A.get(), sp.B.get(), kEps, 1, &p, &st);
+    EXPECT_EQ(st, kErrDimensionMismatch);
+  }
 }
 
 // Two nearly straight curves that cross once at a tiny angle stay within the tolerance
