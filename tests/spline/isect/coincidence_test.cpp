@@ -506,3 +506,93 @@ TEST(CurvePairCoincidence, TracesOfOneSegmentAtAllDirections) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace newton_test;
+
+// A bent path a -> b -> c as polylines of order 2 with the bend at a knot: both traced
+// the same way, against each other, with the bend at different parameters; either
+// curve leading.  The same path with its bend moved off by 10 aepsge does not coincide.
+TEST(CurvePairCoincidence, PolylinesBentAtAKnot) {
+  const double eps = 1e-6;
+  const std::vector<double> a = {0, 0, 0}, b = {1, 1, 0.5}, c = {2, 0.2, 0};
+  auto path = [&](double knot, bool backwards, double bend_shift) {
+    std::vector<double> mid = b;
+    mid[2] += bend_shift;
+    const auto& first = backwards ? c : a;
+    const auto& last = backwards ? a : c;
+    std::vector<double> v = first;
+    v.insert(v.end(), mid.begin(), mid.end());
+    v.insert(v.end(), last.begin(), last.end());
+    return curve({0, 0, knot, 1, 1}, 2, v, 1, 3);
+  };
+  struct Case {
+    double knot1, knot2;
+    bool backwards2;
+    double shift;
+  };
+  const Case cases[] = {
+      {0.5, 0.5, false, 0}, {0.3, 0.7, false, 0}, {0.5, 0.5, true, 0},
+      {0.3, 0.6, true, 0},  {0.8, 0.2, true, 0},  {0.5, 0.5, false, 10 * eps},
+      {0.4, 0.4, true, 10 * eps},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(::testing::Message() << k.knot1 << " " << k.knot2 << " " << k.backwards2 << " "
+                                      << k.shift);
+    auto one = path(k.knot1, false, 0.0);
+    auto two = path(k.knot2, k.backwards2, k.shift);
+    const double s0 = k.backwards2 ? 1.0 : 0.0;
+    const double p1[2] = {0.0, s0}, p2[2] = {1.0, 1.0 - s0};
+    const int expected = k.shift > 0 ? 0 : 1;
+    int status = -7;
+    S1786(one.get(), two.get(), eps, p1, p2, &status);
+    EXPECT_EQ(status, expected);
+    const double q1[2] = {s0, 0.0}, q2[2] = {1.0 - s0, 1.0};
+    S1786(two.get(), one.get(), eps, q1, q2, &status);
+    EXPECT_EQ(status, expected);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+using namespace newton_test;
+
+// The plane z = 0 as a biquadratic patch with a double knot at 0.5 in u and a simple
+// one at 0.5 in v (vertices at the Greville points, so S(u, v) = (u, v, 0)); segments
+// across the double knot line both ways, along it, and through its crossing with the
+// other knot line.
+TEST(CurveInSurface, SegmentsAcrossADoubleKnotLine) {
+  const std::vector<double> t1 = {0, 0, 0, 0.5, 0.5, 1, 1, 1}, t2 = {0, 0, 0, 0.5, 1, 1, 1};
+  const double g1[5] = {0, 0.25, 0.5, 0.75, 1}, g2[4] = {0, 0.25, 0.75, 1};
+  std::vector<double> v;
+  for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 5; ++i) {
+      v.push_back(g1[i]);
+      v.push_back(g2[j]);
+      v.push_back(0);
+    }
+  auto plane = surface(t1, t2, 3, 3, v, 1, 3);
+  const double eps = 1e-6;
+  const double ends[][4] = {{0.1, 0.3, 0.9, 0.4}, {0.9, 0.4, 0.1, 0.3}, {0.5, 0.1, 0.5, 0.9},
+                            {0.5, 0.9, 0.5, 0.1}, {0.2, 0.2, 0.8, 0.8}, {0.8, 0.2, 0.2, 0.8},
+                            {0.8, 0.8, 0.2, 0.2}};
+  for (const auto& e : ends) {
+    SCOPED_TRACE(::testing::Message() << e[0] << " " << e[1] << " -> " << e[2] << " " << e[3]);
+    auto seg = line({e[0], e[1], 0}, {e[2], e[3], 0});
+    const double p1[3] = {0, e[0], e[1]}, p2[3] = {1, e[2], e[3]};
+    int status = -7;
+    S1785(seg.get(), plane.get(), eps, p1, p2, 1, &status);
+    EXPECT_EQ(status, 1);
+    auto lifted = curve({0, 0, 0.5, 1, 1}, 2,
+                        {e[0], e[1], 0, 0.5 * (e[0] + e[2]), 0.5 * (e[1] + e[3]), 10 * eps, e[2],
+                         e[3], 0},
+                        1, 3);
+    S1785(lifted.get(), plane.get(), eps, p1, p2, 1, &status);
+    EXPECT_EQ(status, 0);
+  }
+}
+
+}  // namespace
