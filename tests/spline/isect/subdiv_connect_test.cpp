@@ -189,6 +189,28 @@ TEST(SubdivConnect, FlatPairJoinsItsTwoEdgePointsWithMarkers) {
   }
 }
 
+// A flat pair whose data holds a point twice, as two records with equal parameters (a
+// point split for two branches): joining the points in their order along the curve
+// meets the second record after the first.  Every record stays held by the data, and
+// the pair is joined end to end.
+TEST(SubdivConnect, FlatPairWithASplitPointKeepsBothRecords) {
+  SubProblem sp(wrap(line({0, 0}, {1, 0})), wrap(line({0, 0.0004}, {1, -0.0004})));
+  isect_point* p0 = sp.add({0, 0});
+  isect_point* p1 = sp.add({1, 1});
+  isect_point* twin = sp.add({1, 1});
+  sp.prepare();
+  EXPECT_EQ(sp.connect(), 1);
+  ASSERT_NE(sp.data, nullptr);
+  ASSERT_EQ(sp.data->point_count, 3);
+  for (isect_point* p : {p0, p1, twin}) {
+    bool held = false;
+    for (int i = 0; i < sp.data->point_count; ++i) held = held || sp.data->points[i] == p;
+    EXPECT_TRUE(held);
+    EXPECT_EQ(p->param_count, 2);
+  }
+  EXPECT_TRUE(connected(p0, p1) || connected(p0, twin));
+}
+
 // A cubic arc and a copy moved by a third of the tolerance: the two end points are
 // joined as one stretch along which the curves coincide.  A third point of the data
 // between them on both curves goes into the stretch.
