@@ -499,18 +499,6 @@ void s1789(const spline_point* point, const spline_surface* surface, double aeps
     if (len < 1e-12) return;
     du /= len;
     dv /= len;
-    double d[3], fit_n[3] = {0, 0, 0};
-    for (int m = 0; m < dim; ++m) d[m] = du * su[m] + dv * sv[m];
-    if (dim == 3) vec_cross(su, sv, fit_n);
-    double a = du, b = dv, residual = 0;
-    lsq_two_unknowns(su, sv, fit_n, d, dim, 1, &a, &b, &residual, &st);
-    if (st < 0) return fail(st);
-    double curve_blk[9];
-    for (int m = 0; m < dim; ++m) {
-      curve_blk[m] = blk[m];
-      curve_blk[dim + m] = a * su[m] + b * sv[m];
-      curve_blk[2 * dim + m] = a * a * suu[m] + 2 * a * b * suv[m] + b * b * svv[m];
-    }
     double spatial = 0;
     double step = 0;
     if (c >= 0) {
@@ -528,6 +516,20 @@ void s1789(const spline_point* point, const spline_surface* surface, double aeps
       if (st < 0) return fail(st);
       step = spatial / g;
     } else {
+      // The surface curve along (du, dv): its tangent D = du Su + dv Sv fitted by
+      // a Su + b Sv, its second derivative along (a, b).
+      double d[3], fit_n[3] = {0, 0, 0};
+      for (int m = 0; m < dim; ++m) d[m] = du * su[m] + dv * sv[m];
+      if (dim == 3) vec_cross(su, sv, fit_n);
+      double a = du, b = dv, residual = 0;
+      lsq_two_unknowns(su, sv, fit_n, d, dim, 1, &a, &b, &residual, &st);
+      if (st < 0) return fail(st);
+      double curve_blk[9];
+      for (int m = 0; m < dim; ++m) {
+        curve_blk[m] = blk[m];
+        curve_blk[dim + m] = a * su[m] + b * sv[m];
+        curve_blk[2 * dim + m] = a * a * suu[m] + 2 * a * b * suv[m] + b * b * svv[m];
+      }
       if ((st = curvature_step(curve_blk, dim, aepsge, extent, &spatial)) < 0) return fail(st);
       int f = 0;
       const double dlen = vec_length(d, dim, &f);
