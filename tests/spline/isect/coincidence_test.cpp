@@ -596,3 +596,43 @@ TEST(CurveInSurface, SegmentsAcrossADoubleKnotLine) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace newton_test;
+
+// The plane z = 0 as a biquadratic patch with knots every 0.05 in both directions
+// (vertices at the Greville points): a step of the march passes several knot lines.
+TEST(CurveInSurface, SegmentsAcrossManyKnotLines) {
+  std::vector<double> t = {0, 0, 0};
+  for (int i = 1; i < 20; ++i) t.push_back(0.05 * i);
+  t.insert(t.end(), {1, 1, 1});
+  const int n = static_cast<int>(t.size()) - 3;
+  std::vector<double> v;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      v.push_back(0.5 * (t[i + 1] + t[i + 2]));
+      v.push_back(0.5 * (t[j + 1] + t[j + 2]));
+      v.push_back(0);
+    }
+  auto plane = surface(t, t, 3, 3, v, 1, 3);
+  const double eps = 1e-6;
+  const double ends[][4] = {{0.02, 0.03, 0.97, 0.98}, {0.97, 0.98, 0.02, 0.03},
+                            {0.02, 0.98, 0.97, 0.03}, {0.97, 0.03, 0.02, 0.98},
+                            {0.01, 0.5, 0.99, 0.5},   {0.5, 0.99, 0.5, 0.01},
+                            {0.1, 0.1, 0.9, 0.9}};
+  for (const auto& e : ends) {
+    SCOPED_TRACE(::testing::Message() << e[0] << " " << e[1] << " -> " << e[2] << " " << e[3]);
+    for (Trace how : {Trace::kLinear, Trace::kStill, Trace::kBackwards}) {
+      const std::vector<double> a = {e[0], e[1], 0}, b = {e[2], e[3], 0};
+      auto seg = segment(a, b, how);
+      const double p1[3] = {segment_param(a, b, how, a), e[0], e[1]};
+      const double p2[3] = {segment_param(a, b, how, b), e[2], e[3]};
+      int status = -7;
+      S1785(seg.get(), plane.get(), eps, p1, p2, 1, &status);
+      EXPECT_EQ(status, 1) << static_cast<int>(how);
+    }
+  }
+}
+
+}  // namespace
