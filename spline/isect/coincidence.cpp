@@ -240,10 +240,10 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
   if (!probe) return fail(kErrMemory);
   int left = 0, sl1 = 0, sl2 = 0;
 
-  // Distance of the curve at x from its projection onto the surface (from guess uv,
-  // which receives the projection).
   const double* surface_knots[2] = {k1, k2};
   const int surface_order[2] = {surface->order1, surface->order2};
+  // Distance of the curve at x from its projection onto the surface (from guess uv,
+  // which receives the projection).
   auto projected_gap = [&](double x, double* puv, double* gap) {
     int e = 0;
     s1221(curve, 0, x, &left, pos, &e);
