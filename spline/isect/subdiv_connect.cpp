@@ -265,6 +265,11 @@ void special_case_dispatch(geom_object* A, geom_object* B, double aepsge, int n,
     const spline_surface* sa = A->surface;
     const spline_surface* sb = B->surface;
     const int dim = sa->dim;
+    // Both surfaces are evaluated into room for three coordinates.
+    if (sb->dim != dim) {
+      *status = kErrDimensionMismatch;
+      return;
+    }
     if (dim != 2 && dim != 3) return;
     double ea[9], eb[9], na[3], nb[3];
     int st = surface_frame(sa, points[0]->params, ea, na);
@@ -300,6 +305,10 @@ void special_case_dispatch(geom_object* A, geom_object* B, double aepsge, int n,
     const spline_curve* a = A->curve;
     const spline_curve* b = B->curve;
     if (2 * a->order < a->vertex_count || 2 * b->order < b->vertex_count) return;
+    if (a->dim != b->dim) {
+      *status = kErrDimensionMismatch;
+      return;
+    }
     if (n >= 2) return;
     curve_pair_cases(A, B, aepsge, n, points, first, second, status);
     return;

@@ -8,6 +8,7 @@
 #include "spline/isect/isect_marks.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
+#include "spline/isect/surface_pairs.h"
 #include "spline/status.h"
 
 namespace {
@@ -26,6 +27,8 @@ int dimension_of(const geom_object* o) {
 
 void sh1762_s9update(geom_object* object1, geom_object* object2, double epsge,
                      isect_data** data, edge_table* tables[2], int* status) {
+  if (object1->kind == 2 || object2->kind == 2)
+    return sh1762_s9update_surface(object1, object2, epsge, data, tables, status);
   isect_point** points = nullptr;
   auto fail = [&](int s, int pos = 0) {
     free(points);

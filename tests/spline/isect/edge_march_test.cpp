@@ -101,6 +101,21 @@ TEST_F(SphereCuts, OneArcIsJoinedFromItsEntryToItsExit) {
   EXPECT_EQ(s.connections(), 1);
 }
 
+// The same arc with the sphere as the first surface: the points lie on the edges of the
+// second surface, and the curve's orientation N_sphere x N_plane is reversed
+// (clockwise), so it enters at (0.5, Y) and leaves at (Y, 0.5).
+TEST_F(SphereCuts, PointsOnTheSecondSurfacesEdges) {
+  auto quarter = plane_z(0.3, 0.5, 3, 0.5, 3);
+  auto swap = [](std::vector<double> p) { return std::vector<double>{p[2], p[3], p[0], p[1]}; };
+  EdgeSetup s;
+  isect_point* a = s.add(swap(at(0.5, y_, 0.5, 3, 0.5, 3)), {{1, 3}});
+  isect_point* b = s.add(swap(at(y_, 0.5, 0.5, 3, 0.5, 3)), {{1, 0}});
+  int st = -1;
+  sh1762_s9edgsscon(s.tables, sph_.get(), quarter.get(), &s.g.data, 0, 1e-6, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_TRUE(s.directed(a, b));
+}
+
 // The strip x in [-0.5, 0.5] holds two arcs: the upper one runs from (0.5, Y) to
 // (-0.5, Y), the lower one from (-0.5, -Y) to (0.5, -Y).  Four points, paired by marching
 // and, for a simple pair, by directions and distances: each with the other end of its
@@ -272,6 +287,24 @@ TEST(EdgeTouching, InnerTouchingPointOfThreeDirectedPoints) {
   EXPECT_TRUE(s.linked(sing, north));
   EXPECT_TRUE(s.linked(sing, west));
   EXPECT_EQ(s.connections(), 3);
+}
+
+// The plane y = 1 touches the cylinder of radius 1 about the z axis along its ruling
+// (0, 1, z).  Both edge points of the ruling have parallel normals (singular); the
+// marcher finds no piece through a singular first point, so there is nothing to join
+// and the sub-problem counts as settled.
+TEST(EdgeTouching, TouchingAlongARulingIsSettledWithoutJoining) {
+  auto cyl = cylinder_z(1.0, -2, 2);
+  auto plane = patch({-1, 1, -1}, {1, 1, -1}, {-1, 1, 1}, {1, 1, 1});
+  ASSERT_LT(dist(eval_surface(cyl.get(), 1.0, 0.25), {0, 1, -1}), 1e-14);
+  EdgeSetup s;
+  s.add({0.5, 0.0, 1.0, 0.25}, {{0, 0}});
+  s.add({0.5, 1.0, 1.0, 0.75}, {{0, 2}});
+  int st = -1;
+  sh1762_s9edgsscon(s.tables, plane.get(), cyl.get(), &s.g.data, 0, 1e-6, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(s.connections(), 0);
+  EXPECT_EQ(s.g.size(), 2);
 }
 
 // ---- Level curves of scalar surfaces over [0, 1]^2.

@@ -1,0 +1,113 @@
+// Pairing of the edge points of a sub-problem by marching: the two arcs where a plane
+// strip cuts a sphere of radius 2 (four edge points; the marcher's tolerance follows
+// the sphere's size), and the two branches of a hyperbola as the level curves of a
+// biquadratic function.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "spline/isect/march_through.h"
+#include "spline/isect/newton.h"
+#include "spline/records.h"
+#include "spline/surface_eval.h"
+
+namespace {
+
+spline_surface* sphere(double r) {
+  const double w = std::sqrt(0.5);
+  const double xy[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+                           {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
+  const double rz[5][2] = {{0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}};
+  std::vector<double> v;
+  for (int j = 0; j < 5; ++j)
+    for (int i = 0; i < 9; ++i) {
+      const double wt = (i % 2 ? w : 1.0) * (j % 2 ? w : 1.0);
+      const double p[3] = {r * rz[j][0] * xy[i][0], r * rz[j][0] * xy[i][1], r * rz[j][1]};
+      for (int m = 0; m < 3; ++m) v.push_back(wt * p[m]);
+      v.push_back(wt);
+    }
+  std::vector<double> k1 = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, k2 = {0, 0, 0, 1, 1, 2, 2, 2};
+  return create_surface(9, 5, 3, 3, k1.data(), k2.data(), v.data(), 2, 3, 1);
+}
+
+// The plane z = h over [x0, x1] x [y0, y1] as a bilinear patch on [0, 1]^2.
+spline_surface* plane(double h, double x0, double x1, double y0, double y1) {
+  std::vector<double> k = {0, 0, 1, 1};
+  std::vector<double> v = {x0, y0, h, x1, y0, h, x0, y1, h, x1, y1, h};
+  return create_surface(2, 2, 2, 2, k.data(), k.data(), v.data(), 1, 3, 1);
+}
+
+// Parameters of a point of the sphere (radius 2) from a nearby start.
+void sphere_params(const spline_surface* s, double x, double y, double z, double* uv) {
+  double p[3] = {x, y, z};
+  spline_point* pt = create_point(p, 3, 1);
+  const double lo[2] = {0, 0}, hi[2] = {4, 2};
+  const double lon = std::atan2(y, x) < 0 ? std::atan2(y, x) + 2 * M_PI : std::atan2(y, x);
+  const double guess[2] = {lon / (M_PI / 2), 1.0 + std::asin(z / 2) / (M_PI / 2)};
+  int st = 0;
+  s1773(pt, s, 1e-13, lo, hi, guess, uv, &st);
+  destroy_point(pt);
+}
+
+void BM_SurfacePairingSphereStrip(benchmark::State& state) {
+  spline_surface* sph = sphere(2.0);
+  spline_surface* strip = plane(0.3, -0.5, 0.5, -3, 3);
+  const double y = std::sqrt(3.91 - 0.25);
+  std::vector<double> params;
+  for (auto [x, yy] : {std::pair{-0.5, y}, {-0.5, -y}, {0.5, y}, {0.5, -y}}) {
+    double uv[2];
+    sphere_params(sph, x, yy, 0.3, uv);
+    params.insert(params.end(), {x + 0.5, (yy + 3) / 6, uv[0], uv[1]});
+  }
+  const int marks[4] = {1, 1, -1, -1};
+  for (auto _ : state) {
+    double* pts = nullptr;
+    int* links = nullptr;
+    int total = 0, st = 0;
+    s9surmarch(strip, sph, params.data(), marks, 4, &pts, &links, &total, &st);
+    benchmark::DoNotOptimize(links);
+    std::free(pts);
+    std::free(links);
+    if (st != 1) {
+      state.SkipWithError("the edge points were not paired");
+      break;
+    }
+  }
+  destroy_surface(strip);
+  destroy_surface(sph);
+}
+BENCHMARK(BM_SurfacePairingSphereStrip)->Unit(benchmark::kMillisecond);
+
+void BM_LevelPairingHyperbola(benchmark::State& state) {
+  // (u - 0.5)^2 - 0.25 (v - 0.5)^2 on [0, 1]^2 as a biquadratic Bezier function: with
+  // a the Bernstein coefficients of (t - 0.5)^2, c_ij = a_i - 0.25 a_j.
+  std::vector<double> k = {0, 0, 0, 1, 1, 1};
+  const double a[3] = {0.25, -0.25, 0.25};
+  std::vector<double> c(9);
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i) c[j * 3 + i] = a[i] - 0.25 * a[j];
+  spline_surface* s = create_surface(3, 3, 3, 3, k.data(), k.data(), c.data(), 1, 1, 1);
+  const double w = std::sqrt(0.0725);
+  const double params[8] = {0.5 - w, 0, 0.5 + w, 0, 0.5 - w, 1, 0.5 + w, 1};
+  const int marks[4] = {1, 1, -1, -1};
+  for (auto _ : state) {
+    double* pts = nullptr;
+    int* links = nullptr;
+    int total = 0, st = 0;
+    s9conmarch(s, 0.01, params, marks, 4, &pts, &links, &total, &st);
+    benchmark::DoNotOptimize(links);
+    std::free(pts);
+    std::free(links);
+    if (st != 1) {
+      state.SkipWithError("the edge points were not paired");
+      break;
+    }
+  }
+  destroy_surface(s);
+}
+BENCHMARK(BM_LevelPairingHyperbola)->Unit(benchmark::kMillisecond);
+
+}  // namespace
