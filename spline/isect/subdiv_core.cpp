@@ -355,7 +355,6 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
   };
 
   if (object1->kind == 1 && object2->kind == 1) return fail(kSubdivNotBuilt);
-  const bool with_surface = object1->kind == 2 || object2->kind == 2;
 
   sh1790(object1, object2, 2, epsge, &st);
   if (st < 0) return fail(st);
@@ -383,9 +382,6 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
       sh1762_s9simple(object1, object2, tables, &k);
       if (k < 0) return fail(k);
     }
-    // The Newton settling of pairs with a surface is not here yet: such a simple pair
-    // is settled by cutting on.
-    if (k == 1 && with_surface) k = 0;
     if (k == 1) {
       k = 0;
       sh1762_s9update(object1, object2, epsge, data, tables, &k);
