@@ -230,6 +230,9 @@ void sh1839_direction_pairs(const spline_surface* s, double pairs[24], int* coun
                             int* diagonals) {
   const int b = s->dim;
   const int n1 = s->vertex_count1, n2 = s->vertex_count2;
+  *count = 0;
+  *diagonals = 0;
+  if (b < 1 || b > 3) return;
   auto dir = [&](int slot, int i1, int j1, int i0, int j0) {
     vec_diff(surface_vertex(s, i1, j1), surface_vertex(s, i0, j0), b, pairs + slot * b);
   };

@@ -44,7 +44,8 @@ void sh1839(geom_object* A, geom_object* B, double aepsge, int* status);
 // the two diagonals (count 1) or up to four corner pairs, a pair after the first being
 // dropped when both its directions lie within 0.01 rad of the first pair's.  pairs
 // holds 4 pairs of two directions of b doubles (24 doubles); *count gets the number of
-// pairs kept.  *diagonals is 1 for the diagonal pair.
+// pairs kept (0 for a surface of a dimension above 3).  *diagonals is 1 for the
+// diagonal pair.
 void sh1839_direction_pairs(const spline_surface* surface, double pairs[24], int* count,
                             int* diagonals);
 

@@ -300,6 +300,10 @@ void special_case_dispatch(geom_object* A, geom_object* B, double aepsge, int n,
     const spline_curve* a = A->curve;
     const spline_curve* b = B->curve;
     if (2 * a->order < a->vertex_count || 2 * b->order < b->vertex_count) return;
+    if (a->dim != b->dim) {
+      *status = kErrDimensionMismatch;
+      return;
+    }
     if (n >= 2) return;
     curve_pair_cases(A, B, aepsge, n, points, first, second, status);
     return;

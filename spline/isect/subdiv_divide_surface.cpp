@@ -545,6 +545,7 @@ void line_end_points(geom_object* line, geom_object* other, double epsge, double
     // end, nothing is to be added.
     if (st > 0) continue;
     *made = 1;
+    // The first point of the data has no neighbour to be matched with; it stays as it is.
     isect_point* near = closest_isect_point(*data, p);
     if (!near) continue;
     const int line_slot = 1 - division_slot;

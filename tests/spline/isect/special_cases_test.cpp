@@ -272,6 +272,48 @@ TEST(SpecialCases, LaterCornerFrameSeparatesAPointOutsideASlantedSide) {
   }
 }
 
+// A flat net whose right boundary bends in at the top: of its corner pairs only the
+// first and the last are kept, and of all the frames tried only the last, along the
+// bent boundary, keeps a point beyond that boundary apart.
+TEST(SpecialCases, OnlyTheLastCornerFrameSeparates) {
+  const double net[4][4][2] = {
+      {{0, 0}, {1, 0}, {2, 0}, {3, 0}},
+      {{0, 1}, {1, 1}, {2, 1}, {3, 1}},
+      {{0, 2}, {1, 2}, {2, 2}, {2.8, 2}},
+      {{0, 3}, {1, 3}, {1.9, 3}, {2.2, 3}},
+  };
+  std::vector<double> v;
+  for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 4; ++i) v.insert(v.end(), {net[j][i][0], net[j][i][1], 0.0});
+  auto patch = wrap(surface_from(v, 4, 4, 4, 4, 3));
+  double pairs[24];
+  int count = 0, diagonals = 0;
+  sh1839_direction_pairs(patch->surface, pairs, &count, &diagonals);
+  ASSERT_EQ(count, 2);
+  const double top_right[3] = {0.6, -1, 0};
+  EXPECT_LT(vec_angle(pairs + 6 + 3, top_right, 3), 1e-7);
+  // Outward normal of the boundary segment from (2.8, 2) to (2.2, 3).
+  const double len = std::hypot(1.0, 0.6);
+  const double out[2] = {1 / len, 0.6 / len};
+  struct Case {
+    double offset;
+    bool apart;
+  };
+  for (const Case& c : {Case{0.1, true}, Case{-0.1, false}}) {
+    auto p = wrap(point({2.5 + c.offset * out[0], 2.5 + c.offset * out[1], 0.0}));
+    // Every frame before the last one sees the boxes overlap.
+    int r = -1;
+    sh1834(patch.get(), p.get(), kEps, 3, pairs, pairs + 3, &r);
+    EXPECT_NE(r, 0);
+    sh1834(patch.get(), p.get(), kEps, 3, pairs + 6, pairs + 9, &r);
+    EXPECT_NE(r, 0);
+    sh1834(patch.get(), p.get(), kEps, 3, pairs + 9, pairs + 6, &r);
+    EXPECT_EQ(r == 0, c.apart);
+    sh1839(patch.get(), p.get(), kEps, &r);
+    EXPECT_EQ(r == 0, c.apart) << c.offset;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Separating line or plane of two curves
 
