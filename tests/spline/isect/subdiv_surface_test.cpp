@@ -4,7 +4,6 @@
 // and a tangent pair that must end within the work budget.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -167,65 +166,132 @@ TEST(SubdivSurface, PlanarMapAgainstPoints) {
   }
 }
 
-// f(u, v) = u^2 + v^2 on [0, 1]^2 (biquadratic) against the value 0.5: the quarter
-// circle of radius sqrt(0.5).
+// Level sets of biquadratic functions on [0, 1]^2 (one inner knot per direction)
+// against a value.  The intersector leaves one list of connected points per arc of the
+// level set; the arcs' ends on the boundary are found here by dense sampling of the
+// boundary and bisection, and each list must join the two ends of one arc.
+struct LevelCase {
+  Poly f;
+  double (*eval)(double u, double v);
+  double value;
+  // The arcs by their ends (u, v) on the boundary, in closed form.
+  std::vector<std::pair<std::pair<double, double>, std::pair<double, double>>> arcs;
+  const char* what;
+};
+
+double circle_f(double u, double v) { return u * u + v * v; }
+double saddle_f(double u, double v) { return (u - 0.5) * (u - 0.5) - (v - 0.5) * (v - 0.5); }
+
+std::vector<LevelCase> level_cases() {
+  const double r = std::sqrt(0.5);
+  const double h = std::sqrt(0.2);
+  return {
+      {{{0, 0, 1}, {0}, {1}}, circle_f, 0.5, {{{r, 0}, {0, r}}}, "quarter circle"},
+      // (u - 1/2)^2 - (v - 1/2)^2 = 0.05: two branches bulging in from u = 0 and u = 1.
+      {{{0, 1, -1}, {-1}, {1}},
+       saddle_f,
+       0.05,
+       {{{0, 0.5 - h}, {0, 0.5 + h}}, {{1, 0.5 - h}, {1, 0.5 + h}}},
+       "hyperbola"},
+  };
+}
+
+// Points on the boundary of [0, 1]^2 where f - value changes sign (4 x 4000 samples,
+// bisection to 1e-14).
+std::vector<std::pair<double, double>> boundary_crossings(double (*f)(double, double),
+                                                          double value) {
+  std::vector<std::pair<double, double>> out;
+  auto at = [](int edge, double s) -> std::pair<double, double> {
+    switch (edge) {
+      case 0: return {s, 0};
+      case 1: return {1, s};
+      case 2: return {s, 1};
+      default: return {0, s};
+    }
+  };
+  const int n = 4000;
+  for (int e = 0; e < 4; ++e) {
+    for (int i = 0; i < n; ++i) {
+      double a = double(i) / n, b = double(i + 1) / n;
+      auto pa = at(e, a), pb = at(e, b);
+      const double ga = f(pa.first, pa.second) - value, gb = f(pb.first, pb.second) - value;
+      if ((ga < 0) == (gb < 0)) continue;
+      while (b - a > 1e-14) {
+        const double m = 0.5 * (a + b);
+        auto pm = at(e, m);
+        if ((f(pm.first, pm.second) - value < 0) == (ga < 0))
+          a = m;
+        else
+          b = m;
+      }
+      out.push_back(at(e, 0.5 * (a + b)));
+    }
+  }
+  return out;
+}
+
+bool near(const isect_point* p, std::pair<double, double> x, double tol) {
+  return std::fabs(p->params[0] - x.first) < tol && std::fabs(p->params[1] - x.second) < tol;
+}
+
 TEST(SubdivSurface, LevelSetOfAScalarFunctionAgainstDenseSampling) {
   const double eps = 1e-3;
   const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
-  ObjectHolder f(poly_surface({{{0, 0, 1}, {0}, {1}}}, t, t, 3, 3));
-  ObjectHolder c(point_object({0.5}));
-  DataHolder data;
-  const int level = isect_recursion_level;
-  int st = -7;
-  sh1761(f, c, eps, &data.d, &st);
-  EXPECT_EQ(isect_recursion_level, level);
-  ASSERT_EQ(st, 1);
-  ASSERT_NE(data.d, nullptr);
-  EXPECT_EQ(isect_test::graph_problem(data.d), "");
-  std::vector<std::pair<double, double>> found;
-  for (int i = 0; i < data.d->point_count; ++i) {
-    const isect_point* q = data.d->points[i];
-    ASSERT_EQ(q->param_count, 2);
-    const double u = q->params[0], v = q->params[1];
-    // Every point lies on the level set within the tolerance.
-    EXPECT_NEAR(u * u + v * v, 0.5, 2 * eps) << u << ", " << v;
-    EXPECT_GE(u, 0.0);
-    EXPECT_LE(u, 1.0);
-    found.push_back({u, v});
+  for (const LevelCase& lc : level_cases()) {
+    ObjectHolder f(poly_surface({lc.f}, t, t, 3, 3));
+    ObjectHolder c(point_object({lc.value}));
+    DataHolder data;
+    const int level = isect_recursion_level;
+    int st = -7;
+    sh1761(f, c, eps, &data.d, &st);
+    EXPECT_EQ(isect_recursion_level, level) << lc.what;
+    ASSERT_EQ(st, 1) << lc.what;
+    ASSERT_NE(data.d, nullptr);
+    EXPECT_EQ(isect_test::graph_problem(data.d), "") << lc.what;
+    // Every point lies on the level set within the tolerance, inside the domain.
+    for (int i = 0; i < data.d->point_count; ++i) {
+      const isect_point* q = data.d->points[i];
+      ASSERT_EQ(q->param_count, 2);
+      const double u = q->params[0], v = q->params[1];
+      EXPECT_NEAR(lc.eval(u, v), lc.value, 2 * eps) << lc.what << ": " << u << ", " << v;
+      EXPECT_TRUE(u >= 0 && u <= 1 && v >= 0 && v <= 1) << lc.what;
+    }
+    // The sampled boundary crossings are the arcs' ends of the closed form.
+    const auto ends = boundary_crossings(lc.eval, lc.value);
+    ASSERT_EQ(ends.size(), 2 * lc.arcs.size()) << lc.what;
+    for (const auto& arc : lc.arcs) {
+      int matched = 0;
+      for (const auto& e : ends)
+        if ((std::hypot(e.first - arc.first.first, e.second - arc.first.second) < 1e-9) ||
+            (std::hypot(e.first - arc.second.first, e.second - arc.second.second) < 1e-9))
+          ++matched;
+      EXPECT_EQ(matched, 2) << lc.what;
+    }
+    // One list per arc, from one of its ends to the other.
+    ASSERT_EQ(data.d->list_count, static_cast<int>(lc.arcs.size())) << lc.what;
+    for (const auto& arc : lc.arcs) {
+      int joined = 0;
+      for (int i = 0; i < data.d->list_count; ++i) {
+        const isect_list* l = data.d->lists[i];
+        if ((near(l->first, arc.first, 1e-6) && near(l->last, arc.second, 1e-6)) ||
+            (near(l->first, arc.second, 1e-6) && near(l->last, arc.first, 1e-6)))
+          ++joined;
+      }
+      EXPECT_EQ(joined, 1) << lc.what;
+    }
   }
-  // Both ends of the arc lie on the boundary and are found there exactly.
-  const double r = std::sqrt(0.5);
-  isect_point* end_u = nullptr;
-  isect_point* end_v = nullptr;
-  for (int i = 0; i < data.d->point_count; ++i) {
-    isect_point* q = data.d->points[i];
-    if (std::fabs(q->params[1]) < 1e-12 && std::fabs(q->params[0] - r) < 1e-6) end_u = q;
-    if (std::fabs(q->params[0]) < 1e-12 && std::fabs(q->params[1] - r) < 1e-6) end_v = q;
-  }
-  ASSERT_NE(end_u, nullptr);
-  ASSERT_NE(end_v, nullptr);
-  // No stretch of the arc is missed: its ends are joined along the connections.  Where
-  // points were found between them, consecutive points along the arc are no farther
-  // apart than the arc between them allows.
-  EXPECT_EQ(reaches_point(nullptr, end_u, end_v), 1);
-  for (int i = 0; i < data.d->point_count; ++i) data.d->points[i]->marker = 0;
-  std::vector<double> angles;
-  for (auto& q : found) angles.push_back(std::atan2(q.second, q.first));
-  std::sort(angles.begin(), angles.end());
-  EXPECT_NEAR(angles.front(), 0.0, 1e-9);
-  EXPECT_NEAR(angles.back(), 0.5 * M_PI, 1e-9);
 }
 
-// A closed level set, (u - 0.5)^2 + (v - 0.5)^2 = 0.04, which only cutting can reach,
-// with a work budget far too small: the intersector gives the pairs up, flags it, and
-// what it found so far is sound.
+// A level set whose pair must be cut, with a work budget that allows no cut: the
+// intersector gives the pair up, flags it, and what it found so far is sound.
 TEST(SubdivSurface, LevelSetWithinASmallWorkBudget) {
   const double eps = 1e-3;
   const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
-  ObjectHolder f(poly_surface({{{0.5, -1, 1}, {-1}, {1}}}, t, t, 3, 3));
-  ObjectHolder c(point_object({0.04}));
+  const LevelCase lc = level_cases()[1];
+  ObjectHolder f(poly_surface({lc.f}, t, t, 3, 3));
+  ObjectHolder c(point_object({lc.value}));
   const long saved = isect_work_budget;
-  isect_work_budget = 0;
+  isect_work_budget = 1;
   DataHolder data;
   const int level = isect_recursion_level;
   int st = -7;
@@ -237,7 +303,7 @@ TEST(SubdivSurface, LevelSetWithinASmallWorkBudget) {
   EXPECT_EQ(isect_test::graph_problem(data.d), "");
   for (int i = 0; data.d && i < data.d->point_count; ++i) {
     const double u = data.d->points[i]->params[0], v = data.d->points[i]->params[1];
-    EXPECT_NEAR((u - 0.5) * (u - 0.5) + (v - 0.5) * (v - 0.5), 0.04, 2 * eps);
+    EXPECT_NEAR(lc.eval(u, v), lc.value, 2 * eps);
   }
 }
 
@@ -545,6 +611,10 @@ TEST(SubdivSurface, TabooNeedsTheCurveAlongTheCut) {
   ObjectHolder lid(poly_surface({{{0}, {1}}, {{0, 1}}, {{1}}}, t, t, 2, 2));
   EXPECT_EQ(sh1762_is_taboo(s3, lid, q, 1, &st), 0);
   EXPECT_EQ(st, 0);
+  // A point without the second surface's parameters is refused, not read past.
+  st = 0;
+  EXPECT_EQ(sh1762_is_taboo(s3, wall, p, 1, &st), 0);
+  EXPECT_EQ(st, -106);
 }
 
 // A division in both directions: four pieces, and the points where the level set
