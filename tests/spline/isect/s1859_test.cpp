@@ -383,42 +383,43 @@ TEST(S1859, CylinderLyingOnAPlaneTouchesItAlongItsRuling) {
 }
 
 // ---------------------------------------------------------------------------
-// Degenerate pairs end within the work budget.
+// Coincident patches: the intersection is the common region, given by its boundary.
 
-class SmallBudget : public testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = isect_work_budget;
-    isect_work_budget = 20000;
-  }
-  void TearDown() override { isect_work_budget = saved_; }
-  long saved_ = 0;
-};
-
-TEST_F(SmallBudget, DISABLED_CoincidentPatchesEndWithTheBudgetWarning) {
+TEST(S1859, DISABLED_CoincidentPatchesGiveTheBoundaryOfTheirCommonRegion) {
   struct Case {
     const char* name;
-    SurfacePtr (*a)();
     SurfacePtr (*b)();
+    double x0, y0, x1, y1;  // the common rectangle in the plane z = 0
   } cases[] = {
-      {"one patch twice", [] { return plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}); },
-       [] { return plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}); }},
-      {"overlapping patches of one plane",
-       [] { return plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}); },
-       [] { return plane_patch({0.4, 0.3, 0}, {0, 1, 0}, {1, 0, 0}); }},
+      {"one patch twice", [] { return plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}); }, 0, 0, 1, 1},
+      {"overlapping patches, the second with its parameters swapped",
+       [] { return plane_patch({0.4, 0.3, 0}, {0, 1, 0}, {1, 0, 0}); }, 0.4, 0.3, 1, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto a = c.a();
+    auto a = plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
     auto b = c.b();
-    int np = 0, nc = 0, st = -7;
-    double *p1 = nullptr, *p2 = nullptr;
-    isect_curve** curves = nullptr;
-    s1859(a.get(), b.get(), 1e-15, 1e-5, &np, &p1, &p2, &nc, &curves, &st);
-    EXPECT_EQ(st, kS1859BudgetSpent);
-    free(p1);
-    free(p2);
-    destroy_isect_curve_array(curves, nc);
+    Result res;
+    intersect(a.get(), b.get(), 1e-5, &res);
+    ASSERT_EQ(res.status, 0);
+    ASSERT_EQ(res.curve_count, 4);
+    // Each curve is one side of the rectangle (in either direction), each side once.
+    std::vector<int> sides(4, 0);
+    for (int i = 0; i < res.curve_count; ++i) {
+      ASSERT_EQ(res.march_status[i], 0);
+      const auto pts = samples(res.curves[i]->geometry, 4);
+      const auto &p = pts.front(), &q = pts.back();
+      for (const auto& r : pts) EXPECT_NEAR(r[2], 0.0, 1e-9);
+      auto on = [](double u, double w) { return std::fabs(u - w) < 1e-9; };
+      if (on(p[1], c.y0) && on(q[1], c.y0)) ++sides[0];
+      else if (on(p[0], c.x1) && on(q[0], c.x1)) ++sides[1];
+      else if (on(p[1], c.y1) && on(q[1], c.y1)) ++sides[2];
+      else if (on(p[0], c.x0) && on(q[0], c.x0)) ++sides[3];
+      const double len = dist(p, q);
+      const bool horizontal = on(p[1], q[1]);
+      EXPECT_NEAR(len, horizontal ? c.x1 - c.x0 : c.y1 - c.y0, 1e-9);
+    }
+    EXPECT_EQ(sides, (std::vector<int>{1, 1, 1, 1}));
   }
 }
 
