@@ -240,20 +240,50 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
   if (!probe) return fail(kErrMemory);
   int left = 0, sl1 = 0, sl2 = 0;
 
+  const double* surface_knots[2] = {k1, k2};
+  const int surface_order[2] = {surface->order1, surface->order2};
   // Distance of the curve at x from its projection onto the surface (from guess uv,
   // which receives the projection).
   auto projected_gap = [&](double x, double* puv, double* gap) {
     int e = 0;
     s1221(curve, 0, x, &left, pos, &e);
     if (e < 0) return e;
+    auto project = [&](const double* guess, double* res, double* g) {
+      int e2 = 0;
+      s1773(probe.get(), surface, aepsge, lo, hi, guess, res, &e2);
+      if (e2 < 0) return e2;
+      s1421(surface, 0, res, &sl1, &sl2, sd, normal, &e2);
+      if (e2 < 0) return e2;
+      *g = vec_dist(pos, sd, 3);
+      return 0;
+    };
     double res[2];
-    s1773(probe.get(), surface, aepsge, lo, hi, puv, res, &e);
-    if (e < 0) return e;
+    if ((e = project(puv, res, gap)) < 0) return e;
+    // A guess on an inner knot line sees the surface piece above the knot (right-hand
+    // evaluation); where the surface bends at that knot line and the curve leaves it
+    // downwards, the iteration stalls on the knot.  Try again from inside the piece
+    // below.
+    for (int d = 0; d < 2 && *gap > aepsge; ++d) {
+      const double* kn = surface_knots[d];
+      const int count = d == 0 ? n1 : n2;
+      for (int i = surface_order[d]; i < count; ++i) {
+        if (!same_param(puv[d], kn[i], w) || !(kn[i] > lo[d])) continue;
+        int j = i;
+        while (j > 0 && kn[j - 1] == kn[i]) --j;
+        double guess[2] = {puv[0], puv[1]};
+        guess[d] = 0.5 * (kn[j - 1] + kn[i]);
+        double other[2], g = 0;
+        if ((e = project(guess, other, &g)) < 0) return e;
+        if (g < *gap) {
+          *gap = g;
+          res[0] = other[0];
+          res[1] = other[1];
+        }
+        break;
+      }
+    }
     puv[0] = res[0];
     puv[1] = res[1];
-    s1421(surface, 0, puv, &sl1, &sl2, sd, normal, &e);
-    if (e < 0) return e;
-    *gap = vec_dist(pos, sd, 3);
     return 0;
   };
   // Direct distance between the curve at x and the surface at puv.
@@ -272,6 +302,10 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
     return l;
   };
   // The knot a parameter crossed between prev and next in one direction, or none.
+  // Between neighbouring intervals the knot separating them is crossed only when
+  // neither value lies on it: a value on the knot belongs to the interval above it, so
+  // a march along a knot line, or on from a crossing found before, flips between the
+  // two intervals without crossing anything.
   auto crossed_knot = [&](const double* knots, int order, int n, double prev, double next,
                           double* knot) {
     const int lp = interval(knots, order, n, prev);
@@ -279,15 +313,17 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
     if (lp == ln) return false;
     if (ln > lp) {
       *knot = knots[lp + 1];
-    } else {
-      int i = lp;
-      *knot = knots[i];
-      if (same_param(prev, *knot, w)) {
-        while (i > order - 1 && knots[i] == *knot) --i;
-        *knot = knots[i];
-      }
+      if (knots[ln] == *knot) return !same_param(prev, *knot, w) && !same_param(next, *knot, w);
+      return true;
     }
-    return !same_param(prev, *knot, w) && !same_param(next, *knot, w);
+    int i = lp;
+    *knot = knots[i];
+    if (knots[ln + 1] == *knot) return !same_param(prev, *knot, w) && !same_param(next, *knot, w);
+    if (same_param(prev, *knot, w)) {
+      while (i > order - 1 && knots[i] == *knot) --i;
+      *knot = knots[i];
+    }
+    return true;
   };
 
   for (;;) {
@@ -432,17 +468,27 @@ void s1789(const spline_point* point, const spline_surface* surface, double aeps
     const double* suv = blk + 4 * dim;
     const double* svv = blk + 5 * dim;
     double du, dv;
+    int c = -1;  // the coordinate whose level line is followed (dimension 2)
     if (dim == 3) {
       du = target[0] - cur[0];
       dv = target[1] - cur[1];
     } else {
-      if (same(su[0], 0.0) && same(su[1], 0.0) && same(sv[0], 0.0)) break;
-      // The direction along which the first-order change has no second (or first)
-      // coordinate: (1 - a) Su + a Sv with that coordinate zero.
-      const int c = su[0] < su[1] ? 1 : 0;
-      const double a = same(sv[c], su[c]) ? 0.5 : su[c] / (su[c] - sv[c]);
-      du = 1.0 - a;
-      dv = a;
+      // The direction along which the first-order change of one coordinate vanishes:
+      // du Su[c] + dv Sv[c] = 0, that is (du, dv) along (-Sv[c], Su[c]).  The coordinate
+      // with the larger gradient is taken; where the surface keeps a point over a
+      // stretch the two gradients are parallel and both give this direction.  Equal
+      // derivatives give (-1, 1), opposite ones (1, 1).  Where both gradients vanish
+      // the first-order change gives no direction and the march heads straight for the
+      // second point; the checks of every sub-step decide.
+      c = std::hypot(su[1], sv[1]) > std::hypot(su[0], sv[0]) ? 1 : 0;
+      if (same(su[c], 0.0) && same(sv[c], 0.0)) {
+        c = -1;
+        du = target[0] - cur[0];
+        dv = target[1] - cur[1];
+      } else {
+        du = -sv[c];
+        dv = su[c];
+      }
       // Travel towards the second point.
       if (du * (target[0] - cur[0]) + dv * (target[1] - cur[1]) < 0.0) {
         du = -du;
@@ -453,23 +499,42 @@ void s1789(const spline_point* point, const spline_surface* surface, double aeps
     if (len < 1e-12) return;
     du /= len;
     dv /= len;
-    double d[3], fit_n[3] = {0, 0, 0};
-    for (int m = 0; m < dim; ++m) d[m] = du * su[m] + dv * sv[m];
-    if (dim == 3) vec_cross(su, sv, fit_n);
-    double a = du, b = dv, residual = 0;
-    lsq_two_unknowns(su, sv, fit_n, d, dim, 1, &a, &b, &residual, &st);
-    if (st < 0) return fail(st);
-    double curve_blk[9];
-    for (int m = 0; m < dim; ++m) {
-      curve_blk[m] = blk[m];
-      curve_blk[dim + m] = a * su[m] + b * sv[m];
-      curve_blk[2 * dim + m] = a * a * suu[m] + 2 * a * b * suv[m] + b * b * svv[m];
-    }
     double spatial = 0;
-    if ((st = curvature_step(curve_blk, dim, aepsge, extent, &spatial)) < 0) return fail(st);
-    int f = 0;
-    const double dlen = vec_length(d, dim, &f);
-    const double step = spatial / (same(dlen, 0.0) ? 1e-12 : dlen);
+    double step = 0;
+    if (c >= 0) {
+      // Along a level line the surface tangent D nearly vanishes, so neither its
+      // curvature nor L / |D| gives a usable step.  The step follows the level line
+      // itself: its curvature in the parameter plane, kappa = |Fuu Fv^2 - 2 Fuv Fu Fv +
+      // Fvv Fu^2| / |grad F|^3 for F the coordinate c, measured in values of that
+      // coordinate (radius |grad F| / kappa, step L / |grad F|).
+      const double fu = su[c], fv = sv[c];
+      const double g = std::hypot(fu, fv);
+      const double kappa =
+          std::fabs(suu[c] * fv * fv - 2.0 * suv[c] * fu * fv + svv[c] * fu * fu) / (g * g * g);
+      const double radius = kappa > 0.0 ? g / kappa : -1.0;
+      spatial = s1311(radius, aepsge, extent, &st);
+      if (st < 0) return fail(st);
+      step = spatial / g;
+    } else {
+      // The surface curve along (du, dv): its tangent D = du Su + dv Sv fitted by
+      // a Su + b Sv, its second derivative along (a, b).
+      double d[3], fit_n[3] = {0, 0, 0};
+      for (int m = 0; m < dim; ++m) d[m] = du * su[m] + dv * sv[m];
+      if (dim == 3) vec_cross(su, sv, fit_n);
+      double a = du, b = dv, residual = 0;
+      lsq_two_unknowns(su, sv, fit_n, d, dim, 1, &a, &b, &residual, &st);
+      if (st < 0) return fail(st);
+      double curve_blk[9];
+      for (int m = 0; m < dim; ++m) {
+        curve_blk[m] = blk[m];
+        curve_blk[dim + m] = a * su[m] + b * sv[m];
+        curve_blk[2 * dim + m] = a * a * suu[m] + 2 * a * b * suv[m] + b * b * svv[m];
+      }
+      if ((st = curvature_step(curve_blk, dim, aepsge, extent, &spatial)) < 0) return fail(st);
+      int f = 0;
+      const double dlen = vec_length(d, dim, &f);
+      step = spatial / (same(dlen, 0.0) ? 1e-12 : dlen);
+    }
     double next[2] = {cur[0] + step * du, cur[1] + step * dv};
     const bool passes = (target[0] - cur[0]) * (target[0] - next[0]) < 0.0 ||
                         (target[1] - cur[1]) * (target[1] - next[1]) < 0.0;

@@ -453,12 +453,15 @@ void sh6idnpt(isect_data** data, isect_point** point, int merge, int* status) {
   }
   isect_data* d = *data;
   isect_point* pt = *point;
-  for (int i = 0; i < d->point_count; ++i) {
-    isect_point* held = d->points[i];
-    if (held == pt) {
+  // A record held already is never merged into an equal one held before it: that
+  // would destroy a record the array still holds (a point split into twins).
+  for (int i = 0; i < d->point_count; ++i)
+    if (d->points[i] == pt) {
       *status = 1;
       return;
     }
+  for (int i = 0; i < d->point_count; ++i) {
+    isect_point* held = d->points[i];
     if (!merge || held->param_count != pt->param_count) continue;
     bool equal = true;
     for (int j = 0; j < pt->param_count && equal; ++j)

@@ -16,6 +16,7 @@
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/isect_marks.h"
 #include "spline/isect/subdiv.h"
+#include "spline/isect/surface_pairs.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/status.h"
@@ -504,8 +505,10 @@ void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
   const int kinds = object1->kind + object2->kind;
   const bool curve_point = kinds == 1;
   const bool two_curves = object1->kind == 1 && object2->kind == 1;
-  // The point/curve and curve/curve configurations are handled here.
-  if (!two_curves && (!curve_point || (d != 1 && d != 2))) return;
+  // A curve against a surface in space, a point against a planar surface.
+  const bool surface_pair = (d == 3 && kinds == 3) ||
+                            (d == 2 && kinds == 2 && (object1->kind == 0 || object2->kind == 0));
+  if (!two_curves && !surface_pair && (!curve_point || (d != 1 && d != 2))) return;
   int n = (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0);
   isect_point** points = nullptr;
   int st = 0;
@@ -538,6 +541,10 @@ void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
     st = 0;
     if (two_curves)
       mark_curve_curve_sides(object1, object2, epsge, data, p, &count, &st);
+    else if (surface_pair && d == 3)
+      mark_curve_surface_sides(object1, object2, epsge, data, p, &count, &st);
+    else if (surface_pair)
+      mark_point_surface_sides(object1, object2, epsge, data, p, &count, &st);
     else if (d == 1)
       mark_point_curve_sides(object1, object2, epsge, data, p, &count, &st);
     else

@@ -244,15 +244,18 @@ void sh1839_direction_pairs(const spline_surface* s, double pairs[24], int* coun
     return;
   }
   *diagonals = 0;
-  // The two control-net edges leaving each corner.
-  dir(0, 1, 0, 0, 0);
-  dir(1, 0, 1, 0, 0);
-  dir(2, n1 - 2, 0, n1 - 1, 0);
-  dir(3, n1 - 1, 1, n1 - 1, 0);
-  dir(4, 1, n2 - 1, 0, n2 - 1);
-  dir(5, 0, n2 - 2, 0, n2 - 1);
-  dir(6, n1 - 2, n2 - 1, n1 - 1, n2 - 1);
-  dir(7, n1 - 1, n2 - 2, n1 - 1, n2 - 1);
+  // The two control-net edges leaving each corner.  A net of a single row (or column)
+  // has no edge across it: that direction is zero, which the frames take as missing.
+  const int a1 = n1 > 1 ? 1 : 0, b1 = n1 > 1 ? n1 - 2 : 0;
+  const int a2 = n2 > 1 ? 1 : 0, b2 = n2 > 1 ? n2 - 2 : 0;
+  dir(0, a1, 0, 0, 0);
+  dir(1, 0, a2, 0, 0);
+  dir(2, b1, 0, n1 - 1, 0);
+  dir(3, n1 - 1, a2, n1 - 1, 0);
+  dir(4, a1, n2 - 1, 0, n2 - 1);
+  dir(5, 0, b2, 0, n2 - 1);
+  dir(6, b1, n2 - 1, n1 - 1, n2 - 1);
+  dir(7, n1 - 1, b2, n1 - 1, n2 - 1);
   int kept = 1;
   for (int p = 1; p < 4; ++p) {
     const double* first = pairs + p * 2 * b;

@@ -23,8 +23,9 @@ constexpr int kSubdivBudgetWarning = 9;
 extern int isect_recursion_level;
 extern int isect_recursion_max;
 
-// Work budget of one top-level intersection (calls of sh1762); a pair that would be
-// cut beyond it is given up and the budget flag is set.  The outermost sh1761 call
+// Work budget of one top-level intersection (calls of sh1762, each charged 1 plus a
+// sixteenth of its data's point count); a pair that would be cut beyond it is given up
+// and the budget flag is set.  The outermost sh1761 call
 // starts a fresh budget (isect_budget_reset).
 extern long isect_work_budget;
 void isect_budget_reset();

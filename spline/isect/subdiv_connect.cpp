@@ -265,6 +265,11 @@ void special_case_dispatch(geom_object* A, geom_object* B, double aepsge, int n,
     const spline_surface* sa = A->surface;
     const spline_surface* sb = B->surface;
     const int dim = sa->dim;
+    // Both surfaces are evaluated into room for three coordinates.
+    if (sb->dim != dim) {
+      *status = kErrDimensionMismatch;
+      return;
+    }
     if (dim != 2 && dim != 3) return;
     double ea[9], eb[9], na[3], nb[3];
     int st = surface_frame(sa, points[0]->params, ea, na);

@@ -13,6 +13,7 @@
 #include "spline/isect/isect_marks.h"
 #include "spline/isect/isect_reduce.h"
 #include "spline/isect/newton.h"
+#include "spline/isect/one_dim_div.h"
 #include "spline/isect/subdiv.h"
 #include "spline/isect/subdiv_surface.h"
 #include "spline/status.h"
@@ -357,7 +358,11 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
             edge_table* tables[2], int* status) {
   ++isect_recursion_level;
   if (isect_recursion_level > isect_recursion_max) isect_recursion_max = isect_recursion_level;
-  ++work_done;
+  // A call costs more the more points the data holds (collections on dividing lines and
+  // insertions scan them), so it is charged by that size as well: pairs of surfaces that
+  // run along each other fill the data with points as they are cut, and their cost
+  // grows with the square of the calls.
+  work_done += 1 + (*data ? (*data)->point_count / 16 : 0);
   geom_object* pieces[2][4] = {{nullptr, nullptr, nullptr, nullptr},
                                {nullptr, nullptr, nullptr, nullptr}};
   int count[2] = {0, 0};
@@ -377,8 +382,6 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
     error_report("sh1762", s, 0);
     release();
   };
-
-  const bool with_surface = object1->kind == 2 || object2->kind == 2;
 
   sh1790(object1, object2, 2, epsge, &st);
   if (st < 0) return fail(st);
@@ -406,9 +409,6 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
       sh1762_s9simple(object1, object2, tables, &k);
       if (k < 0) return fail(k);
     }
-    // The Newton settling of pairs with a surface is not here yet: such a simple pair
-    // is settled by cutting on.
-    if (k == 1 && with_surface) k = 0;
     if (k == 1) {
       k = 0;
       sh1762_s9update(object1, object2, epsge, data, tables, &k);
@@ -416,7 +416,13 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
       if (k == 1) *status = 1;
     }
     if (k == 0) {
-      sh1762_s9con(object1, object2, epsge, data, tables, &k);
+      // A one-dimensional surface (handed first) or the connection of the edge points.
+      if (object1->kind == 2 && object1->surface->dim == 1)
+        sh_1d_div(object1, object2, epsge, data, tables, &k);
+      else if (object2->kind == 2 && object2->surface->dim == 1)
+        sh_1d_div(object2, object1, epsge, data, tables, &k);
+      else
+        sh1762_s9con(object1, object2, epsge, data, tables, &k);
       if (k < 0) return fail(k);
       if (k == 1) *status = 1;
     }

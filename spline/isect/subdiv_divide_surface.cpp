@@ -165,6 +165,12 @@ int taboo_at(const spline_surface* S, const spline_surface* other, const double*
 
 int sh1762_is_taboo(geom_object* surface, geom_object* other, isect_point* point, int direction,
                     int* status) {
+  // The point carries the surface's parameters first and the other surface's after them.
+  if (point->param_count < (other ? 4 : 2)) {
+    *status = kErrDimensionMismatch;
+    error_report("sh1762_is_taboo", *status, 0);
+    return 0;
+  }
   return taboo_at(surface->surface, other ? other->surface : nullptr, point->params,
                   point->param_count >= 4 ? point->params + 2 : nullptr, direction, status);
 }
@@ -545,6 +551,7 @@ void line_end_points(geom_object* line, geom_object* other, double epsge, double
     // end, nothing is to be added.
     if (st > 0) continue;
     *made = 1;
+    // The first point of the data has no neighbour to be matched with; it stays as it is.
     isect_point* near = closest_isect_point(*data, p);
     if (!near) continue;
     const int line_slot = 1 - division_slot;

@@ -10,6 +10,7 @@
 #include "spline/isect/isect_shapes.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
+#include "spline/isect/surface_pairs.h"
 #include "spline/status.h"
 
 namespace {
@@ -120,6 +121,8 @@ void two_curve_update(geom_object* object1, geom_object* object2, double epsge,
 
 void sh1762_s9update(geom_object* object1, geom_object* object2, double epsge,
                      isect_data** data, edge_table* tables[2], int* status) {
+  if (object1->kind == 2 || object2->kind == 2)
+    return sh1762_s9update_surface(object1, object2, epsge, data, tables, status);
   isect_point** points = nullptr;
   auto fail = [&](int s, int pos = 0) {
     free(points);

@@ -76,6 +76,41 @@ TEST(CurvePairMarch, IdenticalCurvesNeverSeparate) {
   }
 }
 
+TEST(CurvePairMarch, WhichEndIsReached) {
+  // The same polynomial on [0, 1] and on [0, 0.7] (the second a part of the first).
+  auto whole = poly_curve(planar_power(), kKnotAt06, 4);
+  auto part = poly_curve(planar_power(), {0, 0, 0, 0, 0.7, 0.7, 0.7, 0.7}, 4);
+  auto copy = poly_curve(planar_power(), kKnotAt06, 4);
+  struct Case {
+    const char* name;
+    const spline_curve* a;
+    const spline_curve* b;
+    double start;
+    int dir;
+    int expected;
+    double last0, last1;
+  } cases[] = {{"second ends first", whole.get(), part.get(), 0.2, 1, 2, 0.7, 0.7},
+               {"first ends first", part.get(), whole.get(), 0.2, 1, 1, 0.7, 0.7},
+               {"both end", whole.get(), copy.get(), 0.2, 1, 3, 1.0, 1.0},
+               {"backwards, both end", part.get(), whole.get(), 0.5, -1, 3, 0.0, 0.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const double start[2] = {c.start, c.start};
+    double last[2], sep[2];
+    int st = -7;
+    sh1783(c.a, c.b, 1e-7, start, c.dir, c.dir, last, sep, &st);
+    // Newton's answer for the end of one curve may stop a hair short on the other.
+    if (c.expected == 3) {
+      EXPECT_GE(st, 1);
+      EXPECT_LE(st, 3);
+    } else {
+      EXPECT_EQ(st, c.expected);
+    }
+    EXPECT_NEAR(last[0], c.last0, 1e-7);
+    EXPECT_NEAR(last[1], c.last1, 1e-7);
+  }
+}
+
 TEST(CurvePairMarch, ReversedCopyMarchedAgainstItsDirection) {
   auto a = poly_curve(planar_power(), kKnotAt06, 4);
   // b(s) = a(1 - s) on knots 0, 0.4 (mirrored).

@@ -174,6 +174,30 @@ TEST(IsectGraph, InsertKeepsDirectionAndConstantBitsOnBothHalves) {
   EXPECT_EQ(graph_problem(g.data), "");
 }
 
+// Twin records with equal parameters (a split point) both held: adding the later twin
+// again, with merging, finds it held and leaves both in place; so does joining the two.
+TEST(IsectGraph, HeldTwinIsNotMergedAway) {
+  Graph g;
+  isect_point* first = g.add({0.5, 0.25});
+  isect_point* twin = g.add({0.5, 0.25});
+  int st = -7;
+  isect_point* given = twin;
+  sh6idnpt(&g.data, &twin, 1, &st);
+  EXPECT_EQ(st, 1);
+  EXPECT_EQ(twin, given);
+  ASSERT_EQ(g.size(), 2);
+  isect_point* p = first;
+  isect_point* q = twin;
+  sh6idcon(&g.data, &p, &q, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(p, first);
+  EXPECT_EQ(q, twin);
+  ASSERT_EQ(g.size(), 2);
+  EXPECT_EQ(g.data->points[0], first);
+  EXPECT_EQ(g.data->points[1], twin);
+  EXPECT_EQ(twin->params[1], 0.25);
+}
+
 TEST(IsectGraph, AddingPointsMergesEqualParametersOnly) {
   Graph g;
   isect_point* held = g.add({1.0, 2.0});

@@ -531,6 +531,71 @@ TEST(OneDimMerge, EmptyOrHelpOnlyResults) {
 
 // ---- The whole case through the recursive driver
 
+// f(u, v) = (1 - v) (u - 0.5) + c on [0, 1]^2, biquadratic: the level c is the edge
+// v = 1 and the line u = 0.5.
+SurfacePtr line_level_surface(double c) {
+  return poly_surface_1d({{c - 0.5, 0.5}, {1.0, -1.0}}, single_piece(3, 0, 1),
+                         single_piece(3, 0, 1), 3, 3);
+}
+
+TEST(OneDimDivision, LevelLineAgainstDenseSampling) {
+  for (const double c : {0.0, 0.3, -1.2}) {
+    SCOPED_TRACE(c);
+    auto s = surface_object_of(line_level_surface(c));
+    auto point_obj = level_point(c);
+    EdgeSetup e;
+    isect_point* left = e.add(0, 1);
+    isect_point* right = e.add(1, 1);
+    e.along(left, right, 1);
+    const double eps = 1e-7;
+    int st = -7;
+    sh_1d_div(s.get(), point_obj.get(), eps, &e.graph.data, e.tables, &st);
+    ASSERT_EQ(st, 1);
+    EXPECT_EQ(isect_test::graph_problem(e.graph.data), "");
+    for (int i = 0; i < e.graph.size(); ++i) {
+      const isect_point* p = e.graph.data->points[i];
+      EXPECT_NEAR(eval_surface(s->surface, p->params[0], p->params[1])[0], c, 10 * eps);
+    }
+    // Off the edge, f - c changes sign along each line of constant v at one place; a
+    // connection of two found points must pass there.
+    const int n = 400;
+    for (int j = 0; j < 40; ++j) {
+      const double v = (j + 0.5) / 40;
+      std::vector<double> crossings;
+      double prev = eval_surface(s->surface, 0.0, v)[0] - c;
+      for (int i = 1; i <= n; ++i) {
+        const double u = static_cast<double>(i) / n;
+        const double f = eval_surface(s->surface, u, v)[0] - c;
+        if ((prev < 0) != (f < 0)) crossings.push_back(u - 0.5 / n);
+        prev = f;
+      }
+      for (const double u : crossings) {
+        bool covered = false;
+        for (int i = 0; i < e.graph.size() && !covered; ++i) {
+          const isect_point* p = e.graph.data->points[i];
+          for (int k = 0; k < p->neighbour_count && !covered; ++k) {
+            const isect_point* q = p->neighbours[k];
+            const double v0 = std::fmin(p->params[1], q->params[1]);
+            const double v1 = std::fmax(p->params[1], q->params[1]);
+            if (v < v0 || v > v1 || v1 - v0 < 1e-12) continue;
+            const double w = (v - p->params[1]) / (q->params[1] - p->params[1]);
+            const double us = p->params[0] + w * (q->params[0] - p->params[0]);
+            covered = std::fabs(us - u) <= 1.0 / n;
+          }
+        }
+        EXPECT_TRUE(covered) << "v " << v << " u " << u;
+      }
+    }
+    // The point where the line meets the edge is in the edge's chain.
+    EXPECT_LT(neighbour_index(left, right), 0);
+    ASSERT_EQ(left->neighbour_count, 1);
+    const isect_point* on_edge = left->neighbours[0];
+    EXPECT_NEAR(on_edge->params[0], 0.5, 10 * eps);
+    EXPECT_EQ(on_edge->params[1], 1.0);
+    EXPECT_GE(neighbour_index(on_edge, right), 0);
+  }
+}
+
 // f(u, v) = (1 - v) g(u, v) + c with g = (u - 0.5)^2 + (v - 0.4)^2 - 0.04: the level
 // c is the edge v = 1 and the circle of radius 0.2 about (0.5, 0.4).
 SurfacePtr circle_level_surface(double c) {

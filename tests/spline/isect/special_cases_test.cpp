@@ -252,6 +252,38 @@ TEST(SpecialCases, CornerPairsParallelToTheFirstAreDropped) {
   EXPECT_LT(vec_angle(pairs, diag, 3), 1e-7);
 }
 
+// A surface of a single row (or column) of vertices, of order 1 across it: a cubic
+// strip.  Its corner pairs read only the vertices it has; a point far from it is
+// separated and a point on it (its first vertex, a corner) never.
+TEST(SpecialCases, SingleRowSurfacesGiveCornerPairsFromTheirOwnVertices) {
+  const std::vector<double> row = {0, 0, 0, 1, 2, 0, 2, 2, 1, 3, 0, 1};
+  for (int across = 0; across < 2; ++across) {
+    SCOPED_TRACE(across);
+    const std::vector<double> along = {0, 0, 0, 0, 1, 1, 1, 1}, single = {0, 1};
+    auto strip = wrap(across == 0 ? surface(along, single, 4, 1, row, 1, 3)
+                                  : surface(single, along, 1, 4, row, 1, 3));
+    ASSERT_TRUE(strip->surface);
+    double pairs[24];
+    int count = 0, diagonals = -1;
+    sh1839_direction_pairs(strip->surface, pairs, &count, &diagonals);
+    EXPECT_EQ(diagonals, 0);
+    ASSERT_GE(count, 1);
+    ASSERT_LE(count, 4);
+    // The edge of the net along the row at its first vertex is a direction of the
+    // first pair; nothing else but vertex differences can appear.
+    const double first_edge[3] = {1, 2, 0};
+    EXPECT_LT(vec_angle(pairs + (across == 0 ? 0 : 3), first_edge, 3), 1e-7);
+    for (int i = 0; i < 6 * count; ++i) EXPECT_LE(std::fabs(pairs[i]), 3.0) << i;
+    auto far = wrap(point({40, -30, 50}));
+    int r = -7;
+    sh1839(strip.get(), far.get(), kEps, &r);
+    EXPECT_EQ(r, 0);
+    auto corner = wrap(point({0, 0, 0}));
+    sh1839(strip.get(), corner.get(), kEps, &r);
+    EXPECT_GT(r, 0);  // boxes overlapping or touching, never apart
+  }
+}
+
 TEST(SpecialCases, LaterCornerFrameSeparatesAPointOutsideASlantedSide) {
   auto patch = quad_patch(kTrapezoid);
   // Outward unit normal of the slanted side from (4, 0) to (3, 3).

@@ -15,6 +15,7 @@
 #include "spline/isect/special_testutil.h"
 #include "spline/isect/subdiv.h"
 #include "spline/linalg.h"
+#include "spline/status.h"
 
 namespace {
 
@@ -139,6 +140,25 @@ TEST(SubdivConnect, SpacePointAgainstASurfaceIsLeftToTheSubdivision) {
   EXPECT_EQ(sp.connect(), 0);
 }
 
+// Two surfaces of different dimensions with an edge point: the tangent frames cannot
+// be built from both; the pair is refused as the frame test refuses it, whichever
+// surface comes first, and nothing is evaluated into room sized for the other.
+TEST(SubdivConnect, SurfacesOfDifferentDimensionsAreRefused) {
+  const std::vector<double> flat3 = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+  const std::vector<double> flat4 = {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0};
+  for (int order = 0; order < 2; ++order) {
+    SCOPED_TRACE(order);
+    auto s3 = wrap(surface_from(flat3, 2, 2, 2, 2, 3));
+    auto s4 = wrap(surface_from(flat4, 2, 2, 2, 2, 4));
+    SubProblem sp(order == 0 ? std::move(s3) : std::move(s4),
+                  order == 0 ? std::move(s4) : std::move(s3));
+    isect_point* p = sp.add({0.5, 0.5, 0.5, 0.5});
+    int st = -7;
+    special_case_dispatch(sp.A.get(), sp.B.get(), kEps, 1, &p, &st);
+    EXPECT_EQ(st, kErrDimensionMismatch);
+  }
+}
+
 // Two nearly straight curves that cross once at a tiny angle stay within the tolerance
 // of each other from end to end: their two edge points are joined at once, and the
 // side markers say that the stretch runs between them and ends at the curve ends.
@@ -167,6 +187,28 @@ TEST(SubdivConnect, FlatPairJoinsItsTwoEdgePointsWithMarkers) {
     EXPECT_EQ(markers(p1), c.second) << c.what;
     expect_one_curve_branch(sp.A->curve, sp.B->curve, 0, 1);
   }
+}
+
+// A flat pair whose data holds a point twice, as two records with equal parameters (a
+// point split for two branches): joining the points in their order along the curve
+// meets the second record after the first.  Every record stays held by the data, and
+// the pair is joined end to end.
+TEST(SubdivConnect, FlatPairWithASplitPointKeepsBothRecords) {
+  SubProblem sp(wrap(line({0, 0}, {1, 0})), wrap(line({0, 0.0004}, {1, -0.0004})));
+  isect_point* p0 = sp.add({0, 0});
+  isect_point* p1 = sp.add({1, 1});
+  isect_point* twin = sp.add({1, 1});
+  sp.prepare();
+  EXPECT_EQ(sp.connect(), 1);
+  ASSERT_NE(sp.data, nullptr);
+  ASSERT_EQ(sp.data->point_count, 3);
+  for (isect_point* p : {p0, p1, twin}) {
+    bool held = false;
+    for (int i = 0; i < sp.data->point_count; ++i) held = held || sp.data->points[i] == p;
+    EXPECT_TRUE(held);
+    EXPECT_EQ(p->param_count, 2);
+  }
+  EXPECT_TRUE(connected(p0, p1) || connected(p0, twin));
 }
 
 // A cubic arc and a copy moved by a third of the tolerance: the two end points are
