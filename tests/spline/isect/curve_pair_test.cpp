@@ -503,4 +503,96 @@ TEST(CurveCurveMicro, EdgePointsOfTwoTinyCurvesBecomeOneConnectedPair) {
   (void)p2;
 }
 
+// A Bezier curve object on the given vertices over [0, 1], its own origin.
+geom_object* bezier_object(const std::vector<double>& verts, int dim) {
+  const int n = static_cast<int>(verts.size()) / dim;
+  std::vector<double> knots;
+  for (int i = 0; i < n; ++i) knots.push_back(0.0);
+  for (int i = 0; i < n; ++i) knots.push_back(1.0);
+  geom_object* o = create_geom_object(1);
+  o->curve = create_curve(n, n, knots.data(), const_cast<double*>(verts.data()), 1, dim, 1);
+  o->origin = o;
+  return o;
+}
+
+TEST(CurveCurveCut, SinglePieceIsCutAtTheCrossingInsideItsInnerRange) {
+  // A quadratic Bezier along y = 0 from x = 0 to 1 (x = u) against a vertical segment:
+  // the cut goes to the crossing when it lies inside [0.01, 0.99] and the crossing is
+  // inside the segment's own inner range; otherwise to the middle, 0.5.
+  struct Case {
+    double x, y0, y1;
+    double cut;
+  } cases[] = {
+      {0.3, -1, 1, 0.3},      // crossing in the middle of both
+      {0.005, -1, 1, 0.5},    // crossing within 1 % of the start
+      {0.7, 0.2, 1, 0.5},     // the segment stops short of the curve
+      {0.7, -0.995, 0.005, 0.5},  // the crossing is within 1 % of the segment's end
+  };
+  for (const Case& k : cases) {
+    geom_object* a = bezier_object({0, 0, 0.5, 0, 1, 0}, 2);
+    geom_object* b = bezier_object({k.x, k.y0, k.x, k.y1}, 2);
+    edge_table* tables[2] = {create_edge_table(2), create_edge_table(2)};
+    isect_data* data = nullptr;
+    int fixed = 0, st = 0;
+    isect_point* found = nullptr;
+    double values[2] = {-1, -1};
+    sh1762_s9subdivpt(a, b, 1e-6, 1, 0, tables, &data, &fixed, &found, values, &st);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_NEAR(values[0], k.cut, 1e-12) << "segment at x = " << k.x;
+    destroy_edge_table(tables[0]);
+    destroy_edge_table(tables[1]);
+    destroy_geom_object(a);
+    destroy_geom_object(b);
+  }
+}
+
+TEST(CurveCurveUpdate, SimplePairsSettleByTheirEdgePointsOrANewCrossing) {
+  // A segment along y = 0 against a vertical one at x = 0.25, crossing at parameter
+  // 0.25 on both, or stopping short of it; with 0, 1 or 2 points given at the ends of
+  // the first segment.
+  struct Case {
+    std::vector<double> second;
+    int edge_points;
+    int result;
+    int points_after;
+  } cases[] = {
+      {{0.25, -0.5, 0.25, 1.5}, 0, 1, 1},  // a new crossing
+      {{0.25, 0.5, 0.25, 1.5}, 0, 2, 0},   // apart: nothing added
+      {{0.25, -0.5, 0.25, 1.5}, 1, 2, 1},  // one edge point settles the pair
+      {{0.25, -0.5, 0.25, 1.5}, 2, 1, 2},  // two edge points are connected
+  };
+  for (const Case& k : cases) {
+    geom_object* a = bezier_object({0, 0, 1, 0}, 2);
+    geom_object* b = bezier_object(k.second, 2);
+    isect_test::Graph g;
+    std::vector<isect_point*> given;
+    if (k.edge_points >= 1) given.push_back(g.add({0.0, 0.25}));
+    if (k.edge_points >= 2) given.push_back(g.add({1.0, 0.25}));
+    edge_table* tables[2] = {create_edge_table(2), create_edge_table(2)};
+    int st = 0;
+    sh6idalledg(a, b, g.data, tables, &st);
+    ASSERT_EQ(st, 0);
+    st = 0;
+    sh1762_s9update(a, b, 1e-6, &g.data, tables, &st);
+    EXPECT_EQ(st, k.result) << "case with " << k.edge_points << " edge points";
+    const int count = g.data ? g.data->point_count : 0;
+    EXPECT_EQ(count, k.points_after);
+    if (k.edge_points == 0 && k.result == 1) {
+      EXPECT_NEAR(g.data->points[0]->params[0], 0.25, 1e-12);
+      EXPECT_NEAR(g.data->points[0]->params[1], 0.25, 1e-12);
+    }
+    if (k.edge_points == 2) {
+      int sa = -1, sb = -1;
+      st = 0;
+      sh6getlist(given[0], given[1], &sa, &sb, &st);
+      EXPECT_EQ(st, 0) << "the two edge points are connected";
+    }
+    destroy_edge_table(tables[0]);
+    destroy_edge_table(tables[1]);
+    destroy_geom_object(a);
+    destroy_geom_object(b);
+  }
+}
+
 }  // namespace
