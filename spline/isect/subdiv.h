@@ -4,9 +4,8 @@
 // simple pairs, the side markers of the points found and the marking of points at
 // curve ends for the list builder.
 //
-// Built paths: a point against a point, a point against a curve (either order) and
-// their edges.  Pairs with a surface or two curves reach routines that are not here
-// yet and end with kSubdivNotBuilt.
+// Points and curves in any pairing are handled here; the surface paths are declared in
+// subdiv_surface.h.  A configuration without a path ends with kSubdivNotBuilt.
 //
 // All routines report through their last argument.  Statuses: 0 nothing found, 1
 // found, negative errors (reported once through error_report).

@@ -80,8 +80,8 @@ struct Result {
   std::vector<std::vector<double>> curves;        // end parameters of each stretch
 };
 
-// Runs the driver on the two curves and turns the data into single points and
-// intersection curves with the output stage.
+// Runs the driver on the two curves, joins across seams and turns the data into single
+// points and intersection curves with the output stage.
 Result intersect(spline_curve* c1, spline_curve* c2, double eps) {
   Result r;
   geom_object* a = create_geom_object(1);
@@ -90,6 +90,12 @@ Result intersect(spline_curve* c1, spline_curve* c2, double eps) {
   b->curve = c2;
   isect_data* data = nullptr;
   sh1761(a, b, eps, &data, &r.status);
+  if (r.status >= 0) {
+    // Points on the seam of a closed curve are joined as the entry routines join them.
+    int st = 0;
+    int_join_per(&data, a, b, nullptr, 0, eps, &st);
+    if (st < 0) r.status = st;
+  }
   if (r.status >= 0 && data) {
     int np = 0, nc = 0, nt = 0, st = 0;
     double *p1 = nullptr, *p2 = nullptr;
@@ -592,6 +598,51 @@ TEST(CurveCurveUpdate, SimplePairsSettleByTheirEdgePointsOrANewCrossing) {
     destroy_edge_table(tables[1]);
     destroy_geom_object(a);
     destroy_geom_object(b);
+  }
+}
+
+// Exact rational circle of radius r about (cx, cy): nine vertices, order 3, quarter
+// arcs on [0, 4], starting at angle 0.
+Curve rational_circle(double cx, double cy, double r) {
+  const double w = std::sqrt(0.5);
+  const double pts[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+                            {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
+  std::vector<double> h;
+  for (int i = 0; i < 9; ++i) {
+    const double wi = (i % 2) ? w : 1.0;
+    h.push_back((cx + r * pts[i][0]) * wi);
+    h.push_back((cy + r * pts[i][1]) * wi);
+    h.push_back(wi);
+  }
+  double knots[12] = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+  Curve c(create_curve(9, 3, knots, h.data(), 2, 2, 1));
+  c->open_flag = 0;
+  return c;
+}
+
+TEST(CurveCurveIsect, TwoCirclesCrossAtTheClosedForm) {
+  // Circles of radius 5 about (0, 0) and (d, 0) cross at x = d / 2, y = +-sqrt(25 -
+  // d^2 / 4); at d = 10 they touch at (5, 0), and beyond they are apart.
+  struct Case {
+    double d;
+    int points;
+  } cases[] = {{6.0, 2}, {2.0, 2}, {9.0, 2}, {10.0, 1}, {10.01, 0}};
+  for (const Case& k : cases) {
+    Curve c1 = rational_circle(0, 0, 5);
+    Curve c2 = rational_circle(k.d, 0, 5);
+    const double eps = 1e-6;
+    const Result r = intersect(c1.get(), c2.get(), eps);
+    ASSERT_GE(r.status, 0);
+    EXPECT_TRUE(r.curves.empty()) << "d " << k.d;
+    ASSERT_EQ(static_cast<int>(r.points.size()), k.points) << "d " << k.d;
+    const double y = std::sqrt(std::fmax(0.0, 25 - k.d * k.d / 4));
+    for (const auto& p : r.points) {
+      const auto a = at(c1.get(), p.first), b = at(c2.get(), p.second);
+      EXPECT_LE(distance(a, b, 2), eps);
+      const double tol = k.points == 2 ? 1e-9 : 2e-3;
+      EXPECT_NEAR(a[0], k.d / 2, tol) << "d " << k.d;
+      EXPECT_NEAR(std::fabs(a[1]), y, tol) << "d " << k.d;
+    }
   }
 }
 
