@@ -5,6 +5,7 @@
 #include "spline/curve_eval.h"
 #include "spline/isect/box_tests.h"
 #include "spline/isect/implicit_forms.h"
+#include "spline/isect/march.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
 #include "spline/knots.h"
@@ -122,6 +123,9 @@ isect_service_table isect_default_services() {
   table.s1378 = [](spline_surface* s, const double* coefs, int type, int dim,
                    spline_surface** r, int* st) { s1378(s, coefs, type, dim, r, st); };
   table.surface_box = surface_box;
+  table.surf_pair_curve_geom = ss_march_point;
+  table.s1306 = s1306;
+  table.s1331 = s1331;
   return table;
 }
 

@@ -371,6 +371,22 @@ struct MarchResult {
   bool turned_back = false;
 };
 
+// Puts parameters that lie outside the rectangles by no more than rounding (1e-12
+// relative to the range's offset) back onto their boundary.  Returns true when one moved.
+bool clamp_rounding(const Problem& pb, MState& m) {
+  bool moved = false;
+  for (int plane = 0; plane < (pb.implicit ? 1 : 2); ++plane) {
+    double* p = plane == 0 ? m.p1 : m.p2;
+    for (int i = 0; i < 2; ++i) {
+      const Range& r = pb.ranges[2 * plane + i];
+      const double slack = 1e-12 * (r.off + (r.hi - r.lo));
+      if (p[i] < r.lo && p[i] >= r.lo - slack) p[i] = r.lo, moved = true;
+      if (p[i] > r.hi && p[i] <= r.hi + slack) p[i] = r.hi, moved = true;
+    }
+  }
+  return moved;
+}
+
 // Runs both passes from guide point s (1-based) of the n guide points.
 int run_march(const Problem& pb, std::vector<MState>& guides, int n, int s, double epsge,
               double ceiling, MarchResult& res) {
@@ -389,6 +405,12 @@ int run_march(const Problem& pb, std::vector<MState>& guides, int n, int s, doub
     const double moved = std::max(vec_dist(it.ev1, cur.ev1, 3),
                                   pb.implicit ? 0.0 : vec_dist(it.ev2, cur.ev2, 3));
     start = it;
+    // A start refined off a boundary point may leave the rectangles by rounding; the
+    // march could not enter them from there.
+    if (clamp_rounding(pb, start)) {
+      st = pb.evaluate(start);
+      if (st < 0) return st;
+    }
     if (moved > epsge) cur = it;
   }
   cur = start;
