@@ -10,6 +10,7 @@
 #include "spline/isect/newton_testutil.h"
 #include "spline/isect/object_testutil.h"
 #include "spline/isect/one_dim_div.h"
+#include "spline/isect/subdiv.h"
 
 namespace {
 
@@ -530,6 +531,112 @@ TEST(OneDimMerge, EmptyOrHelpOnlyResults) {
 }
 
 // ---- The whole case through the recursive driver
+
+// f(u, v) = (1 - v) (u - 0.5) + c on [0, 1]^2, biquadratic: the level c is the edge
+// v = 1 and the line u = 0.5.
+SurfacePtr line_level_surface(double c) {
+  return poly_surface_1d({{c - 0.5, 0.5}, {1.0, -1.0}}, single_piece(3, 0, 1),
+                         single_piece(3, 0, 1), 3, 3);
+}
+
+// Dense sampling of the level set of f against the connections of the data: along
+// each of 40 lines of constant v below 1, every sign change of f - c must lie on a
+// connection of two points of the data (linear between them, within the sampling
+// step); along the edge v = 1, where f equals c, every sampled u must lie on a
+// connection running along the edge.
+void expect_level_set_covered(const spline_surface* f, double c, const isect_data* data) {
+  ASSERT_NE(data, nullptr);
+  const int n = 400;
+  auto on_connection = [&](double u, double v, bool along_edge) {
+    for (int i = 0; i < data->point_count; ++i) {
+      const isect_point* p = data->points[i];
+      for (int k = 0; k < p->neighbour_count; ++k) {
+        const isect_point* q = p->neighbours[k];
+        if (along_edge) {
+          if (p->params[1] == 1.0 && q->params[1] == 1.0 &&
+              std::fmin(p->params[0], q->params[0]) <= u && u <= std::fmax(p->params[0], q->params[0]))
+            return true;
+          continue;
+        }
+        const double v0 = std::fmin(p->params[1], q->params[1]);
+        const double v1 = std::fmax(p->params[1], q->params[1]);
+        if (v < v0 || v > v1 || v1 - v0 < 1e-12) continue;
+        const double w = (v - p->params[1]) / (q->params[1] - p->params[1]);
+        const double us = p->params[0] + w * (q->params[0] - p->params[0]);
+        if (std::fabs(us - u) <= 1.0 / n) return true;
+      }
+    }
+    return false;
+  };
+  for (int j = 0; j < 40; ++j) {
+    const double v = (j + 0.5) / 40;
+    double prev = eval_surface(f, 0.0, v)[0] - c;
+    for (int i = 1; i <= n; ++i) {
+      const double u = static_cast<double>(i) / n;
+      const double fv = eval_surface(f, u, v)[0] - c;
+      if ((prev < 0) != (fv < 0)) {
+        EXPECT_TRUE(on_connection(u - 0.5 / n, v, false)) << "v " << v << " u " << u;
+      }
+      prev = fv;
+    }
+  }
+  for (int i = 0; i <= 20; ++i) {
+    const double u = i / 20.0;
+    EXPECT_NEAR(eval_surface(f, u, 1.0)[0], c, 1e-12);
+    EXPECT_TRUE(on_connection(u, 1.0, true)) << "edge u " << u;
+  }
+}
+
+TEST(OneDimDivision, LevelLineAgainstDenseSampling) {
+  for (const double c : {0.0, 0.3, -1.2}) {
+    SCOPED_TRACE(c);
+    auto s = surface_object_of(line_level_surface(c));
+    auto point_obj = level_point(c);
+    EdgeSetup e;
+    isect_point* left = e.add(0, 1);
+    isect_point* right = e.add(1, 1);
+    e.along(left, right, 1);
+    const double eps = 1e-7;
+    int st = -7;
+    sh_1d_div(s.get(), point_obj.get(), eps, &e.graph.data, e.tables, &st);
+    ASSERT_EQ(st, 1);
+    EXPECT_EQ(isect_test::graph_problem(e.graph.data), "");
+    for (int i = 0; i < e.graph.size(); ++i) {
+      const isect_point* p = e.graph.data->points[i];
+      EXPECT_NEAR(eval_surface(s->surface, p->params[0], p->params[1])[0], c, 10 * eps);
+    }
+    expect_level_set_covered(s->surface, c, e.graph.data);
+    // The point where the line meets the edge is in the edge's chain.
+    EXPECT_LT(neighbour_index(left, right), 0);
+    ASSERT_EQ(left->neighbour_count, 1);
+    const isect_point* on_edge = left->neighbours[0];
+    EXPECT_NEAR(on_edge->params[0], 0.5, 10 * eps);
+    EXPECT_EQ(on_edge->params[1], 1.0);
+    EXPECT_GE(neighbour_index(on_edge, right), 0);
+  }
+}
+
+// The same surface given to the recursive driver, as one piece (the edge v = 1 is found
+// by the edge curves and the one-dimensional division settles the piece) and as two
+// pieces in v.
+TEST(OneDimDivision, DriverFindsTheLevelLineAndTheEdge) {
+  for (const double c : {0.0, 0.3})
+    for (const bool two_pieces : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "level " << c << (two_pieces ? " two pieces" : ""));
+      auto f = two_pieces ? poly_surface_1d({{c - 0.5, 0.5}, {1.0, -1.0}}, single_piece(3, 0, 1),
+                                            {0, 0, 0, 0.5, 1, 1, 1}, 3, 3)
+                          : line_level_surface(c);
+      auto s = surface_object_of(std::move(f));
+      auto point_obj = level_point(c);
+      isect_data* data = nullptr;
+      int st = -7;
+      sh1761(s.get(), point_obj.get(), 1e-7, &data, &st);
+      EXPECT_EQ(st, 1);
+      EXPECT_EQ(isect_test::graph_problem(data), "");
+      expect_level_set_covered(s->surface, c, data);
+      destroy_isect_data(data);
+    }
+}
 
 // f(u, v) = (1 - v) g(u, v) + c with g = (u - 0.5)^2 + (v - 0.4)^2 - 0.04: the level
 // c is the edge v = 1 and the circle of radius 0.2 about (0.5, 0.4).
