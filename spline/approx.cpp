@@ -43,6 +43,11 @@ void segment_tangent_angle(const double* sa, const double* sb, int dim, double* 
   if (angle == 0.0 || dist < la || ra <= 0.0) la = dist / 3.0;
   double lb = angle != 0.0 ? tangent_length(rb, angle) : dist / 3.0;
   if (angle == 0.0 || dist < lb || rb <= 0.0) lb = dist / 3.0;
+  // The tangents are capped as s1359 caps them, so that the segment judged here is the
+  // one s1359 builds from the accepted samples.
+  const double cap = dist * (angle < 0.1 ? 0.35 : angle < 0.35 ? 0.4 : angle < 0.75 ? 0.5 : 0.7);
+  la = std::fmin(la, cap);
+  lb = std::fmin(lb, cap);
   std::vector<double> qa(dim), qb(dim), dv(dim), tmp(dim);
   for (int m = 0; m < dim; ++m) {
     qa[m] = pa[m] + la * ta[m];
@@ -196,6 +201,11 @@ void s1359(const double* samples, double tol, int dim, int count, int flag, doub
     const double r0 = R(i - 1), r1 = R(i);
     double l1 = (angle == 0.0 || r0 < 0.0) ? dist / 3.0 : tangent_length(r0, angle);
     double l2 = (angle == 0.0 || r1 < 0.0) ? dist / 3.0 : tangent_length(r1, angle);
+    // A tangent longer than the chord falls back to a third of it, as in the candidate
+    // segment (segment_tangent_angle) whose midpoint the marchers check against the
+    // true curve: the segment built here must be the one that was checked.
+    if (dist < l1) l1 = dist / 3.0;
+    if (dist < l2) l2 = dist / 3.0;
     const double cap = dist * (angle < 0.1 ? 0.35 : angle < 0.35 ? 0.4 : angle < 0.75 ? 0.5 : 0.7);
     l1 = std::fmin(l1, cap);
     l2 = std::fmin(l2, cap);
