@@ -14,6 +14,7 @@
 #include "spline/interp.h"
 #include "spline/loft.h"
 #include "spline/surface_eval.h"
+#include "tests/spline/isect/contour_testutil.h"
 
 namespace {
 
@@ -434,14 +435,7 @@ struct Tracing {
 // Interpolating cubic through the points (x, -y, z) of a tracing.
 CurvePtr through(const std::vector<double>& pts3) {
   const int n = static_cast<int>(pts3.size() / 3);
-  std::vector<int> types(n, 1);
-  double end = 0;
-  spline_curve* c = nullptr;
-  double* par = nullptr;
-  int np = 0, st = 0;
-  s1356(pts3.data(), n, 3, types.data(), 0, 0, 1, 4, 0.0, &end, &c, &par, &np, &st);
-  std::free(par);
-  return CurvePtr(c, destroy_curve);
+  return CurvePtr(contour_test::interpolate_through(pts3.data(), n, 3, 1, 4), destroy_curve);
 }
 
 SurfacePtr loft(spline_curve* a, spline_curve* b, int order) {
