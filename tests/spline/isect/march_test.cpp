@@ -20,26 +20,6 @@ namespace {
 
 using namespace newton_test;
 
-// Parameters of the surface point nearest to p: the best of a dense grid, refined by the
-// closest-point iteration.
-std::vector<double> params_of(const spline_surface* s, const std::vector<double>& p) {
-  const double lo[2] = {s->knots1[s->order1 - 1], s->knots2[s->order2 - 1]};
-  const double hi[2] = {s->knots1[s->vertex_count1], s->knots2[s->vertex_count2]};
-  double best[2] = {lo[0], lo[1]}, bd = 1e300;
-  const int m = 40;
-  for (int i = 0; i <= m; ++i)
-    for (int j = 0; j <= m; ++j) {
-      const double u = lo[0] + (hi[0] - lo[0]) * i / m, v = lo[1] + (hi[1] - lo[1]) * j / m;
-      const double d = dist(eval_surface(s, u, v), p);
-      if (d < bd) bd = d, best[0] = u, best[1] = v;
-    }
-  auto pt = point(p);
-  double res[2];
-  int st = 0;
-  s1773(pt.get(), s, 1e-12, lo, hi, best, res, &st);
-  return {res[0], res[1]};
-}
-
 using IsectCurvePtr = std::unique_ptr<isect_curve, decltype(&destroy_isect_curve)>;
 
 IsectCurvePtr chain(const std::vector<std::vector<double>>& pars1,
@@ -198,8 +178,8 @@ TEST(S1310, SphereAgainstPlaneGivesOneClosedCircle) {
   std::vector<std::vector<double>> a, b;
   for (double phi : {0.3, 2.0, 4.1}) {
     const std::vector<double> p = {r * std::cos(phi), 0.5, r * std::sin(phi)};
-    a.push_back(params_of(sph.get(), p));
-    b.push_back(params_of(pl.get(), p));
+    a.push_back(params_of(sph.get(), p, 40, 1e-12));
+    b.push_back(params_of(pl.get(), p, 40, 1e-12));
   }
   auto ic = chain(a, b, 2);
   int st = -1;
@@ -229,7 +209,7 @@ TEST(S1310, PlaneAcrossCylinderRunsSeamToSeam) {
   auto cyl = cylinder_z(1.5, -1.0, 2.0);
   auto pl = plane_z(0.7, 3.0);
   const std::vector<double> p = {1.5 * std::cos(2.5), 1.5 * std::sin(2.5), 0.7};
-  auto ic = chain({params_of(cyl.get(), p)}, {params_of(pl.get(), p)}, 0);
+  auto ic = chain({params_of(cyl.get(), p, 40, 1e-12)}, {params_of(pl.get(), p, 40, 1e-12)}, 0);
   int st = -1;
   s1310(cyl.get(), pl.get(), ic.get(), 1e-6, 0.0, 1, 0, &st);
   ASSERT_EQ(st, 0);
@@ -381,7 +361,8 @@ TEST(S1313, SphereAgainstPlaneAndErrors) {
   auto sph = sphere(c, 2.0);
   const double plane[4] = {0, 1, 0, -0.5};
   const double r = std::sqrt(3.75);
-  auto ic = chain({params_of(sph.get(), {r * std::cos(0.2), 0.5, r * std::sin(0.2)})}, {}, 0);
+  auto ic =
+      chain({params_of(sph.get(), {r * std::cos(0.2), 0.5, r * std::sin(0.2)}, 40, 1e-12)}, {}, 0);
   int st = -1;
   s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, ic.get(), 1, 0, &st);
   ASSERT_EQ(st, 0);
@@ -487,8 +468,8 @@ TEST(S1310, CatheterPathMatchesThePerHeightClosedForm) {
     std::vector<std::vector<double>> a, b;
     for (double y : {y0, 0.3 * y0 + 0.7 * y1, y1}) {
       const auto p = exact(y);
-      a.push_back(params_of(sl.get(), p));
-      b.push_back(params_of(sr.get(), p));
+      a.push_back(params_of(sl.get(), p, 40, 1e-12));
+      b.push_back(params_of(sr.get(), p, 40, 1e-12));
     }
     auto ic = chain(a, b, 0);
     int st = -1;

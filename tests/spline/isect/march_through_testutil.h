@@ -13,26 +13,6 @@ namespace march_through_test {
 
 using namespace newton_test;
 
-// Parameters of the surface point nearest to p: the best of a dense grid, refined by
-// the closest-point iteration.
-inline std::vector<double> params_of(const spline_surface* s, const std::vector<double>& p) {
-  const double lo[2] = {s->knots1[s->order1 - 1], s->knots2[s->order2 - 1]};
-  const double hi[2] = {s->knots1[s->vertex_count1], s->knots2[s->vertex_count2]};
-  double best[2] = {lo[0], lo[1]}, bd = 1e300;
-  const int m = 60;
-  for (int i = 0; i <= m; ++i)
-    for (int j = 0; j <= m; ++j) {
-      const double u = lo[0] + (hi[0] - lo[0]) * i / m, v = lo[1] + (hi[1] - lo[1]) * j / m;
-      const double d = dist(eval_surface(s, u, v), p);
-      if (d < bd) bd = d, best[0] = u, best[1] = v;
-    }
-  auto pt = point(p);
-  double res[2] = {best[0], best[1]};
-  int st = 0;
-  s1773(pt.get(), s, 1e-13, lo, hi, best, res, &st);
-  return {res[0], res[1]};
-}
-
 // Bilinear patch through four corners (u fastest), parameters [0, 1]^2.
 inline SurfacePtr patch(const std::vector<double>& c00, const std::vector<double>& c10,
                         const std::vector<double>& c01, const std::vector<double>& c11) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "spline/curve_eval.h"
+#include "spline/isect/newton.h"
 #include "spline/records.h"
 #include "spline/surface_eval.h"
 
@@ -145,6 +146,7 @@ inline SurfacePtr knotted_plane() {
   return surface(t, t, 3, 3, v, 1, 3);
 }
 
+
 // Sphere of radius r about c: first direction the full circle of longitude over
 // [0, 4], second the half circle of latitude from the south pole to the north pole over
 // [0, 2].  The first derivative in the first direction vanishes at both poles.
@@ -200,6 +202,26 @@ inline double nearest_sample(const spline_curve* c, const std::vector<double>& p
     }
   }
   return best;
+}
+
+// Parameters of the surface point nearest to p: the best of a dense grid of m x m
+// steps, refined by the closest-point iteration to the tolerance tol.
+inline std::vector<double> params_of(const spline_surface* s, const std::vector<double>& p,
+                                     int m = 60, double tol = 1e-13) {
+  const double lo[2] = {s->knots1[s->order1 - 1], s->knots2[s->order2 - 1]};
+  const double hi[2] = {s->knots1[s->vertex_count1], s->knots2[s->vertex_count2]};
+  double best[2] = {lo[0], lo[1]}, bd = 1e300;
+  for (int i = 0; i <= m; ++i)
+    for (int j = 0; j <= m; ++j) {
+      const double u = lo[0] + (hi[0] - lo[0]) * i / m, v = lo[1] + (hi[1] - lo[1]) * j / m;
+      const double d = dist(eval_surface(s, u, v), p);
+      if (d < bd) bd = d, best[0] = u, best[1] = v;
+    }
+  auto pt = point(p);
+  double res[2] = {best[0], best[1]};
+  int st = 0;
+  s1773(pt.get(), s, tol, lo, hi, best, res, &st);
+  return {res[0], res[1]};
 }
 
 }  // namespace newton_test
