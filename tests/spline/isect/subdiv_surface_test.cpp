@@ -938,6 +938,47 @@ TEST(SubdivSurface, TangentPlaneAndSphereEndWithAStatus) {
   }
 }
 
+// Patches that run along each other, exactly, within the tolerance band or just beyond
+// it: the intersector ends with a status (a copy just beyond the band is cut until the
+// work budget, kept small here, runs out), and every point it reports lies on both.
+TEST(SubdivSurface, PatchesAlongEachOtherEndWithAStatus) {
+  struct Case {
+    double lift;  // the second copy raised in z, in units of the tolerance
+    const char* what;
+  } cases[] = {{0.0, "one patch twice"}, {0.4, "a copy raised within the tolerance"},
+               {3.0, "a copy raised beyond it"}};
+  const double eps = 1e-5;
+  for (const Case& c : cases) {
+    ObjectHolder a(bicubic_patch());
+    ObjectHolder b(bicubic_patch());
+    const int n = b->surface->vertex_count1 * b->surface->vertex_count2;
+    for (int i = 0; i < n; ++i) b->surface->coefs[3 * i + 2] += c.lift * eps;
+    const int level = isect_recursion_level;
+    DataHolder data;
+    int st = -7;
+    const long saved = isect_work_budget;
+    isect_work_budget = 20000;
+    sh1761(a, b, eps, &data.d, &st);
+    isect_work_budget = saved;
+    EXPECT_GE(st, 0) << c.what;
+    EXPECT_EQ(isect_recursion_level, level) << c.what;
+    EXPECT_EQ(isect_test::graph_problem(data.d), "") << c.what;
+    if (c.lift > 1) {
+      EXPECT_TRUE(data.d == nullptr || data.d->point_count == 0) << c.what;
+      continue;
+    }
+    ASSERT_NE(data.d, nullptr) << c.what;
+    EXPECT_GT(data.d->point_count, 0) << c.what;
+    for (int i = 0; i < data.d->point_count; ++i) {
+      const isect_point* q = data.d->points[i];
+      ASSERT_EQ(q->param_count, 4);
+      // x = u and y = v on both: the same place on each.
+      EXPECT_NEAR(q->params[0], q->params[2], 2 * eps) << c.what;
+      EXPECT_NEAR(q->params[1], q->params[3], 2 * eps) << c.what;
+    }
+  }
+}
+
 // A line against a sphere: the crossings at x = +-sqrt(1 - y^2 - z^2) on the line
 // y = 0.3, z = 0.2 (or none), on the whole sphere and on the patch around longitude 45
 // degrees.
