@@ -360,6 +360,26 @@ TEST(S1859, DISABLED_TouchingSpheresMeetAtTheirContactPoint) {
   EXPECT_LE(nearest, 1e-9);
 }
 
+TEST(S1859, SearchCutShortByTheWorkBudgetSaysSo) {
+  // The sphere cut by a plane needs its pieces cut; with no work budget at all the
+  // first cut is refused and the caller learns that the result may be incomplete.
+  const double c[3] = {1.0, -2.0, 0.5};
+  const double r = 3.0;
+  auto sphere = newton_test::sphere(c, r);
+  auto plane = plane_patch({c[0] - 2 * r, c[1] + 0.5 * r, c[2] - 2 * r}, {4 * r, 0, 0}, {0, 0, 4 * r});
+  const long saved = isect_work_budget;
+  isect_work_budget = 0;
+  Result res;
+  intersect(sphere.get(), plane.get(), 1e-6, &res);
+  isect_work_budget = saved;
+  EXPECT_EQ(res.status, kS1859BudgetSpent);
+  // The next search has its own budget again.
+  Result again;
+  intersect(sphere.get(), plane.get(), 1e-6, &again);
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(again.curve_count, 1);
+}
+
 TEST(S1859, CylinderLyingOnAPlaneTouchesItAlongItsRuling) {
   // The quarter cylinder of radius 1 touches the plane x = 1 along its edge ruling
   // (1, 0, z), z in [0, 1]: a segment along the constant first parameter.
