@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "spline/curve_eval.h"
+#include "spline/isect/coincidence_march.h"
 #include "spline/isect/isect_degen.h"
 #include "spline/isect/chain_lists.h"
 #include "spline/isect/isect_graph.h"
@@ -17,6 +18,7 @@
 #include "spline/isect/subdiv.h"
 #include "spline/isect/surface_pairs.h"
 #include "spline/knots.h"
+#include "spline/linalg.h"
 #include "spline/status.h"
 
 namespace {
@@ -349,6 +351,149 @@ void stationary_curve_help_points(geom_object* object1, geom_object* object2, do
   enter_help_points(data, point, help, added, status);
 }
 
+void mark_curve_curve_sides(geom_object* object1, geom_object* object2, double epsge,
+                            isect_data** data, isect_point* point, int* added,
+                            int* status) {
+  *status = 0;
+  *added = 0;
+  if (is_help_point(point)) return;
+  const spline_curve* c1 = object1->curve;
+  const spline_curve* c2 = object2->curve;
+  const int dim = c1->dim;
+  if (dim != c2->dim) {
+    *status = kErrDimensionMismatch;
+    return;
+  }
+  if (dim > 3) {
+    *status = -108;
+    return;
+  }
+  int m[4];
+  int st = 0;
+  sh6gettop(point, -1, &m[0], &m[1], &m[2], &m[3], &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  double* block1 = nullptr;
+  double* block2 = nullptr;
+  double* normal = nullptr;
+  point_object_geom(object1, 1, point, &block1, &normal, epsge, &st);
+  if (st >= 0) point_object_geom(object2, 2, point, &block2, &normal, epsge, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  const double* T1 = block1 + dim;
+  const double* T2 = block2 + dim;
+  if (vec_angle(T1, T2, dim) > 0.01) {
+    // The sides come from the plane of the first two coordinates; a curve of
+    // dimension 1 has no second coordinate and gets no sides here.
+    if (dim < 2) return;
+    const double z = T1[0] * T2[1] - T1[1] * T2[0];
+    if (z >= 0) {
+      m[0] = 2, m[1] = 1, m[2] = 1, m[3] = 2;
+    } else {
+      m[0] = 1, m[1] = 2, m[2] = 2, m[3] = 1;
+    }
+    st = 0;
+    sh6settop(point, -1, m[0], m[1], m[2], m[3], &st);
+    if (st < 0) *status = st;
+    return;
+  }
+  // The curves touch here: each side of the first curve is followed with the second
+  // one (delta: the direction on curve 2 that goes with increasing parameter on curve
+  // 1) until they separate or reach an end.
+  double dot = 0;
+  for (int i = 0; i < dim; ++i) dot += T1[i] * T2[i];
+  const int delta = dot >= 0 ? 1 : -1;
+  const double t1 = point->params[0], t2 = point->params[1];
+  const double s1 = c1->knots[c1->order - 1], e1 = c1->knots[c1->vertex_count];
+  const double s2 = c2->knots[c2->order - 1], e2 = c2->knots[c2->vertex_count];
+  const double r = std::fmax(e1 - s1, e2 - s2);
+  auto same = [&](double a, double b) { return rel_equal(a + r, b + r); };
+  std::vector<isect_point*> help;
+  auto drop_help = [&]() {
+    for (isect_point* h : help) destroy_isect_point(h);
+  };
+  for (int side : {+1, -1}) {
+    const int d2 = side * delta;  // direction on curve 2
+    if (same(t1, side > 0 ? e1 : s1) || same(t2, d2 > 0 ? e2 : s2)) continue;
+    const double start[2] = {t1, t2};
+    double q[2] = {t1, t2}, qs[2] = {t1, t2};
+    st = 0;
+    sh1783(c1, c2, epsge, start, side, d2, q, qs, &st);
+    if (st < 0) {
+      drop_help();
+      *status = st;
+      return;
+    }
+    const int m1 = side > 0 ? 1 : 0;  // curve 1's marker on this side
+    const int m2 = d2 > 0 ? 3 : 2;    // curve 2's marker on the matching side
+    if (st == kCurvePairMarchStopped) continue;
+    if (st > 0) {
+      m[m1] = 3;
+      m[m2] = 3;
+      continue;
+    }
+    double a[3] = {0, 0, 0}, b[3] = {0, 0, 0}, a2[3] = {0, 0, 0}, b2[3] = {0, 0, 0};
+    int l1 = 0, l2 = 0;
+    s1221(c1, 0, q[0], &l1, a, &st);
+    if (st >= 0) s1221(c1, 0, qs[0], &l1, a2, &st);
+    if (st >= 0) s1221(c2, 0, q[1], &l2, b, &st);
+    if (st >= 0) s1221(c2, 0, qs[1], &l2, b2, &st);
+    if (st < 0) {
+      drop_help();
+      *status = st;
+      return;
+    }
+    // Only the first two coordinates enter the cross product; missing ones are 0.
+    const double D1[2] = {a2[0] - a[0], dim > 1 ? a2[1] - a[1] : 0.0};
+    const double D2[2] = {b2[0] - b[0], dim > 1 ? b2[1] - b[1] : 0.0};
+    const double z = D1[0] * D2[1] - D1[1] * D2[0];
+    const int mark = side * delta * z >= 0 ? 1 : 2;
+    m[m1] = mark;
+    m[m2] = delta > 0 ? 3 - mark : mark;
+    if (std::hypot(t1 - q[0], t2 - q[1]) > 0.05 * r) {
+      isect_point* h = create_isect_point_geom(2, q, 0.0, -1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+      if (!h) {
+        drop_help();
+        *status = kErrMemory;
+        return;
+      }
+      help.push_back(h);
+    }
+  }
+  st = 0;
+  sh6settop(point, -1, m[0], m[1], m[2], m[3], &st);
+  if (st < 0) {
+    drop_help();
+    *status = st;
+    return;
+  }
+  for (isect_point* h : help) {
+    isect_point* q = h;
+    st = 0;
+    sh6idnpt(data, &q, 1, &st);
+    if (st < 0) {
+      destroy_isect_point(h);
+      *status = st;
+      return;
+    }
+    ++*added;
+    if (is_help_point(q) && q->neighbour_count == 0) {
+      st = 0;
+      sh6settop(q, -1, m[0], m[1], m[2], m[3], &st);
+      isect_point* a = point;
+      if (st >= 0) sh6idcon(data, &a, &q, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+    }
+  }
+}
+
 void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
                       isect_data** data, edge_table* tables[2], int* added, int* status) {
   *status = 0;
@@ -359,10 +504,11 @@ void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
                                      : object1->surface->dim;
   const int kinds = object1->kind + object2->kind;
   const bool curve_point = kinds == 1;
+  const bool two_curves = object1->kind == 1 && object2->kind == 1;
   // A curve against a surface in space, a point against a planar surface.
   const bool surface_pair = (d == 3 && kinds == 3) ||
                             (d == 2 && kinds == 2 && (object1->kind == 0 || object2->kind == 0));
-  if (!surface_pair && (!curve_point || (d != 1 && d != 2))) return;
+  if (!two_curves && !surface_pair && (!curve_point || (d != 1 && d != 2))) return;
   int n = (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0);
   isect_point** points = nullptr;
   int st = 0;
@@ -393,7 +539,9 @@ void mark_point_sides(geom_object* object1, geom_object* object2, double epsge,
   for (isect_point* p : todo) {
     int count = 0;
     st = 0;
-    if (surface_pair && d == 3)
+    if (two_curves)
+      mark_curve_curve_sides(object1, object2, epsge, data, p, &count, &st);
+    else if (surface_pair && d == 3)
       mark_curve_surface_sides(object1, object2, epsge, data, p, &count, &st);
     else if (surface_pair)
       mark_point_surface_sides(object1, object2, epsge, data, p, &count, &st);

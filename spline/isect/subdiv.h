@@ -4,9 +4,8 @@
 // simple pairs, the side markers of the points found and the marking of points at
 // curve ends for the list builder.
 //
-// Built paths: a point against a point, a point against a curve (either order) and
-// their edges.  Pairs with a surface or two curves reach routines that are not here
-// yet and end with kSubdivNotBuilt.
+// Points and curves in any pairing are handled here; the surface paths are declared in
+// subdiv_surface.h.  A configuration without a path ends with kSubdivNotBuilt.
 //
 // All routines report through their last argument.  Statuses: 0 nothing found, 1
 // found, negative errors (reported once through error_report).
@@ -84,6 +83,11 @@ void mark_point_curve_sides(geom_object* object1, geom_object* object2, double e
 void stationary_curve_help_points(geom_object* object1, geom_object* object2, double epsge,
                                   isect_data** data, isect_point* point, int* added,
                                   int* status);
+// Two curves: the sides of each curve against the other, left and right of the point,
+// from the sign of the cross product of the tangents where they cross.
+void mark_curve_curve_sides(geom_object* object1, geom_object* object2, double epsge,
+                            isect_data** data, isect_point* point, int* added, int* status);
+
 // Curve evaluation with the one-dimensional coefficients levelled within tolerance.
 void flat_curve_eval(const spline_curve* curve, int der, double x, double tolerance, int* left,
                      double* derivs, int* status);

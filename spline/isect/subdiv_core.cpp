@@ -227,8 +227,32 @@ void sh1762_s9mic(geom_object* object1, geom_object* object2, isect_data** data,
     }
   }
   if (object1->kind == 1 && object2->kind == 1) {
+    // Two curves within the tolerance of each other: the edge points between the
+    // first and the last are united into the first (keeping its parameters), and
+    // the first and the last are connected, a stretch along which the curves meet.
+    isect_point* first = points[0];
+    for (int i = 1; i < count - 1; ++i) {
+      isect_point* q = points[i];
+      st = 0;
+      sh6idunite(object1, object2, data, &first, &q, 0.0, 1e-7, &st);
+      if (st < 0) return fail(st);
+    }
+    isect_point* last = points[count - 1];
+    st = 0;
+    sh6connect(first, last, &st);
+    if (st < 0) return fail(st);
+    for (int j = 0; j < 2; ++j) {
+      edge_table* t = same_table(tables[j]);
+      if (!t) return fail(kErrMemory);
+      destroy_edge_table(tables[j]);
+      tables[j] = t;
+    }
+    st = 0;
+    sh6idalledg(object1, object2, *data, tables, &st);
+    if (st < 0) return fail(st);
+    *status = 1;
     free(points);
-    return fail(kSubdivNotBuilt);
+    return;
   }
   // Any other pair: one point for all.
   isect_point* first = points[0];
@@ -358,8 +382,6 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
     error_report("sh1762", s, 0);
     release();
   };
-
-  if (object1->kind == 1 && object2->kind == 1) return fail(kSubdivNotBuilt);
 
   sh1790(object1, object2, 2, epsge, &st);
   if (st < 0) return fail(st);

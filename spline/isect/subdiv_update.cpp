@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "spline/isect/crossing_polish.h"
 #include "spline/isect/isect_graph.h"
 #include "spline/isect/isect_marks.h"
+#include "spline/isect/isect_shapes.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
 #include "spline/isect/surface_pairs.h"
@@ -21,6 +23,98 @@ int dimension_of(const geom_object* o) {
   if (o->kind == 0) return o->point->dim;
   if (o->kind == 1) return o->curve->dim;
   return o->surface->dim;
+}
+
+const spline_curve* origin_curve(const geom_object* o) {
+  return o->origin && o->origin->kind == 1 && o->origin->curve ? o->origin->curve : o->curve;
+}
+
+// Two curves of a simple pair: the edge points are connected to the first one, or, with
+// no point known on the pair, a Newton iteration from the middles of both ranges adds
+// the one crossing the pair can hold.
+void two_curve_update(geom_object* object1, geom_object* object2, double epsge,
+                      isect_data** data, edge_table* tables[2], int* status) {
+  isect_point** points = nullptr;
+  auto fail = [&](int s, int pos = 0) {
+    free(points);
+    *status = s;
+    error_report("sh1762_s9update", s, pos);
+  };
+  int n = (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0);
+  int st = 0;
+  if (n > 1) {
+    sh6edgpoint(tables, &points, &n, &st);
+    if (st < 0) return fail(st);
+    if (n > 1) {
+      for (int i = 1; i < n; ++i) {
+        isect_point* a = points[0];
+        isect_point* b = points[i];
+        st = 0;
+        sh6idcon(data, &a, &b, &st);
+        if (st < 0) return fail(st);
+      }
+      *status = 1;
+      free(points);
+      return;
+    }
+    free(points);
+    points = nullptr;
+  }
+  if (n > 0) return;  // one known point settles the pair
+
+  const spline_curve* c1 = object1->curve;
+  const spline_curve* c2 = object2->curve;
+  const double s1 = c1->knots[c1->order - 1], e1 = c1->knots[c1->vertex_count];
+  const double s2 = c2->knots[c2->order - 1], e2 = c2->knots[c2->vertex_count];
+  if (*data) {
+    for (int i = 0; i < (*data)->point_count; ++i) {
+      const isect_point* p = (*data)->points[i];
+      if (p->param_count >= 2 && p->params[0] > s1 && p->params[0] < e1 && p->params[1] > s2 &&
+          p->params[1] < e2)
+        return;
+    }
+  }
+  const spline_curve* o1 = origin_curve(object1);
+  const spline_curve* o2 = origin_curve(object2);
+  double t1 = 0, t2 = 0;
+  st = 0;
+  s1770(o1, o2, epsge, s1, s2, e1, e2, 0.5 * (s1 + e1), 0.5 * (s2 + e2), &t1, &t2, &st);
+  if (st < 0) return fail(st);
+  if (st == 2) {
+    // The iteration ended at a closest pair that is no intersection: once more from
+    // the parameters of the closest control vertices.
+    double g1 = 0, g2 = 0;
+    nearest_vertex_params(c1, c2, &g1, &g2);
+    st = 0;
+    s1770(o1, o2, epsge, s1, s2, e1, e2, g1, g2, &t1, &t2, &st);
+    if (st < 0) return fail(st, 2866);
+  }
+  if (st == 1) {
+    // The iteration stops within the tolerance; a crossing is refined to rounding.
+    int pst = 0;
+    polish_curve_crossing(o1, o2, s1, e1, s2, e2, &t1, &t2, &pst);
+    if (pst < 0) return fail(pst);
+  }
+  if (st == 1 && (rel_equal(t1, s1) || rel_equal(t1, e1) || rel_equal(t2, s2) ||
+                  rel_equal(t2, e2)))
+    st = 0;
+  if (st != 1) return;
+  *status = 1;
+  const double par[2] = {t1, t2};
+  isect_point* p = create_isect_point_geom(2, par, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+  if (!p) return fail(kErrMemory);
+  st = 0;
+  sh6idnpt(data, &p, 1, &st);
+  if (st < 0) {
+    destroy_isect_point(p);
+    return fail(st);
+  }
+  if (c1->dim == 2) {
+    int added = 0;
+    st = 0;
+    mark_curve_curve_sides(object1, object2, epsge, data, p, &added, &st);
+    if (st < 0) return fail(st);
+  }
 }
 
 }  // namespace
@@ -39,6 +133,10 @@ void sh1762_s9update(geom_object* object1, geom_object* object2, double epsge,
     return fail(kErrKind);
   if (dimension_of(object1) != dimension_of(object2)) return fail(kErrDimensionMismatch);
   *status = 2;
+  if (object1->kind == 1 && object2->kind == 1) {
+    two_curve_update(object1, object2, epsge, data, tables, status);
+    return;
+  }
   if (object1->kind != 0 && object2->kind != 0) return fail(kSubdivNotBuilt);
 
   // Case A: a point P and an object O.

@@ -1,10 +1,20 @@
 // Measurement rays: a closed order-3 contour of 400 vertices against 100 lines through
 // its centre, as the wall measurements cast them (epsco 0, epsge 0.001).  The second
-// benchmark is a floor for comparison: per-span sign tests of the signed distances of
-// the vertices plus bisection on the curve, which finds simple crossings only.
+// benchmark runs OpenCASCADE's planar curve/curve intersection on the same contour and
+// lines; the ratio of the two times per ray is printed when the program ends.  The
+// third is a floor for comparison: per-span sign tests of the signed distances of the
+// vertices plus bisection on the curve, which finds simple crossings only.
 #include <benchmark/benchmark.h>
 
+#include <Geom2dAPI_InterCurveCurve.hxx>
+#include <Geom2d_BSplineCurve.hxx>
+#include <Geom2d_Line.hxx>
+#include <TColStd_Array1OfInteger.hxx>
+#include <TColStd_Array1OfReal.hxx>
+#include <TColgp_Array1OfPnt2d.hxx>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -36,10 +46,50 @@ spline_curve* contour(int n) {
   return c;
 }
 
+// Microseconds per ray of the two intersectors, for the closing line.
+struct RayTimes {
+  double ours = 0;
+  double theirs = 0;
+  ~RayTimes() {
+    if (ours > 0 && theirs > 0)
+      std::printf("s1850 %.2f us per ray, OpenCASCADE %.2f us per ray: ratio %.3f\n", ours,
+                  theirs, ours / theirs);
+  }
+} ray_times;
+
+double per_ray_us(const benchmark::State& state, double seconds) {
+  return state.iterations() > 0 ? 1e6 * seconds / (100.0 * state.iterations()) : 0;
+}
+
+// The polynomial contour as an OpenCASCADE curve with the same parametrisation.
+Handle(Geom2d_BSplineCurve) occt_contour(const spline_curve* c) {
+  const int n = c->vertex_count, k = c->order;
+  std::vector<double> values;
+  std::vector<int> mults;
+  for (int i = 0; i < n + k; ++i) {
+    if (!values.empty() && c->knots[i] == values.back()) {
+      ++mults.back();
+    } else {
+      values.push_back(c->knots[i]);
+      mults.push_back(1);
+    }
+  }
+  TColgp_Array1OfPnt2d poles(1, n);
+  for (int i = 0; i < n; ++i) poles.SetValue(i + 1, gp_Pnt2d(c->coefs[2 * i], c->coefs[2 * i + 1]));
+  TColStd_Array1OfReal knots(1, static_cast<int>(values.size()));
+  TColStd_Array1OfInteger m(1, static_cast<int>(values.size()));
+  for (size_t i = 0; i < values.size(); ++i) {
+    knots.SetValue(static_cast<int>(i) + 1, values[i]);
+    m.SetValue(static_cast<int>(i) + 1, mults[i]);
+  }
+  return new Geom2d_BSplineCurve(poles, knots, m, k - 1);
+}
+
 void BM_S1850MeasurementRays(benchmark::State& state) {
   spline_curve* c = contour(400);
   const double q[2] = {256, 256};
   long found = 0;
+  const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     for (int k = 0; k < 100; ++k) {
       const double phi = M_PI * k / 100;
@@ -53,12 +103,38 @@ void BM_S1850MeasurementRays(benchmark::State& state) {
       destroy_isect_curve_array(cv, nc);
     }
   }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  ray_times.ours = per_ray_us(state, elapsed.count());
   benchmark::DoNotOptimize(found);
   state.counters["us_per_ray"] = benchmark::Counter(
       100.0 * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   destroy_curve(c);
 }
 BENCHMARK(BM_S1850MeasurementRays)->Unit(benchmark::kMicrosecond);
+
+void BM_OpenCascadeMeasurementRays(benchmark::State& state) {
+  spline_curve* c = contour(400);
+  Handle(Geom2d_BSplineCurve) ref = occt_contour(c);
+  const double q[2] = {256, 256};
+  long found = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    for (int k = 0; k < 100; ++k) {
+      const double phi = M_PI * k / 100;
+      Handle(Geom2d_Line) line =
+          new Geom2d_Line(gp_Pnt2d(q[0], q[1]), gp_Dir2d(std::cos(phi), std::sin(phi)));
+      Geom2dAPI_InterCurveCurve inter(ref, line, 0.001);
+      found += inter.NbPoints();
+    }
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  ray_times.theirs = per_ray_us(state, elapsed.count());
+  benchmark::DoNotOptimize(found);
+  state.counters["us_per_ray"] = benchmark::Counter(
+      100.0 * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  destroy_curve(c);
+}
+BENCHMARK(BM_OpenCascadeMeasurementRays)->Unit(benchmark::kMicrosecond);
 
 void BM_SpanSignFloor(benchmark::State& state) {
   spline_curve* c = contour(400);

@@ -773,6 +773,36 @@ TEST(SubdivSurface, SecondCutMovesToAPointOnTheFirstLine) {
   }
 }
 
+// Micro case of a point of the plane against a planar surface with two edge points:
+// every point of the data in the surface's domain becomes a main point of kind 3, the
+// others stay as they are.
+TEST(SubdivSurface, MicroCaseMakesTheDomainsPointsMainPoints) {
+  const std::vector<double> t = {0, 0, 1, 1};
+  ObjectHolder s(poly_surface({{{0}, {1}}, {{0, 1}}}, t, t, 2, 2));
+  ObjectHolder p(point_object({0.5, 0.0}));
+  s->origin = s;
+  p->origin = p;
+  isect_test::Graph g;
+  isect_point* a = g.add({0.4, 0.0});
+  isect_point* b = g.add({0.6, 0.0}, -1);
+  isect_point* inner = g.add({0.5, 0.5}, -1);
+  isect_point* outside = g.add({1.5, 0.5}, -1);
+  edge_table* tables[2] = {create_edge_table(4), nullptr};
+  for (isect_point* q : {a, b}) {
+    edge_node* node = create_edge_node(q);
+    node->next = tables[0]->heads[0];
+    tables[0]->heads[0] = node;
+    ++tables[0]->point_count;
+  }
+  int st = -7;
+  sh1762_s9mic(s, p, &g.data, tables, &st);
+  destroy_edge_table(tables[0]);
+  EXPECT_EQ(st, 1);
+  for (isect_point* q : {a, b, inner}) EXPECT_EQ(q->kind, 3);
+  EXPECT_EQ(outside->kind, -1);
+  EXPECT_EQ(g.size(), 4);
+}
+
 // Two surfaces whose simple-case test failed count as simple when their parameter
 // areas are small against their origins'.
 TEST(SubdivSurface, SmallAreaSimpleCase) {
