@@ -1,8 +1,9 @@
 // Surface against surface, end to end: s1859 finds the intersection curves and s1310
 // marches them out.  Oracles: the per-height closed form of the catheter reconstruction's
 // two extrusions, the circle of a sphere cut by a plane, the cross-section of a periodic
-// extrusion cut across and along its axis, the contact point of two touching spheres;
-// degenerate pairs must end with the budget's warning.
+// extrusion cut across and along its axis, the contact point of two touching spheres, a
+// cylinder lying on a plane, the common region of coincident patches; a search cut short
+// by the work budget says so.
 #include <gtest/gtest.h>
 
 #include <algorithm>
