@@ -226,7 +226,7 @@ void sh1762_s9div(geom_object* object1, geom_object* object2, double epsge, int 
   };
   if (div->kind == 2)
     return s9div_surface(object1, object2, epsge, which, code, pieces, tables, data, status);
-  if (div->kind != 1) return fail(kSubdivNotBuilt);
+  if (div->kind != 1) return fail(-122);
 
   double values[2] = {0, 0};
   isect_point* found = nullptr;
