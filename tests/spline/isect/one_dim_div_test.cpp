@@ -650,7 +650,7 @@ SurfacePtr circle_level_surface(double c) {
   return poly_surface_1d(a, single_piece(3, 0, 1), single_piece(4, 0, 1), 3, 4);
 }
 
-TEST(OneDimDivision, DISABLED_LevelCurvesAgainstDenseSampling) {
+TEST(OneDimDivision, LevelCurvesAgainstDenseSampling) {
   for (const double c : {0.0, 0.3}) {
     SCOPED_TRACE(c);
     auto s = surface_object_of(circle_level_surface(c));
