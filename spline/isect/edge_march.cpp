@@ -229,6 +229,38 @@ struct connector {
     return false;
   }
 
+  // Makes the list of usable points, then the rules on it that need no geometry: three
+  // points of which two pairs are connected already, and a singular third.  Returns true
+  // when settled (status negative on an error, not yet reported).
+  bool list_rules(int* status) {
+    make_list();
+    if (usable == 3) {
+      const int n = pairs_connected();
+      if (n < 0 || n >= 2) {
+        *status = n < 0 ? n : 0;
+        return true;
+      }
+    }
+    return third_singular_rule(status);
+  }
+
+  // More than four points not ending with a leaving one stay unsettled (status 1); three
+  // points (1, -1, 0) are settled by joining the first two.  Returns true when settled
+  // (status negative on an error, not yet reported).
+  bool order_rules(int* status) {
+    const int c = usable;
+    if (c > 4 && marker(c - 1) != kLeaves) {
+      *status = 1;
+      return true;
+    }
+    if (c == 3 && marker(0) == kEnters && marker(1) == kLeaves && marker(2) == kAlong) {
+      const int st = join_and_drop_third();
+      *status = st < 0 ? st : 0;
+      return true;
+    }
+    return false;
+  }
+
   // Three points (1, -1, 0): the first two are joined; the third goes unless it lies in
   // a corner (on two edges of one surface).
   int join_and_drop_third() {
@@ -437,16 +469,7 @@ void sh1762_s9edgsscon(edge_table* tables[2], const spline_surface* a, const spl
     return;
   }
 
-  run.make_list();
-  if (c == 3) {
-    const int n = run.pairs_connected();
-    if (n < 0) return fail(n);
-    if (n >= 2) {
-      *status = 0;
-      return;
-    }
-  }
-  if (run.third_singular_rule(status)) {
+  if (run.list_rules(status)) {
     if (*status < 0) fail(*status);
     return;
   }
@@ -457,14 +480,8 @@ void sh1762_s9edgsscon(edge_table* tables[2], const spline_surface* a, const spl
     *status = 0;
     return;
   }
-  if (c > 4 && run.marker(c - 1) != kLeaves) {
-    *status = 1;
-    return;
-  }
-  if (c == 3 && run.marker(0) == kEnters && run.marker(1) == kLeaves && run.marker(2) == kAlong) {
-    st = run.join_and_drop_third();
-    if (st < 0) return fail(st);
-    *status = 0;
+  if (run.order_rules(status)) {
+    if (*status < 0) fail(*status);
     return;
   }
 
@@ -603,16 +620,7 @@ void sh1762_s9edgpscon(edge_table* table, double level, const spline_surface* su
     return;
   }
   const int c = run.usable;
-  run.make_list();
-  if (c == 3) {
-    const int n = run.pairs_connected();
-    if (n < 0) return fail(n);
-    if (n >= 2) {
-      *status = 0;
-      return;
-    }
-  }
-  if (run.third_singular_rule(status)) {
+  if (run.list_rules(status)) {
     if (*status < 0) fail(*status);
     return;
   }
@@ -659,14 +667,8 @@ void sh1762_s9edgpscon(edge_table* table, double level, const spline_surface* su
     *status = 0;
     return;
   }
-  if (c > 4 && run.marker(c - 1) != kLeaves) {
-    *status = 1;
-    return;
-  }
-  if (c == 3 && run.marker(0) == kEnters && run.marker(1) == kLeaves && run.marker(2) == kAlong) {
-    st = run.join_and_drop_third();
-    if (st < 0) return fail(st);
-    *status = 0;
+  if (run.order_rules(status)) {
+    if (*status < 0) fail(*status);
     return;
   }
   if (c == 2 && piece && !is_direction(run.marker(0))) {
