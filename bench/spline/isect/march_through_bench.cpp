@@ -42,6 +42,25 @@ void sphere_params(const spline_surface* s, double x, double y, double z, double
   destroy_point(pt);
 }
 
+// Times one pairing call of a marcher (its outputs freed each time); stops with an error
+// when the edge points are not paired.
+template <typename Pairing>
+void time_pairing(benchmark::State& state, Pairing pair_up) {
+  for (auto _ : state) {
+    double* pts = nullptr;
+    int* links = nullptr;
+    int total = 0, st = 0;
+    pair_up(&pts, &links, &total, &st);
+    benchmark::DoNotOptimize(links);
+    std::free(pts);
+    std::free(links);
+    if (st != 1) {
+      state.SkipWithError("the edge points were not paired");
+      break;
+    }
+  }
+}
+
 void BM_SurfacePairingSphereStrip(benchmark::State& state) {
   spline_surface* sph = sphere(2.0);
   spline_surface* strip = plane(0.3, -0.5, 0.5, -3, 3);
@@ -53,19 +72,9 @@ void BM_SurfacePairingSphereStrip(benchmark::State& state) {
     params.insert(params.end(), {x + 0.5, (yy + 3) / 6, uv[0], uv[1]});
   }
   const int marks[4] = {1, 1, -1, -1};
-  for (auto _ : state) {
-    double* pts = nullptr;
-    int* links = nullptr;
-    int total = 0, st = 0;
-    s9surmarch(strip, sph, params.data(), marks, 4, &pts, &links, &total, &st);
-    benchmark::DoNotOptimize(links);
-    std::free(pts);
-    std::free(links);
-    if (st != 1) {
-      state.SkipWithError("the edge points were not paired");
-      break;
-    }
-  }
+  time_pairing(state, [&](double** pts, int** links, int* total, int* st) {
+    s9surmarch(strip, sph, params.data(), marks, 4, pts, links, total, st);
+  });
   destroy_surface(strip);
   destroy_surface(sph);
 }
@@ -83,19 +92,9 @@ void BM_LevelPairingHyperbola(benchmark::State& state) {
   const double w = std::sqrt(0.0725);
   const double params[8] = {0.5 - w, 0, 0.5 + w, 0, 0.5 - w, 1, 0.5 + w, 1};
   const int marks[4] = {1, 1, -1, -1};
-  for (auto _ : state) {
-    double* pts = nullptr;
-    int* links = nullptr;
-    int total = 0, st = 0;
-    s9conmarch(s, 0.01, params, marks, 4, &pts, &links, &total, &st);
-    benchmark::DoNotOptimize(links);
-    std::free(pts);
-    std::free(links);
-    if (st != 1) {
-      state.SkipWithError("the edge points were not paired");
-      break;
-    }
-  }
+  time_pairing(state, [&](double** pts, int** links, int* total, int* st) {
+    s9conmarch(s, 0.01, params, marks, 4, pts, links, total, st);
+  });
   destroy_surface(s);
 }
 BENCHMARK(BM_LevelPairingHyperbola)->Unit(benchmark::kMillisecond);

@@ -55,6 +55,22 @@ double per_ray_us(const benchmark::State& state, double seconds) {
   return state.iterations() > 0 ? 1e6 * seconds / (100.0 * state.iterations()) : 0;
 }
 
+// Runs the 100 measurement rays (angles k pi / 100) through the intersector each
+// iteration; ray(phi) returns the crossings found.  Records the microseconds per ray.
+template <typename Ray>
+void time_rays(benchmark::State& state, double* us_per_ray, Ray ray) {
+  long found = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    for (int k = 0; k < 100; ++k) found += ray(M_PI * k / 100);
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  *us_per_ray = per_ray_us(state, elapsed.count());
+  benchmark::DoNotOptimize(found);
+  state.counters["us_per_ray"] = benchmark::Counter(
+      100.0 * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // The polynomial contour as an OpenCASCADE curve with the same parametrisation.
 Handle(Geom2d_BSplineCurve) occt_contour(const spline_curve* c) {
   const int n = c->vertex_count, k = c->order;
@@ -82,26 +98,16 @@ Handle(Geom2d_BSplineCurve) occt_contour(const spline_curve* c) {
 void BM_S1850MeasurementRays(benchmark::State& state) {
   spline_curve* c = contour(400);
   const double q[2] = {256, 256};
-  long found = 0;
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    for (int k = 0; k < 100; ++k) {
-      const double phi = M_PI * k / 100;
-      const double n[2] = {-std::sin(phi), std::cos(phi)};
-      int np = 0, nc = 0, st = 0;
-      double* par = nullptr;
-      isect_curve** cv = nullptr;
-      s1850(c, q, n, 2, 0.0, 0.001, &np, &par, &nc, &cv, &st);
-      found += np;
-      free(par);
-      destroy_isect_curve_array(cv, nc);
-    }
-  }
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  ray_times.ours = per_ray_us(state, elapsed.count());
-  benchmark::DoNotOptimize(found);
-  state.counters["us_per_ray"] = benchmark::Counter(
-      100.0 * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  time_rays(state, &ray_times.ours, [&](double phi) {
+    const double n[2] = {-std::sin(phi), std::cos(phi)};
+    int np = 0, nc = 0, st = 0;
+    double* par = nullptr;
+    isect_curve** cv = nullptr;
+    s1850(c, q, n, 2, 0.0, 0.001, &np, &par, &nc, &cv, &st);
+    free(par);
+    destroy_isect_curve_array(cv, nc);
+    return np;
+  });
   destroy_curve(c);
 }
 BENCHMARK(BM_S1850MeasurementRays)->Unit(benchmark::kMicrosecond);
@@ -110,22 +116,12 @@ void BM_OpenCascadeMeasurementRays(benchmark::State& state) {
   spline_curve* c = contour(400);
   Handle(Geom2d_BSplineCurve) ref = occt_contour(c);
   const double q[2] = {256, 256};
-  long found = 0;
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    for (int k = 0; k < 100; ++k) {
-      const double phi = M_PI * k / 100;
-      Handle(Geom2d_Line) line =
-          new Geom2d_Line(gp_Pnt2d(q[0], q[1]), gp_Dir2d(std::cos(phi), std::sin(phi)));
-      Geom2dAPI_InterCurveCurve inter(ref, line, 0.001);
-      found += inter.NbPoints();
-    }
-  }
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  ray_times.theirs = per_ray_us(state, elapsed.count());
-  benchmark::DoNotOptimize(found);
-  state.counters["us_per_ray"] = benchmark::Counter(
-      100.0 * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  time_rays(state, &ray_times.theirs, [&](double phi) {
+    Handle(Geom2d_Line) line =
+        new Geom2d_Line(gp_Pnt2d(q[0], q[1]), gp_Dir2d(std::cos(phi), std::sin(phi)));
+    Geom2dAPI_InterCurveCurve inter(ref, line, 0.001);
+    return inter.NbPoints();
+  });
   destroy_curve(c);
 }
 BENCHMARK(BM_OpenCascadeMeasurementRays)->Unit(benchmark::kMicrosecond);
