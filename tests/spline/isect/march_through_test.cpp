@@ -395,32 +395,34 @@ struct Pairing {
   std::vector<double> points;
 };
 
-Pairing pair_surfaces(const spline_surface* a, const spline_surface* b,
-                      const std::vector<double>& params, const std::vector<int>& marks) {
+// Runs a marcher's pairing of n edge points of npar parameters and copies its outputs.
+template <typename Marcher>
+Pairing collect_pairing(int npar, int n, Marcher march) {
   Pairing r;
   double* pts = nullptr;
   int* lnk = nullptr;
-  const int n = static_cast<int>(marks.size());
-  s9surmarch(a, b, params.data(), marks.data(), n, &pts, &lnk, &r.total, &r.status);
+  march(&pts, &lnk, &r.total, &r.status);
   DoubleArray hp(pts, std::free);
   IntArray hl(lnk, std::free);
-  if (pts) r.points.assign(pts, pts + 4 * r.total);
+  if (pts) r.points.assign(pts, pts + npar * r.total);
   if (lnk) r.links.assign(lnk, lnk + n);
   return r;
 }
 
+Pairing pair_surfaces(const spline_surface* a, const spline_surface* b,
+                      const std::vector<double>& params, const std::vector<int>& marks) {
+  const int n = static_cast<int>(marks.size());
+  return collect_pairing(4, n, [&](double** pts, int** lnk, int* total, int* status) {
+    s9surmarch(a, b, params.data(), marks.data(), n, pts, lnk, total, status);
+  });
+}
+
 Pairing pair_levels(const spline_surface* f, double level, const std::vector<double>& params,
                     const std::vector<int>& marks) {
-  Pairing r;
-  double* pts = nullptr;
-  int* lnk = nullptr;
   const int n = static_cast<int>(marks.size());
-  s9conmarch(f, level, params.data(), marks.data(), n, &pts, &lnk, &r.total, &r.status);
-  DoubleArray hp(pts, std::free);
-  IntArray hl(lnk, std::free);
-  if (pts) r.points.assign(pts, pts + 2 * r.total);
-  if (lnk) r.links.assign(lnk, lnk + n);
-  return r;
+  return collect_pairing(2, n, [&](double** pts, int** lnk, int* total, int* status) {
+    s9conmarch(f, level, params.data(), marks.data(), n, pts, lnk, total, status);
+  });
 }
 
 // The plane z = 0.3 over x in [-0.5, 0.5], y in [-3, 3] against the sphere of radius 2:
