@@ -19,6 +19,7 @@
 namespace {
 
 using coincidence_detail::box_extent;
+using coincidence_detail::constant_param_curve;
 using coincidence_detail::curvature_step;
 using coincidence_detail::CurveHolder;
 using coincidence_detail::PointHolder;
@@ -340,13 +341,8 @@ void S1785(const spline_curve* curve, const spline_surface* surface, double aeps
         const bool hit = d == 0 ? crossed_knot(k1, surface->order1, n1, uv_prev[0], puv[0], &knot)
                                 : crossed_knot(k2, surface->order2, n2, uv_prev[1], puv[1], &knot);
         if (!hit) continue;
-        spline_curve* raw = nullptr;
-        if (d == 0)
-          s1437(surface, knot, &raw, &st);
-        else
-          s1436(surface, knot, &raw, &st);
+        CurveHolder iso = constant_param_curve(surface, d, knot, &st);
         if (st < 0) return fail(st);
-        CurveHolder iso(raw, destroy_curve);
         const int other = 1 - d;
         double tc = 0, pc = 0;
         st = 0;
@@ -553,13 +549,8 @@ void s1789(const spline_point* point, const spline_surface* surface, double aeps
       double x[2] = {sub[0] + delta[0], sub[1] + delta[1]};
       x[fixed] = cur[fixed] + k * delta[fixed];
       if (std::hypot(x[0] - cur[0], x[1] - cur[1]) <= 1e-12) return;
-      spline_curve* raw = nullptr;
-      if (fixed == 0)
-        s1437(surface, x[0], &raw, &st);
-      else
-        s1436(surface, x[1], &raw, &st);
+      CurveHolder iso = constant_param_curve(surface, fixed, x[fixed], &st);
       if (st < 0) return fail(st);
-      CurveHolder iso(raw, destroy_curve);
       const int free_par = 1 - fixed;
       double proj = x[free_par];
       st = 0;  // the full iteration budget

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "spline/curve_eval.h"
+#include "spline/isocurve.h"
 #include "spline/records.h"
 
 namespace coincidence_detail {
@@ -31,6 +32,18 @@ inline int curvature_step(const double* derivs, int dim, double aepsge, double l
   if (st < 0) return st;
   *step = s1311(cv[3 * dim], aepsge, largest, &st);
   return st < 0 ? st : 0;
+}
+
+// The curve of a surface at the constant parameter value in direction d (d = 0: the
+// first parameter fixed).  Empty with the status set when it cannot be made.
+inline CurveHolder constant_param_curve(const spline_surface* surface, int d, double value,
+                                        int* status) {
+  spline_curve* raw = nullptr;
+  if (d == 0)
+    s1437(surface, value, &raw, status);
+  else
+    s1436(surface, value, &raw, status);
+  return CurveHolder(raw, destroy_curve);
 }
 
 }  // namespace coincidence_detail

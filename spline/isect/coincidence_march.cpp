@@ -20,6 +20,7 @@
 namespace {
 
 using coincidence_detail::box_extent;
+using coincidence_detail::constant_param_curve;
 using coincidence_detail::curvature_step;
 using coincidence_detail::CurveHolder;
 using coincidence_detail::PointHolder;
@@ -342,13 +343,8 @@ void sh1784(const spline_curve* curve, const spline_surface* surface, double eps
         if (q == p - 1 && (same(now, knots[p]) || same(prev, knots[p]))) continue;
         double knot = q > p ? knots[p + 1] : knots[p];
         if (q < p && prev == knots[p] && p > 0) knot = knots[p - 1];
-        spline_curve* raw = nullptr;
-        if (d == 0)
-          s1437(surface, knot, &raw, &st);
-        else
-          s1436(surface, knot, &raw, &st);
+        CurveHolder iso = constant_param_curve(surface, d, knot, &st);
         if (st < 0) return fail(st);
-        CurveHolder iso(raw, destroy_curve);
         const int free_dir = 1 - d;
         const double* free_knots = free_dir == 0 ? k1 : k2;
         const double guess_free =
