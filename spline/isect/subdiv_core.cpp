@@ -15,6 +15,7 @@
 #include "spline/isect/newton.h"
 #include "spline/isect/one_dim_div.h"
 #include "spline/isect/subdiv.h"
+#include "spline/isect/subdiv_points.h"
 #include "spline/isect/subdiv_surface.h"
 #include "spline/status.h"
 #include "spline/surface_eval.h"
@@ -174,13 +175,7 @@ void sh1762_s9mic(geom_object* object1, geom_object* object2, isect_data** data,
         par[n++] = 0.5 * (s->knots2[s->order2 - 1] + s->knots2[s->vertex_count2]);
       }
     }
-    isect_point* p = create_isect_point_geom(n, par, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
-    if (!p) return fail(kErrMemory);
-    sh6idnpt(data, &p, 1, &st);
-    if (st < 0) {
-      destroy_isect_point(p);
-      return fail(st);
-    }
+    if (!insert_new_point(data, n, par, &st)) return fail(st);
     *status = 1;
     free(points);
     return;
@@ -342,15 +337,7 @@ void point_near_curve_end(geom_object* object1, geom_object* object2, double eps
     *status = 0;
     return;
   }
-  isect_point* p = create_isect_point_geom(1, &u, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
-  if (!p) {
-    *status = kErrMemory;
-    return;
-  }
-  st = 0;
-  sh6idnpt(data, &p, 1, &st);
-  if (st < 0) {
-    destroy_isect_point(p);
+  if (!insert_new_point(data, 1, &u, &st)) {
     *status = st;
     return;
   }

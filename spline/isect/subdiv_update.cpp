@@ -10,28 +10,11 @@
 #include "spline/isect/isect_shapes.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/subdiv.h"
+#include "spline/isect/subdiv_points.h"
 #include "spline/isect/surface_pairs.h"
 #include "spline/status.h"
 
 namespace {
-
-// A new main point at the n parameters, handed to the data.  Null with the status set
-// when it cannot be made or inserted (the point is then freed).
-isect_point* insert_new_point(isect_data** data, int n, const double* par, int* status) {
-  isect_point* p = create_isect_point_geom(n, par, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
-  if (!p) {
-    *status = kErrMemory;
-    return nullptr;
-  }
-  int st = 0;
-  sh6idnpt(data, &p, 1, &st);
-  if (st < 0) {
-    destroy_isect_point(p);
-    *status = st;
-    return nullptr;
-  }
-  return p;
-}
 
 bool rel_equal(double a, double b) {
   return std::fabs(a - b) <= 1e-12 * std::fmax(std::fabs(a), std::fabs(b));
