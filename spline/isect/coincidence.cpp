@@ -8,6 +8,7 @@
 #include "spline/boxes.h"
 #include "spline/curve_eval.h"
 #include "spline/isect/box_tests.h"
+#include "spline/isect/coincidence_internal.h"
 #include "spline/isect/newton.h"
 #include "spline/isocurve.h"
 #include "spline/linalg.h"
@@ -17,33 +18,16 @@
 
 namespace {
 
-using CurveHolder = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
-using PointHolder = std::unique_ptr<spline_point, decltype(&destroy_point)>;
-
-// Largest of the first three extents of a slot-0 box.
-double box_extent(const param_box* box) {
-  const int m = box->slot_count[0];
-  const int entries = m < 3 ? m : 3;
-  double e = 0.0;
-  for (int j = 0; j < entries; ++j) e = std::fmax(e, box->slot_high[0][j] - box->slot_low[0][j]);
-  return e;
-}
+using coincidence_detail::box_extent;
+using coincidence_detail::curvature_step;
+using coincidence_detail::CurveHolder;
+using coincidence_detail::PointHolder;
 
 double curve_start(const spline_curve* c) { return c->knots[c->order - 1]; }
 double curve_end(const spline_curve* c) { return c->knots[c->vertex_count]; }
 
 // Equality of parameters with the offset W.
 bool same_param(double a, double b, double w) { return dequal_off(a, b, w); }
-
-// Spatial step from the curvature of a curve at its derivative block (3 * dim).
-int curvature_step(const double* derivs, int dim, double aepsge, double largest, double* step) {
-  double cv[10];
-  int st = 0;
-  curvature_vector(derivs, dim, cv, &st);
-  if (st < 0) return st;
-  *step = s1311(cv[3 * dim], aepsge, largest, &st);
-  return st < 0 ? st : 0;
-}
 
 }  // namespace
 

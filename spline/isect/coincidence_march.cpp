@@ -9,6 +9,7 @@
 #include "spline/boxes.h"
 #include "spline/curve_eval.h"
 #include "spline/isect/box_tests.h"
+#include "spline/isect/coincidence_internal.h"
 #include "spline/isect/newton.h"
 #include "spline/isocurve.h"
 #include "spline/linalg.h"
@@ -18,27 +19,10 @@
 
 namespace {
 
-using CurveHolder = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
-using PointHolder = std::unique_ptr<spline_point, decltype(&destroy_point)>;
-
-// Largest of the first three extents of a slot-0 box (a single one in dimension 1).
-double box_size(const param_box* box) {
-  const int m = box->slot_count[0];
-  const int entries = m < 3 ? m : 3;
-  double e = 0.0;
-  for (int j = 0; j < entries; ++j) e = std::fmax(e, box->slot_high[0][j] - box->slot_low[0][j]);
-  return e;
-}
-
-// Spatial step from the curvature at a derivative block (position and two derivatives).
-int curvature_step(const double* derivs, int dim, double epsge, double largest, double* step) {
-  double cv[10];
-  int st = 0;
-  curvature_vector(derivs, dim, cv, &st);
-  if (st < 0) return st;
-  *step = s1311(cv[3 * dim], epsge, largest, &st);
-  return st < 0 ? st : 0;
-}
+using coincidence_detail::box_extent;
+using coincidence_detail::curvature_step;
+using coincidence_detail::CurveHolder;
+using coincidence_detail::PointHolder;
 
 // Parameter step of a space step along a curve moving at the given speed.
 double param_step(double space_step, double speed, double largest) {
@@ -114,7 +98,7 @@ void sh1783(const spline_curve* curve1, const spline_curve* curve2, double epsge
   if (st < 0) return fail(st);
   curve_box(const_cast<spline_curve*>(curve2), 0, epsge, &st);
   if (st < 0) return fail(st);
-  const double size[2] = {box_size(curve1->box), box_size(curve2->box)};
+  const double size[2] = {box_extent(curve1->box), box_extent(curve2->box)};
 
   const spline_curve* c[2] = {curve1, curve2};
   const int dir[2] = {dir1 >= 0 ? 1 : -1, dir2 >= 0 ? 1 : -1};
@@ -224,7 +208,7 @@ void sh1784(const spline_curve* curve, const spline_surface* surface, double eps
   if (st < 0) return fail(st);
   curve_box(const_cast<spline_curve*>(curve), 0, epsge, &st);
   if (st < 0) return fail(st);
-  const double size = box_size(surface->box);
+  const double size = box_extent(surface->box);
 
   const double* k1 = surface->knots1;
   const double* k2 = surface->knots2;

@@ -15,6 +15,24 @@
 
 namespace {
 
+// A new main point at the n parameters, handed to the data.  Null with the status set
+// when it cannot be made or inserted (the point is then freed).
+isect_point* insert_new_point(isect_data** data, int n, const double* par, int* status) {
+  isect_point* p = create_isect_point_geom(n, par, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+  if (!p) {
+    *status = kErrMemory;
+    return nullptr;
+  }
+  int st = 0;
+  sh6idnpt(data, &p, 1, &st);
+  if (st < 0) {
+    destroy_isect_point(p);
+    *status = st;
+    return nullptr;
+  }
+  return p;
+}
+
 bool rel_equal(double a, double b) {
   return std::fabs(a - b) <= 1e-12 * std::fmax(std::fabs(a), std::fabs(b));
 }
@@ -101,14 +119,8 @@ void two_curve_update(geom_object* object1, geom_object* object2, double epsge,
   if (st != 1) return;
   *status = 1;
   const double par[2] = {t1, t2};
-  isect_point* p = create_isect_point_geom(2, par, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
-  if (!p) return fail(kErrMemory);
-  st = 0;
-  sh6idnpt(data, &p, 1, &st);
-  if (st < 0) {
-    destroy_isect_point(p);
-    return fail(st);
-  }
+  isect_point* p = insert_new_point(data, 2, par, &st);
+  if (!p) return fail(st);
   if (c1->dim == 2) {
     int added = 0;
     st = 0;
@@ -200,14 +212,8 @@ void sh1762_s9update(geom_object* object1, geom_object* object2, double epsge,
     U->params[0] = t;
     return;
   }
-  isect_point* p = create_isect_point_geom(1, &t, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
-  if (!p) return fail(kErrMemory);
-  st = 0;
-  sh6idnpt(data, &p, 1, &st);
-  if (st < 0) {
-    destroy_isect_point(p);
-    return fail(st);
-  }
+  isect_point* p = insert_new_point(data, 1, &t, &st);
+  if (!p) return fail(st);
   int added = 0;
   st = 0;
   if (pdim == 1)

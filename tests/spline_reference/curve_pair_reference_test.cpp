@@ -16,6 +16,7 @@
 #include "spline/interp.h"
 #include "spline/isect/subdiv.h"
 #include "spline/records.h"
+#include "tests/spline/isect/contour_testutil.h"
 #include "tests/spline_reference/occt_convert_testutil.h"
 
 namespace {
@@ -34,30 +35,11 @@ std::vector<double> at(const spline_curve* c, double t, int der = 0) {
 
 Curve interpolate(const std::vector<double>& pts, int order) {
   const int n = static_cast<int>(pts.size()) / 2;
-  std::vector<int> types(n, 1);
-  double end = 0;
-  spline_curve* c = nullptr;
-  double* par = nullptr;
-  int np = 0, st = 0;
-  s1356(pts.data(), n, 2, types.data(), 0, 0, 1, order, 0.0, &end, &c, &par, &np, &st);
-  free(par);
-  if (st < 0) {
-    destroy_curve(c);
-    c = nullptr;
-  }
-  return Curve(c);
+  return Curve(contour_test::interpolate_through(pts.data(), n, 2, 1, order));
 }
 
 Curve with_weights(const spline_curve* c, std::mt19937& rng) {
-  std::uniform_real_distribution<double> weight(0.5, 2.0);
-  std::vector<double> h;
-  for (int i = 0; i < c->vertex_count; ++i) {
-    const double w = weight(rng);
-    h.push_back(c->coefs[2 * i] * w);
-    h.push_back(c->coefs[2 * i + 1] * w);
-    h.push_back(w);
-  }
-  return Curve(create_curve(c->vertex_count, c->order, c->knots, h.data(), 2, 2, 1));
+  return Curve(contour_test::with_random_weights(c, rng));
 }
 
 // Crossings (t1, t2) from the driver.

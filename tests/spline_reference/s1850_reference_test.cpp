@@ -15,6 +15,7 @@
 #include "spline/interp.h"
 #include "spline/isect/subdiv.h"
 #include "spline/records.h"
+#include "tests/spline/isect/contour_testutil.h"
 #include "tests/spline_reference/occt_convert_testutil.h"
 
 namespace {
@@ -26,26 +27,7 @@ using CurvePtr = std::unique_ptr<spline_curve, CurveDeleter>;
 
 // Closed order-3 contour through n circle points of radius 100 jittered radially.
 CurvePtr random_contour(std::mt19937& rng, int n) {
-  std::uniform_real_distribution<double> jitter(-12.0, 12.0);
-  std::vector<double> pts;
-  for (int i = 0; i < n; ++i) {
-    const double a = 2 * M_PI * i / n;
-    const double r = 100.0 + jitter(rng);
-    pts.push_back(250 + r * std::cos(a));
-    pts.push_back(240 + r * std::sin(a));
-  }
-  std::vector<int> types(n, 1);
-  double end = 0;
-  spline_curve* c = nullptr;
-  double* par = nullptr;
-  int np = 0, st = 0;
-  s1356(pts.data(), n, 2, types.data(), 0, 0, 0, 3, 0.0, &end, &c, &par, &np, &st);
-  free(par);
-  if (st < 0) {
-    destroy_curve(c);
-    c = nullptr;
-  }
-  return CurvePtr(c);
+  return CurvePtr(contour_test::random_contour(rng, n));
 }
 
 std::vector<double> point_at(const spline_curve* c, double t) {

@@ -101,7 +101,7 @@ Polyline sample(const Handle(Geom_Curve)& c, int count) {
   return out;
 }
 
-TEST(S1859Reference, DISABLED_RandomBicubicPairsGiveTheBranchesOfTheReferenceKernel) {
+TEST(S1859Reference, RandomBicubicPairsGiveTheBranchesOfTheReferenceKernel) {
   std::mt19937 rng(1859);
   for (int trial = 0; trial < 30; ++trial) {
     SCOPED_TRACE(testing::Message() << "pair " << trial);

@@ -17,18 +17,13 @@
 #include "spline/loft.h"
 #include "spline/records.h"
 #include "spline/surface_eval.h"
+#include "tests/spline/isect/contour_testutil.h"
 
 namespace {
 
 spline_curve* through(const std::vector<double>& pts3) {
   const int n = static_cast<int>(pts3.size() / 3);
-  std::vector<int> types(n, 1);
-  double end = 0, *par = nullptr;
-  spline_curve* c = nullptr;
-  int np = 0, st = 0;
-  s1356(pts3.data(), n, 3, types.data(), 0, 0, 1, 4, 0.0, &end, &c, &par, &np, &st);
-  std::free(par);
-  return c;
+  return contour_test::interpolate_through(pts3.data(), n, 3, 1, 4);
 }
 
 spline_surface* loft(spline_curve* a, spline_curve* b, int order) {

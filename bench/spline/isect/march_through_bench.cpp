@@ -13,24 +13,14 @@
 #include "spline/isect/newton.h"
 #include "spline/records.h"
 #include "spline/surface_eval.h"
+#include "tests/spline/isect/newton_testutil.h"
 
 namespace {
 
+// Sphere of radius r about the origin.
 spline_surface* sphere(double r) {
-  const double w = std::sqrt(0.5);
-  const double xy[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
-                           {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
-  const double rz[5][2] = {{0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}};
-  std::vector<double> v;
-  for (int j = 0; j < 5; ++j)
-    for (int i = 0; i < 9; ++i) {
-      const double wt = (i % 2 ? w : 1.0) * (j % 2 ? w : 1.0);
-      const double p[3] = {r * rz[j][0] * xy[i][0], r * rz[j][0] * xy[i][1], r * rz[j][1]};
-      for (int m = 0; m < 3; ++m) v.push_back(wt * p[m]);
-      v.push_back(wt);
-    }
-  std::vector<double> k1 = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, k2 = {0, 0, 0, 1, 1, 2, 2, 2};
-  return create_surface(9, 5, 3, 3, k1.data(), k2.data(), v.data(), 2, 3, 1);
+  const double centre[3] = {0, 0, 0};
+  return newton_test::sphere(centre, r).release();
 }
 
 // The plane z = h over [x0, x1] x [y0, y1] as a bilinear patch on [0, 1]^2.

@@ -23,6 +23,7 @@
 #include "spline/interp.h"
 #include "spline/isect/subdiv.h"
 #include "spline/records.h"
+#include "tests/spline/isect/contour_testutil.h"
 
 namespace {
 
@@ -36,14 +37,7 @@ spline_curve* contour(int n) {
     pts.push_back(256 + r * std::cos(a));
     pts.push_back(256 + r * std::sin(a));
   }
-  std::vector<int> types(n, 1);
-  double end = 0;
-  spline_curve* c = nullptr;
-  double* par = nullptr;
-  int np = 0, st = 0;
-  s1356(pts.data(), n, 2, types.data(), 0, 0, 0, 3, 0.0, &end, &c, &par, &np, &st);
-  free(par);
-  return c;
+  return contour_test::interpolate_through(pts.data(), n, 2, 0, 3);
 }
 
 // Microseconds per ray of the two intersectors, for the closing line.

@@ -233,21 +233,6 @@ TEST(ProjectOntoCurve, NearestPointOfAParallelLine) {
 
 // ---- A curve in a surface
 
-// The plane z = 0 over [0, 1]^2 as a biquadratic patch with a knot line at 0.5 in both
-// directions (vertices at the Greville points, so S(u, v) = (u, v, 0)).
-SurfacePtr knotted_plane() {
-  const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
-  const double g[4] = {0, 0.25, 0.75, 1};
-  std::vector<double> v;
-  for (int j = 0; j < 4; ++j)
-    for (int i = 0; i < 4; ++i) {
-      v.push_back(g[i]);
-      v.push_back(g[j]);
-      v.push_back(0);
-    }
-  return surface(t, t, 3, 3, v, 1, 3);
-}
-
 // A curve in the plane z = 0 (crossing the knot lines u = 0.5 and v = 0.5), lifted out
 // of it from t = 0.6 on by lift * ((t - 0.6) / 0.4)^3.
 CurvePtr plane_curve(double lift) {

@@ -10,21 +10,6 @@ namespace {
 
 using namespace newton_test;
 
-// The plane z = 0 over [0, 1]^2 as a biquadratic patch with a knot line at 0.5 in both
-// directions (vertices at the Greville points, so S(u, v) = (u, v, 0)).
-SurfacePtr knotted_plane() {
-  const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
-  const double g[4] = {0, 0.25, 0.75, 1};
-  std::vector<double> v;
-  for (int j = 0; j < 4; ++j)
-    for (int i = 0; i < 4; ++i) {
-      v.push_back(g[i]);
-      v.push_back(g[j]);
-      v.push_back(0);
-    }
-  return surface(t, t, 3, 3, v, 1, 3);
-}
-
 // A cubic in the plane z = lift * (bump of the middle vertices), over [0, 1] with a knot
 // at 0.4.
 CurvePtr planar_cubic(double lift) {

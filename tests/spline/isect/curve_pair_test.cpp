@@ -18,6 +18,7 @@
 #include "spline/isect/isect_reduce.h"
 #include "spline/isect/subdiv.h"
 #include "spline/records.h"
+#include "tests/spline/isect/contour_testutil.h"
 #include "tests/spline/isect/isect_fixture.h"
 
 namespace {
@@ -46,32 +47,13 @@ double distance(const std::vector<double>& a, const std::vector<double>& b, int 
 // Open curve of the given order through the points (chord-length interpolation).
 Curve interpolate(const std::vector<double>& pts, int dim, int order) {
   const int n = static_cast<int>(pts.size()) / dim;
-  std::vector<int> types(n, 1);
-  double end = 0;
-  spline_curve* c = nullptr;
-  double* par = nullptr;
-  int np = 0, st = 0;
-  s1356(pts.data(), n, dim, types.data(), 0, 0, 1, order, 0.0, &end, &c, &par, &np, &st);
-  free(par);
-  if (st < 0) {
-    destroy_curve(c);
-    c = nullptr;
-  }
-  return Curve(c);
+  return Curve(contour_test::interpolate_through(pts.data(), n, dim, 1, order));
 }
 
 // The same knots and control polygon with weights: a rational curve near the
 // polynomial one.
 Curve with_weights(const spline_curve* c, std::mt19937& rng) {
-  std::uniform_real_distribution<double> weight(0.5, 2.0);
-  const int dim = c->dim, n = c->vertex_count;
-  std::vector<double> h;
-  for (int i = 0; i < n; ++i) {
-    const double w = weight(rng);
-    for (int j = 0; j < dim; ++j) h.push_back(c->coefs[i * dim + j] * w);
-    h.push_back(w);
-  }
-  return Curve(create_curve(n, c->order, c->knots, h.data(), 2, dim, 1));
+  return Curve(contour_test::with_random_weights(c, rng));
 }
 
 struct Result {
@@ -604,20 +586,7 @@ TEST(CurveCurveUpdate, SimplePairsSettleByTheirEdgePointsOrANewCrossing) {
 // Exact rational circle of radius r about (cx, cy): nine vertices, order 3, quarter
 // arcs on [0, 4], starting at angle 0.
 Curve rational_circle(double cx, double cy, double r) {
-  const double w = std::sqrt(0.5);
-  const double pts[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
-                            {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
-  std::vector<double> h;
-  for (int i = 0; i < 9; ++i) {
-    const double wi = (i % 2) ? w : 1.0;
-    h.push_back((cx + r * pts[i][0]) * wi);
-    h.push_back((cy + r * pts[i][1]) * wi);
-    h.push_back(wi);
-  }
-  double knots[12] = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
-  Curve c(create_curve(9, 3, knots, h.data(), 2, 2, 1));
-  c->open_flag = 0;
-  return c;
+  return Curve(contour_test::closed_circle(cx, cy, r));
 }
 
 TEST(CurveCurveIsect, TwoCirclesCrossAtTheClosedForm) {

@@ -14,6 +14,7 @@
 #include "spline/interp.h"
 #include "spline/loft.h"
 #include "spline/surface_eval.h"
+#include "tests/spline/isect/contour_testutil.h"
 
 namespace {
 
@@ -71,23 +72,6 @@ double polyline_length(const std::vector<std::vector<double>>& p) {
 SurfacePtr plane_z(double h, double w) {
   return surface({0, 0, 1, 1}, {0, 0, 1, 1}, 2, 2,
                  {-w, -w, h, w, -w, h, -w, w, h, w, w, h}, 1, 3);
-}
-
-// Rational cylinder of radius r about the z axis, z from z0 to z1: first direction the
-// full circle over [0, 4] (seam at x = r), second the height over [0, 1].
-SurfacePtr cylinder(double r, double z0, double z1) {
-  const double w = std::sqrt(0.5);
-  const double xy[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
-                           {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
-  std::vector<double> v;
-  for (int j = 0; j < 2; ++j)
-    for (int i = 0; i < 9; ++i) {
-      const double wt = i % 2 ? w : 1.0;
-      const double p[3] = {r * xy[i][0], r * xy[i][1], j ? z1 : z0};
-      for (int m = 0; m < 3; ++m) v.push_back(wt * p[m]);
-      v.push_back(wt);
-    }
-  return surface({0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, {0, 0, 1, 1}, 3, 2, v, 2, 3);
 }
 
 TEST(ClipParamSegment, CasesOnTheUnitSquare) {
@@ -242,7 +226,7 @@ TEST(S1310, SphereAgainstPlaneGivesOneClosedCircle) {
 
 // A plane across the periodic cylinder: the march runs from the seam round to the seam.
 TEST(S1310, PlaneAcrossCylinderRunsSeamToSeam) {
-  auto cyl = cylinder(1.5, -1.0, 2.0);
+  auto cyl = cylinder_z(1.5, -1.0, 2.0);
   auto pl = plane_z(0.7, 3.0);
   const std::vector<double> p = {1.5 * std::cos(2.5), 1.5 * std::sin(2.5), 0.7};
   auto ic = chain({params_of(cyl.get(), p)}, {params_of(pl.get(), p)}, 0);
@@ -434,14 +418,7 @@ struct Tracing {
 // Interpolating cubic through the points (x, -y, z) of a tracing.
 CurvePtr through(const std::vector<double>& pts3) {
   const int n = static_cast<int>(pts3.size() / 3);
-  std::vector<int> types(n, 1);
-  double end = 0;
-  spline_curve* c = nullptr;
-  double* par = nullptr;
-  int np = 0, st = 0;
-  s1356(pts3.data(), n, 3, types.data(), 0, 0, 1, 4, 0.0, &end, &c, &par, &np, &st);
-  std::free(par);
-  return CurvePtr(c, destroy_curve);
+  return CurvePtr(contour_test::interpolate_through(pts3.data(), n, 3, 1, 4), destroy_curve);
 }
 
 SurfacePtr loft(spline_curve* a, spline_curve* b, int order) {
@@ -534,7 +511,7 @@ TEST(S1310, CatheterPathMatchesThePerHeightClosedForm) {
 // normals are parallel everywhere, nothing is marched, and the ruling comes back as a
 // constant-parameter line.
 TEST(S1310, TouchingPlaneGivesTheConstantParameterRuling) {
-  auto cyl = cylinder(1.5, -1.0, 2.0);
+  auto cyl = cylinder_z(1.5, -1.0, 2.0);
   auto pl = plane_y(1.5, 3.0);
   std::vector<std::vector<double>> a, b;
   for (double v : {0.2, 0.5, 0.8}) {
@@ -673,7 +650,7 @@ TEST(S1313, SingularStartEndsWithStatus3AndNoCurve) {
 // its ruling u = 1: every point is singular with its direction from the second
 // derivatives, so the ruling is marched; the curve lies on it and covers the chain.
 TEST(S1313, TouchingPlaneGivesTheRuling) {
-  auto cyl = cylinder(1.5, -1.0, 2.0);
+  auto cyl = cylinder_z(1.5, -1.0, 2.0);
   const double plane[4] = {0, 1, 0, -1.5};
   auto ic = chain({{1.0, 0.2}, {1.0, 0.5}, {1.0, 0.8}}, {}, 0);
   int st = -1;

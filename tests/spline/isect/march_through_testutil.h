@@ -51,23 +51,6 @@ inline SurfacePtr plane_z(double h, double x0, double x1, double y0, double y1) 
   return patch({x0, y0, h}, {x1, y0, h}, {x0, y1, h}, {x1, y1, h});
 }
 
-// Rational cylinder of radius r about the z axis, z from z0 to z1: first direction the
-// full circle over [0, 4] starting at (r, 0), second the height over [0, 1].
-inline SurfacePtr cylinder_z(double r, double z0, double z1) {
-  const double w = std::sqrt(0.5);
-  const double xy[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
-                           {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
-  std::vector<double> v;
-  for (int j = 0; j < 2; ++j)
-    for (int i = 0; i < 9; ++i) {
-      const double wt = i % 2 ? w : 1.0;
-      const double p[3] = {r * xy[i][0], r * xy[i][1], j ? z1 : z0};
-      for (int m = 0; m < 3; ++m) v.push_back(wt * p[m]);
-      v.push_back(wt);
-    }
-  return surface({0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, {0, 0, 1, 1}, 3, 2, v, 2, 3);
-}
-
 // Value of a surface of dimension 1.
 inline double value_at(const spline_surface* s, double u, double v) {
   return eval_surface(s, u, v)[0];

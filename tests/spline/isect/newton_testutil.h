@@ -113,6 +113,38 @@ inline CurvePtr circle(double cx, double cy, double r) {
   return curve({0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, 3, v, 2, 2);
 }
 
+// Rational cylinder of radius r about the z axis, z from z0 to z1: first direction the
+// full circle over [0, 4] starting at (r, 0), second the height over [0, 1].
+inline SurfacePtr cylinder_z(double r, double z0, double z1) {
+  const double w = std::sqrt(0.5);
+  const double xy[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+                           {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
+  std::vector<double> v;
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 9; ++i) {
+      const double wt = i % 2 ? w : 1.0;
+      const double p[3] = {r * xy[i][0], r * xy[i][1], j ? z1 : z0};
+      for (int m = 0; m < 3; ++m) v.push_back(wt * p[m]);
+      v.push_back(wt);
+    }
+  return surface({0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, {0, 0, 1, 1}, 3, 2, v, 2, 3);
+}
+
+// The plane z = 0 over [0, 1]^2 as a biquadratic patch with a knot line at 0.5 in both
+// directions (vertices at the Greville points, so S(u, v) = (u, v, 0)).
+inline SurfacePtr knotted_plane() {
+  const std::vector<double> t = {0, 0, 0, 0.5, 1, 1, 1};
+  const double g[4] = {0, 0.25, 0.75, 1};
+  std::vector<double> v;
+  for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 4; ++i) {
+      v.push_back(g[i]);
+      v.push_back(g[j]);
+      v.push_back(0);
+    }
+  return surface(t, t, 3, 3, v, 1, 3);
+}
+
 // Sphere of radius r about c: first direction the full circle of longitude over
 // [0, 4], second the half circle of latitude from the south pole to the north pole over
 // [0, 2].  The first derivative in the first direction vanishes at both poles.

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "spline/curve_eval.h"
-#include "spline/interp.h"
 #include "spline/isect/isect_services.h"
 #include "spline/isect/subdiv.h"
 #include "spline/records.h"
 #include "spline/status.h"
+#include "tests/spline/isect/contour_testutil.h"
 #include "tests/spline/isect/isect_fixture.h"
 
 namespace {
@@ -46,25 +46,6 @@ std::vector<double> eval(const spline_curve* c, double t) {
   int left = 0, st = 0;
   s1221(c, 0, t, &left, p.data(), &st);
   return p;
-}
-
-// Exact rational circle of radius r about (cx, cy): nine vertices, order 3, quarter
-// arcs on [0, 4]; the seam (t = 0 and t = 4) is at angle 0.
-spline_curve* rational_circle(double cx, double cy, double r) {
-  const double w = std::sqrt(0.5);
-  const double pts[9][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
-                            {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
-  std::vector<double> h;
-  for (int i = 0; i < 9; ++i) {
-    const double wi = (i % 2) ? w : 1.0;
-    h.push_back((cx + r * pts[i][0]) * wi);
-    h.push_back((cy + r * pts[i][1]) * wi);
-    h.push_back(wi);
-  }
-  double knots[12] = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
-  spline_curve* c = create_curve(9, 3, knots, h.data(), 2, 2, 1);
-  c->open_flag = 0;
-  return c;
 }
 
 // Parameters where the signed distance (C(t) - q) . n changes sign: dense sampling
@@ -120,7 +101,7 @@ TEST(S1850, LineCrossingParabolaAtClosedForm) {
 
 TEST(S1850, RaysThroughRationalCircleCentreCrossTwiceAtClosedForm) {
   const double cx = 3.0, cy = -2.0, r = 5.0;
-  spline_curve* c = rational_circle(cx, cy, r);
+  spline_curve* c = contour_test::closed_circle(cx, cy, r);
   const double q[2] = {cx, cy};
   // 360 whole degrees include the seam (0 and 180 degrees) and every control vertex
   // direction (multiples of 45 degrees).
@@ -215,26 +196,6 @@ TEST(S1850, DimensionErrorsZeroTheCountsAndAreReported) {
 
 namespace {
 
-// Closed order-3 contour through n circle points of radius 100 jittered radially.
-spline_curve* random_contour(std::mt19937& rng, int n) {
-  std::uniform_real_distribution<double> jitter(-12.0, 12.0);
-  std::vector<double> pts;
-  for (int i = 0; i < n; ++i) {
-    const double a = 2 * M_PI * i / n;
-    const double r = 100.0 + jitter(rng);
-    pts.push_back(250 + r * std::cos(a));
-    pts.push_back(240 + r * std::sin(a));
-  }
-  std::vector<int> types(n, 1);
-  double end = 0;
-  spline_curve* c = nullptr;
-  double* par = nullptr;
-  int np = 0, st = 0;
-  s1356(pts.data(), n, 2, types.data(), 0, 0, 0, 3, 0.0, &end, &c, &par, &np, &st);
-  free(par);
-  return st < 0 ? nullptr : c;
-}
-
 TEST(S1850, RandomClosedContoursMatchDenseSamplingOracle) {
   std::mt19937 rng(1850);
   std::uniform_int_distribution<int> count(20, 200);
@@ -243,7 +204,7 @@ TEST(S1850, RandomClosedContoursMatchDenseSamplingOracle) {
   int rays = 0;
   int touches = 0;
   for (int k = 0; k < 1000; ++k) {
-    spline_curve* c = random_contour(rng, count(rng));
+    spline_curve* c = contour_test::random_contour(rng, count(rng));
     ASSERT_NE(c, nullptr);
     // Centroid of the control polygon: inside the star-shaped contour.
     double q[2] = {0, 0};
@@ -302,7 +263,7 @@ TEST(S1850, RandomClosedContoursMatchDenseSamplingOracle) {
 TEST(S1850, RecursionLevelReturnsToItsEntryValue) {
   const int entry = isect_recursion_level;
   std::mt19937 rng(7);
-  spline_curve* c = random_contour(rng, 60);
+  spline_curve* c = contour_test::random_contour(rng, 60);
   ASSERT_NE(c, nullptr);
   const double q[2] = {250, 240}, n[2] = {0, 1};
   Hits h = intersect(c, q, n, 2, 0.001);
@@ -329,7 +290,7 @@ TEST(S1850, RecursionLevelReturnsToItsEntryValue) {
 
   // Two curves that cross: an evaluation failure deep in the subdivision of the pair
   // fails the call, and the level is restored too.
-  spline_curve* other = random_contour(rng, 40);
+  spline_curve* other = contour_test::random_contour(rng, 40);
   ASSERT_NE(other, nullptr);
   for (int i = 0; i < other->vertex_count; ++i) other->coefs[2 * i] += 30.0;
   geom_object* a = create_geom_object(1);
@@ -366,7 +327,7 @@ TEST(S1850, RecursionLevelReturnsToItsEntryValue) {
 namespace {
 
 TEST(S1850, TangentAndNearTangentLines) {
-  spline_curve* c = rational_circle(0, 0, 5);
+  spline_curve* c = contour_test::closed_circle(0, 0, 5);
   struct Case {
     double offset;
     std::vector<double> params;
@@ -394,7 +355,7 @@ TEST(S1850, TangentAndNearTangentLines) {
 
 TEST(S1850, WorkBudgetEndsSubdivisionWithAWarning) {
   std::mt19937 rng(3);
-  spline_curve* c = random_contour(rng, 120);
+  spline_curve* c = contour_test::random_contour(rng, 120);
   const double q[2] = {250, 240}, n[2] = {0, 1};
   const long saved = isect_work_budget;
   const int entry = isect_recursion_level;
@@ -424,7 +385,7 @@ namespace {
 TEST(S1850, NonPositiveWeightsAreRejected) {
   isect_test::ReportLog log;
   for (double w : {0.0, -0.5}) {
-    spline_curve* c = rational_circle(0, 0, 1);
+    spline_curve* c = contour_test::closed_circle(0, 0, 1);
     c->hom_coefs[3 * 3 + 2] = w;  // the weight of vertex 3
     const double q[2] = {0, 0}, n[2] = {0, 1};
     int np = 5, nc = 5, st = 0;

@@ -16,6 +16,7 @@
 #include "spline/isect/subdiv.h"
 #include "spline/linalg.h"
 #include "spline/status.h"
+#include "tests/spline/isect/isect_fixture.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ constexpr double kEps = 1e-3;
 
 // A sub-problem as the subdivision step hands it to the connection: two objects with
 // their boxes and cones made, the intersection data and the two edge tables.
-class SubProblem {
+class SubProblem : public isect_test::Graph {
  public:
   SubProblem(ObjectPtr a, ObjectPtr b) : A(std::move(a)), B(std::move(b)) {
     A->origin = A.get();
@@ -34,25 +35,13 @@ class SubProblem {
   ~SubProblem() {
     destroy_edge_table(tables[0]);
     destroy_edge_table(tables[1]);
+    // The data goes before the objects.
     destroy_isect_data(data);
+    data = nullptr;
   }
   SubProblem(const SubProblem&) = delete;
   SubProblem& operator=(const SubProblem&) = delete;
 
-  isect_point* add(std::initializer_list<double> params, int kind = 1) {
-    std::vector<double> p(params);
-    isect_point* pt = create_isect_point_geom(static_cast<int>(p.size()), p.data(), 0.0, kind,
-                                              0, 0, 0, 0, 0, 0, nullptr, nullptr);
-    int st = 0;
-    sh6idnpt(&data, &pt, 0, &st);
-    EXPECT_EQ(st, 0);
-    return pt;
-  }
-  void link(isect_point* p, isect_point* q) {
-    int st = 0;
-    sh6connect(p, q, &st);
-    EXPECT_EQ(st, 0);
-  }
   // The box test, the simple-case test (which leaves the cones) and the edge tables,
   // as the subdivision step makes them before the connection.
   void prepare() {
@@ -85,7 +74,6 @@ class SubProblem {
   }
 
   ObjectPtr A, B;
-  isect_data* data = nullptr;
   edge_table* tables[2] = {nullptr, nullptr};
 };
 

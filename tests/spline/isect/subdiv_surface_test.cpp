@@ -4,6 +4,7 @@
 // and a tangent pair that must end within the work budget.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -935,6 +936,129 @@ TEST(SubdivSurface, TangentPlaneAndSphereEndWithAStatus) {
     s1424(ball->surface, 0, 0, uv, &l1, &l2, pos, &est);
     EXPECT_NEAR(pos[0] + pos[1], std::sqrt(2.0), 4 * eps);
   }
+}
+
+// Patches that run along each other, exactly, within the tolerance band or just beyond
+// it: the intersector ends with a status (a copy just beyond the band is cut until the
+// work budget, kept small here, runs out), and every point it reports lies on both.
+TEST(SubdivSurface, PatchesAlongEachOtherEndWithAStatus) {
+  struct Case {
+    double lift;  // the second copy raised in z, in units of the tolerance
+    const char* what;
+  } cases[] = {{0.0, "one patch twice"}, {0.4, "a copy raised within the tolerance"},
+               {3.0, "a copy raised beyond it"}};
+  const double eps = 1e-5;
+  for (const Case& c : cases) {
+    ObjectHolder a(bicubic_patch());
+    ObjectHolder b(bicubic_patch());
+    const int n = b->surface->vertex_count1 * b->surface->vertex_count2;
+    for (int i = 0; i < n; ++i) b->surface->coefs[3 * i + 2] += c.lift * eps;
+    const int level = isect_recursion_level;
+    DataHolder data;
+    int st = -7;
+    const long saved = isect_work_budget;
+    isect_work_budget = 20000;
+    sh1761(a, b, eps, &data.d, &st);
+    isect_work_budget = saved;
+    EXPECT_GE(st, 0) << c.what;
+    EXPECT_EQ(isect_recursion_level, level) << c.what;
+    EXPECT_EQ(isect_test::graph_problem(data.d), "") << c.what;
+    if (c.lift > 1) {
+      EXPECT_TRUE(data.d == nullptr || data.d->point_count == 0) << c.what;
+      continue;
+    }
+    ASSERT_NE(data.d, nullptr) << c.what;
+    EXPECT_GT(data.d->point_count, 0) << c.what;
+    for (int i = 0; i < data.d->point_count; ++i) {
+      const isect_point* q = data.d->points[i];
+      ASSERT_EQ(q->param_count, 4);
+      // x = u and y = v on both: the same place on each.
+      EXPECT_NEAR(q->params[0], q->params[2], 2 * eps) << c.what;
+      EXPECT_NEAR(q->params[1], q->params[3], 2 * eps) << c.what;
+    }
+  }
+}
+
+// A line against a sphere: the crossings at x = +-sqrt(1 - y^2 - z^2) on the line
+// y = 0.3, z = 0.2 (or none), on the whole sphere and on the patch around longitude 45
+// degrees.
+TEST(SubdivSurface, LineThroughASphere) {
+  struct Case {
+    bool patch;
+    double y, z;
+    std::vector<double> xs;  // crossings in the order of the line
+    const char* what;
+  } cases[] = {
+      {false, 0.3, 0.2, {-std::sqrt(0.87), std::sqrt(0.87)}, "through the sphere"},
+      {false, 1.2, 0.2, {}, "past the sphere"},
+      {true, 0.7, 0.1, {std::sqrt(1 - 0.49 - 0.01)}, "through the patch"},
+  };
+  for (const Case& c : cases) {
+    geom_object* s = nullptr;
+    if (c.patch) {
+      s = sphere_patch();
+    } else {
+      const double centre[3] = {0, 0, 0};
+      s = create_geom_object(2);
+      s->surface = newton_test::sphere(centre, 1.0).release();
+    }
+    ObjectHolder ball(s);
+    ObjectHolder line(create_geom_object(1));
+    line->curve = newton_test::line({-2, c.y, c.z}, {2, c.y, c.z}).release();
+    DataHolder data;
+    const int level = isect_recursion_level;
+    int st = -7;
+    sh1761(line, ball, 1e-6, &data.d, &st);
+    EXPECT_EQ(isect_recursion_level, level);
+    EXPECT_EQ(st, c.xs.empty() ? 0 : 1) << c.what;
+    const int n = data.d ? data.d->point_count : 0;
+    ASSERT_EQ(n, static_cast<int>(c.xs.size())) << c.what;
+    std::vector<double> ts;
+    for (int i = 0; i < n; ++i) {
+      const isect_point* q = data.d->points[i];
+      ASSERT_EQ(q->param_count, 3);
+      ts.push_back(q->params[0]);
+      // The sphere at the point's surface parameters is the line's point.
+      const double uv[2] = {q->params[1], q->params[2]};
+      double pos[3];
+      int l1 = 0, l2 = 0, est = 0;
+      s1424(ball->surface, 0, 0, uv, &l1, &l2, pos, &est);
+      EXPECT_NEAR(pos[0], -2 + 4 * q->params[0], 1e-9) << c.what;
+      EXPECT_NEAR(pos[1], c.y, 1e-9) << c.what;
+      EXPECT_NEAR(pos[2], c.z, 1e-9) << c.what;
+    }
+    std::sort(ts.begin(), ts.end());
+    for (int i = 0; i < n; ++i) EXPECT_NEAR(-2 + 4 * ts[i], c.xs[i], 1e-9) << c.what;
+  }
+}
+
+// The edge v = 0 of the bicubic patch as a curve of its own: curve and surface meet
+// along the whole curve, one list from the curve's start to its end on that edge.
+TEST(SubdivSurface, CurveAlongAnEdgeOfThePatch) {
+  ObjectHolder s(bicubic_patch());
+  ObjectHolder c(create_geom_object(1));
+  c->curve = newton_test::poly_curve({{0, 1}, {0}, {0.2, 0, 0.5, 0.1}}, {0, 0, 0, 0, 1, 1, 1, 1}, 4)
+                 .release();
+  DataHolder data;
+  const int level = isect_recursion_level;
+  int st = -7;
+  sh1761(c, s, 1e-6, &data.d, &st);
+  EXPECT_EQ(isect_recursion_level, level);
+  ASSERT_EQ(st, 1);
+  ASSERT_NE(data.d, nullptr);
+  EXPECT_EQ(isect_test::graph_problem(data.d), "");
+  // Every point: t = u (x = t on the curve, x = u on the patch) and v = 0.
+  for (int i = 0; i < data.d->point_count; ++i) {
+    const isect_point* q = data.d->points[i];
+    ASSERT_EQ(q->param_count, 3);
+    EXPECT_NEAR(q->params[0], q->params[1], 1e-9);
+    EXPECT_NEAR(q->params[2], 0.0, 1e-9);
+  }
+  ASSERT_EQ(data.d->list_count, 1);
+  const isect_list* l = data.d->lists[0];
+  const double a = l->first->params[0], b = l->last->params[0];
+  EXPECT_NEAR(std::fmin(a, b), 0.0, 1e-12);
+  EXPECT_NEAR(std::fmax(a, b), 1.0, 1e-12);
 }
 
 }  // namespace

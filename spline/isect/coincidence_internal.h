@@ -1,0 +1,36 @@
+// Small helpers shared by the coincidence tests and the coincidence marching.
+#pragma once
+
+#include <cmath>
+#include <memory>
+
+#include "spline/curve_eval.h"
+#include "spline/records.h"
+
+namespace coincidence_detail {
+
+using CurveHolder = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
+using PointHolder = std::unique_ptr<spline_point, decltype(&destroy_point)>;
+
+// Largest of the first three extents of a slot-0 box (a single one in dimension 1).
+inline double box_extent(const param_box* box) {
+  const int m = box->slot_count[0];
+  const int entries = m < 3 ? m : 3;
+  double e = 0.0;
+  for (int j = 0; j < entries; ++j) e = std::fmax(e, box->slot_high[0][j] - box->slot_low[0][j]);
+  return e;
+}
+
+// Spatial step from the curvature of a curve at its derivative block (position and two
+// derivatives, 3 * dim values).
+inline int curvature_step(const double* derivs, int dim, double aepsge, double largest,
+                          double* step) {
+  double cv[10];
+  int st = 0;
+  curvature_vector(derivs, dim, cv, &st);
+  if (st < 0) return st;
+  *step = s1311(cv[3 * dim], aepsge, largest, &st);
+  return st < 0 ? st : 0;
+}
+
+}  // namespace coincidence_detail
