@@ -68,7 +68,9 @@ TEST(ExtremalSearch, PointAgainstTheRunningValue) {
     EXPECT_EQ(s.status, k.status);
     EXPECT_EQ(s.running, k.after);
     EXPECT_EQ(s.data ? s.data->point_count : 0, k.points);
-    if (s.data) EXPECT_EQ(s.data->points[0]->param_count, 0);
+    if (s.data) {
+      EXPECT_EQ(s.data->points[0]->param_count, 0);
+    }
   }
   Search bad;
   bad.object = create_geom_object(0);

@@ -160,7 +160,9 @@ TEST(ImplicitForms, PlaneDistanceSurface) {
     double f = 0;
     for (int m = 0; m < 3; ++m) f += (x[m] - p[m]) * n[m];
     const double ratio = values_at(d, u, v)[0] / (weight_at(rs.get(), u, v) * f);
-    if (std::fabs(f) > 1e-6) EXPECT_GT(ratio, 0.0);
+    if (std::fabs(f) > 1e-6) {
+      EXPECT_GT(ratio, 0.0);
+    }
   }
 }
 
