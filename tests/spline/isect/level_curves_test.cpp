@@ -441,4 +441,88 @@ TEST(LevelCurves, FlatRegionAtTheLevelEnds) {
   }
 }
 
+// f = (1 - v) g(u, v) + c on several pieces each way: the level c is the edge v = 1
+// together with the level set g = 0, a circle of radius 0.2 about (0.5, 0.4) or the
+// line u = 0.3 running into the edge.  The circle gives a closed list and the edge one
+// list from corner to corner; the line meets the edge at (0.3, 1), which splits the
+// edge into two lists and ends the line's list there.
+TEST(LevelCurves, LevelSetsWithAnEdgeAtTheLevel) {
+  struct EdgeCase {
+    const char* name;
+    std::vector<std::vector<double>> g;  // g as sum g[p][q] u^p v^q
+    int lists;
+  };
+  const EdgeCase cases[] = {
+      {"circle", {{0.37, -0.8, 1.0}, {-1.0}, {1.0}}, 2},
+      {"line into the edge", {{-0.3}, {1.0}}, 3},
+  };
+  const auto t1 = knots(4, {0.31, 0.62}), t2 = knots(4, {0.45, 0.7});
+  for (const EdgeCase& ec : cases)
+    for (const double c : {0.0, 0.3}) {
+      SCOPED_TRACE(testing::Message() << ec.name << ", level " << c);
+      // (1 - v) g + c
+      std::vector<std::vector<double>> a(ec.g.size(), std::vector<double>(4, 0.0));
+      for (size_t p = 0; p < ec.g.size(); ++p)
+        for (size_t q = 0; q < ec.g[p].size(); ++q) {
+          a[p][q] += ec.g[p][q];
+          a[p][q + 1] -= ec.g[p][q];
+        }
+      a[0][0] += c;
+      auto g = [&](double u, double v) {
+        double s = 0;
+        for (size_t p = 0; p < ec.g.size(); ++p)
+          for (size_t q = 0; q < ec.g[p].size(); ++q) s += ec.g[p][q] * std::pow(u, p) * std::pow(v, q);
+        return s;
+      };
+      ObjectPtr s = wrap(poly_surface_1d(a, t1, t2, 4, 4));
+      s->origin = s.get();
+      ObjectPtr p = wrap(point({c}));
+      p->origin = p.get();
+      isect_data* data = nullptr;
+      int st = -7;
+      sh1761(s.get(), p.get(), 1e-7, &data, &st);
+      std::unique_ptr<isect_data, decltype(&destroy_isect_data)> owner(data, destroy_isect_data);
+      ASSERT_EQ(st, 1);
+      ASSERT_NE(data, nullptr);
+      EXPECT_EQ(isect_test::graph_problem(data), "");
+      ASSERT_EQ(data->list_count, ec.lists);
+      int along_edge = 0, on_g = 0;
+      for (int l = 0; l < data->list_count; ++l) {
+        const isect_list* list = data->lists[l];
+        const auto pts = list_points(list);
+        ASSERT_GE(pts.size(), 2u);
+        bool edge = true;
+        for (const isect_point* q : pts) edge = edge && q->params[1] == 1.0;
+        if (edge) {
+          ++along_edge;
+          continue;
+        }
+        ++on_g;
+        // Off the edge every point lies on g = 0, and the list is closed exactly for
+        // the circle.
+        for (const isect_point* q : pts) {
+          if (q->params[1] < 1.0) {
+            EXPECT_NEAR(g(q->params[0], q->params[1]), 0.0, 1e-6);
+          }
+        }
+        EXPECT_EQ(list->first == list->last, ec.lists == 2);
+        if (ec.lists == 2) {
+          EXPECT_GE(pts.size(), 3u);
+        }
+      }
+      EXPECT_EQ(on_g, 1);
+      EXPECT_EQ(along_edge, ec.lists - 1);
+      // The edge lists together run from corner to corner.
+      double lo = 1, hi = 0;
+      for (int l = 0; l < data->list_count; ++l)
+        for (const isect_point* q : {data->lists[l]->first, data->lists[l]->last})
+          if (q->params[1] == 1.0) {
+            lo = std::fmin(lo, q->params[0]);
+            hi = std::fmax(hi, q->params[0]);
+          }
+      EXPECT_EQ(lo, 0.0);
+      EXPECT_EQ(hi, 1.0);
+    }
+}
+
 }  // namespace
