@@ -364,12 +364,17 @@ void s1795(spline_surface* surface1, spline_surface* surface2, double aepsge, do
   double* w = work.data();
   const double* a1 = surface1->cone->axis;
   const double* a2 = surface2->cone->axis;
-  if (phi > kPi / 2) phi = kPi - phi;
+  // Normals meet a surface in either sense: when the axes are more than a right angle
+  // apart, the normals that can come parallel to the other surface's reversed normals
+  // are those turned away from the other axis, as for two curves.
+  const bool flip = phi > kPi / 2;
+  if (flip) phi = kPi - phi;
+  const int sign = flip ? -1 : 1;
   double e1 = 0.0, e2 = 0.0;
   if (perpendicular_towards(a1, a2, dim, w))
-    e1 = surface_spread(surface1, a1, w, 1, aepsge, w + dim);
+    e1 = surface_spread(surface1, a1, w, sign, aepsge, w + dim);
   if (perpendicular_towards(a2, a1, dim, w))
-    e2 = surface_spread(surface2, a2, w, 1, aepsge, w + dim);
+    e2 = surface_spread(surface2, a2, w, sign, aepsge, w + dim);
   *status = e1 + e2 <= phi ? 1 : 0;
 }
 

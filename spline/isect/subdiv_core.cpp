@@ -14,6 +14,7 @@
 #include "spline/isect/isect_reduce.h"
 #include "spline/isect/newton.h"
 #include "spline/isect/one_dim_div.h"
+#include "spline/isect/singular_points.h"
 #include "spline/isect/subdiv.h"
 #include "spline/isect/subdiv_points.h"
 #include "spline/isect/subdiv_surface.h"
@@ -39,6 +40,54 @@ bool rel_equal(double a, double b) {
 
 edge_table* same_table(const edge_table* t) {
   return t ? create_edge_table(t->edge_count) : nullptr;
+}
+
+
+// Two surfaces whose normal cones are both too narrow to cut and yet hold parallel
+// (or opposite) normals, with no edge points: the surfaces may touch in a single point
+// inside the pair.  The tangency search is run from the middle of the parameter box; a
+// tangent point where the surfaces are within epsge of each other is added.  Status 1
+// when a point was added, 0 when none; negative on error.
+void touching_point_of_narrow_pair(const spline_surface* a, const spline_surface* b,
+                                   double epsge, isect_data** data, int* status) {
+  *status = 0;
+  if (a->dim != 3 || b->dim != 3) return;
+  const spline_surface* s[2] = {a, b};
+  double box[8], start[4];
+  for (int k = 0; k < 2; ++k) {
+    box[4 * k + 0] = s[k]->knots1[s[k]->order1 - 1];
+    box[4 * k + 1] = s[k]->knots1[s[k]->vertex_count1];
+    box[4 * k + 2] = s[k]->knots2[s[k]->order2 - 1];
+    box[4 * k + 3] = s[k]->knots2[s[k]->vertex_count2];
+  }
+  for (int j = 0; j < 4; ++j) start[j] = 0.5 * (box[2 * j] + box[2 * j + 1]);
+  double sing[4];
+  int st = 0;
+  shsing(a, b, box, start, sing, &st);
+  if (st < 0) {
+    // A box too small for the search settles nothing; other failures are errors.
+    if (st != -200) *status = st;
+    return;
+  }
+  if (st != 1) return;
+  double pa[3], pb[3];
+  int l1 = 0, l2 = 0;
+  s1421(a, 0, sing, &l1, &l2, pa, nullptr, &st);
+  if (st >= 0) s1421(b, 0, sing + 2, &l1, &l2, pb, nullptr, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  double d2 = 0.0;
+  for (int i = 0; i < 3; ++i) d2 += (pa[i] - pb[i]) * (pa[i] - pb[i]);
+  if (std::sqrt(d2) >= epsge) return;
+  isect_point* p = insert_new_point(data, 4, sing, &st);
+  if (!p) {
+    *status = st;
+    return;
+  }
+  p->kind = 2;
+  *status = 1;
 }
 
 }  // namespace
@@ -425,6 +474,13 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
       if (st < 0) return fail(st);
       if (d[0] + d[1] == 0) {
         *status = 0;
+        if (object1->kind == 2 && object2->kind == 2 &&
+            (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0) ==
+                0) {
+          touching_point_of_narrow_pair(object1->surface, object2->surface, epsge, data, &st);
+          if (st < 0) return fail(st);
+          if (st == 1) *status = 1;
+        }
         return release();
       }
       if (work_done > isect_work_budget) {

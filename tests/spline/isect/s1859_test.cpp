@@ -325,7 +325,7 @@ TEST(S1859, PeriodicExtrusionCutAlongItsAxisGivesTwoRulings) {
   EXPECT_EQ(hit, (std::vector<int>{1, 1}));
 }
 
-TEST(S1859, DISABLED_TouchingSpheresMeetAtTheirContactPoint) {
+TEST(S1859, TouchingSpheresMeetAtTheirContactPoint) {
   const double la = 50 * M_PI / 180, lt = 20 * M_PI / 180;
   const std::vector<double> dir = {std::cos(la) * std::cos(lt), std::sin(la) * std::cos(lt),
                                    std::sin(lt)};
