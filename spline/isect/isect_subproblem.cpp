@@ -339,7 +339,7 @@ void sh6idput(geom_object* object1, geom_object* object2, isect_data** parent,
     fail(kBadIndex);
     return;
   }
-  if (n == 0) return;
+  if (n <= 0) return;
   auto** arr = static_cast<isect_point**>(calloc(n, sizeof(isect_point*)));
   if (!arr) {
     fail(kErrMemory);
