@@ -5,7 +5,7 @@
 // curve ends for the list builder.
 //
 // Points and curves in any pairing are handled here; the surface paths are declared in
-// subdiv_surface.h.  A configuration without a path ends with kSubdivNotBuilt.
+// subdiv_surface.h.
 //
 // All routines report through their last argument.  Statuses: 0 nothing found, 1
 // found, negative errors (reported once through error_report).
@@ -13,8 +13,6 @@
 
 #include "spline/isect/isect_records.h"
 
-// Status of a configuration whose subdivision routines are not built.
-constexpr int kSubdivNotBuilt = -991;
 // Warning of a subdivision that was cut short by the work budget.
 constexpr int kSubdivBudgetWarning = 9;
 

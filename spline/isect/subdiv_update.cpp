@@ -132,12 +132,12 @@ void sh1762_s9update(geom_object* object1, geom_object* object2, double epsge,
     two_curve_update(object1, object2, epsge, data, tables, status);
     return;
   }
-  if (object1->kind != 0 && object2->kind != 0) return fail(kSubdivNotBuilt);
+  if (object1->kind != 0 && object2->kind != 0) return fail(kErrKind);
 
   // Case A: a point P and an object O.
   geom_object* P = object1->kind == 0 ? object1 : object2;
   geom_object* O = P == object1 ? object2 : object1;
-  if (O->kind != 1) return fail(kSubdivNotBuilt);
+  if (O->kind != 1) return fail(kErrKind);
   edge_table* otable = P == object1 ? tables[1] : tables[0];
   const spline_curve* c = O->curve;
   const double s = c->knots[c->order - 1];
