@@ -1,0 +1,27 @@
+// Turning a toolkit surface into the triangles the 3D view draws.
+#pragma once
+
+#include "reconstruction/core/scene.h"
+
+#include <string_view>
+
+struct spline_surface;
+
+namespace kestrova::reconstruction {
+
+struct TessellationOptions {
+    int samplesPerSpan = 8;   // grid steps per knot span in each direction
+    int maxSteps = 400;       // at most this many grid steps per direction (fewer per span beyond)
+};
+
+// Evaluates the surface (s1421: position and normal) on a grid of steps per knot span over
+// its whole parameter domain; two triangles per grid cell, normals of unit length (a
+// normal that cannot be computed is taken from a neighbour in the grid). Empty for a
+// surface that is not of dimension 3.
+Mesh TessellateSurface(const spline_surface& surface, const TessellationOptions& options = {});
+
+// The surface display steps: reads the NURBS scene text back (ReadNurbsSurfaceText) and
+// tessellates it. Throws NurbsTextError on a malformed text.
+Mesh MeshFromSceneText(std::string_view text, const TessellationOptions& options = {});
+
+} // namespace kestrova::reconstruction
