@@ -350,6 +350,14 @@ CatheterPath BuildCatheterPath(const ReconstructionInput& input, std::vector<std
         StepTimer timer(Slot(hooks.times, &StepTimes::curves));
         OrderCatheterPoints(lao);
         OrderCatheterPoints(rao);
+        // A pixel clicked twice would stop the interpolation (coinciding points).
+        for (auto [name, tracing] : {std::pair{"LAO", &lao}, std::pair{"RAO", &rao}}) {
+            tracing->erase(std::unique(tracing->begin(), tracing->end()), tracing->end());
+            if (tracing->size() < 3)
+                throw ReconstructionRefused(std::string("The ") + name +
+                                            " catheter tracing has fewer than three distinct points: trace the "
+                                            "catheter again.");
+        }
         MatchHeights(lao, rao);
         const double depth = SweepDepth(lao, rao);
         for (const ImagePoint& p : lao) {

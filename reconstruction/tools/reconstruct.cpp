@@ -23,6 +23,8 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <sstream>
+#include <vector>
 #include <string>
 
 namespace {
@@ -88,20 +90,30 @@ int Run(const QString& programDir, int code, const QString& outDir)
     for (const std::string& w : r.warnings)
         std::cerr << w << '\n';
 
+    // Both texts first, so that a failed write leaves no file behind.
     QDir().mkpath(outDir);
+    std::vector<std::pair<std::string, std::string>> files;
     const std::pair<const char*, const SurfaceHandle*> walls[] = {{"outerSurface_", &r.outerSurface},
                                                                   {"innerSurface_", &r.innerSurface}};
     for (const auto& [prefix, surface] : walls) {
         if (!*surface)
             continue;
-        const std::string path = QDir(outDir).filePath(QString::fromLatin1(prefix) + QString::number(code) +
-                                                       QStringLiteral(".vsf")).toStdString();
-        std::ofstream out(path);
+        std::ostringstream text;
+        writeVashSurface(surface->get(), text);
+        files.emplace_back(QDir(outDir).filePath(QString::fromLatin1(prefix) + QString::number(code) +
+                                                 QStringLiteral(".vsf")).toStdString(),
+                           text.str());
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::ofstream out(files[i].first, std::ios::binary);
+        out << files[i].second;
+        out.close();
         if (!out) {
-            std::cerr << "Unable to open output file " << path << '\n';
+            std::cerr << "Unable to write " << files[i].first << '\n';
+            for (std::size_t j = 0; j <= i; ++j)
+                std::remove(files[j].first.c_str());
             return 1;
         }
-        writeVashSurface(surface->get(), out);
     }
     std::cout.flush();
     return 0;

@@ -221,3 +221,39 @@ TEST(CatheterPathRefusals, OneClearMessage)
         }
     }
 }
+
+TEST(Helix, LowerTracingIsScaledToTheHigherOne)
+{
+    // The RAO view drawn at half the size: its tracing is scaled up by the ratio of the
+    // greatest heights (truncated to whole pixels) and the path still follows the helix.
+    ReconstructionInput in = HelixInput(150, 50);
+    for (ImagePoint& p : in.raoCatheter)
+        p = {p.x / 2, p.y / 2};
+    std::vector<std::string> warnings;
+    const CatheterPath path = BuildCatheterPath(in, warnings, {});
+    ASSERT_GE(path.points.size(), 50u);
+    for (std::size_t k = 0; k < path.points.size(); ++k)
+        EXPECT_LT(DistanceToHelix(path.points[k] + Helix(0)), 2.5) << "point " << k;
+}
+
+TEST(Helix, PointsClickedTwiceChangeNothing)
+{
+    const ReconstructionInput in = HelixInput(150, 50);
+    ReconstructionInput doubled = in;
+    for (ImageContour* t : {&doubled.laoCatheter, &doubled.raoCatheter}) {
+        ImageContour twice;
+        for (const ImagePoint& p : *t) {
+            twice.push_back(p);
+            twice.push_back(p);
+        }
+        *t = twice;
+    }
+    std::vector<std::string> w1, w2;
+    const CatheterPath a = BuildCatheterPath(in, w1, {});
+    const CatheterPath b = BuildCatheterPath(doubled, w2, {});
+    EXPECT_EQ(a.points, b.points);
+
+    ReconstructionInput three = in;
+    three.laoCatheter = {{5, 5}, {5, 5}, {6, 9}, {6, 9}};
+    EXPECT_THROW(BuildCatheterPath(three, w1, {}), ReconstructionRefused);
+}
