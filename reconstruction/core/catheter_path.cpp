@@ -298,20 +298,23 @@ PathFrames PathFramesAt(const spline_curve& curve, const std::vector<double>& pa
     f.tangents.reserve(m);
     f.normals.reserve(m);
     f.binormals.reserve(m);
+    // The tangent is the direction of the reduced curve across one frame step (one-sided
+    // at the ends): the reduction may bend an end span by tens of degrees within its
+    // tolerance, and the chord is immune to that and to the marched curve's ripple.
+    const double half = 0.5 * (m >= 2 ? at[1] - at[0] : hi - lo);
     TPointXYZ previousNormal{1, 0, 0};
     for (std::size_t i = 0; i < m; ++i) {
-        TPointXYZ t{tan[3 * i], tan[3 * i + 1], tan[3 * i + 2]};
-        const double tl = Norm(t);
-        if (!(tl > 1e-9)) {
-            // No tangent from the reduced curve: the chord through the neighbouring positions.
-            const std::size_t i0 = i > 0 ? i - 1 : i, i1 = i + 1 < m ? i + 1 : i;
-            t = TPointXYZ{pos[3 * i1], pos[3 * i1 + 1], pos[3 * i1 + 2]} - TPointXYZ{pos[3 * i0], pos[3 * i0 + 1], pos[3 * i0 + 2]};
-            if (!(Norm(t) > 1e-12))
-                t = f.tangents.empty() ? TPointXYZ{0, -1, 0} : f.tangents.back();
-        }
+        TPointXYZ t = Evaluate(*reduced, std::min(at[i] + half, hi)) - Evaluate(*reduced, std::max(at[i] - half, lo));
+        if (!(Norm(t) > 1e-9))
+            t = {tan[3 * i], tan[3 * i + 1], tan[3 * i + 2]};
+        if (!(Norm(t) > 1e-9))
+            t = f.tangents.empty() ? TPointXYZ{0, -1, 0} : f.tangents.back();
         t = (1.0 / Norm(t)) * t;
+        // The Frenet normal turned into the plane perpendicular to the tangent; where the
+        // path runs straight (no normal) the previous normal continued.
         TPointXYZ n{nor[3 * i], nor[3 * i + 1], nor[3 * i + 2]};
-        if (!(Norm(n) > 0.5) || std::abs(Dot(n, t)) > 1e-6)
+        n = n - Dot(n, t) * t;
+        if (!(Norm(n) > 0.5))
             n = PerpendicularTo(t, previousNormal);
         else
             n = (1.0 / Norm(n)) * n;
@@ -347,6 +350,14 @@ CatheterPath BuildCatheterPath(const ReconstructionInput& input, std::vector<std
         StepTimer timer(Slot(hooks.times, &StepTimes::curves));
         OrderCatheterPoints(lao);
         OrderCatheterPoints(rao);
+        // A pixel clicked twice would stop the interpolation (coinciding points).
+        for (auto [name, tracing] : {std::pair{"LAO", &lao}, std::pair{"RAO", &rao}}) {
+            tracing->erase(std::unique(tracing->begin(), tracing->end()), tracing->end());
+            if (tracing->size() < 3)
+                throw ReconstructionRefused(std::string("The ") + name +
+                                            " catheter tracing has fewer than three distinct points: trace the "
+                                            "catheter again.");
+        }
         MatchHeights(lao, rao);
         const double depth = SweepDepth(lao, rao);
         for (const ImagePoint& p : lao) {
