@@ -1,6 +1,7 @@
 #include "reconstruction/core/scene.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -128,6 +129,13 @@ const std::vector<Vec3>& SceneLines::Curve() const
         }
     curve_.push_back(nodes.back());
     return curve_;
+}
+
+void MeshActor::SetMesh(Mesh mesh)
+{
+    static std::atomic<unsigned long> revisions{0};
+    mesh_ = std::move(mesh);
+    revision_ = ++revisions;
 }
 
 Vec3 SceneCamera::TargetPosition() const

@@ -113,14 +113,21 @@ struct Mesh {
 class MeshActor : public SceneObject {
 public:
     explicit MeshActor(std::string name) : SceneObject(ObjectKind::Actor, std::move(name)) {}
-    Mesh mesh;
     Material front;
     Material back;
     bool normalsInverted = true;
     bool wireframe = false;      // front faces drawn as lines
     bool blending = true;        // transparency blending
-    // Counts every change of the mesh (the renderer uploads it again).
-    int revision = 0;
+    bool textureDisabled = true; // the texture is never drawn (the control is hidden)
+
+    const Mesh& GetMesh() const { return mesh_; }
+    void SetMesh(Mesh mesh);
+    // Unique for every mesh ever set (the renderer uploads a mesh again when it changes).
+    unsigned long Revision() const { return revision_; }
+
+private:
+    Mesh mesh_;
+    unsigned long revision_ = 0;
 };
 
 class SceneCamera : public SceneObject {

@@ -94,4 +94,9 @@ Mesh MeshFromSceneText(std::string_view text, const TessellationOptions& options
     return TessellateSurface(*surface, options);
 }
 
+void DisplaySurface(MeshActor& actor, const spline_surface* surface, const TessellationOptions& options)
+{
+    actor.SetMesh(surface ? MeshFromSceneText(WriteNurbsSurfaceText(surface), options) : Mesh{});
+}
+
 } // namespace kestrova::reconstruction

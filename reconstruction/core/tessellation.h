@@ -10,8 +10,8 @@ struct spline_surface;
 namespace kestrova::reconstruction {
 
 struct TessellationOptions {
-    int samplesPerSpan = 8;   // grid steps per knot span in each direction
-    int maxSteps = 400;       // at most this many grid steps per direction (fewer per span beyond)
+    int samplesPerSpan = 4;   // grid steps per knot span in each direction (the walls are quadratic)
+    int maxSteps = 200;       // at most this many grid steps per direction (fewer per span beyond)
 };
 
 // Evaluates the surface (s1421: position and normal) on a grid of steps per knot span over
@@ -23,5 +23,9 @@ Mesh TessellateSurface(const spline_surface& surface, const TessellationOptions&
 // The surface display steps: reads the NURBS scene text back (ReadNurbsSurfaceText) and
 // tessellates it. Throws NurbsTextError on a malformed text.
 Mesh MeshFromSceneText(std::string_view text, const TessellationOptions& options = {});
+
+// The surface display steps: the surface's scene text, read back and tessellated, becomes
+// the actor's mesh. A null surface leaves the actor without a mesh.
+void DisplaySurface(MeshActor& actor, const spline_surface* surface, const TessellationOptions& options = {});
 
 } // namespace kestrova::reconstruction

@@ -39,7 +39,7 @@ TEST(Tessellation, ATubeMeshLiesOnTheTube)
     EXPECT_GT(worstNormal, 0.9);
 }
 
-TEST(Tessellation, EightStepsPerKnotSpanWithinTheCap)
+TEST(Tessellation, FourStepsPerKnotSpanWithinTheCap)
 {
     const SurfaceHandle tube = tube_fixture::TubeSurface(5, 4.0);
     auto spans = [](const double* knots, int order, int count) {
@@ -51,11 +51,11 @@ TEST(Tessellation, EightStepsPerKnotSpanWithinTheCap)
     const int su = spans(tube->knots1, tube->order1, tube->vertex_count1);
     const int sv = spans(tube->knots2, tube->order2, tube->vertex_count2);
     const Mesh mesh = TessellateSurface(*tube);
-    EXPECT_EQ(mesh.positions.size() / 3, static_cast<std::size_t>((su * 8 + 1) * (sv * 8 + 1)));
-    EXPECT_EQ(mesh.triangles.size(), static_cast<std::size_t>(su * 8 * sv * 8 * 6));
+    EXPECT_EQ(mesh.positions.size() / 3, static_cast<std::size_t>((su * 4 + 1) * (sv * 4 + 1)));
+    EXPECT_EQ(mesh.triangles.size(), static_cast<std::size_t>(su * 4 * sv * 4 * 6));
     // A long vessel keeps at most maxSteps steps along.
     const SurfaceHandle longTube = tube_fixture::TubeSurface(150, 4.0);
-    const Mesh capped = TessellateSurface(*longTube, {8, 400});
+    const Mesh capped = TessellateSurface(*longTube, {8, 400});  // finer than the default
     const int lv = spans(longTube->knots2, longTube->order2, longTube->vertex_count2);
     const int per = std::max(1, 400 / lv);
     EXPECT_EQ(capped.positions.size() / 3, static_cast<std::size_t>((su * 8 + 1) * (lv * per + 1)));
