@@ -105,7 +105,7 @@ void BM_Redraw(benchmark::State& state)
     }
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     QOpenGLFramebufferObjectFormat fboFormat;
-    fboFormat.setSamples(4);
+    fboFormat.setSamples(SceneRenderer::Format().samples());
     fboFormat.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
     QOpenGLFramebufferObject fbo(width, height, fboFormat);
     fbo.bind();

@@ -79,11 +79,35 @@ Mesh TessellateSurface(const spline_surface& surface, const TessellationOptions&
                 break;
             }
     }
+    // A wall is a tube around the vessel's axis: turn the normals (and the faces with them)
+    // so that they point out of the tube, away from the centre of each ring, whichever way
+    // the fit ran around.
+    double outward = 0.0;
+    for (std::size_t j = 0; j < nv; ++j) {
+        Vec3 centre;
+        for (std::size_t i = 0; i < nu; ++i)
+            centre = centre + Vec3{mesh.positions[(j * nu + i) * 3], mesh.positions[(j * nu + i) * 3 + 1],
+                                   mesh.positions[(j * nu + i) * 3 + 2]};
+        centre = centre * (1.0 / nu);
+        for (std::size_t i = 0; i < nu; ++i) {
+            const std::size_t v = (j * nu + i) * 3;
+            outward += Dot(Vec3{mesh.normals[v], mesh.normals[v + 1], mesh.normals[v + 2]},
+                           Vec3{mesh.positions[v], mesh.positions[v + 1], mesh.positions[v + 2]} - centre);
+        }
+    }
+    const bool flip = outward < 0.0;
+    if (flip)
+        for (float& n : mesh.normals)
+            n = -n;
     mesh.triangles.reserve((nu - 1) * (nv - 1) * 6);
     for (std::size_t j = 0; j + 1 < nv; ++j)
         for (std::size_t i = 0; i + 1 < nu; ++i) {
             const auto a = static_cast<unsigned>(j * nu + i), b = a + 1, c = static_cast<unsigned>(a + nu), d = c + 1;
-            mesh.triangles.insert(mesh.triangles.end(), {a, b, d, a, d, c});
+            // Counter-clockwise seen from the side the normals point to.
+            if (flip)
+                mesh.triangles.insert(mesh.triangles.end(), {a, d, b, a, c, d});
+            else
+                mesh.triangles.insert(mesh.triangles.end(), {a, b, d, a, d, c});
         }
     return mesh;
 }

@@ -16,8 +16,9 @@ struct TessellationOptions {
 
 // Evaluates the surface (s1421: position and normal) on a grid of steps per knot span over
 // its whole parameter domain; two triangles per grid cell, normals of unit length (a
-// normal that cannot be computed is taken from a neighbour in the grid). Empty for a
-// surface that is not of dimension 3.
+// normal that cannot be computed is taken from a neighbour in the grid). The normals point
+// out of the tube (away from the centre of each ring of the grid) and the triangles turn
+// counter-clockwise seen from that side. Empty for a surface that is not of dimension 3.
 Mesh TessellateSurface(const spline_surface& surface, const TessellationOptions& options = {});
 
 // The surface display steps: reads the NURBS scene text back (ReadNurbsSurfaceText) and

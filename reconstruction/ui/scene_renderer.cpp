@@ -27,7 +27,9 @@ QSurfaceFormat SceneRenderer::Format()
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
     format.setDepthBufferSize(24);
-    format.setSamples(4);
+    // No anti-aliasing: on a software renderer 4x multisampling of the two wall meshes, or
+    // smoothed lines, cost more than half the frame rate (30 frames per second is the aim).
+    format.setSamples(0);
     return format;
 }
 
@@ -74,6 +76,12 @@ SceneRenderer::GpuMesh& SceneRenderer::Upload(const MeshActor& actor)
     return *slot;
 }
 
+void SceneRenderer::BlendKeepingOpaque()
+{
+    // Colours blend; the picture's alpha stays 1, or the window would show through it.
+    gl_->glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+}
+
 void SceneRenderer::SetLights(const Scene& scene, const Mat4& view)
 {
     const SceneLight* lights[3] = {scene.GLLightSource2, scene.GLLightSource1, scene.GLLightSource3};
@@ -107,9 +115,6 @@ void SceneRenderer::DrawActor(const MeshActor& actor, const Mat4& view)
     if (actor.GetMesh().Empty() || !actor.ShownInWorld())
         return;
     GpuMesh& gpu = Upload(actor);
-    // The walls are drawn with one sample per pixel: 4x multisampling of two large meshes
-    // halves the frame rate on a software renderer; the lines keep it.
-    gl_->glDisable(GL_MULTISAMPLE);
     gl_->glMatrixMode(GL_MODELVIEW);
     gl_->glLoadMatrixd((view * actor.WorldMatrix()).m.data());
     const Material* materials[2] = {&actor.front, &actor.back};
@@ -133,7 +138,7 @@ void SceneRenderer::DrawActor(const MeshActor& actor, const Mat4& view)
     }
     if (transparent) {
         gl_->glEnable(GL_BLEND);
-        gl_->glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        BlendKeepingOpaque();
         gl_->glDepthMask(GL_FALSE);
     }
     // Inverted normals turn the faces too: what faced out now faces in, so the front and
@@ -155,7 +160,6 @@ void SceneRenderer::DrawActor(const MeshActor& actor, const Mat4& view)
     gpu.vertices.release();
     gl_->glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     gl_->glFrontFace(GL_CCW);
-    gl_->glEnable(GL_MULTISAMPLE);
     if (transparent) {
         gl_->glDepthMask(GL_TRUE);
         gl_->glDisable(GL_BLEND);
@@ -193,7 +197,6 @@ void SceneRenderer::Render(const Scene& scene, const SceneCamera& camera, int wi
     gl_->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl_->glEnable(GL_DEPTH_TEST);
     gl_->glDepthFunc(GL_LEQUAL);
-    gl_->glEnable(GL_MULTISAMPLE);
     gl_->glDisable(GL_CULL_FACE);
     gl_->glEnable(GL_NORMALIZE);
     gl_->glShadeModel(GL_SMOOTH);

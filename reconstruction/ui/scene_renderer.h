@@ -23,7 +23,7 @@ public:
     SceneRenderer(const SceneRenderer&) = delete;
     SceneRenderer& operator=(const SceneRenderer&) = delete;
 
-    // The surface format the view asks for: 4x multisampling, depth buffer.
+    // The surface format the view asks for: compatibility profile, depth buffer.
     static QSurfaceFormat Format();
 
     // Binds the renderer to the current context (call once, in initializeGL). Returns false
@@ -47,6 +47,7 @@ private:
     void DrawActor(const MeshActor& actor, const Mat4& view);
     void DrawLines(const Scene& scene, const Mat4& view);
     void SetLights(const Scene& scene, const Mat4& view);
+    void BlendKeepingOpaque();
 
     QOpenGLFunctions_2_1* gl_ = nullptr;
     std::map<const MeshActor*, std::unique_ptr<GpuMesh>> meshes_;

@@ -10,7 +10,7 @@ using namespace kestrova::reconstruction;
 
 // The mesh of a tube lies on the tube: every vertex at the radius from its frame's centre
 // line (in its horizontal plane), normals of unit length pointing across the wall.
-TEST(Tessellation, ATubeMeshLiesOnTheTube)
+TEST(Tessellation, ATubeMeshLiesOnTheTubeWithNormalsPointingOut)
 {
     const tube_fixture::Helix helix;
     const double r = 9.0;
@@ -33,10 +33,21 @@ TEST(Tessellation, ATubeMeshLiesOnTheTube)
         const Vec3 radial{p.x - c.x, 0.0, p.z - c.z};
         worst = std::max(worst, std::abs(Length(radial) - r));
         ASSERT_NEAR(Length(n), 1.0, 1e-5);
-        worstNormal = std::min(worstNormal, std::abs(Dot(Normalized(radial), n)));
+        worstNormal = std::min(worstNormal, Dot(Normalized(radial), n));  // pointing out
     }
     EXPECT_LT(worst, 0.02 * r);
     EXPECT_GT(worstNormal, 0.9);
+    // The triangles turn counter-clockwise seen from outside: their normal agrees with the
+    // vertex normals.
+    for (std::size_t t = 0; t < mesh.triangles.size(); t += 3) {
+        auto P = [&](unsigned i) { return Vec3{mesh.positions[i * 3], mesh.positions[i * 3 + 1], mesh.positions[i * 3 + 2]}; };
+        const unsigned a = mesh.triangles[t], b = mesh.triangles[t + 1], c = mesh.triangles[t + 2];
+        const Vec3 face = Cross(P(b) - P(a), P(c) - P(a));
+        if (Length(face) < 1e-9)
+            continue;
+        const Vec3 na{mesh.normals[a * 3], mesh.normals[a * 3 + 1], mesh.normals[a * 3 + 2]};
+        ASSERT_GT(Dot(face, na), 0.0) << t;
+    }
 }
 
 TEST(Tessellation, FourStepsPerKnotSpanWithinTheCap)
