@@ -7,6 +7,7 @@
 #include "reconstruction/core/export_testutil.h"
 #include "reconstruction/core/graph_files.h"
 #include "reconstruction/core/graph_testutil.h"
+#include "card_fixture.h"
 
 #include "app/child_registry.h"
 #include "app/data.h"
@@ -56,15 +57,13 @@ QString WallInsert(const char* table, const char* column, const graphs::StoredWa
         .arg(QString::fromStdString(row.x), QString::fromStdString(row.y));
 }
 
-class GraphWindow : public ::testing::Test {
+class GraphWindow : public CardDatabaseTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(root.isValid() && runtime.isValid());
-        AppPaths::SetRoot(root.path());
-        AppPaths::SetRuntimeDir(runtime.path());
-        QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-        SetPrompter(&prompter);
+        CardDatabaseTest::SetUp();
+        if (HasFatalFailure())
+            return;
         savedSave = TGraphForm::SaveDialog();
         savedFolder = TGraphForm::FolderBrowser();
         TGraphForm::SaveDialog() = [this](QWidget*, const QString& caption, const QString& proposed,
@@ -76,11 +75,6 @@ protected:
             dialogs << caption;
             return answer;
         };
-
-        dm = new Tdm;
-        dm->MyEmbConnection1.BaseDir = AppPaths::Root();
-        dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
-        dm->MyEmbConnection1.Connect();
         Sql("INSERT INTO patient(code, surname, name, pixelSpacing) VALUES (7, 'Doe', 'John', 0.1);"
             "INSERT INTO patient(code, surname, name, pixelSpacing) VALUES (8, 'Roe', 'Jane', 0.1);"
             "INSERT INTO ivus(patientID, catheterCenterX, catheterCenterY, catheterEdgeX, catheterEdgeY) "
@@ -102,24 +96,9 @@ protected:
 
     void TearDown() override
     {
-        delete MainForm.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->deleteLater();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        delete dm.data();
         TGraphForm::SaveDialog() = savedSave;
         TGraphForm::FolderBrowser() = savedFolder;
-        SetPrompter(nullptr);
-        AppPaths::SetRoot({});
-        AppPaths::SetRuntimeDir({});
-    }
-
-    void Sql(const QString& sql)
-    {
-        QProcess p;
-        p.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), AppPaths::DatabaseFile(), sql});
-        ASSERT_TRUE(p.waitForFinished(30000));
-        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        CardDatabaseTest::TearDown();
     }
 
     void AddWalls(const graphs::StoredWallRow& outer, const graphs::StoredWallRow& inner)
@@ -158,9 +137,6 @@ protected:
         return rows;
     }
 
-    QTemporaryDir root;
-    QTemporaryDir runtime;
-    ScriptedPrompter prompter;
     TGraphForm::SaveFileChooser savedSave;
     TGraphForm::FolderChooser savedFolder;
     fs::path output;
