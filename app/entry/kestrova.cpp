@@ -7,6 +7,7 @@
 #include "app/main_form.h"
 #include "import/ui/wizard.h"
 #include "reconstruction/ui/export.h"
+#include "reconstruction/ui/graph.h"
 #include "reconstruction/ui/viewer.h"
 
 namespace {
@@ -20,6 +21,7 @@ void RegisterChildWindows(ChildWindowRegistry& registry)
     registry.Register(ChildWindow::Export, CreateExportForm);
     registry.Register(ChildWindow::ANGIO, CreateAngioForm);
     registry.Register(ChildWindow::Wizard, studyimport::CreateWizardForm);
+    registry.Register(ChildWindow::Graphs, CreateGraphForm);
     registry.Register(ChildWindow::Viewer3D, CreateViewerForm);
 }
 
