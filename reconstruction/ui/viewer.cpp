@@ -373,8 +373,9 @@ bool TViewerForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const QWidget* focus = QApplication::focusWidget();
-        const bool ours = focus && (focus == this || isAncestorOf(focus));
+        // Keys sent to this window or to one of its widgets (the window previews them).
+        const auto* target = qobject_cast<const QWidget*>(watched);
+        const bool ours = target && (target == this || isAncestorOf(target));
         if (!key->isAutoRepeat()) {
             if (event->type() == QEvent::KeyRelease)
                 heldKeys_.erase(key->key());
