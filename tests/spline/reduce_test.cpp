@@ -45,30 +45,6 @@ CurvePtr marched_helix(int m) {
   return own(c);
 }
 
-// Solves the n x n system a x = b (nrhs columns, row by row) by Gaussian elimination
-// with partial pivoting; b is overwritten by x.
-void dense_solve(std::vector<double> a, int n, std::vector<double>& b, int nrhs) {
-  for (int c = 0; c < n; ++c) {
-    int piv = c;
-    for (int r = c + 1; r < n; ++r)
-      if (std::fabs(a[r * n + c]) > std::fabs(a[piv * n + c])) piv = r;
-    for (int j = 0; j < n; ++j) std::swap(a[c * n + j], a[piv * n + j]);
-    for (int j = 0; j < nrhs; ++j) std::swap(b[c * nrhs + j], b[piv * nrhs + j]);
-    for (int r = c + 1; r < n; ++r) {
-      const double f = a[r * n + c] / a[c * n + c];
-      if (f == 0.0) continue;
-      for (int j = c; j < n; ++j) a[r * n + j] -= f * a[c * n + j];
-      for (int j = 0; j < nrhs; ++j) b[r * nrhs + j] -= f * b[c * nrhs + j];
-    }
-  }
-  for (int c = n - 1; c >= 0; --c)
-    for (int j = 0; j < nrhs; ++j) {
-      double s = b[c * nrhs + j];
-      for (int i = c + 1; i < n; ++i) s -= a[c * n + i] * b[i * nrhs + j];
-      b[c * nrhs + j] = s / a[c * n + c];
-    }
-}
-
 // Collocation matrix (rows: sites, n columns) of the B-splines of knots t, order k.
 std::vector<double> collocation(const std::vector<double>& t, int k, int n, const std::vector<double>& x) {
   std::vector<double> b(x.size() * n, 0.0);
@@ -112,7 +88,7 @@ TEST(DataReduction, ResultIsTheDenseLeastSquaresFitOnItsKnots) {
     }
     // A = Bt^-1 Btau: row i expresses input vertex i through the reduced vertices.
     std::vector<double> A = collocation(tau, k, N, sites);
-    dense_solve(collocation(t, k, n, sites), n, A, N);
+    ref::dense_solve(collocation(t, k, n, sites), n, A, N);
     const std::vector<double> P(c->coefs, c->coefs + n * dim);
     std::vector<double> q(N * dim, 0.0);
     for (int m = 0; m < dim; ++m) {
@@ -133,7 +109,7 @@ TEST(DataReduction, ResultIsTheDenseLeastSquaresFitOnItsKnots) {
         for (int m = 0; m < dim; ++m) rhs[(j1 - 1) * dim + m] += w * a[j1] * target[m];
       }
     }
-    dense_solve(M, F, rhs, dim);
+    ref::dense_solve(M, F, rhs, dim);
     for (int j = 0; j < F; ++j)
       for (int m = 0; m < dim; ++m) q[(j + 1) * dim + m] = rhs[j * dim + m];
     double scale = 0.0;
