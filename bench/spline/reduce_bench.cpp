@@ -1,33 +1,15 @@
 // The catheter path reduction (s1940) on curves as long as the marcher returns for a
-// reconstruction: a cubic Hermite curve (every parameter a double knot, as the marcher
-// builds it) through points of the helix x = 200 + 80 cos t, y = -(50 + 30 t),
-// z = 200 + 80 sin t, t in [0, 4 pi], reduced with the reconstruction's arguments.
+// reconstruction (a cubic Hermite curve through helix points, 2,000 to 22,000 vertices),
+// reduced with the reconstruction's arguments.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <vector>
-
 #include "spline/spline.h"
+#include "tests/spline/catheter_testutil.h"
 
 namespace {
 
-spline_curve* marched_helix(int vertices) {
-  const int m = vertices / 2;
-  std::vector<double> p, d, par;
-  for (int j = 0; j < m; ++j) {
-    const double t = 4 * M_PI * j / (m - 1);
-    p.insert(p.end(), {200 + 80 * std::cos(t), -(50 + 30 * t), 200 + 80 * std::sin(t)});
-    d.insert(d.end(), {-80 * std::sin(t), -30, 80 * std::cos(t)});
-    par.push_back(t);
-  }
-  spline_curve* c = nullptr;
-  int status = 0;
-  s1379(p.data(), d.data(), par.data(), m, 3, &c, &status);
-  return c;
-}
-
 void BM_s1940_marched_catheter(benchmark::State& state) {
-  spline_curve* c = marched_helix(static_cast<int>(state.range(0)));
+  spline_curve* c = catheter_test::marched_helix(static_cast<int>(state.range(0)) / 2);
   const double tol[] = {0.9, 0.9, 0.9};
   int vertices = 0;
   for (auto _ : state) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "spline/catheter_testutil.h"
 #include "spline/edit_testutil.h"
 #include "spline/reference_testutil.h"
 #include "spline/spline.h"
@@ -29,22 +30,6 @@ CurvePtr path(int n, double noise) {
   return own(c);
 }
 
-// A marched catheter path: a cubic Hermite curve (every parameter a double knot)
-// through m points of a helix.
-CurvePtr marched_helix(int m) {
-  std::vector<double> p, d, par;
-  for (int j = 0; j < m; ++j) {
-    const double t = 4 * M_PI * j / (m - 1);
-    p.insert(p.end(), {200 + 80 * std::cos(t), -(50 + 30 * t), 200 + 80 * std::sin(t)});
-    d.insert(d.end(), {-80 * std::sin(t), -30, 80 * std::cos(t)});
-    par.push_back(t);
-  }
-  spline_curve* c = nullptr;
-  int status = 0;
-  s1379(p.data(), d.data(), par.data(), m, 3, &c, &status);
-  return own(c);
-}
-
 // Collocation matrix (rows: sites, n columns) of the B-splines of knots t, order k.
 std::vector<double> collocation(const std::vector<double>& t, int k, int n, const std::vector<double>& x) {
   std::vector<double> b(x.size() * n, 0.0);
@@ -66,7 +51,7 @@ TEST(DataReduction, ResultIsTheDenseLeastSquaresFitOnItsKnots) {
     const char* name;
     CurvePtr curve;
   };
-  Case cases[] = {{"interpolated path", path(300, 0.2)}, {"marched helix", marched_helix(300)}};
+  Case cases[] = {{"interpolated path", path(300, 0.2)}, {"marched helix", own(catheter_test::marched_helix(300))}};
   for (auto& cs : cases) {
     SCOPED_TRACE(cs.name);
     const spline_curve* c = cs.curve.get();
