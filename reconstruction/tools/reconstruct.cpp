@@ -1,0 +1,153 @@
+// reconstruct PROGRAM_DIR CODE OUT_DIR
+//
+// Opens the card CODE of the workstation folder PROGRAM_DIR (its data/angiodb.sqlite and
+// patientData/) as the workstation opens a card, runs the 3D reconstruction, prints the
+// catheter path to standard output (one "x y z" line per point, model coordinates, full
+// precision) and writes outerSurface_<CODE>.vsf and innerSurface_<CODE>.vsf into OUT_DIR
+// for each fitted wall. Warnings and the card's messages go to standard error. Exit 0;
+// a refused reconstruction prints its message and exits 1 without writing a file.
+#include "app/connection.h"
+#include "app/data.h"
+#include "app/forms.h"
+#include "app/main_form.h"
+#include "app/paths.h"
+#include "app/prompter.h"
+#include "reconstruction/card/card_input.h"
+#include "reconstruction/core/reconstruction.h"
+#include "spline/vsf.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <vector>
+#include <string>
+
+namespace {
+
+using namespace kestrova::reconstruction;
+
+// The card's messages (missing folders, missing frame files) as lines on standard error.
+class StderrPrompter : public Prompter {
+protected:
+    bool Show(Kind, const QString&, const QString& text, Icon) override
+    {
+        std::cerr << text.toStdString() << '\n';
+        return true;
+    }
+};
+
+std::string Number(double v)
+{
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+// The patient's display name, or nothing when the card does not exist.
+bool PatientName(int code, QString& name)
+{
+    dm->qGetPatient.Param(QStringLiteral("code"), code);
+    dm->qGetPatient.Open();
+    const bool found = !dm->qGetPatient.Eof();
+    if (found)
+        name = dm->qGetPatient.FieldByName(QStringLiteral("name")).AsString() + QLatin1Char(' ') +
+               dm->qGetPatient.FieldByName(QStringLiteral("surname")).AsString();
+    dm->qGetPatient.Close();
+    return found;
+}
+
+int Run(const QString& programDir, int code, const QString& outDir)
+{
+    AppPaths::SetRoot(programDir);
+    dm = new Tdm;
+    dm->MyEmbConnection1.BaseDir = AppPaths::Root();
+    dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
+    dm->MyEmbConnection1.Connect();
+
+    QString name;
+    if (!PatientName(code, name)) {
+        std::cerr << "There is no patient card " << code << ".\n";
+        return 1;
+    }
+    MainForm = new TMainForm;
+    MainForm->OpenPatientCard(code, name);
+
+    Reconstruction r;
+    try {
+        r = ReconstructVessel(LoadOpenCardInput());
+    } catch (const ReconstructionRefused& e) {
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+
+    for (const TPointXYZ& p : r.catheterPath)
+        std::cout << Number(p.x) << ' ' << Number(p.y) << ' ' << Number(p.z) << '\n';
+    for (const std::string& w : r.warnings)
+        std::cerr << w << '\n';
+
+    // Both texts first, so that a failed write leaves no file behind.
+    QDir().mkpath(outDir);
+    std::vector<std::pair<std::string, std::string>> files;
+    const std::pair<const char*, const SurfaceHandle*> walls[] = {{"outerSurface_", &r.outerSurface},
+                                                                  {"innerSurface_", &r.innerSurface}};
+    for (const auto& [prefix, surface] : walls) {
+        if (!*surface)
+            continue;
+        std::ostringstream text;
+        writeVashSurface(surface->get(), text);
+        files.emplace_back(QDir(outDir).filePath(QString::fromLatin1(prefix) + QString::number(code) +
+                                                 QStringLiteral(".vsf")).toStdString(),
+                           text.str());
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::ofstream out(files[i].first, std::ios::binary);
+        out << files[i].second;
+        out.close();
+        if (!out) {
+            std::cerr << "Unable to write " << files[i].first << '\n';
+            for (std::size_t j = 0; j <= i; ++j)
+                std::remove(files[j].first.c_str());
+            return 1;
+        }
+    }
+    std::cout.flush();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::cerr << "usage: reconstruct PROGRAM_DIR CODE OUT_DIR\n";
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    StderrPrompter prompter;
+    SetPrompter(&prompter);
+    int rc = 1;
+    try {
+        bool ok = false;
+        const int code = QString::fromLocal8Bit(argv[2]).toInt(&ok);
+        if (!ok) {
+            std::cerr << "CODE must be a whole number: " << argv[2] << '\n';
+            rc = 2;
+        } else {
+            rc = Run(QString::fromLocal8Bit(argv[1]), code, QString::fromLocal8Bit(argv[3]));
+        }
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+        rc = 1;
+    }
+    delete MainForm.data();
+    delete dm.data();
+    SetPrompter(nullptr);
+    return rc;
+}

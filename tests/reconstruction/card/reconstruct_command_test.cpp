@@ -1,0 +1,190 @@
+// The `reconstruct` command on a workstation folder built by the test: a database with
+// the helix card's rows and the card's frame folders.
+#include "../core/helix_testutil.h"
+
+#include "app/data.h"
+#include "app/forms.h"
+#include "app/paths.h"
+#include "app/point_list.h"
+#include "reconstruction/core/reconstruction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+
+using namespace kestrova::reconstruction;
+using namespace helix_test;
+
+namespace {
+
+WallContour ToWall(const ImageContour& c)
+{
+    WallContour w;
+    for (const ImagePoint& p : c)
+        w.push_back({p.x, p.y});
+    return w;
+}
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+class ReconstructCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root_.isValid());
+        ASSERT_TRUE(out_.isValid());
+        // The schema as the workstation creates it on first use.
+        AppPaths::SetRoot(root_.path());
+        {
+            Tdm data;
+            data.MyEmbConnection1.BaseDir = AppPaths::Root();
+            data.MyEmbConnection1.DataDir = AppPaths::DataDir();
+            data.MyEmbConnection1.Connect();
+            data.MyEmbConnection1.Disconnect();
+        }
+        AppPaths::SetRoot({});
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
+            db.setDatabaseName(root_.filePath(QStringLiteral("data/angiodb.sqlite")));
+            ASSERT_TRUE(db.open());
+        }
+    }
+    void TearDown() override { QSqlDatabase::removeDatabase(QStringLiteral("fixture")); }
+
+    void Exec(const QString& sql, const QVariantList& values = {})
+    {
+        QSqlQuery q(QSqlDatabase::database(QStringLiteral("fixture")));
+        ASSERT_TRUE(q.prepare(sql)) << q.lastError().text().toStdString();
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    }
+
+    void Touch(const QString& relative)
+    {
+        const QString path = root_.filePath(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    // A card with frame folders, the helix tracings and the given walls.
+    void AddCard(int code, const ReconstructionInput& in, const std::vector<int>& extraWallFrames = {})
+    {
+        Exec(QStringLiteral("INSERT INTO patient (code, name, surname) VALUES (?, 'Helix', 'Test')"), {code});
+        const QString dir = QStringLiteral("patientData/%1/").arg(code);
+        Touch(dir + QStringLiteral("LAO/LAO.0.jpg"));
+        Touch(dir + QStringLiteral("RAO/RAO.0.jpg"));
+        std::vector<std::uint32_t> list;
+        for (int k = 0; k < in.frameCount; ++k) {
+            list.push_back(static_cast<std::uint32_t>(3 * k));
+            Touch(dir + QStringLiteral("IVUS/IVUS.%1.jpg").arg(3 * k));
+        }
+        Exec(QStringLiteral("INSERT INTO ivus (patientID, telodiastolic, catheterCenterX, catheterCenterY, "
+                            "catheterEdgeX, catheterEdgeY) VALUES (?, ?, ?, ?, 0, 0)"),
+             {code, Text(PointListText(list)), in.catheterCentre.x, in.catheterCentre.y});
+        const auto [lx, ly] = PointListTexts(ToWall(in.laoCatheter));
+        const auto [rx, ry] = PointListTexts(ToWall(in.raoCatheter));
+        Exec(QStringLiteral("INSERT INTO angio (patientID, LcatheterX, LcatheterY, RcatheterX, RcatheterY, LAOframe, "
+                            "RAOframe) VALUES (?, ?, ?, ?, ?, 0, 0)"),
+             {code, Text(lx), Text(ly), Text(rx), Text(ry)});
+        for (const auto& [table, walls] : {std::pair{"outerWall", &in.outerWalls}, std::pair{"innerWall", &in.innerWalls}}) {
+            const QString t = QString::fromLatin1(table);
+            const QString sql = QStringLiteral("INSERT INTO %1 (patientID, frame, telodiastolicFrame, %1X, %1Y, user%2X, "
+                                               "user%2Y) VALUES (?, ?, ?, ?, ?, ?, ?)")
+                                    .arg(t, QString(t).replace(0, 1, t[0].toUpper()));
+            std::vector<int> frames;
+            for (std::size_t k = 0; k < walls->size(); ++k)
+                if (!(*walls)[k].empty())
+                    frames.push_back(static_cast<int>(k));
+            if (t == QStringLiteral("outerWall"))
+                frames.insert(frames.end(), extraWallFrames.begin(), extraWallFrames.end());
+            for (int k : frames) {
+                const ImageContour& c = k < static_cast<int>(walls->size()) ? (*walls)[k] : walls->front();
+                const auto [x, y] = PointListTexts(ToWall(c));
+                Exec(sql, {code, k, 3 * k, Text(x), Text(y), Text(x), Text(y)});
+            }
+        }
+    }
+
+    struct Result {
+        int exitCode = -1;
+        QStringList lines;
+        QString errors;
+    };
+    Result Run(int code)
+    {
+        QProcess p;
+        p.start(QStringLiteral(KESTROVA_RECONSTRUCT), {root_.path(), QString::number(code), out_.path()});
+        EXPECT_TRUE(p.waitForFinished(300000));
+        Result r;
+        r.exitCode = p.exitCode();
+        r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        r.errors = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    QStringList OutFiles() const { return QDir(out_.path()).entryList(QDir::Files, QDir::Name); }
+
+    QTemporaryDir root_;
+    QTemporaryDir out_;
+};
+
+std::string Number(double v)
+{
+    char buf[64];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+} // namespace
+
+TEST_F(ReconstructCommand, PrintsThePathAndWritesBothSurfaces)
+{
+    ReconstructionInput in = HelixInput(150, 50);
+    for (int k = 0; k < 50; k += 2)
+        in.innerWalls[k].clear(); // inner contours on every other frame only
+    AddCard(7, in, {60});
+
+    const Result r = Run(7);
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+
+    // The same path as the reconstruction of the same data in this process, digit for digit.
+    const Reconstruction expected = ReconstructVessel(in);
+    ASSERT_EQ(r.lines.size(), static_cast<qsizetype>(expected.catheterPath.size()));
+    EXPECT_EQ(r.lines[0], QStringLiteral("0 0 0"));
+    for (std::size_t k = 0; k < expected.catheterPath.size(); ++k) {
+        const TPointXYZ& p = expected.catheterPath[k];
+        EXPECT_EQ(r.lines[static_cast<qsizetype>(k)].toStdString(), Number(p.x) + " " + Number(p.y) + " " + Number(p.z));
+    }
+    EXPECT_TRUE(r.errors.contains(QStringLiteral("Stored wall contours of frame 61 were left out"))) << r.errors.toStdString();
+
+    EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("innerSurface_7.vsf"), QStringLiteral("outerSurface_7.vsf")}));
+    QFile f(QDir(out_.path()).filePath(QStringLiteral("outerSurface_7.vsf")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readLine(), QByteArray("200 1 0 0\n"));
+}
+
+TEST_F(ReconstructCommand, RefusalWritesNoFile)
+{
+    ReconstructionInput in = HelixInput(150, 5);
+    in.raoCatheter.clear();
+    AddCard(8, in);
+    const Result r = Run(8);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.lines.isEmpty());
+    EXPECT_TRUE(r.errors.contains(
+        QStringLiteral("Cannot construct 3D because you have not defined the LAO or/and RAO catheter")))
+        << r.errors.toStdString();
+    EXPECT_TRUE(OutFiles().isEmpty());
+
+    const Result missing = Run(99);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.errors.contains(QStringLiteral("There is no patient card 99")));
+}

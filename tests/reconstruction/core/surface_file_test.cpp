@@ -1,0 +1,134 @@
+// The wall surface written as a surface file and read back by an independent reader:
+// the text parsed token by token and the B-spline evaluated by the Cox-de Boor recursion.
+#include "helix_testutil.h"
+
+#include "reconstruction/core/wall_placement.h"
+#include "spline/surface_eval.h"
+#include "spline/vsf.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+
+using namespace kestrova::reconstruction;
+using namespace helix_test;
+
+namespace {
+
+struct FileSurface {
+    int dim = 0, rational = 0, n1 = 0, k1 = 0, n2 = 0, k2 = 0;
+    std::vector<double> t1, t2, coefs;
+};
+
+FileSurface ReadSurfaceFile(std::istream& in)
+{
+    FileSurface s;
+    int a, b, c, d;
+    in >> a >> b >> c >> d;
+    EXPECT_EQ(a, 200);
+    EXPECT_EQ(b, 1);
+    EXPECT_EQ(c, 0);
+    EXPECT_EQ(d, 0);
+    in >> s.dim >> s.rational >> s.n1 >> s.k1;
+    s.t1.resize(s.n1 + s.k1);
+    for (double& v : s.t1)
+        in >> v;
+    in >> s.n2 >> s.k2;
+    s.t2.resize(s.n2 + s.k2);
+    for (double& v : s.t2)
+        in >> v;
+    s.coefs.resize(static_cast<std::size_t>(s.n1) * s.n2 * (s.dim + s.rational));
+    for (double& v : s.coefs)
+        in >> v;
+    EXPECT_FALSE(in.fail());
+    std::string rest;
+    in >> rest;
+    EXPECT_TRUE(rest.empty()) << "trailing text: " << rest;
+    return s;
+}
+
+// B-spline basis function i of order k at x (Cox-de Boor), right-continuous except at the
+// end of the range, where the last non-empty interval is closed.
+double Basis(const std::vector<double>& t, int i, int k, double x, int n)
+{
+    if (k == 1) {
+        if (t[i] <= x && x < t[i + 1])
+            return 1.0;
+        const bool lastInterval = x == t[n] && t[i] < t[i + 1] && t[i + 1] == t[n];
+        return lastInterval ? 1.0 : 0.0;
+    }
+    double v = 0.0;
+    if (t[i + k - 1] > t[i])
+        v += (x - t[i]) / (t[i + k - 1] - t[i]) * Basis(t, i, k - 1, x, n);
+    if (t[i + k] > t[i + 1])
+        v += (t[i + k] - x) / (t[i + k] - t[i + 1]) * Basis(t, i + 1, k - 1, x, n);
+    return v;
+}
+
+std::vector<double> Evaluate(const FileSurface& s, double u, double v)
+{
+    std::vector<double> p(s.dim, 0.0);
+    for (int j = 0; j < s.n2; ++j) {
+        const double bj = Basis(s.t2, j, s.k2, v, s.n2);
+        if (bj == 0.0)
+            continue;
+        for (int i = 0; i < s.n1; ++i) {
+            const double b = Basis(s.t1, i, s.k1, u, s.n1) * bj;
+            for (int c = 0; c < s.dim; ++c)
+                p[c] += b * s.coefs[(static_cast<std::size_t>(j) * s.n1 + i) * s.dim + c];
+        }
+    }
+    return p;
+}
+
+} // namespace
+
+TEST(SurfaceFile, IndependentReaderMatchesTheToolkit)
+{
+    const int N = 40;
+    std::vector<TPointXYZ> path, tangents;
+    for (int k = 0; k < N; ++k) {
+        path.push_back(Helix(kTurns * k / N));
+        tangents.push_back(HelixTangent(kTurns * k / N));
+    }
+    std::vector<std::string> warnings;
+    const PlacedWall wall = PlaceWall(std::vector<ImageContour>(N, Circle({256, 256}, 48)), {256, 256}, N, path,
+                                      tangents, "outer", {255, 255, 255}, warnings);
+    const SurfaceHandle surface = FitWallSurface(wall, "Outer", warnings);
+    ASSERT_TRUE(surface);
+
+    std::stringstream file;
+    writeVashSurface(surface.get(), file);
+    const FileSurface read = ReadSurfaceFile(file);
+    ASSERT_EQ(read.dim, 3);
+    ASSERT_EQ(read.rational, 0);
+    ASSERT_EQ(read.n1, surface->vertex_count1);
+    ASSERT_EQ(read.n2, surface->vertex_count2);
+    ASSERT_EQ(read.k1, 3);
+    ASSERT_EQ(read.k2, 3);
+
+    // The file carries six significant digits per number, so a value is known to within
+    // 5e-6 of its size; evaluations agree to that, relative to the largest coordinate.
+    double scale = 0;
+    for (int i = 0; i < surface->vertex_count1 * surface->vertex_count2 * 3; ++i)
+        scale = std::max(scale, std::abs(surface->coefs[i]));
+    std::mt19937 rng(1);
+    const double u0 = surface->knots1[2], u1 = surface->knots1[surface->vertex_count1];
+    const double v0 = surface->knots2[2], v1 = surface->knots2[surface->vertex_count2];
+    std::uniform_real_distribution<double> U(u0, u1), V(v0, v1);
+    for (int i = 0; i < 200; ++i) {
+        // Parameters inside the file's rounded range.
+        const double u = std::clamp(U(rng), read.t1[2], read.t1[read.n1]);
+        const double v = std::clamp(V(rng), read.t2[2], read.t2[read.n2]);
+        const double uv[2] = {u, v};
+        double d[3];
+        int l1 = 0, l2 = 0, status = 0;
+        s1424(surface.get(), 0, 0, uv, &l1, &l2, d, &status);
+        ASSERT_GE(status, 0);
+        const std::vector<double> p = Evaluate(read, u, v);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(p[c], d[c], 1e-5 * scale) << "u " << u << " v " << v;
+    }
+}
