@@ -40,6 +40,10 @@ struct jpegSamples
     // Bits per sample of the stream (decoding) or of the source (informative).
     std::uint32_t m_precision = 8;
     bool m_b2Complement = false;
+    // Set by the decoder when the stream was damaged (cut off inside a scan,
+    // a scan ended early, restart intervals were lost, or a component had no
+    // scan): what could be decoded is there, the rest is mid-grey.
+    bool m_damaged = false;
     std::vector<std::int32_t> m_values;
 };
 
@@ -74,6 +78,8 @@ public:
     std::int32_t m_unprocessedAmplitudesCount = 0;
     std::int32_t m_unprocessedAmplitudesPredictor = 0;
     std::int32_t m_valuesMask = 0;
+    // Set once a scan holding this component has been decoded to its end.
+    bool m_scanComplete = false;
 };
 
 // Reads and writes one kind of marker segment (the part after the marker).
@@ -164,6 +170,10 @@ public:
     // True when the stream signalled RGB components (Adobe transform 0, or
     // component identifiers 'R', 'G', 'B').
     bool streamSignalsRgb() const;
+    // The message for a frame process (SOF code - 0xC0) that the codec does
+    // not decode, or nullptr for the processes it handles (baseline,
+    // extended, lossless).
+    static const char* unsupportedProcessMessage(std::uint8_t process);
 
     // Frame state.
     std::uint32_t m_imageSizeX = 0;
@@ -206,11 +216,18 @@ public:
     std::int32_t m_adobeTransform = -1;
     // True once a scan of two or more components has been read.
     bool m_lastScanInterleaved = false;
+    // Decoding: a scan is open (its SOS read, its end not yet judged); at
+    // least one MCU was decoded; some entropy-coded data was lost.
+    bool m_scanOpen = false;
+    bool m_anyScanData = false;
+    bool m_dataLost = false;
 
     std::map<std::uint8_t, ptr<jpeg::tag>> m_tagsMap;
 
 private:
     void decodeStreamInternal(streamReader* pStream);
+    // Judges the scan that is open: decoded to its end or not.
+    void closeScan();
     void readBlock(streamReader* pStream, std::int32_t* pBlock, jpeg::jpegChannel* pChannel);
     void readLosslessMcu(streamReader* pStream, jpeg::jpegChannel* pChannel);
     jpegSamples copyJpegChannelsToSamples(bool b2Complement);

@@ -37,6 +37,15 @@ inline std::int64_t idctMul(std::int64_t x, std::int64_t f)
     return (x * f + 8192) >> 14;
 }
 
+// A dequantised coefficient, held to 32 bits of magnitude: far more than any
+// stream of up to 16-bit samples produces, and small enough that no sum or
+// product of the transform overflows on crafted coefficients or tables.
+inline std::int64_t dequantise(std::int32_t coefficient, std::int64_t factor)
+{
+    constexpr std::int64_t limit = std::int64_t(1) << 32;
+    return std::clamp<std::int64_t>(static_cast<std::int64_t>(coefficient) * factor, -limit, limit);
+}
+
 // One 8-point AAN inverse transform: in[0..7] at stride inStride.
 template <typename Store>
 inline void idct8(std::int64_t z0, std::int64_t z1, std::int64_t z2, std::int64_t z3, std::int64_t z4, std::int64_t z5,
@@ -86,13 +95,15 @@ void jpegCodec::inverseDct(std::int32_t* pBlock, const std::int64_t* pFactors)
         std::int64_t* pOut = pTemp + row * 8;
         if ((pIn[1] | pIn[2] | pIn[3] | pIn[4] | pIn[5] | pIn[6] | pIn[7]) == 0)
         {
-            const std::int64_t dc = static_cast<std::int64_t>(pIn[0]) * pF[0];
+            const std::int64_t dc = dequantise(pIn[0], pF[0]);
             for (std::uint32_t i = 0; i < 8; ++i)
                 pOut[i] = dc;
             continue;
         }
-        idct8(pIn[0] * pF[0], pIn[1] * pF[1], pIn[2] * pF[2], pIn[3] * pF[3], pIn[4] * pF[4], pIn[5] * pF[5],
-              pIn[6] * pF[6], pIn[7] * pF[7], [pOut](std::uint32_t i, std::int64_t v) { pOut[i] = v; });
+        idct8(dequantise(pIn[0], pF[0]), dequantise(pIn[1], pF[1]), dequantise(pIn[2], pF[2]),
+              dequantise(pIn[3], pF[3]), dequantise(pIn[4], pF[4]), dequantise(pIn[5], pF[5]),
+              dequantise(pIn[6], pF[6]), dequantise(pIn[7], pF[7]),
+              [pOut](std::uint32_t i, std::int64_t v) { pOut[i] = v; });
     }
     for (std::uint32_t column = 0; column < 8; ++column)
     {
@@ -207,7 +218,10 @@ void jpegCodec::readBlock(streamReader* pStream, std::int32_t* pBlock, jpegChann
                     v |= pBlock[zigZag[k]];
                 if (k == 0)
                 {
-                    v += pChannel->m_lastDCValue;
+                    // Held to the 16-bit coefficient range, so that crafted
+                    // differences cannot overflow the prediction.
+                    v = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                        static_cast<std::int64_t>(v) + pChannel->m_lastDCValue, -32768, 32767));
                     pChannel->m_lastDCValue = v;
                 }
                 pBlock[zigZag[k]] = v;
@@ -294,13 +308,18 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
             const std::uint8_t code = m_markerFound;
             const auto found = m_tagsMap.find(code);
             tag* pTag = found == m_tagsMap.end() ? m_tagsMap[0xFF].get() : found->second.get();
+            const bool scanHeader = dynamic_cast<tagSOS*>(pTag) != nullptr;
+            if (scanHeader)
+                closeScan();
             pTag->readTag(pStream, this, code);
             m_markerFound = 0;
-            // Progressive and arithmetic-coded frames are not decoded: their
-            // scans would give a wrong image rather than an error.
-            if (dynamic_cast<tagSOF*>(pTag) != nullptr && m_process != 0 && m_process != 1 && m_process != 3 &&
-                m_process != 7)
-                HALVORAN_THROW(jpegCodecCannotHandleSyntax, "Jpeg SOF not supported");
+            m_scanOpen = m_scanOpen || scanHeader;
+            // Progressive, hierarchical and arithmetic-coded frames are not
+            // decoded: their scans would give a wrong image rather than an
+            // error.
+            if (dynamic_cast<tagSOF*>(pTag) != nullptr)
+                if (const char* message = unsupportedProcessMessage(m_process))
+                    HALVORAN_THROW(jpegCodecCannotHandleSyntax, message);
             continue;
         }
 
@@ -354,6 +373,7 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
                 }
                 if (m_markerFound != 0)
                     break;
+                m_anyScanData = true;
                 ++m_mcuProcessed;
                 if (++m_mcuProcessedX == m_mcuNumberX)
                 {
@@ -369,10 +389,22 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
             break;
         }
     }
+    closeScan();
     for (const auto& entry : m_channelsMap)
         entry.second->processUnprocessedAmplitudes();
 
     HALVORAN_FUNCTION_END()
+}
+
+void jpegCodec::closeScan()
+{
+    if (!m_scanOpen)
+        return;
+    m_scanOpen = false;
+    const bool complete = m_mcuProcessed >= m_mcuNumberTotal;
+    for (std::uint32_t c = 0; m_channelsList[c] != nullptr; ++c)
+        m_channelsList[c]->m_scanComplete = m_channelsList[c]->m_scanComplete || complete;
+    m_dataLost = m_dataLost || !complete;
 }
 
 jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, bool b2Complement)
@@ -407,7 +439,13 @@ jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, boo
     decodeStreamInternal(pStream);
     if (m_channelsMap.empty())
         HALVORAN_THROW(codecExceptionCorruptedFile, "Corrupted SOF tag found");
-    return copyJpegChannelsToSamples(b2Complement);
+    if (!m_anyScanData)
+        HALVORAN_THROW(codecExceptionCorruptedFile, "The JPEG stream holds no scan data");
+    jpegSamples result = copyJpegChannelsToSamples(b2Complement);
+    result.m_damaged = m_dataLost;
+    for (const auto& entry : m_channelsMap)
+        result.m_damaged = result.m_damaged || !entry.second->m_scanComplete;
+    return result;
 
     HALVORAN_FUNCTION_END()
 }
@@ -433,6 +471,7 @@ ptr<image> jpegCodec::getImage(const ptr<dataSet>& pSourceDataSet, const ptr<str
     else
         depth = m_precision == 8 ? image::depthU8 : image::depthU16;
     ptr<image> pImage(new image);
+    pImage->setDamaged(decoded.m_damaged);
     ptr<handlers::imageHandler> handler = pImage->create(decoded.m_width, decoded.m_height, depth, colorSpace,
                                                          static_cast<std::uint8_t>(m_precision - 1));
     if (!handler)

@@ -188,10 +188,21 @@ public:
     {
         if (index < 0 || index >= frames_)
             return std::nullopt;
+        try {
+            return Decode(index);
+        } catch (const DicomImportError& e) {
+            throw DicomImportError("Frame " + std::to_string(index) + " cannot be read: " + e.what());
+        }
+    }
+
+private:
+    std::optional<RawFrame> Decode(std::int32_t index)
+    {
         return Toolkit([&] {
             ptr<image> frame = ds_->getImage(static_cast<std::uint32_t>(index));
             if (!frame)
                 throw DicomImportError("The file holds no pixel data");
+            const bool damaged = frame->isDamaged();
             std::wstring space = frame->getColorSpace();
             const bool monochrome = space == L"MONOCHROME1" || space == L"MONOCHROME2";
             if (monochrome) {
@@ -202,6 +213,7 @@ public:
                 frame = modality->getOutputImage(0);
             }
             RawFrame f;
+            f.damaged = damaged;
             std::uint32_t width = 0, height = 0, rowSize = 0, pixelSize = 0, channels = 0;
             frame->getSize(&width, &height);
             ptr<handlers::imageHandler> h = frame->getDataHandler(false, &rowSize, &pixelSize, &channels);
@@ -234,7 +246,6 @@ public:
         });
     }
 
-private:
     ptr<dataSet> ds_;
     std::int32_t frames_ = 1;
     std::optional<VoiWindow> window_;
@@ -312,8 +323,24 @@ FrameExtractor::FrameExtractor(std::unique_ptr<FrameSource> source, std::unique_
 {
 }
 
+std::string DamagedFramesWarning(const std::vector<std::int32_t>& frames)
+{
+    if (frames.empty())
+        return {};
+    std::string list;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        if (k > 0)
+            list += k + 1 == frames.size() ? " and " : ", ";
+        list += std::to_string(frames[k]);
+    }
+    return frames.size() == 1
+               ? "Frame " + list + " of the recording is damaged: it was stored as far as it could be decoded."
+               : "Frames " + list + " of the recording are damaged: they were stored as far as they could be decoded.";
+}
+
 std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
 {
+    damaged_.clear();
     std::int32_t i = 0;
     while (!StopRequested()) {
         if (callbacks.progress)
@@ -321,6 +348,8 @@ std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
         std::optional<RawFrame> raw = source_->ReadFrame(i);
         if (!raw)
             break;
+        if (raw->damaged)
+            damaged_.push_back(i);
         const Frame8 frame = MapToEightBits(*raw, source_->Window());
         raw.reset();
         writer_->Write(frame, ExtractedFramePath(outputFolder_, seriesName_, i));

@@ -57,6 +57,9 @@ struct RawFrame {
     int height = 0;
     int channels = 1;
     int highBit = 7; // of the stored samples (after the modality transform)
+    // Decoded from a damaged stream (cut off or with lost data): stored as far as it could
+    // be decoded, the rest grey.
+    bool damaged = false;
     std::vector<std::int32_t> samples;
 };
 
@@ -133,12 +136,21 @@ public:
     // written before it stay.
     std::int32_t Run(const Callbacks& callbacks = {});
 
+    // The frames of the last run that were decoded from damaged data, in order.
+    const std::vector<std::int32_t>& DamagedFrames() const { return damaged_; }
+
 private:
     std::unique_ptr<FrameSource> source_;
     std::unique_ptr<FrameFileWriter> writer_;
     std::string outputFolder_;
     std::string seriesName_;
     std::atomic<bool> stop_{false};
+    std::vector<std::int32_t> damaged_;
 };
+
+// The warning for frames decoded from damaged data (empty when there are none), e.g.
+// "Frames 3 and 7 of the recording are damaged: they were stored as far as they could
+// be decoded."
+std::string DamagedFramesWarning(const std::vector<std::int32_t>& frames);
 
 } // namespace studyimport

@@ -130,10 +130,10 @@ TEST(JpegStream, ProcessesAndWrongFormats)
     const std::string progressive = readFile(dir + "/p.jpg");
     ptr<dataSet> set(new dataSet(ptr<baseObject>(new baseObject)));
     EXPECT_EQ(messageOf([&] { ptr<jpegCodec>(new jpegCodec)->readStream(readerOf(progressive), set, 0); }),
-              "Jpeg SOF not supported");
+              "Progressive JPEG is not supported");
     EXPECT_EQ(set->getUnicodeString(0x0028, 0, 0x0004, 0), L"MONOCHROME2");
     EXPECT_FALSE(set->getTag(0x7FE0, 0, 0x0010, false));
-    EXPECT_EQ(messageOf([&] { decode(progressive); }), "Jpeg SOF not supported");
+    EXPECT_EQ(messageOf([&] { decode(progressive); }), "Progressive JPEG is not supported");
 }
 
 TEST(JpegStream, SegmentsFillBytesAndMissingEnd)

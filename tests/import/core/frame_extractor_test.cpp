@@ -319,3 +319,55 @@ TEST(FrameExtractorTest, FramesOfOtherChannelCountsAreRefused)
     frame.samples.assign(8, 0);
     EXPECT_THROW(NewBaselineJpegWriter()->Write(frame, (tmp.path() / "f.jpg").string()), DicomImportError);
 }
+
+namespace {
+
+// The fixture with its frame 1 altered in place: the EOI marker written over the two
+// bytes at `offsetInScan` bytes into the frame's scan data, or over its SOS marker
+// when `offsetInScan` is negative.
+fs::path WithFrameOneDamaged(const fs::path& folder, long offsetInScan)
+{
+    std::ifstream in(Fixture("grey8_jpeg_baseline.dcm"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string soi("\xFF\xD8\xFF", 3), sos("\xFF\xDA", 2);
+    const std::size_t frame1 = bytes.find(soi, bytes.find(soi) + 3);
+    const std::size_t scan = bytes.find(sos, frame1);
+    EXPECT_NE(scan, std::string::npos);
+    const std::size_t length = (static_cast<unsigned char>(bytes[scan + 2]) << 8) | static_cast<unsigned char>(bytes[scan + 3]);
+    const std::size_t at = offsetInScan < 0 ? scan : scan + 2 + length + std::size_t(offsetInScan);
+    bytes.replace(at, 2, "\xFF\xD9", 2);
+    const fs::path path = folder / "damaged.dcm";
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+} // namespace
+
+TEST(FrameExtractorTest, DamagedFramesAreStoredAndNamed)
+{
+    TempDir tmp;
+    const fs::path file = WithFrameOneDamaged(tmp.path(), 20);
+    fs::create_directories(tmp.path() / "out");
+    FrameExtractor extractor(OpenDicomFrameSource(file.string()), NewBaselineJpegWriter(),
+                             (tmp.path() / "out").string() + "/", "IVUS");
+    EXPECT_EQ(extractor.Run(), 3);
+    EXPECT_EQ(extractor.DamagedFrames(), std::vector<std::int32_t>{1});
+    EXPECT_EQ(DamagedFramesWarning(extractor.DamagedFrames()),
+              "Frame 1 of the recording is damaged: it was stored as far as it could be decoded.");
+    EXPECT_EQ(DamagedFramesWarning({3, 7, 9}),
+              "Frames 3, 7 and 9 of the recording are damaged: they were stored as far as they could be decoded.");
+    EXPECT_EQ(DamagedFramesWarning({}), "");
+
+    // A frame without any scan data is refused, and the error names it.
+    TempDir tmp2;
+    const fs::path empty = WithFrameOneDamaged(tmp2.path(), -1);
+    FrameExtractor refusing(OpenDicomFrameSource(empty.string()), NewBaselineJpegWriter(), tmp2.path().string() + "/",
+                            "IVUS");
+    try {
+        refusing.Run();
+        ADD_FAILURE() << "no error";
+    } catch (const DicomImportError& e) {
+        EXPECT_STREQ(e.what(), "Frame 1 cannot be read: The JPEG stream holds no scan data");
+    }
+    EXPECT_TRUE(fs::exists(tmp2.path() / "IVUS.0.jpg"));
+}
