@@ -741,6 +741,8 @@ void jpegCodec::resetInternal(bool bCompression, int quality)
     m_scanOpen = false;
     m_anyScanData = false;
     m_dataLost = false;
+    m_samplePlanes = false;
+    m_coefficientBlocks = false;
 
     const float scale =
         static_cast<float>(static_cast<long double>(static_cast<std::int16_t>(quality & 0xFFFF)) / 300.0L);
@@ -794,8 +796,9 @@ void jpegCodec::prepareQuantizationTables(int table)
             const long double decoding = static_cast<long double>(q) * 16384.0L * static_cast<long double>(aanScale[j]) *
                                          static_cast<long double>(aanScale[i]);
             m_decodingFactors[table][k] = static_cast<std::int64_t>(decoding);
-            const float divisor = static_cast<float>(q * 8) * aanScale[j] * aanScale[i];
-            m_encodingFactors[table][k] = q == 0 ? 0.0f : 1.0f / divisor;
+            m_decodingQuant[table][k] = static_cast<std::int32_t>(std::min<std::uint32_t>(q, 0xFFFF));
+            // The encoder's integer transform gives 8 times the coefficients.
+            m_encodingFactors[table][k] = q == 0 ? 0.0f : 1.0f / static_cast<float>(q * 8);
         }
     }
 }
@@ -827,8 +830,23 @@ void jpegCodec::allocChannels()
         const std::uint32_t height = m_jpegImageSizeY * pChannel->m_samplingFactorY / m_maxSamplingFactorY;
         if (static_cast<std::uint64_t>(width) * height > maxSamplesPerChannel)
             HALVORAN_THROW(codecExceptionCorruptedFile, "Corrupted SOF tag found");
-        pChannel->allocate(width, height);
         pChannel->m_valuesMask = m_maxValue;
+        if (m_coefficientBlocks && !m_bLossless)
+        {
+            // The encoder keeps quantised coefficients of its own.
+            pChannel->m_width = width;
+            pChannel->m_height = height;
+            continue;
+        }
+        if (m_samplePlanes && !m_bLossless && m_precision == 8)
+        {
+            // Mid-grey where no block gets decoded.
+            pChannel->m_width = width;
+            pChannel->m_height = height;
+            pChannel->m_plane.assign(static_cast<std::size_t>(width) * height, 128);
+            continue;
+        }
+        pChannel->allocate(width, height);
     }
 
     HALVORAN_FUNCTION_END()

@@ -2,6 +2,7 @@
 
 #include "dicom/base/huffmanTable.h"
 #include "dicom/core/codec.h"
+#include "dicom/core/jpegEntropy.h"
 
 #include <array>
 #include <cstdint>
@@ -80,6 +81,14 @@ public:
     std::int32_t m_valuesMask = 0;
     // Set once a scan holding this component has been decoded to its end.
     bool m_scanComplete = false;
+    // Decoding of 8-bit DCT streams: the component's samples, m_width by
+    // m_height, row by row (in place of the 32-bit buffer).
+    std::vector<std::uint8_t> m_plane;
+    // Encoding of DCT streams: the quantised coefficients of each block in
+    // zig-zag order, and per block a mask of the non-zero ones (bit k for
+    // zig-zag position k).
+    std::vector<std::int16_t> m_zigZagCoefficients;
+    std::vector<std::uint64_t> m_nonZeroMasks;
 };
 
 // Reads and writes one kind of marker segment (the part after the marker).
@@ -165,6 +174,8 @@ public:
     void findMcuSize();
     void registerTag(std::uint8_t tagId, const ptr<jpeg::tag>& pTag);
     void writeTag(streamWriter* pStream, std::uint8_t tagId);
+    // Transforms 64 level-shifted samples and quantises them with the
+    // reciprocals of 8 times the quantisation entries (halves away from 0).
     void forwardDct(std::int32_t* pBlock, const float* pFactors);
     void inverseDct(std::int32_t* pBlock, const std::int64_t* pFactors);
     // True when the stream signalled RGB components (Adobe transform 0, or
@@ -210,6 +221,7 @@ public:
     std::uint32_t m_jpegImageSizeX = 0;
     std::uint32_t m_jpegImageSizeY = 0;
     std::int64_t m_decodingFactors[16][64];
+    // 1 / (8 q) per quantisation entry q: the encoder's quantisation.
     float m_encodingFactors[16][64];
     // Adobe colour transform of the stream (-1: no APP14 segment); written
     // as 0 for RGB output.
@@ -228,17 +240,41 @@ private:
     void decodeStreamInternal(streamReader* pStream);
     // Judges the scan that is open: decoded to its end or not.
     void closeScan();
-    void readBlock(streamReader* pStream, std::int32_t* pBlock, jpeg::jpegChannel* pChannel);
+    // Decodes the coefficients of one block of a sequential scan into
+    // pBlock (natural order, zero on entry); true when an AC coefficient was
+    // present.
+    bool readBlock(std::int32_t* pBlock, jpeg::jpegChannel* pChannel);
+    // Decodes one MCU of a DCT scan.
+    void readDctMcu();
+    // Prepares the Huffman look-up tables of the scan's components.
+    void prepareScanDecoding();
     void readLosslessMcu(streamReader* pStream, jpeg::jpegChannel* pChannel);
     jpegSamples copyJpegChannelsToSamples(bool b2Complement);
+    void copyPlaneToSamples(const jpeg::jpegChannel& channel, std::uint32_t c, bool b2Complement,
+                            jpegSamples& result) const;
     void copySamplesToJpegChannels(const jpegSamples& source, bool b2Complement, std::uint8_t allocatedBits,
                                    bool subSampledX, bool subSampledY);
+    // DCT streams: transforms and quantises every block of every component.
+    void transformSamples(const jpegSamples& source, bool b2Complement);
     void writeScan(streamWriter* pStream, bool bCalcHuffman);
-    void writeBlock(streamWriter* pStream, std::int32_t* pBlock, jpeg::jpegChannel* pChannel, bool bCalcHuffman);
+    template <bool counting>
+    void writeBlock(const std::int16_t* pCoefficients, std::uint64_t nonZero, jpeg::jpegChannel* pChannel);
     void writeLosslessSample(streamWriter* pStream, jpeg::jpegChannel* pChannel, bool bCalcHuffman);
 
     float m_fdctTempTable[64];
     std::int64_t m_idctTempTable[64];
+    // Decoding: 8-bit DCT components go to sample planes; the scan's bit
+    // reader, look-up tables and coefficients of the block being decoded.
+    bool m_samplePlanes = false;
+    // Encoding of DCT streams: components hold quantised coefficients.
+    bool m_coefficientBlocks = false;
+    jpeg::bitWriter m_bitWriter;
+    jpeg::bitReader m_bits;
+    jpeg::huffmanDecoder m_dcDecoders[16];
+    jpeg::huffmanDecoder m_acDecoders[16];
+    alignas(32) std::int32_t m_coefficients[64];
+    // Plain quantisation entries (natural order) of the 8-bit inverse DCT.
+    std::int32_t m_decodingQuant[16][64];
 };
 
 // Marker codes.

@@ -371,3 +371,50 @@ TEST(FrameExtractorTest, DamagedFramesAreStoredAndNamed)
     }
     EXPECT_TRUE(fs::exists(tmp2.path() / "IVUS.0.jpg"));
 }
+
+TEST(FrameExtractorTest, SeveralThreadsWriteTheSameFilesInOrder)
+{
+    auto read = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    for (const char* fixture : {"grey8_jpeg_baseline.dcm", "rgb.dcm", "grey12.dcm", "grey8_rle.dcm"}) {
+        SCOPED_TRACE(fixture);
+        TempDir one, four;
+        FrameExtractor single(OpenDicomFrameSource(Fixture(fixture)), NewBaselineJpegWriter(), one.path().string() + "/",
+                              "IVUS");
+        single.SetThreads(1);
+        FrameExtractor pooled(OpenDicomFrameSource(Fixture(fixture)), NewBaselineJpegWriter(),
+                              four.path().string() + "/", "IVUS");
+        pooled.SetThreads(4);
+        std::vector<std::int32_t> progress;
+        FrameExtractor::Callbacks cb;
+        cb.progress = [&](std::int32_t i) {
+            // Every earlier frame file is there before the progress of the next.
+            for (std::int32_t k = 0; k < i; ++k)
+                EXPECT_TRUE(fs::exists(four.path() / ("IVUS." + std::to_string(k) + ".jpg"))) << k;
+            progress.push_back(i);
+        };
+        const std::int32_t n = single.Run();
+        ASSERT_EQ(pooled.Run(cb), n);
+        EXPECT_EQ(progress.size(), std::size_t(n) + 1);
+        for (std::int32_t i = 0; i < n; ++i) {
+            const std::string name = "IVUS." + std::to_string(i) + ".jpg";
+            EXPECT_EQ(read(one.path() / name), read(four.path() / name)) << name;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(four.path()), fs::directory_iterator()), n);
+    }
+
+    // A stop ends after the frame being written; frames made ahead are not stored.
+    TempDir stopped;
+    FrameExtractor pooled(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                          stopped.path().string() + "/", "IVUS");
+    pooled.SetThreads(4);
+    FrameExtractor::Callbacks cb;
+    cb.progress = [&](std::int32_t i) {
+        if (i == 1)
+            pooled.RequestStop();
+    };
+    EXPECT_EQ(pooled.Run(cb), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(stopped.path()), fs::directory_iterator()), 2);
+}
