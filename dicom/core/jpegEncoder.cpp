@@ -38,15 +38,9 @@ inline std::uint32_t bitsOf(std::uint32_t magnitude, std::uint32_t fromBit)
 
 void jpegCodec::forwardDct(std::int32_t* pBlock, const float* pFactors)
 {
-    alignas(32) std::int32_t transformed[64];
-    forwardDct8(pBlock, transformed);
-    for (std::uint32_t k = 0; k < 64; ++k)
-    {
-        // Rounded to the nearest step, halves away from zero, for either sign
-        // (without a branch on the sign).
-        const float product = static_cast<float>(transformed[k]) * pFactors[k];
-        pBlock[k] = static_cast<std::int32_t>(product + std::copysign(0.5f, product));
-    }
+    alignas(32) std::int32_t quantised[64];
+    forwardDctQuantise(pBlock, pFactors, quantised);
+    std::copy(quantised, quantised + 64, pBlock);
 }
 
 void jpegCodec::copySamplesToJpegChannels(const jpegSamples& source, bool b2Complement, std::uint8_t allocatedBits,

@@ -13,6 +13,8 @@
 #include "dicom/core/modalityVOILUT.h"
 #include "dicom/core/jpegCodec.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <charconv>
 #include <climits>
@@ -387,11 +389,23 @@ std::string DamagedFramesWarning(const std::vector<std::int32_t>& frames)
                : "Frames " + list + " of the recording are damaged: they were stored as far as they could be decoded.";
 }
 
+namespace {
+
+// The cores this process may run on (its affinity, as taskset sets it).
+int UsableCores()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof(set), &set) == 0)
+        return CPU_COUNT(&set);
+    return static_cast<int>(std::thread::hardware_concurrency());
+}
+
+} // namespace
+
 std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
 {
     damaged_.clear();
-    const int threads =
-        threads_ > 0 ? threads_ : std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8);
+    const int threads = threads_ > 0 ? threads_ : std::clamp(UsableCores(), 1, 8);
     if (threads > 1)
         return RunInParallel(callbacks, threads);
     std::int32_t i = 0;

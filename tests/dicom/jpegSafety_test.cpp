@@ -8,9 +8,13 @@
 #include "dicom/base/memoryStream.h"
 #include "dicom/base/streamReader.h"
 #include "dicom/core/dataSet.h"
+#include "dicom/core/jpegDct.h"
 #include "jpeg_testutil.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
 
 using namespace Halvoran;
 using namespace Halvoran::Varnix;
@@ -184,5 +188,59 @@ TEST(JpegSafety, UnsupportedProcessesSayWhichTheyAre)
         ptr<dataSet> set(new dataSet(ptr<baseObject>(new baseObject)));
         ptr<streamReader> reader(new streamReader(ptr<baseStream>(new memoryStream(block))));
         EXPECT_EQ(messageOf([&] { ptr<jpegCodec>(new jpegCodec)->readStream(reader, set, 0); }), c.message);
+    }
+}
+
+TEST(JpegDct, Avx2InverseTransformGivesThePortableBytes)
+{
+    // Random blocks: sparse and dense, of the coefficient range of 8-bit
+    // streams and far beyond it (crafted), with several tables.
+    std::mt19937 random(77);
+    std::int32_t coefficients[64];
+    std::int32_t quant[64];
+    std::uint8_t portable[8 * 12];
+    std::uint8_t avx2[8 * 12];
+    for (int round = 0; round < 20000; ++round)
+    {
+        const int range = round % 3 == 0 ? 1 << 20 : (round % 3 == 1 ? 2048 : 64);
+        const int density = 1 + static_cast<int>(random() % 64);
+        for (int k = 0; k < 64; ++k)
+        {
+            coefficients[k] = static_cast<int>(random() % 64) < density
+                                  ? static_cast<std::int32_t>(random() % (2 * range + 1)) - range
+                                  : 0;
+            quant[k] = 1 + static_cast<std::int32_t>(random() % (round % 5 == 0 ? 65535 : 120));
+        }
+        std::fill(std::begin(portable), std::end(portable), 7);
+        std::fill(std::begin(avx2), std::end(avx2), 7);
+        jpeg::inverseDct8Portable(coefficients, quant, portable, 12);
+        if (!jpeg::inverseDct8Avx2(coefficients, quant, avx2, 12))
+            GTEST_SKIP() << "no AVX2 on this processor";
+        ASSERT_TRUE(std::equal(std::begin(portable), std::end(portable), std::begin(avx2))) << round;
+    }
+}
+
+TEST(JpegDct, Avx2ForwardTransformGivesThePortableCoefficients)
+{
+    std::mt19937 random(78);
+    std::int32_t samples[64];
+    float factors[64];
+    std::int32_t portable[64];
+    std::int32_t avx2[64];
+    for (int round = 0; round < 20000; ++round)
+    {
+        // 8-bit and 12-bit level-shifted samples, smooth or noisy.
+        const int half = round % 2 == 0 ? 128 : 2048;
+        const int base = static_cast<int>(random() % (2 * half)) - half;
+        for (int k = 0; k < 64; ++k)
+            samples[k] = std::clamp(base + (round % 4 < 2 ? static_cast<int>(random() % 41) - 20
+                                                          : static_cast<int>(random() % (2 * half)) - half),
+                                    -half, half - 1);
+        for (int k = 0; k < 64; ++k)
+            factors[k] = 1.0f / static_cast<float>(8 * (1 + random() % 255));
+        jpeg::forwardDctQuantisePortable(samples, factors, portable);
+        if (!jpeg::forwardDctQuantiseAvx2(samples, factors, avx2))
+            GTEST_SKIP() << "no AVX2 on this processor";
+        ASSERT_TRUE(std::equal(std::begin(portable), std::end(portable), std::begin(avx2))) << round;
     }
 }
