@@ -240,6 +240,8 @@ private:
     void decodeStreamInternal(streamReader* pStream);
     // Judges the scan that is open: decoded to its end or not.
     void closeScan();
+    // Counts an MCU decoded and moves to the next.
+    void mcuDecoded();
     // Decodes the coefficients of one block of a sequential scan into
     // pBlock (natural order, zero on entry); true when an AC coefficient was
     // present.

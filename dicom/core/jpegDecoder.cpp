@@ -353,13 +353,7 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
                         readLosslessMcu(pStream, m_channelsList[c]);
                     if (m_markerFound != 0)
                         break;
-                    m_anyScanData = true;
-                    ++m_mcuProcessed;
-                    if (++m_mcuProcessedX == m_mcuNumberX)
-                    {
-                        m_mcuProcessedX = 0;
-                        ++m_mcuProcessedY;
-                    }
+                    mcuDecoded();
                 }
                 continue;
             }
@@ -370,13 +364,7 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
                 // not counted; the marker (if any) is handled next.
                 if (m_bits.overrun())
                     break;
-                m_anyScanData = true;
-                ++m_mcuProcessed;
-                if (++m_mcuProcessedX == m_mcuNumberX)
-                {
-                    m_mcuProcessedX = 0;
-                    ++m_mcuProcessedY;
-                }
+                mcuDecoded();
             }
             if (m_bits.overrun() && m_bits.pendingMarker() == 0)
                 break; // the data ended inside the scan
@@ -393,6 +381,17 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
         entry.second->processUnprocessedAmplitudes();
 
     HALVORAN_FUNCTION_END()
+}
+
+void jpegCodec::mcuDecoded()
+{
+    m_anyScanData = true;
+    ++m_mcuProcessed;
+    if (++m_mcuProcessedX == m_mcuNumberX)
+    {
+        m_mcuProcessedX = 0;
+        ++m_mcuProcessedY;
+    }
 }
 
 void jpegCodec::closeScan()

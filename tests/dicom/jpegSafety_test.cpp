@@ -24,25 +24,6 @@ using namespace jpegtest;
 namespace
 {
 
-template <typename Call>
-std::string messageOf(Call call)
-{
-    try
-    {
-        call();
-    }
-    catch (const std::exception& e)
-    {
-        exceptionsManager::getTrailText();
-        return e.what();
-    }
-    return "no exception";
-}
-
-std::size_t findMarker(const std::string& bytes, unsigned char code)
-{
-    return bytes.find(std::string("\xFF", 1) + static_cast<char>(code));
-}
 
 // Offset of the first entropy-coded byte after the first SOS segment.
 std::size_t scanDataStart(const std::string& bytes)

@@ -45,25 +45,6 @@ std::string bufferBytes(const ptr<dataSet>& set, std::uint32_t bufferId)
     return std::string(reinterpret_cast<const char*>(raw->getMemoryBuffer()), raw->getSize());
 }
 
-template <typename Call>
-std::string messageOf(Call call)
-{
-    try
-    {
-        call();
-    }
-    catch (const std::exception& e)
-    {
-        exceptionsManager::getTrailText();
-        return e.what();
-    }
-    return "no exception";
-}
-
-std::size_t findMarker(const std::string& bytes, unsigned char code)
-{
-    return bytes.find(std::string("\xFF", 1) + static_cast<char>(code));
-}
 
 } // namespace
 
