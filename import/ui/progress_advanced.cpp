@@ -60,6 +60,7 @@ void ExtractDICOMFrames::run()
 {
     int written = 0;
     QString error;
+    QString warning;
     try {
         const ExtractionBackend backend = CurrentExtractionBackend();
         FrameExtractor extractor(backend.openSource(DicomPath.toStdString()), backend.newWriter(),
@@ -79,13 +80,14 @@ void ExtractDICOMFrames::run()
             throw;
         }
         extractor_.store(nullptr);
+        warning = QString::fromStdString(DamagedFramesWarning(extractor.DamagedFrames()));
     } catch (const std::exception& e) {
         error = QString::fromStdString(e.what());
         if (error.isEmpty())
             error = QStringLiteral("unknown failure");
     }
     QMetaObject::invokeMethod(this, "SyncFinished", Qt::BlockingQueuedConnection, Q_ARG(int, written),
-                              Q_ARG(QString, error));
+                              Q_ARG(QString, error), Q_ARG(QString, warning));
     QMetaObject::invokeMethod(this, "SyncCloseProgress", Qt::BlockingQueuedConnection);
 }
 
@@ -99,10 +101,10 @@ void ExtractDICOMFrames::SyncProgress()
     ProgressAdvancedForm->repaint();
 }
 
-void ExtractDICOMFrames::SyncFinished(int written, const QString& error)
+void ExtractDICOMFrames::SyncFinished(int written, const QString& error, const QString& warning)
 {
     if (auto* wizard = qobject_cast<TWizardForm*>(WizardForm.data()))
-        wizard->ExtractionFinished(SeriesName, written, error);
+        wizard->ExtractionFinished(SeriesName, written, error, warning);
 }
 
 void ExtractDICOMFrames::SyncCloseProgress()

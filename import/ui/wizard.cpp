@@ -460,7 +460,8 @@ std::int32_t TWizardForm::ImportDicomFile(const QString& dicomPath, int series)
     return s.frameCount;
 }
 
-void TWizardForm::ExtractionFinished(const QString& seriesName, int written, const QString& error)
+void TWizardForm::ExtractionFinished(const QString& seriesName, int written, const QString& error,
+                                     const QString& warning)
 {
     SetBrowseEnabled(true);
     SetNavigationEnabled(true);
@@ -505,6 +506,8 @@ void TWizardForm::ExtractionFinished(const QString& seriesName, int written, con
     }
     if (!error.isEmpty())
         Prompt().Error(QStringLiteral("Frame extraction failed: ") + error);
+    else if (!warning.isEmpty())
+        Prompt().Warning(warning);
 }
 
 // ---- Finish -------------------------------------------------------------------------
