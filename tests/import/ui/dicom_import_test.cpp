@@ -247,6 +247,45 @@ TEST_F(DicomImportTest, CancelKeepsTheFramesWrittenAndThePlayerCountsThem)
     EXPECT_TRUE(NavigationEnabled());
 }
 
+// The bar and its label tell the same count: "Extracting frames: i of N" beside i / N of
+// the bar while frame i is read, and the full bar once every frame is written.
+TEST_F(DicomImportTest, TheBarAgreesWithTheFrameCountOfItsLabel)
+{
+    static QStringList seen;
+    seen.clear();
+    CurrentExtractionBackend().openSource = [](const std::string& path) {
+        struct WatchedSource : FrameSource {
+            std::unique_ptr<FrameSource> inner;
+            std::optional<RawFrame> ReadFrame(std::int32_t i) override
+            {
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [] {
+                        if (ProgressAdvancedForm)
+                            seen << ProgressAdvancedForm->cxLabel1->text() + QStringLiteral(" | ") +
+                                        QString::number(ProgressAdvancedForm->cxProgressBar1->value()) +
+                                        QStringLiteral("/") +
+                                        QString::number(ProgressAdvancedForm->cxProgressBar1->maximum());
+                    },
+                    Qt::BlockingQueuedConnection);
+                return inner->ReadFrame(i);
+            }
+        };
+        auto s = std::make_unique<WatchedSource>();
+        s->inner = OpenDicomFrameSource(path);
+        return s;
+    };
+    ProgressAdvancedWatcher watcher;
+    prompts_.answers = {true};
+    Browse(0, Fixture("grey8_noisy.dcm"));
+    WaitForExtraction();
+    EXPECT_EQ(seen.join(QLatin1Char('\n')).toStdString(),
+              "Extracting frames: 0 of 3 | 0/3\nExtracting frames: 1 of 3 | 1/3\n"
+              "Extracting frames: 2 of 3 | 2/3\nExtracting frames: 3 of 3 | 3/3");
+    EXPECT_EQ(watcher.lastValue, 3);
+    EXPECT_EQ(watcher.maximum, 3);
+}
+
 TEST_F(DicomImportTest, ShutdownStopsARunningWorkerWithoutDeadlock)
 {
     // A worker that is between frames (waiting for its progress call) when the program quits.
