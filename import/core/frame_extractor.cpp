@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <locale>
 #include <sstream>
 
@@ -323,7 +324,15 @@ std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
             break;
         const Frame8 frame = MapToEightBits(*raw, source_->Window());
         raw.reset();
-        writer_->Write(frame, ExtractedFramePath(outputFolder_, seriesName_, i));
+        const std::string path = ExtractedFramePath(outputFolder_, seriesName_, i);
+        try {
+            writer_->Write(frame, path);
+        } catch (...) {
+            // A half-written frame file (a full disk) must not pass for a frame.
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+            throw;
+        }
         ++i;
     }
     return i;
