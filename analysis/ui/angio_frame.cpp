@@ -790,7 +790,7 @@ void TAngioFrame::dxBarLargeButton6Click()
 
 void TAngioFrame::ClearAllPointsClick(TraceList list)
 {
-    if (freed_ || !Prompt().AskYesNo(QString::fromLatin1(an::ClearListQuestion(list))))
+    if (freed_ || !Prompt().AskYesNoDefaultNo(QString::fromLatin1(an::ClearListQuestion(list))))
         return;
     Tracing.ClearAllPoints(list);
     RedrawLayers();
@@ -799,7 +799,7 @@ void TAngioFrame::ClearAllPointsClick(TraceList list)
 
 void TAngioFrame::dxBarButton6Click()
 {
-    if (freed_ || !Prompt().AskYesNo(QString::fromLatin1(an::kResetWidthQuestion)))
+    if (freed_ || !Prompt().AskYesNoDefaultNo(QString::fromLatin1(an::kResetWidthQuestion)))
         return;
     Tracing.ResetWidth();
     RedrawLayers();

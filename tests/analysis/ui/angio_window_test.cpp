@@ -494,8 +494,9 @@ TEST_F(AngioWindowTest, ClearResetAndShowAsLine)
     const QStringList asked = prompter.Texts();
     EXPECT_EQ(asked.count(QStringLiteral("Do you want to erase all catheter points?")), 2);
     EXPECT_EQ(asked.count(QStringLiteral("Do you want to reset catheter width?")), 2);
+    // Erasing questions: Yes and No, No as the default.
     for (const auto& m : prompter.messages)
-        EXPECT_EQ(m.kind, Prompter::Kind::YesNo);
+        EXPECT_EQ(m.kind, Prompter::Kind::YesNoDefaultNo);
     // The lumen actions remain undoable.
     lao->UndoButton->trigger();
     EXPECT_EQ(lao->LumenBPoints(), Pts({{40, 7}}));
