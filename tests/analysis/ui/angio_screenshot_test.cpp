@@ -100,6 +100,16 @@ protected:
         AppPaths::SetRuntimeDir({});
     }
 
+    // Shows the main window at a set size and opens the ANGIO window from its button.
+    static TANGIOForm* OpenWindow()
+    {
+        MainForm->resize(1400, 920);
+        MainForm->show();
+        MainForm->dxBarLargeButton4Click();
+        QCoreApplication::processEvents();
+        return qobject_cast<TANGIOForm*>(ANGIOForm.data());
+    }
+
     QTemporaryDir root;
     QTemporaryDir runtime;
     ScriptedPrompter prompter;
@@ -134,12 +144,8 @@ TEST_F(AngioScreenshot, TracedLaoView)
     }
     MainForm->LAOFrameCount = 8;
     MainForm->RAOFrameCount = 8;
-    MainForm->resize(1400, 920);
-    MainForm->show();
-    MainForm->dxBarLargeButton4Click();
-    auto* w = qobject_cast<TANGIOForm*>(ANGIOForm.data());
+    TANGIOForm* w = OpenWindow();
     ASSERT_NE(w, nullptr);
-    QCoreApplication::processEvents();
 
     TAngioFrame* lao = w->AngioFrame1;
     lao->dxBarSpinEdit1->setValue(1);  // frame 1: file 0, where the vessel is unshifted
@@ -198,12 +204,8 @@ TEST_F(AngioScreenshot, ClickedPointsAndOutlineShowOnADarkVessel)
         ASSERT_TRUE(cv::imwrite(QFile::encodeName(folder + "LAO." + QString::number(k) + ".jpg").toStdString(),
                                 SyntheticAngiogram(k)));
     MainForm->LAOFrameCount = 4;
-    MainForm->resize(1400, 920);
-    MainForm->show();
-    MainForm->dxBarLargeButton4Click();
-    auto* w = qobject_cast<TANGIOForm*>(ANGIOForm.data());
+    TANGIOForm* w = OpenWindow();
     ASSERT_NE(w, nullptr);
-    QCoreApplication::processEvents();
     TAngioFrame* lao = w->AngioFrame1;
 
     lao->CatheterButton->trigger();
