@@ -5,6 +5,8 @@
 //   Prompt().Warning(text)          warning icon, OK
 //   Prompt().Info(text)             information icon, OK
 //   Prompt().AskYesNo(text)         question icon, Yes/No    -> true for Yes
+//   Prompt().AskYesNoDefaultNo(text)  the same with No as the default button (questions
+//                                   before something is erased)
 //   Prompt().AskOkCancel(text)      question icon, OK/Cancel -> true for OK
 //   Prompt().Plain(text)            no icon, OK
 //   Prompt().ErrorDialog(text)      the application's error dialog ("Error", error icon, OK):
@@ -31,7 +33,7 @@ class QWidget;
 class Prompter {
 public:
     enum class Icon { None, Information, Warning, Error, Question };
-    enum class Kind { Error, Warning, Info, YesNo, OkCancel, Plain, ErrorDialog, InfoDialog, Message };
+    enum class Kind { Error, Warning, Info, YesNo, YesNoDefaultNo, OkCancel, Plain, ErrorDialog, InfoDialog, Message };
 
     virtual ~Prompter() = default;
 
@@ -39,6 +41,7 @@ public:
     void Warning(const QString& text) { Show(Kind::Warning, Caption(), text, Icon::Warning); }
     void Info(const QString& text) { Show(Kind::Info, Caption(), text, Icon::Information); }
     bool AskYesNo(const QString& text) { return Show(Kind::YesNo, Caption(), text, Icon::Question); }
+    bool AskYesNoDefaultNo(const QString& text) { return Show(Kind::YesNoDefaultNo, Caption(), text, Icon::Question); }
     bool AskOkCancel(const QString& text) { return Show(Kind::OkCancel, Caption(), text, Icon::Question); }
     void Plain(const QString& text) { Show(Kind::Plain, Caption(), text, Icon::None); }
     void ErrorDialog(const QString& text) { Show(Kind::ErrorDialog, QStringLiteral("Error"), text, Icon::Error); }

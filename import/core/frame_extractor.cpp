@@ -26,6 +26,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <locale>
 #include <sstream>
 
@@ -419,7 +420,15 @@ std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
             damaged_.push_back(i);
         const Frame8 frame = MapToEightBits(*raw, source_->Window());
         raw.reset();
-        writer_->Write(frame, ExtractedFramePath(outputFolder_, seriesName_, i));
+        const std::string path = ExtractedFramePath(outputFolder_, seriesName_, i);
+        try {
+            writer_->Write(frame, path);
+        } catch (...) {
+            // A half-written frame file (a full disk) must not pass for a frame.
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+            throw;
+        }
         ++i;
     }
     return i;

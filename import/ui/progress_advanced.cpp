@@ -97,7 +97,9 @@ void ExtractDICOMFrames::SyncProgress()
         return;
     ProgressAdvancedForm->cxLabel1->setText(QStringLiteral("Extracting frames: ") + QString::number(FrameIndex) +
                                             QStringLiteral(" of ") + QString::number(FrameCount));
-    ProgressAdvancedForm->cxProgressBar1->setValue(ProgressAdvancedForm->cxProgressBar1->value() + 1);
+    // The bar shows the frames already written, the same count as the label, so its
+    // percentage agrees with "i of N".
+    ProgressAdvancedForm->cxProgressBar1->setValue(FrameIndex);
     ProgressAdvancedForm->repaint();
 }
 

@@ -2,10 +2,12 @@
 // made with DCMTK) are read with the DICOM toolkit; every written frame is decoded by
 // libjpeg-turbo's djpeg and compared with DCMTK's dcmj2pnm rendering of the same frame.
 #include "import/core/frame_extractor.h"
+#include "import/core/jpeg_frame.h"
 #include "import/core/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -202,6 +204,69 @@ TEST(FrameExtractorTest, AFrameFileThatCannotBeWrittenIsAnError)
     FrameExtractor extractor(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
                              (tmp.path() / "no-such-folder").string() + "/", "LAO");
     EXPECT_THROW(extractor.Run(), DicomImportError);
+}
+
+// A full disk (the second frame file is /dev/full) fails the extraction; the file that
+// failed is removed, the frame written before it stays.
+TEST(FrameExtractorTest, AFrameFileThatFailsHalfWrittenIsRemoved)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    TempDir tmp;
+    fs::create_symlink("/dev/full", tmp.path() / "LAO.1.jpg");
+    FrameExtractor extractor(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                             tmp.path().string() + "/", "LAO");
+    EXPECT_THROW(extractor.Run(), DicomImportError);
+    EXPECT_TRUE(fs::exists(tmp.path() / "LAO.0.jpg"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.path() / "LAO.1.jpg")));
+    EXPECT_FALSE(fs::exists(tmp.path() / "LAO.2.jpg"));
+
+    // Any writer: what it left of the failing frame goes too.
+    struct HalfWriter : FrameFileWriter {
+        void Write(const Frame8&, const std::string& path) override
+        {
+            std::ofstream(path, std::ios::binary) << "\xFF\xD8 half a frame";
+            throw DicomImportError("No space left on device");
+        }
+    };
+    TempDir tmp2;
+    FrameExtractor half(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), std::make_unique<HalfWriter>(),
+                        tmp2.path().string() + "/", "RAO");
+    EXPECT_THROW(half.Run(), DicomImportError);
+    EXPECT_TRUE(fs::is_empty(tmp2.path()));
+}
+
+// 12-bit angiograms are brought into 8 bits by their window (or by dropping the low bits),
+// not clipped at 255: clipping would turn nearly the whole frame white.
+TEST(FrameExtractorTest, TwelveBitFramesAreNotWhitenedByClipping)
+{
+    // (A recording with its own window is windowed as the reference renderer does it:
+    // FramesMatchTheReferenceRendering.)
+    for (const char* file : {"grey12.dcm"}) {
+        SCOPED_TRACE(file);
+        const std::optional<RawFrame> raw = OpenDicomFrameSource(Fixture(file))->ReadFrame(0);
+        ASSERT_TRUE(raw);
+        ASSERT_EQ(raw->highBit, 11);
+        const auto whiteShare = [](const auto& samples) {
+            std::size_t white = 0;
+            for (const auto v : samples)
+                white += v >= 255;
+            return double(white) / double(samples.size());
+        };
+        ASSERT_GT(whiteShare(raw->samples), 0.5) << "the fixture must show what clipping does";
+
+        TempDir tmp;
+        ASSERT_GE(Extract(file, tmp.path()), 1);
+        DecodedFrame frame;
+        std::string error;
+        ASSERT_TRUE(DecodeFrameFile(tmp.path() / "LAO.0.jpg", frame, error)) << error;
+        std::vector<int> grey;
+        for (const std::uint32_t p : frame.pixels)
+            grey.push_back(int(p & 0xFF));
+        EXPECT_LT(whiteShare(grey), 0.2);
+        const auto [lo, hi] = std::minmax_element(grey.begin(), grey.end());
+        EXPECT_GT(*hi - *lo, 100) << "the frame keeps its contrast";
+    }
 }
 
 TEST(FrameExtractorTest, DepthMapping)

@@ -181,7 +181,7 @@ TEST_F(DicomImportTest, YesExtractsEveryFrameOnTheWorkerAndHandsThemToThePlayer)
     EXPECT_TRUE(green);
 }
 
-TEST_F(DicomImportTest, NoKeepsNothingAndNavigationWorks)
+TEST_F(DicomImportTest, NoKeepsNothingAndNavigationStaysOff)
 {
     prompts_.answers = {true};
     Browse(0, Fixture("single_frame.dcm"));
@@ -201,7 +201,8 @@ TEST_F(DicomImportTest, NoKeepsNothingAndNavigationWorks)
     EXPECT_TRUE(ProgressAdvancedForm.isNull());
     EXPECT_EQ(Files("LAO"), 0);
     EXPECT_EQ(w_->PlayerFrame1->FrameCount(), 0);
-    EXPECT_TRUE(NavigationEnabled());
+    // The page has no recording now: Next and Previous wait for frames.
+    EXPECT_FALSE(NavigationEnabled());
 }
 
 TEST_F(DicomImportTest, FilesThatCannotBeReadAreReportedBeforeTheQuestion)
@@ -213,7 +214,7 @@ TEST_F(DicomImportTest, FilesThatCannotBeReadAreReportedBeforeTheQuestion)
         ASSERT_EQ(prompts_.messages.size(), 1u);
         EXPECT_EQ(prompts_.messages[0].kind, K::ErrorDialog);
         EXPECT_TRUE(ProgressAdvancedForm.isNull());
-        EXPECT_TRUE(NavigationEnabled());
+        EXPECT_FALSE(NavigationEnabled());
         EXPECT_EQ(w_->PlayerFrame1->FrameCount(), 0);
     }
 }
@@ -244,6 +245,45 @@ TEST_F(DicomImportTest, CancelKeepsTheFramesWrittenAndThePlayerCountsThem)
     EXPECT_EQ(Files("RAO"), 2);
     EXPECT_EQ(w_->PlayerFrame2->FrameCount(), 2);
     EXPECT_TRUE(NavigationEnabled());
+}
+
+// The bar and its label tell the same count: "Extracting frames: i of N" beside i / N of
+// the bar while frame i is read, and the full bar once every frame is written.
+TEST_F(DicomImportTest, TheBarAgreesWithTheFrameCountOfItsLabel)
+{
+    static QStringList seen;
+    seen.clear();
+    CurrentExtractionBackend().openSource = [](const std::string& path) {
+        struct WatchedSource : FrameSource {
+            std::unique_ptr<FrameSource> inner;
+            std::optional<RawFrame> ReadFrame(std::int32_t i) override
+            {
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [] {
+                        if (ProgressAdvancedForm)
+                            seen << ProgressAdvancedForm->cxLabel1->text() + QStringLiteral(" | ") +
+                                        QString::number(ProgressAdvancedForm->cxProgressBar1->value()) +
+                                        QStringLiteral("/") +
+                                        QString::number(ProgressAdvancedForm->cxProgressBar1->maximum());
+                    },
+                    Qt::BlockingQueuedConnection);
+                return inner->ReadFrame(i);
+            }
+        };
+        auto s = std::make_unique<WatchedSource>();
+        s->inner = OpenDicomFrameSource(path);
+        return s;
+    };
+    ProgressAdvancedWatcher watcher;
+    prompts_.answers = {true};
+    Browse(0, Fixture("grey8_noisy.dcm"));
+    WaitForExtraction();
+    EXPECT_EQ(seen.join(QLatin1Char('\n')).toStdString(),
+              "Extracting frames: 0 of 3 | 0/3\nExtracting frames: 1 of 3 | 1/3\n"
+              "Extracting frames: 2 of 3 | 2/3\nExtracting frames: 3 of 3 | 3/3");
+    EXPECT_EQ(watcher.lastValue, 3);
+    EXPECT_EQ(watcher.maximum, 3);
 }
 
 TEST_F(DicomImportTest, ShutdownStopsARunningWorkerWithoutDeadlock)
@@ -285,7 +325,7 @@ TEST_F(DicomImportTest, AWorkerFailureIsReportedAndThePageStartsOver)
     EXPECT_EQ(Files("IVUS"), 0);
     EXPECT_EQ(w_->PlayerFrame3->FrameCount(), 0);
     EXPECT_EQ(w_->IvusFrameCount, 0);
-    EXPECT_TRUE(NavigationEnabled());
+    EXPECT_FALSE(NavigationEnabled()); // no recording on the page
     EXPECT_TRUE(w_->Page(2).dicomBrowse->isEnabled());
 }
 
