@@ -80,7 +80,11 @@ void ExtractDICOMFrames::run()
         }
         extractor_.store(nullptr);
     } catch (const std::exception& e) {
-        error = QString::fromStdString(e.what());
+        // A failure to read the recording names the file and what is wrong with it; the
+        // other failures (writing the frame files) say so themselves.
+        error = IsDicomToolkitFailure(std::current_exception())
+                    ? FileFailureText(DicomPath, std::current_exception())
+                    : QString::fromStdString(e.what());
         if (error.isEmpty())
             error = QStringLiteral("unknown failure");
     }

@@ -392,11 +392,13 @@ void TWizardForm::BrowseDicom(int series)
     try {
         n = ImportDicomFile(path, series);
     } catch (...) {
-        // Nothing to show: the page starts over, navigation works again.
+        // Nothing to show: the page starts over, navigation works again; the user is told
+        // what is wrong with the file.
         p.player->ResetPlayer();
         p.player->setEnabled(series == 2);
         SetNavigationEnabled(true);
-        throw;
+        Prompt().ErrorDialog(FileFailureText(path, std::current_exception()));
+        return;
     }
     if (n == 0) {
         // Declined: the working folder was emptied, so the player shows nothing.
