@@ -22,17 +22,25 @@ std::string WriteList(std::span<const T> values)
     return out;
 }
 
-[[noreturn]] void Fail(std::string_view text, std::string_view why)
+// The whole text is named when its shape is wrong, the piece when it is not a number.
+[[noreturn]] void NotAPointList(std::string_view text)
 {
     std::string shown(text.substr(0, 40));
     if (text.size() > 40)
         shown += "...";
-    throw ConversionError("'" + shown + "' is not a valid point list (" + std::string(why) + ")");
+    throw ConversionError("\"" + shown + "\" is not a point list");
+}
+
+[[noreturn]] void NotAnInteger(std::string_view piece)
+{
+    throw ConversionError("\"" + std::string(piece.substr(0, 40)) + "\" is not a valid integer value");
 }
 
 // One piece: a decimal integer with at most one sign, in the 32-bit signed range.
-std::int32_t ReadValue(std::string_view text, const char* first, const char* last)
+std::int32_t ReadValue(std::string_view piece)
 {
+    const char* first = piece.data();
+    const char* const last = first + piece.size();
     bool negative = false;
     if (first != last && (*first == '+' || *first == '-')) {
         negative = *first == '-';
@@ -42,11 +50,11 @@ std::int32_t ReadValue(std::string_view text, const char* first, const char* las
     unsigned long long magnitude = 0;
     const auto r = std::from_chars(first, last, magnitude);
     if (first == last || *first < '0' || *first > '9' || r.ec == std::errc::invalid_argument || r.ptr != last)
-        Fail(text, "not a number");
+        NotAnInteger(piece);
     const unsigned long long limit =
         negative ? 1ull + std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int32_t>::max();
     if (r.ec == std::errc::result_out_of_range || magnitude > limit)
-        Fail(text, "value out of range");
+        NotAnInteger(piece);
     const long long value = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
     return static_cast<std::int32_t>(value);
 }
@@ -66,8 +74,8 @@ std::vector<std::uint32_t> ParseIntList(std::string_view text)
             return result;
         const std::size_t blank = text.find(' ', pos);
         if (blank == std::string_view::npos)
-            Fail(text, pos == 0 ? "no terminator" : "does not end in -1");
-        const std::int32_t value = ReadValue(text, text.data() + pos, text.data() + blank);
+            NotAPointList(text);
+        const std::int32_t value = ReadValue(text.substr(pos, blank - pos));
         result.push_back(static_cast<std::uint32_t>(value));
         pos = blank + 1;
     }

@@ -59,6 +59,22 @@ TEST(PointList, MalformedTextsRaiseConversionError)
         EXPECT_THROW(ParseIntList(text), ConversionError) << '"' << text << '"';
 }
 
+// The message names the piece that is not a number, or the text whose shape is wrong.
+TEST(PointList, MessagesNameWhatIsWrong)
+{
+    const auto message = [](const char* text) {
+        try {
+            ParseIntList(text);
+        } catch (const ConversionError& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(message("1 a2 -1"), "\"a2\" is not a valid integer value");
+    EXPECT_EQ(message("1 2"), "\"1 2\" is not a point list");
+    EXPECT_EQ(message(""), "\"\" is not a point list");
+}
+
 TEST(PointList, RandomRoundTrip)
 {
     std::mt19937 rng(7);
