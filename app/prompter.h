@@ -17,7 +17,8 @@
 // Production uses QtPrompter (modal QMessageBox). Tests install a ScriptedPrompter with
 // SetPrompter: it records every message and answers questions from a script.
 //
-// Also here: RunGuarded (exceptions in event handlers) and WaitCursor (the hourglass).
+// Also here: RunGuarded (exceptions in event handlers), FileFailureText (files that cannot be
+// read) and WaitCursor (the hourglass).
 #pragma once
 
 #include <QMessageBox>
@@ -107,6 +108,17 @@ private:
 bool RunGuarded(const std::function<void()>& body);
 // The text of the exception in flight (for catch blocks): what() or the empty text.
 QString ExceptionText(std::exception_ptr e);
+
+// The user's text for a file that could not be read or imported: the file's name and
+// what the user can act on ("is not a DICOM file", "is incomplete", "uses a compression
+// this workstation does not read (progressive JPEG)", ...), then the technical text on a
+// detail line. A DICOM toolkit exception may come as it is or nested in another
+// (std::throw_with_nested); the text of any other exception is meant for the user already
+// and follows "cannot be imported:". Looks at the first bytes of the file when the
+// exception alone does not say what is wrong with it.
+QString FileFailureText(const QString& path, std::exception_ptr error);
+// True when the exception is, or holds nested, an exception of the DICOM toolkit.
+bool IsDicomToolkitFailure(std::exception_ptr error);
 
 // The hourglass cursor for a scope; Restore() puts the previous cursor back early
 // (before a message box). Restored at the latest when the scope ends, also on exceptions.

@@ -26,6 +26,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <locale>
 #include <sstream>
@@ -40,8 +41,9 @@ namespace {
 constexpr std::uint32_t kInspectLoadLimit = 65535;
 constexpr std::uint32_t kExtractLoadLimit = 2048;
 
-// Runs a toolkit call; its exceptions become DicomImportError with the toolkit's message
-// (the calling thread's exception trail is emptied either way).
+// Runs a toolkit call; its exceptions become DicomImportError with the toolkit's message,
+// holding the toolkit's exception nested so that the message seam can tell the user what
+// it means (the calling thread's exception trail is emptied either way).
 template <typename F>
 auto Toolkit(F&& f) -> decltype(f())
 {
@@ -54,7 +56,7 @@ auto Toolkit(F&& f) -> decltype(f())
         throw;
     } catch (const std::exception& e) {
         exceptionsManager::getTrailText();
-        throw DicomImportError(e.what());
+        std::throw_with_nested(DicomImportError(e.what()));
     }
 }
 
@@ -136,6 +138,13 @@ DicomSummary ReadDicomSummary(const std::string& path)
     s.pixelSpacing = spacing > 0.0 ? spacing : 0.0;
     if (!TransferSyntaxSupported(s.transferSyntax))
         throw DicomImportError("The transfer syntax " + s.transferSyntax + " of the file is not supported");
+    // Frames come only from (7FE0,0010); say so before the question rather than after it.
+    const auto has = [&](std::uint16_t tag) { return Toolkit([&] { return bool(ds->getTag(0x7FE0, 0, tag, false)); }); };
+    if (!has(0x0010)) {
+        if (has(0x0008) || has(0x0009))
+            throw DicomImportError("The file holds floating-point pixel data, which this workstation does not read");
+        throw DicomImportError("The file holds no image");
+    }
     return s;
 }
 

@@ -82,7 +82,11 @@ void ExtractDICOMFrames::run()
         extractor_.store(nullptr);
         warning = QString::fromStdString(DamagedFramesWarning(extractor.DamagedFrames()));
     } catch (const std::exception& e) {
-        error = QString::fromStdString(e.what());
+        // A failure to read the recording names the file and what is wrong with it; the
+        // other failures (writing the frame files) say so themselves.
+        error = IsDicomToolkitFailure(std::current_exception())
+                    ? FileFailureText(DicomPath, std::current_exception())
+                    : QString::fromStdString(e.what());
         if (error.isEmpty())
             error = QStringLiteral("unknown failure");
     }

@@ -429,9 +429,11 @@ void TWizardForm::BrowseDicom(int series)
     try {
         n = ImportDicomFile(path, series);
     } catch (...) {
-        // Nothing to show: the working folder was emptied.
+        // Nothing to show: the working folder was emptied and the page still has no
+        // recording, so Next and Previous stay off; the user is told what is wrong with the file.
         p.player->ResetPlayer();
-        throw;
+        Prompt().ErrorDialog(FileFailureText(path, std::current_exception()));
+        return;
     }
     if (n == 0) {
         // Declined: the working folder was emptied, so the player shows nothing.
