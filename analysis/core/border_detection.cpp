@@ -211,7 +211,7 @@ bool WaveletEnergyFeatures(const cv::Mat& polar, std::vector<cv::Mat>& energies,
     return true;
 }
 
-void FuseFeatures(const std::vector<cv::Mat>& energies, cv::Mat& fused) {
+void FuseFeatures(const std::vector<cv::Mat>& energies, cv::Mat& fused, const std::vector<bool>& ignoredColumns) {
     if (energies.empty()) {
         fused.release();
         return;
@@ -221,16 +221,70 @@ void FuseFeatures(const std::vector<cv::Mat>& energies, cv::Mat& fused) {
         if (d % 3 == 2) continue;  // the row difference of the column average
         fused += energies[d];
     }
+    const bool ignoreSome = static_cast<int>(ignoredColumns.size()) == fused.cols &&
+                            std::find(ignoredColumns.begin(), ignoredColumns.end(), false) != ignoredColumns.end();
     double largest = 0.0;
     for (int r = 0; r < fused.rows; ++r) {
         const double* f = fused.ptr<double>(r);
-        for (int k = 0; k < fused.cols; ++k) largest = std::max(largest, f[k]);
+        for (int k = 0; k < fused.cols; ++k) {
+            if (!ignoreSome || !ignoredColumns[k]) largest = std::max(largest, f[k]);
+        }
     }
     if (largest <= 0.0) return;  // nothing to scale: no lumen will be found
     for (int r = 0; r < fused.rows; ++r) {
         double* f = fused.ptr<double>(r);
         for (int k = 0; k < fused.cols; ++k) f[k] = RoundHalfUp(255.0 * f[k] / largest);
     }
+}
+
+std::vector<bool> FindShadowedDirections(const cv::Mat& polar, int catheterRadius) {
+    const int rows = polar.rows, cols = polar.cols, channels = polar.channels();
+    std::vector<bool> shadowed(static_cast<std::size_t>(std::max(cols, 0)), false);
+    const int deepest = rows - std::max(rows / 4, 16);  // the shortest tail looked at
+    const int shallowest = std::max(catheterRadius, 0);
+    constexpr int kDepthStep = 4;
+    constexpr double kDarkFraction = 0.25;
+    constexpr int kShortestRun = 3;
+    if (cols < kShortestRun || deepest < shallowest) return shadowed;
+
+    std::vector<double> tail(cols, 0.0), means(cols), sorted(cols);
+    for (int d = rows - 1; d >= shallowest; --d) {
+        const std::uint8_t* p = polar.ptr<std::uint8_t>(d);
+        for (int k = 0; k < cols; ++k) tail[k] += p[static_cast<std::size_t>(k) * channels];
+        if (d > deepest || (deepest - d) % kDepthStep != 0) continue;
+        for (int k = 0; k < cols; ++k) means[k] = tail[k] / (rows - d);
+        sorted = means;
+        std::nth_element(sorted.begin(), sorted.begin() + cols / 2, sorted.end());
+        const double dark = kDarkFraction * sorted[cols / 2];
+        for (int k = 0; k < cols; ++k) {
+            if (means[k] < dark) shadowed[k] = true;
+        }
+    }
+    // Drop runs (around the circle) too narrow to be a shadow.
+    if (std::find(shadowed.begin(), shadowed.end(), false) == shadowed.end()) return shadowed;
+    int start = 0;
+    while (shadowed[start]) ++start;  // a clear column: runs are bounded from here on
+    for (int i = 1; i <= cols; ++i) {
+        const int k = (start + i) % cols;
+        if (!shadowed[k]) continue;
+        int length = 0;
+        while (shadowed[(k + length) % cols]) ++length;
+        if (length < kShortestRun) {
+            for (int j = 0; j < length; ++j) shadowed[(k + j) % cols] = false;
+        }
+        i += length;
+    }
+    return shadowed;
+}
+
+std::vector<bool> WidenColumns(const std::vector<bool>& flags, int before, int after) {
+    const int n = static_cast<int>(flags.size());
+    std::vector<bool> widened(flags.size(), false);
+    for (int k = 0; k < n; ++k) {
+        if (!flags[k]) continue;
+        for (int j = std::max(0, k - before); j <= std::min(n - 1, k + after); ++j) widened[j] = true;
+    }
+    return widened;
 }
 
 void FindLumenRadii(const cv::Mat& fused, std::int32_t* lumen, int catheterRadius, int threshold) {
@@ -319,6 +373,13 @@ DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, 
         IntMatrix vessel(A, N);
         cv::Mat polar, fused;
         std::vector<cv::Mat> energies;
+        // Per frame: the directions whose vessel search an acoustic shadow reaches.
+        std::vector<std::vector<bool>> vesselGaps(N);
+        // How far an angular edge reaches into the neighbouring directions: the column
+        // differences of the last level look 2^L columns ahead, the energy window h
+        // columns either way, and the approximation averages 2^L - 1 columns back.
+        const int h = (EnergyWindowSize(A, R) - 1) / 2;
+        const int reach = 1 << kWaveletLevels;
         for (int f = 0; f < N; ++f) {
             cv::Mat image = loadFrame ? loadFrame(f) : cv::Mat();
             if (image.empty() || image.depth() != CV_8U) {
@@ -335,8 +396,14 @@ DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, 
                 result.message = "The polar image is too small for the automatic detection";
                 return result;
             }
-            FuseFeatures(energies, fused);
+            const std::vector<bool> shadowed = FindShadowedDirections(polar, rc);
+            const std::vector<bool> lumenGaps = WidenColumns(shadowed, reach + h, h);
+            FuseFeatures(energies, fused, lumenGaps);
             FindLumenRadii(fused, lumen[f], rc, threshold);
+            for (int k = 0; k < A; ++k) {
+                if (lumenGaps[k]) lumen[f][k] = -1;
+            }
+            vesselGaps[f] = WidenColumns(shadowed, 0, reach - 1);
             if (progress) progress(f + 1, N);
         }
 
@@ -344,6 +411,9 @@ DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, 
             MultiscaleSmooth(lumen.get(), A, N, smoothness, true, SmoothRounding::RoundHalfUp);
         for (int f = 0; f < N; ++f) {
             FindVesselRadii(approximations[f].get(), lumen[f], vessel[f], A, R, ringOffset);
+            for (int k = 0; k < A; ++k) {
+                if (vesselGaps[f][k]) vessel[f][k] = -1;
+            }
         }
         MultiscaleSmooth(vessel.get(), A, N, smoothness, true, SmoothRounding::RoundHalfUp);
         EnforceOuterBeyondInner(lumen.get(), vessel.get(), A, R, N);
