@@ -12,7 +12,8 @@ namespace kestrova::analysis::testing {
 namespace {
 
 constexpr int kSize = 512;
-constexpr int kBins = 1440;            // directions of the truth, a quarter degree apart
+constexpr int kBins = 1440;            // directions drawn, a quarter degree apart
+constexpr int kTruthPoints = 360;      // vertices of a true border (off the circle by < 0.01 px)
 constexpr double kBodyRadius = 14.0;   // the catheter body; its sheath and ring-down beyond
 constexpr int kCatheterEdge = 22;      // where the ring-down has died out
 constexpr double kMediaWidth = 9.0;    // dark band inside the vessel border
@@ -137,7 +138,9 @@ IvusPhantom MakeIvusPhantom(const PhantomOptions& o) {
         const double angle = 2 * kPi * i / kBins;
         lumen[i] = BoundaryRadius(inLumen, c, angle);
         vessel[i] = std::max(BoundaryRadius(inVessel, c, angle), lumen[i] + 30);
-        const cv::Point2d u(std::cos(angle), std::sin(angle));
+    }
+    for (int i = 0; i < kBins; i += kBins / kTruthPoints) {
+        const cv::Point2d u(std::cos(2 * kPi * i / kBins), std::sin(2 * kPi * i / kBins));
         phantom.lumen.push_back(c + lumen[i] * u);
         phantom.vessel.push_back(c + vessel[i] * u);
     }
@@ -211,15 +214,18 @@ PhantomOptions PhantomInSeries(int i, PhantomDifficulty difficulty, unsigned see
 
 namespace {
 
-constexpr int kScoreScale = 4;  // sub-pixel rasterisation of the areas
+constexpr int kScoreScale = 2;  // sub-pixel rasterisation of the areas
 
-cv::Mat Fill(const std::vector<cv::Point2d>& polygon) {
-    cv::Mat mask = cv::Mat::zeros(kSize * kScoreScale, kSize * kScoreScale, CV_8UC1);
-    std::vector<cv::Point> points;
-    for (const cv::Point2d& p : polygon)
-        points.emplace_back(cvRound((p.x + 0.5) * kScoreScale * 16 - 8), cvRound((p.y + 0.5) * kScoreScale * 16 - 8));
+// The polygon filled (255) into `mask`, whose pixel (0, 0) is at `origin`, at
+// kScoreScale times the frame's resolution.
+void Fill(const std::vector<cv::Point2d>& polygon, cv::Point2d origin, cv::Mat& mask) {
+    std::vector<cv::Point> points;  // in 1/16 of a mask pixel
+    for (const cv::Point2d& p : polygon) {
+        const cv::Point2d q = (p - origin + cv::Point2d(0.5, 0.5)) * kScoreScale - cv::Point2d(0.5, 0.5);
+        points.emplace_back(cvRound(q.x * 16), cvRound(q.y * 16));
+    }
+    mask.setTo(0);
     cv::fillPoly(mask, std::vector<std::vector<cv::Point>>{points}, cv::Scalar(255), cv::LINE_8, 4);
-    return mask;
 }
 
 double SegmentDistance(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
@@ -251,7 +257,19 @@ BorderScore ScoreBorder(const WallContour& detected, const std::vector<cv::Point
     }
     std::vector<cv::Point2d> polygon;
     for (const PixelPoint& p : detected) polygon.emplace_back(p.x, p.y);
-    const cv::Mat a = Fill(polygon), b = Fill(truth);
+    // Both filled over the rectangle holding both, with a pixel to spare.
+    cv::Point2d low = truth.front(), high = low;
+    for (const auto& outline : {polygon, truth})
+        for (const cv::Point2d& p : outline) {
+            low = {std::min(low.x, p.x), std::min(low.y, p.y)};
+            high = {std::max(high.x, p.x), std::max(high.y, p.y)};
+        }
+    const cv::Point2d origin(std::floor(low.x) - 1, std::floor(low.y) - 1);
+    const cv::Size size(static_cast<int>(high.x - origin.x + 3) * kScoreScale,
+                        static_cast<int>(high.y - origin.y + 3) * kScoreScale);
+    cv::Mat a(size, CV_8UC1), b(size, CV_8UC1);
+    Fill(polygon, origin, a);
+    Fill(truth, origin, b);
     const double intersection = cv::countNonZero(a & b), united = cv::countNonZero(a | b);
     score.jaccard = united > 0 ? intersection / united : 0.0;
     std::vector<cv::Point2f> pf(polygon.begin(), polygon.end()), tf(truth.begin(), truth.end());

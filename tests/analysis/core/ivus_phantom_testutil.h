@@ -8,7 +8,7 @@
 // interface), a bright adventitia and fainter tissue beyond, all under multiplicative
 // Rayleigh speckle. Optionally a guidewire (a bright spot in the lumen casting a 10
 // degree shadow) and a 60 degree calcium arc in the plaque casting its own shadow.
-// Borders are known as polygons of 720 points, star-shaped about the catheter centre.
+// Borders are known as polygons of 360 points, star-shaped about the catheter centre.
 
 #include <vector>
 
