@@ -123,9 +123,11 @@ void FuseFeatures(const std::vector<cv::Mat>& energies, cv::Mat& fused, const st
 // filling of the smoothing, and takes the energy's scale from the other directions.
 
 /// Directions (columns of the polar image, first channel) in an acoustic shadow: those
-/// with a depth d, catheterRadius <= d <= R - max(R / 4, 16), beyond which the mean echo
-/// of the column (rows d .. R - 1) is below a quarter of the median of that mean over
-/// all columns. Runs of fewer than 3 directions are not taken as shadows.
+/// with a depth d beyond which the mean echo of the column (rows d .. R - 1) is below a
+/// quarter of the median of that mean over all columns. The depths looked at are
+/// d = R - max(R / 4, 16) and every fourth row nearer the catheter, down to
+/// catheterRadius. Runs of fewer than 3 directions (around the circle) are not taken
+/// as shadows.
 std::vector<bool> FindShadowedDirections(const cv::Mat& polar, int catheterRadius);
 
 /// `flags` widened by `before` columns towards lower indexes and `after` columns towards
