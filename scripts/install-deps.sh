@@ -12,7 +12,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdg-utils
-  dcmtk libjpeg-turbo-progs libxml2-utils
+  dcmtk libjpeg-turbo-progs libxml2-utils python3-openpyxl
   clang libclang-rt-14-dev
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
 )

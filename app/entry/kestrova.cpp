@@ -7,6 +7,7 @@
 #include "app/main_form.h"
 #include "import/ui/wizard.h"
 #include "reconstruction/ui/export.h"
+#include "reconstruction/ui/graph.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ void RegisterChildWindows(ChildWindowRegistry& registry)
     registry.Register(ChildWindow::Export, CreateExportForm);
     registry.Register(ChildWindow::ANGIO, CreateAngioForm);
     registry.Register(ChildWindow::Wizard, studyimport::CreateWizardForm);
+    registry.Register(ChildWindow::Graphs, CreateGraphForm);
 }
 
 } // namespace

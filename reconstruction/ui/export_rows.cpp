@@ -2,6 +2,7 @@
 
 #include "app/data.h"
 #include "app/main_form.h"
+#include "reconstruction/ui/open_statement.h"
 
 namespace {
 
@@ -20,23 +21,6 @@ exports::AngioTracing ReadTracing(Tdm& data, AngioView view, int code)
     data.LoadAngioView(view, code, catheter, lumenA, lumenB, width);
     return {Points(catheter), Points(lumenA), Points(lumenB), Points(width)};
 }
-
-// Opens a statement for the card and closes it again however the reading ends.
-class OpenStatement {
-public:
-    OpenStatement(Statement& statement, const QString& parameter, int code) : statement_(statement)
-    {
-        statement_.Param(parameter, code);
-        statement_.Open();
-    }
-    ~OpenStatement() { statement_.Close(); }
-    OpenStatement(const OpenStatement&) = delete;
-    OpenStatement& operator=(const OpenStatement&) = delete;
-    Statement* operator->() { return &statement_; }
-
-private:
-    Statement& statement_;
-};
 
 std::vector<exports::WallRow> ReadWallRows(Statement& statement, int code, const QString& x, const QString& y)
 {

@@ -4,6 +4,7 @@
 // independent readers (the sqlite3 tool, Python's sqlite3 and ElementTree).
 #include "reconstruction/ui/export.h"
 #include "reconstruction/core/export_testutil.h"
+#include "card_fixture.h"
 
 #include "app/child_registry.h"
 #include "app/data.h"
@@ -48,34 +49,18 @@ INSERT INTO innerWall(id, patientID, frame, telodiastolicFrame, innerWallX, inne
          (3, 7, 0, 10, '110 120 110 110 -1', '110 110 120 110 -1', '1 -1', '1 -1');
 )";
 
-std::pair<int, QString> RunProcess(const QString& program, const QStringList& arguments)
-{
-    QProcess p;
-    p.start(program, arguments);
-    if (!p.waitForFinished(30000))
-        return {-1, QStringLiteral("did not finish")};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
-}
-
-class ExportWindow : public ::testing::Test {
+class ExportWindow : public CardDatabaseTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(root.isValid() && runtime.isValid());
-        AppPaths::SetRoot(root.path());
-        AppPaths::SetRuntimeDir(runtime.path());
-        QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-        SetPrompter(&prompter);
+        CardDatabaseTest::SetUp();
+        if (HasFatalFailure())
+            return;
         savedBrowser = TExportForm::FolderBrowser();
         TExportForm::FolderBrowser() = [this](QWidget*, const QString& caption) {
             captions << caption;
             return answer;
         };
-
-        dm = new Tdm;
-        dm->MyEmbConnection1.BaseDir = AppPaths::Root();
-        dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
-        dm->MyEmbConnection1.Connect();
         Sql(kFixtureRows);
 
         ChildWindowRegistry registry;
@@ -92,21 +77,8 @@ protected:
 
     void TearDown() override
     {
-        delete MainForm.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->deleteLater();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        delete dm.data();
         TExportForm::FolderBrowser() = savedBrowser;
-        SetPrompter(nullptr);
-        AppPaths::SetRoot({});
-        AppPaths::SetRuntimeDir({});
-    }
-
-    void Sql(const QString& sql)
-    {
-        const auto [status, out] = RunProcess(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), AppPaths::DatabaseFile(), sql});
-        ASSERT_EQ(status, 0) << out.toStdString();
+        CardDatabaseTest::TearDown();
     }
 
     // Presses the main window's "Export" button and, inside the modal window, the given
@@ -141,9 +113,6 @@ protected:
         return status == 0 ? std::string("consistent") : out.toStdString();
     }
 
-    QTemporaryDir root;
-    QTemporaryDir runtime;
-    ScriptedPrompter prompter;
     ExportFolderBrowser savedBrowser;
     fs::path program;
     fs::path output;
