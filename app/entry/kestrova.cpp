@@ -8,6 +8,7 @@
 #include "import/ui/wizard.h"
 #include "reconstruction/ui/export.h"
 #include "reconstruction/ui/graph.h"
+#include "reconstruction/ui/viewer.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ void RegisterChildWindows(ChildWindowRegistry& registry)
     registry.Register(ChildWindow::ANGIO, CreateAngioForm);
     registry.Register(ChildWindow::Wizard, studyimport::CreateWizardForm);
     registry.Register(ChildWindow::Graphs, CreateGraphForm);
+    registry.Register(ChildWindow::Viewer3D, CreateViewerForm);
 }
 
 } // namespace

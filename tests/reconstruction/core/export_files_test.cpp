@@ -232,16 +232,6 @@ TEST(ExportAngioFiles, CardWithoutAngioRow)
 
 // A comma decimal separator set for C formatting (setlocale) and for C++ streams (the
 // global locale) changes nothing in the files.
-namespace {
-
-struct CommaDecimal : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-    char do_thousands_sep() const override { return '.'; }
-    std::string do_grouping() const override { return "\3"; }
-};
-
-}  // namespace
-
 TEST(ExportNumbers, IndependentOfTheProcessLocale)
 {
     const exports::CardRows card = export_test::FixtureCard();
@@ -250,38 +240,21 @@ TEST(ExportNumbers, IndependentOfTheProcessLocale)
     const std::string xmlBefore = IvusXmlFile({400, 300}, ivus, scale);
     const std::string scriptBefore = IvusCadScript(ivus, scale);
 
-    export_test::TempFolder locales;
-    const std::string source = (locales.path() / "comma").string();
-    {
-        std::ofstream out(source);
-        out << "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\ngrouping 3;3\nEND LC_NUMERIC\n";
-    }
-    export_test::RunCommand("localedef -c -i " + export_test::Quote(source) +
-                            " -f ANSI_X3.4-1968 " + export_test::Quote(locales.path() / "xx_COMMA") +
-                            " >/dev/null 2>&1");
-    const char* oldLocPath = std::getenv("LOCPATH");
-    const std::string savedLocPath = oldLocPath ? oldLocPath : "";
-    setenv("LOCPATH", locales.path().c_str(), 1);
-    const std::string savedNumeric = std::setlocale(LC_NUMERIC, nullptr);
-    const bool cLocaleSet = std::setlocale(LC_NUMERIC, "xx_COMMA") != nullptr;
-    const std::locale savedGlobal =
-        std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
-
     char probe[32];
-    std::snprintf(probe, sizeof probe, "%g", 0.05);
-    std::ostringstream streamProbe;
-    streamProbe << 0.05;
-    const std::string xmlAfter = IvusXmlFile({400, 300}, ivus, scale);
-    const std::string scriptAfter = IvusCadScript(ivus, scale);
+    std::string streamText, xmlAfter, scriptAfter;
+    bool cLocaleSet = false;
+    {
+        const export_test::ScopedCommaDecimal comma;
+        cLocaleSet = comma.CLocaleSet();
+        std::snprintf(probe, sizeof probe, "%g", 0.05);
+        std::ostringstream streamProbe;
+        streamProbe << 0.05;
+        streamText = streamProbe.str();
+        xmlAfter = IvusXmlFile({400, 300}, ivus, scale);
+        scriptAfter = IvusCadScript(ivus, scale);
+    }
 
-    std::locale::global(savedGlobal);
-    std::setlocale(LC_NUMERIC, savedNumeric.c_str());
-    if (oldLocPath)
-        setenv("LOCPATH", savedLocPath.c_str(), 1);
-    else
-        unsetenv("LOCPATH");
-
-    EXPECT_EQ(streamProbe.str(), "0,05");
+    EXPECT_EQ(streamText, "0,05");
     if (cLocaleSet)
         EXPECT_STREQ(probe, "0,05");
     else

@@ -3,9 +3,11 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <locale>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -124,6 +126,44 @@ std::string Quote(const std::filesystem::path& path)
     for (char c : path.string())
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
+}
+
+namespace {
+
+struct CommaDecimal : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+    char do_thousands_sep() const override { return '.'; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+}  // namespace
+
+ScopedCommaDecimal::ScopedCommaDecimal()
+{
+    const std::string source = (folder_.path() / "comma").string();
+    {
+        std::ofstream out(source);
+        out << "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\ngrouping 3;3\nEND LC_NUMERIC\n";
+    }
+    RunCommand("localedef -c -i " + Quote(source) + " -f ANSI_X3.4-1968 " + Quote(folder_.path() / "xx_COMMA") +
+               " >/dev/null 2>&1");
+    const char* oldLocPath = std::getenv("LOCPATH");
+    hadLocPath_ = oldLocPath != nullptr;
+    savedLocPath_ = oldLocPath ? oldLocPath : "";
+    setenv("LOCPATH", folder_.path().c_str(), 1);
+    savedNumeric_ = std::setlocale(LC_NUMERIC, nullptr);
+    cLocaleSet_ = std::setlocale(LC_NUMERIC, "xx_COMMA") != nullptr;
+    savedGlobal_ = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
+}
+
+ScopedCommaDecimal::~ScopedCommaDecimal()
+{
+    std::locale::global(savedGlobal_);
+    std::setlocale(LC_NUMERIC, savedNumeric_.c_str());
+    if (hadLocPath_)
+        setenv("LOCPATH", savedLocPath_.c_str(), 1);
+    else
+        unsetenv("LOCPATH");
 }
 
 }  // namespace export_test

@@ -5,6 +5,7 @@
 #include "reconstruction/core/export_run.h"
 
 #include <filesystem>
+#include <locale>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,5 +49,25 @@ std::string ReadBytes(const std::filesystem::path& file);
 std::pair<int, std::string> RunCommand(const std::string& command);
 
 std::string Quote(const std::filesystem::path& path);
+
+// For a scope, a comma decimal separator for C formatting (setlocale, from a locale built
+// with localedef in a temporary folder) and for C++ streams (the global locale).
+class ScopedCommaDecimal {
+public:
+    ScopedCommaDecimal();
+    ~ScopedCommaDecimal();
+    ScopedCommaDecimal(const ScopedCommaDecimal&) = delete;
+    ScopedCommaDecimal& operator=(const ScopedCommaDecimal&) = delete;
+    // Whether the C locale could be switched (localedef worked).
+    bool CLocaleSet() const { return cLocaleSet_; }
+
+private:
+    TempFolder folder_;
+    bool hadLocPath_ = false;
+    std::string savedLocPath_;
+    std::string savedNumeric_;
+    bool cLocaleSet_ = false;
+    std::locale savedGlobal_;
+};
 
 }  // namespace export_test
