@@ -248,7 +248,8 @@ public:
         try {
             return Decode(index);
         } catch (const DicomImportError& e) {
-            throw DicomImportError("Frame " + std::to_string(index) + " cannot be read: " + e.what());
+            // The toolkit's own failure stays nested inside, for the messages at the edge.
+            std::throw_with_nested(DicomImportError("Frame " + std::to_string(index) + " cannot be read: " + e.what()));
         }
     }
 
@@ -352,8 +353,12 @@ void WriteFrameFile(const std::string& path, const std::string& bytes)
     bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (f)
         ok = (std::fclose(f) == 0) && ok;
-    if (!ok)
+    if (!ok) {
+        // A half-written frame file (a full disk) must not pass for a frame.
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
         throw DicomImportError("The frame file " + path + " cannot be written");
+    }
 }
 
 std::string FrameFileWriter::Encode(const Frame8&) { return {}; }
