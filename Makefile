@@ -1,17 +1,24 @@
 # The two commands of the README:
-#   make run   installs what is missing, builds, starts the workstation
-#   make test  installs what is missing, builds with the sanitizers, runs every test
-.PHONY: run test deps build-release build-test
+#   make run   installs what the workstation needs, builds it, starts it
+#   make test  also installs the test and reference tools, builds with the sanitizers,
+#              runs every test
+# Both run no apt at all once everything is installed.
+.PHONY: run test deps-run deps-test build-release build-test
 
 JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 TEST_DIR := build/test
 
-deps:
-	@bash scripts/install-deps.sh
+deps-run:
+	@bash scripts/install-deps.sh run
 
-build-release: deps
-	@cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTROVA_TESTS=OFF -DKESTROVA_BENCH=ON >/dev/null
+deps-test:
+	@bash scripts/install-deps.sh test
+
+# The workstation alone: no tests, so none of the test tools is required (the benchmarks
+# are configured when their library happens to be installed).
+build-release: deps-run
+	@cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTROVA_TESTS=OFF >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS) --target kestrova
 
 # The program keeps its database and patient folders beside itself, so it runs from
@@ -23,7 +30,7 @@ run: build-release
 	@cp -f $(RELEASE_DIR)/bin/kestrova $(PROGRAM_DIR)/kestrova
 	cd $(PROGRAM_DIR) && ./kestrova
 
-build-test: deps
+build-test: deps-test
 	@cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVA_SANITIZE=ON -DKESTROVA_TESTS=ON -DKESTROVA_BENCH=ON >/dev/null
 	@cmake --build $(TEST_DIR) -j $(JOBS)
 

@@ -11,11 +11,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A text that should hold a number (or a point-list text) does not.
-class ConversionError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// A text that should hold a number (or a point-list text) does not: ConversionError, shared
+// with the Qt-free readers of stored records.
+#include "records/conversion_error.h"
 
 // An index past the end of a list (for example a wall row of a frame the card does not have).
 class ListIndexError : public std::out_of_range {

@@ -248,6 +248,13 @@ void TMainForm::FormShow()
             } catch (const std::exception&) {
                 Prompt().Error(failure);
             }
+            // Said once, now, rather than at the first save that fails.
+            const QStringList unwritable = AppPaths::UnwritableDataPlaces();
+            if (dm->MyEmbConnection1.Connected() && !unwritable.isEmpty())
+                Prompt().Warning(QStringLiteral("The workstation cannot write its data here:\n") +
+                                 unwritable.join(QLatin1Char('\n')) +
+                                 QStringLiteral("\nCards can be opened and viewed, but nothing can be saved until "
+                                                "these can be written."));
         }
         if (SplashScreen)
             SplashScreen->close();

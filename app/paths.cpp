@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
 #include <QStandardPaths>
 
 namespace {
@@ -48,6 +50,25 @@ QString CacheDir() { return QDir(Root()).filePath(QStringLiteral("cache")); }
 QString FrameFileName(const QString& recording, long long n)
 {
     return recording + QLatin1Char('.') + QString::number(n) + QStringLiteral(".jpg");
+}
+
+QStringList UnwritableDataPlaces()
+{
+    QStringList places;
+    QFile db(DatabaseFile());
+    if (db.exists()) {
+        if (db.open(QIODevice::ReadWrite)) // neither truncates nor writes
+            db.close();
+        else
+            places << QDir::toNativeSeparators(db.fileName());
+    }
+    for (const QString& folder : {DataDir(), PatientDataDir(), CacheDir()}) {
+        QDir().mkpath(folder);
+        QTemporaryFile probe(folder + QStringLiteral("/.write-probe-XXXXXX"));
+        if (!probe.open())
+            places << QDir::toNativeSeparators(folder);
+    }
+    return places;
 }
 
 } // namespace AppPaths

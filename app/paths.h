@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace AppPaths {
 
@@ -27,5 +28,11 @@ QString PatientDir(int code);               // <root>/patientData/<code>
 QString RecordingDir(int code, const QString& recording); // .../<code>/<LAO|RAO|IVUS>/  (ends with '/')
 QString CacheDir();                         // <root>/cache
 QString FrameFileName(const QString& recording, long long n); // "IVUS.12.jpg"
+
+// What of the data cannot be written now (native paths): the database file, and the data,
+// patientData and cache folders (missing folders are created first). Each is tried for
+// real (opened for writing, a scratch file made), so it also holds for root and for
+// read-only mounts. Empty when everything can be written.
+QStringList UnwritableDataPlaces();
 
 } // namespace AppPaths

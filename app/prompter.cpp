@@ -28,9 +28,9 @@ bool QtPrompter::Show(Kind kind, const QString& caption, const QString& text, Ic
     }
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton def = QMessageBox::Ok;
-    if (kind == Kind::YesNo) {
+    if (kind == Kind::YesNo || kind == Kind::YesNoDefaultNo) {
         buttons = QMessageBox::Yes | QMessageBox::No;
-        def = QMessageBox::Yes;
+        def = kind == Kind::YesNo ? QMessageBox::Yes : QMessageBox::No;
     } else if (kind == Kind::OkCancel) {
         buttons = QMessageBox::Ok | QMessageBox::Cancel;
     }
@@ -53,7 +53,7 @@ bool ScriptedPrompter::Show(Kind kind, const QString& caption, const QString& te
     messages.push_back({kind, caption, text, icon});
     if (on_message)
         on_message(messages.back());
-    if (kind != Kind::YesNo && kind != Kind::OkCancel)
+    if (kind != Kind::YesNo && kind != Kind::YesNoDefaultNo && kind != Kind::OkCancel)
         return true;
     if (answers.empty())
         return default_answer;

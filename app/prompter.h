@@ -5,6 +5,8 @@
 //   Prompt().Warning(text)          warning icon, OK
 //   Prompt().Info(text)             information icon, OK
 //   Prompt().AskYesNo(text)         question icon, Yes/No    -> true for Yes
+//   Prompt().AskYesNoDefaultNo(text)  the same with No as the default button (questions
+//                                   before something is erased)
 //   Prompt().AskOkCancel(text)      question icon, OK/Cancel -> true for OK
 //   Prompt().Plain(text)            no icon, OK
 //   Prompt().ErrorDialog(text)      the application's error dialog ("Error", error icon, OK):
@@ -15,7 +17,8 @@
 // Production uses QtPrompter (modal QMessageBox). Tests install a ScriptedPrompter with
 // SetPrompter: it records every message and answers questions from a script.
 //
-// Also here: RunGuarded (exceptions in event handlers) and WaitCursor (the hourglass).
+// Also here: RunGuarded (exceptions in event handlers), FileFailureText (files that cannot be
+// read) and WaitCursor (the hourglass).
 #pragma once
 
 #include <QMessageBox>
@@ -31,7 +34,7 @@ class QWidget;
 class Prompter {
 public:
     enum class Icon { None, Information, Warning, Error, Question };
-    enum class Kind { Error, Warning, Info, YesNo, OkCancel, Plain, ErrorDialog, InfoDialog, Message };
+    enum class Kind { Error, Warning, Info, YesNo, YesNoDefaultNo, OkCancel, Plain, ErrorDialog, InfoDialog, Message };
 
     virtual ~Prompter() = default;
 
@@ -39,6 +42,7 @@ public:
     void Warning(const QString& text) { Show(Kind::Warning, Caption(), text, Icon::Warning); }
     void Info(const QString& text) { Show(Kind::Info, Caption(), text, Icon::Information); }
     bool AskYesNo(const QString& text) { return Show(Kind::YesNo, Caption(), text, Icon::Question); }
+    bool AskYesNoDefaultNo(const QString& text) { return Show(Kind::YesNoDefaultNo, Caption(), text, Icon::Question); }
     bool AskOkCancel(const QString& text) { return Show(Kind::OkCancel, Caption(), text, Icon::Question); }
     void Plain(const QString& text) { Show(Kind::Plain, Caption(), text, Icon::None); }
     void ErrorDialog(const QString& text) { Show(Kind::ErrorDialog, QStringLiteral("Error"), text, Icon::Error); }
@@ -104,6 +108,17 @@ private:
 bool RunGuarded(const std::function<void()>& body);
 // The text of the exception in flight (for catch blocks): what() or the empty text.
 QString ExceptionText(std::exception_ptr e);
+
+// The user's text for a file that could not be read or imported: the file's name and
+// what the user can act on ("is not a DICOM file", "is incomplete", "uses a compression
+// this workstation does not read (progressive JPEG)", ...), then the technical text on a
+// detail line. A DICOM toolkit exception may come as it is or nested in another
+// (std::throw_with_nested); the text of any other exception is meant for the user already
+// and follows "cannot be imported:". Looks at the first bytes of the file when the
+// exception alone does not say what is wrong with it.
+QString FileFailureText(const QString& path, std::exception_ptr error);
+// True when the exception is, or holds nested, an exception of the DICOM toolkit.
+bool IsDicomToolkitFailure(std::exception_ptr error);
 
 // The hourglass cursor for a scope; Restore() puts the previous cursor back early
 // (before a message box). Restored at the latest when the scope ends, also on exceptions.

@@ -1,11 +1,11 @@
 #include "spline/collocation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "spline/internal.h"
-#include "spline/linalg.h"
 #include "spline/status.h"
 
 using namespace spline_detail;
@@ -22,10 +22,107 @@ int check_knots(const std::vector<double>& t, int k) {
   return 0;
 }
 
+// A square system stored as a band with its last nb columns full: row r holds columns
+// r - kl .. r + kl + ku (the band, with room for the fill of row exchanges) and the
+// border columns n - nb .. n - 1.  Solved by Gaussian elimination with scaled partial
+// pivoting, which exchanges rows only within the band.
+class BorderedBand {
+ public:
+  // An empty system of n rows whose band entries lie within kl below and ku above the
+  // diagonal, with the last nb columns full.
+  void reset(int n, int nb, int kl, int ku) {
+    n_ = n;
+    nb_ = nb;
+    edge_ = n - nb;
+    kl_ = kl;
+    ku_ = ku;
+    w_ = 2 * kl_ + ku_ + 1;
+    band_.assign(static_cast<size_t>(n) * w_, 0.0);
+    border_.assign(static_cast<size_t>(n) * nb, 0.0);
+    scale_.assign(n, 0.0);
+  }
+
+  // Adds v to element (r, c); rows are scaled by their largest element for pivoting.
+  void add(int r, int c, double v) {
+    double& e = at(r, c);
+    e += v;
+    scale_[r] = std::max(scale_[r], std::fabs(e));
+  }
+
+  // b: n rows of width values, replaced by the solution.  False for a singular system.
+  bool solve(double* b, int width) {
+    auto rhs = [b, width](int r) { return b + static_cast<size_t>(r) * width; };
+    for (int c = 0; c < n_; ++c) {
+      const int last = c < edge_ ? std::min(n_ - 1, c + kl_) : n_ - 1;
+      int p = c;
+      double best = -1.0;
+      for (int r = c; r <= last; ++r) {
+        const double v = scale_[r] > 0 ? std::fabs(at(r, c)) / scale_[r] : 0.0;
+        if (v > best) best = v, p = r;
+      }
+      if (at(p, c) == 0.0) return false;
+      // Band columns c .. hi of the pivot row (the rows below hold nothing further right).
+      const int hi = std::min(edge_ - 1, c + kl_ + ku_);
+      if (p != c) {
+        double *rc = row(c), *rp = row(p);
+        for (int j = c; j <= hi; ++j) std::swap(rc[j], rp[j]);
+        for (int j = 0; j < nb_; ++j) std::swap(border(c, j), border(p, j));
+        std::swap_ranges(rhs(c), rhs(c) + width, rhs(p));
+        std::swap(scale_[c], scale_[p]);
+      }
+      const double pivot = at(c, c);
+      const double* rc = row(c);
+      const double* bc = &border(c, 0);
+      for (int r = c + 1; r <= last; ++r) {
+        const double f = at(r, c) / pivot;
+        if (f == 0.0) continue;
+        double* rr = row(r);
+        for (int j = c + 1; j <= hi; ++j) rr[j] -= f * rc[j];
+        double* br = &border(r, 0);
+        for (int j = 0; j < nb_; ++j) br[j] -= f * bc[j];
+        double* xr = rhs(r);
+        const double* xc = rhs(c);
+        for (int j = 0; j < width; ++j) xr[j] -= f * xc[j];
+      }
+    }
+    for (int c = n_ - 1; c >= 0; --c) {
+      double* xc = rhs(c);
+      const double* rc = row(c);
+      const int hi = std::min(edge_ - 1, c + kl_ + ku_);
+      for (int j = c + 1; j <= hi; ++j) {
+        const double u = rc[j];
+        const double* xj = rhs(j);
+        for (int m = 0; m < width; ++m) xc[m] -= u * xj[m];
+      }
+      for (int j = std::max(c + 1, edge_); j < n_; ++j) {
+        const double u = border(c, j - edge_);
+        const double* xj = rhs(j);
+        for (int m = 0; m < width; ++m) xc[m] -= u * xj[m];
+      }
+      const double d = at(c, c);
+      for (int m = 0; m < width; ++m) xc[m] /= d;
+    }
+    return true;
+  }
+
+ private:
+  // Element (r, c) in the band (c < edge) or the border.
+  double& at(int r, int c) {
+    return c >= edge_ ? border(r, c - edge_) : band_[static_cast<size_t>(r) * w_ + (c - r + kl_)];
+  }
+  double& border(int r, int j) { return border_[static_cast<size_t>(r) * nb_ + j]; }
+  // Row r of the band, indexed by column (valid for columns r - kl .. r + kl + ku).
+  double* row(int r) { return band_.data() + static_cast<size_t>(r) * w_ + kl_ - r; }
+
+  int n_ = 0, nb_ = 0, edge_ = 0, kl_ = 0, ku_ = 0, w_ = 1;
+  std::vector<double> band_, border_, scale_;
+};
+
 }  // namespace
 
 void s1902(const double* par, int n, int k, int nonperiodic, double** knots, int* status) {
   std::vector<double> t;
+  t.reserve(static_cast<size_t>(n) + 2 * k);
   auto fail = [&](int code) {
     *status = code;
     error_report("s1902", code, 0);
@@ -142,7 +239,15 @@ void s1890(const double* t, int k, int n, double** par_out, int** der_out, int* 
 
 void s1897(const double* t, int k, double x, int mu, int d, double* values, int* status) {
   // Values of order k - d by the recurrence, then d difference steps.
-  std::vector<double> b(k, 0.0);
+  // The values stay on the stack for every usual order (one call per collocation row).
+  double local[16];
+  std::vector<double> heap;
+  double* b = local;
+  if (k > 16) {
+    heap.resize(k);
+    b = heap.data();
+  }
+  std::fill(b, b + k, 0.0);
   b[0] = 1.0;
   for (int j = 1; j < k; ++j) {
     // b[0..j-1] are the order-j functions B_{mu-j+1..mu}; build order j + 1.
@@ -182,8 +287,9 @@ void s1891(const double* par, const double* rhs, int dim, int n, int nrhs, const
   if (k < 1 || dim < 1 || n < 1) return fail(kErrKnots);
   const bool periodic = nonperiodic != 1;
   if (!periodic && (h != 0 || ce != 0)) return fail(-160);
+  // A periodic system has at least k - 1 conditions (its order is at most their count + 1).
+  if (periodic && n < k - 1) return fail(-160);
   const int nv = periodic ? n + k - 1 : n;
-  std::vector<double> basis(k);
   const int width = dim * nrhs;
   // Right-hand sides gathered per condition: all blocks side by side.
   std::vector<double> b(static_cast<size_t>(n) * width);
@@ -192,7 +298,8 @@ void s1891(const double* par, const double* rhs, int dim, int n, int nrhs, const
       for (int m = 0; m < dim; ++m)
         b[static_cast<size_t>(i) * width + r * dim + m] = rhs[(static_cast<size_t>(r) * n + i) * dim + m];
 
-  std::vector<double> x(static_cast<size_t>(n) * width);
+  // The solution replaces the right-hand sides: x holds them, row by row per vertex.
+  std::vector<double>& x = b;
   if (!periodic) {
     // Banded rows: row i holds columns first[i] .. first[i] + k - 1.  Elimination
     // without row exchanges keeps the band (collocation rows are ordered).
@@ -224,39 +331,72 @@ void s1891(const double* par, const double* rhs, int dim, int n, int nrhs, const
     for (int i = n - 1; i >= 0; --i) {
       const double* ri = &band[static_cast<size_t>(i) * k];
       for (int w = 0; w < width; ++w) {
-        double s = b[static_cast<size_t>(i) * width + w];
+        double s = x[static_cast<size_t>(i) * width + w];
         for (int c = i + 1; c <= first[i] + k - 1 && c < n; ++c) s -= ri[c - first[i]] * x[static_cast<size_t>(c) * width + w];
         x[static_cast<size_t>(i) * width + w] = s / ri[i - first[i]];
       }
     }
   } else {
-    // Periodic: columns wrap modulo n; solved densely with pivoting.
+    // Periodic: the vertices u = 0 .. nv - 1 of a row stand for vertex u mod n.  Sorted by
+    // their first vertex, the rows form a band once the columns of vertices 0 .. k - 2
+    // (which the last rows reach again past the end) are moved behind the others; they
+    // stay as full border columns.  Unwrapped vertex u >= k - 1 is column u - (k - 1),
+    // vertex u < k - 1 is column n - (k - 1) + u.
     const double T = t[nv] - t[k - 1];
-    std::vector<double> a(static_cast<size_t>(n) * n, 0.0);
+    std::vector<int> first(n);
+    std::vector<double> wrapped(n);
     for (int i = 0; i < n; ++i) {
       if (der[i] < 0 || der[i] >= k) return fail(-160);
       double p = par[i];
       int guard = 0;
       while (p < t[k - 1] && guard++ < 100) p += T;
       while (p >= t[nv] && guard++ < 100) p -= T;
-      int mu = k - 1;
-      while (mu < nv - 1 && t[mu + 1] <= p) ++mu;
-      int st = 0;
-      s1897(t, k, p, mu, der[i], basis.data(), &st);
-      if (st < 0) return fail(st);
-      for (int j = 0; j < k; ++j) a[static_cast<size_t>(i) * n + (mu - k + 1 + j) % n] += basis[j];
+      wrapped[i] = p;
+      // The last interval [t[mu], t[mu + 1]) of the range starting at or before p.
+      first[i] = static_cast<int>(std::upper_bound(t + k, t + nv, p) - t) - 1 - (k - 1);
     }
-    std::vector<int> piv(n);
-    int st = 0;
-    s6lufacp(a.data(), piv.data(), n, &st);
-    if (st < 0) return fail(st);
-    if (st == 1) return fail(-162);
-    std::vector<double> col(n);
-    for (int w = 0; w < width; ++w) {
-      for (int i = 0; i < n; ++i) col[i] = b[static_cast<size_t>(i) * width + w];
-      s6lusolp(a.data(), col.data(), piv.data(), n, &st);
-      if (st != 0) return fail(st < 0 ? st : -162);
-      for (int i = 0; i < n; ++i) x[static_cast<size_t>(i) * width + w] = col[i];
+    // The rows in order of their first vertex: the conditions come by parameter, so
+    // this turns them (the ones moved by a period come first) unless they were given
+    // out of order.
+    std::vector<int> order(n);
+    int start = 0;
+    for (int i = 1; i < n; ++i)
+      if (first[i] < first[i - 1]) {
+        start = i;
+        break;
+      }
+    for (int r = 0; r < n; ++r) order[r] = (start + r) % n;
+    for (int r = 1; r < n; ++r)
+      if (first[order[r]] < first[order[r - 1]]) {
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return first[a] < first[b]; });
+        break;
+      }
+    auto column = [&](int u) { return u >= k - 1 ? u - (k - 1) : n - (k - 1) + u; };
+    const int edge = n - (k - 1);
+    int kl = 0, ku = 0;
+    for (int r = 0; r < n; ++r)
+      for (int j = 0; j < k; ++j) {
+        const int c = column(first[order[r]] + j);
+        if (c < edge) kl = std::max(kl, r - c), ku = std::max(ku, c - r);
+      }
+    BorderedBand sys;
+    sys.reset(n, k - 1, kl, ku);  // n >= k - 1: the order is at most the condition count + 1
+    std::vector<double> y(static_cast<size_t>(n) * width), vals(k);
+    for (int r = 0; r < n; ++r) {
+      const int i = order[r];
+      int st = 0;
+      s1897(t, k, wrapped[i], first[i] + k - 1, der[i], vals.data(), &st);
+      if (st < 0) return fail(st);
+      for (int j = 0; j < k; ++j) sys.add(r, column(first[i] + j), vals[j]);
+      std::copy(b.begin() + static_cast<size_t>(i) * width, b.begin() + static_cast<size_t>(i + 1) * width,
+                y.begin() + static_cast<size_t>(r) * width);
+    }
+    if (!sys.solve(y.data(), width)) return fail(-162);
+    // Column c back to its vertex.
+    for (int c = 0; c < n; ++c) {
+      const int v = c < edge ? c + (k - 1) : c - edge;
+      std::copy(y.begin() + static_cast<size_t>(c) * width, y.begin() + static_cast<size_t>(c + 1) * width,
+                x.begin() + static_cast<size_t>(v) * width);
     }
   }
   auto* out = static_cast<double*>(std::calloc(static_cast<size_t>(nv) * dim * nrhs + 1, sizeof(double)));

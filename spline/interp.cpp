@@ -18,8 +18,10 @@ using namespace spline_detail;
 
 namespace {
 
+// A condition: its dim values stay in storage of the caller (the condition arrays, or
+// the store that the expansion fills), so conditions copy as plain values.
 struct Cond {
-  std::vector<double> v;
+  const double* v;
   int code;
   double par;
 };
@@ -44,9 +46,14 @@ int type_code(int type) {
 
 // Expansion of the caller's entries into conditions (parameters when given).
 int expand(const double* points, const int* types, const double* pp, int open_flag,
-           int start_cond, int end_cond, int count, int dim, std::vector<Cond>& out) {
+           int start_cond, int end_cond, int count, int dim, std::vector<double>& store,
+           std::vector<Cond>& out) {
   if (count < 1 || dim < 1) return kErrMemory;
   out.clear();
+  out.reserve(static_cast<size_t>(count) + 2);
+  // Values of the conditions: the zero start and end conditions, then one per entry.
+  store.assign(static_cast<size_t>(count + 1) * dim, 0.0);
+  const double* zero = store.data();
   // Running position index for the parameters.
   int pos = -1;
   auto next_pos_par = [&](int from) {
@@ -58,19 +65,20 @@ int expand(const double* points, const int* types, const double* pp, int open_fl
       }
     return pp ? pp[p < 0 ? 0 : p] : 0.0;
   };
-  if (start_cond) out.push_back({std::vector<double>(dim, 0.0), -2, pp ? pp[0] : 0.0});
+  if (start_cond) out.push_back({zero, -2, pp ? pp[0] : 0.0});
   for (int i = 0; i < count; ++i) {
     const int ty = types[i];
-    Cond c{std::vector<double>(dim), type_code(ty), 0.0};
+    double* v = &store[static_cast<size_t>(i + 1) * dim];
+    Cond c{v, type_code(ty), 0.0};
     for (int m = 0; m < dim; ++m) {
       if (ty == 13) {
         if (i + 1 >= count) return kErrMemory;
-        c.v[m] = points[(i + 1) * dim + m] - points[i * dim + m];
+        v[m] = points[(i + 1) * dim + m] - points[i * dim + m];
       } else if (ty == 14) {
         if (i < 1) return kErrMemory;
-        c.v[m] = points[i * dim + m] - points[(i - 1) * dim + m];
+        v[m] = points[i * dim + m] - points[(i - 1) * dim + m];
       } else {
-        c.v[m] = points[i * dim + m];
+        v[m] = points[i * dim + m];
       }
     }
     if (c.code == 0) {
@@ -83,7 +91,7 @@ int expand(const double* points, const int* types, const double* pp, int open_fl
     }
     out.push_back(c);
   }
-  if (end_cond) out.push_back({std::vector<double>(dim, 0.0), 2, pp ? pp[pos < 0 ? 0 : pos] : 0.0});
+  if (end_cond) out.push_back({zero, 2, pp ? pp[pos < 0 ? 0 : pos] : 0.0});
   if (pos < 0) return kErrMemory;  // no position at all
   (void)open_flag;
   return 0;
@@ -94,6 +102,7 @@ int order_conditions(const std::vector<Cond>& in, int k, int dim, int open_flag,
                      std::vector<Cond>& out) {
   out.clear();
   const int n = static_cast<int>(in.size());
+  out.reserve(static_cast<size_t>(n) + k + 1);
   int i0 = -1;
   for (int i = 0; i < n; ++i)
     if (in[i].code == 0) {
@@ -133,9 +142,8 @@ int order_conditions(const std::vector<Cond>& in, int k, int dim, int open_flag,
         last = i;
       }
     int flag = 0;
-    const double d = vec_dist(out[first].v.data(), out[last].v.data(), dim);
-    const double L = std::fmax(vec_length(out[first].v.data(), dim, &flag),
-                               vec_length(out[last].v.data(), dim, &flag));
+    const double d = vec_dist(out[first].v, out[last].v, dim);
+    const double L = std::fmax(vec_length(out[first].v, dim, &flag), vec_length(out[last].v, dim, &flag));
     if (std::fabs((d + L) - L) > 1e-12 * std::fmax(std::fabs(d + L), std::fabs(L))) {
       std::fill(seen.begin(), seen.end(), false);
       // Derivatives at the very start bound to the point before the first one belong to
@@ -188,7 +196,7 @@ int chord_params(const std::vector<Cond>& c, int dim, int nonperiodic, double st
   int i = 1;
   while (i < n) {
     if (c[i].code == 0) {
-      const double step = prev_pos >= 0 ? vec_dist(c[prev_pos].v.data(), c[i].v.data(), dim) : 0.0;
+      const double step = prev_pos >= 0 ? vec_dist(c[prev_pos].v, c[i].v, dim) : 0.0;
       cur += step;
       par[i] = cur;
       prev_pos = i;
@@ -198,7 +206,7 @@ int chord_params(const std::vector<Cond>& c, int dim, int nonperiodic, double st
     int j = i;
     while (j < n && c[j].code != 0) ++j;
     double next = cur;
-    if (j < n && prev_pos >= 0) next = cur + vec_dist(c[prev_pos].v.data(), c[j].v.data(), dim);
+    if (j < n && prev_pos >= 0) next = cur + vec_dist(c[prev_pos].v, c[j].v, dim);
     for (int m = i; m < j; ++m) par[m] = c[m].code <= 0 ? next : cur;
     if (j < n) {
       par[j] = next;
@@ -215,16 +223,32 @@ int chord_params(const std::vector<Cond>& c, int dim, int nonperiodic, double st
         lastp = m;
       }
     if (first < 0) return -164;
-    par[n] = cur + vec_dist(c[first].v.data(), c[lastp].v.data(), dim);
+    par[n] = cur + vec_dist(c[first].v, c[lastp].v, dim);
   }
   return 0;
 }
 
 std::vector<double> strictly_increasing(const std::vector<double>& p) {
   std::vector<double> out;
+  out.reserve(p.size());
   for (double x : p)
     if (out.empty() || x > out.back()) out.push_back(x);
   return out;
+}
+
+// Raises a curve solved with fewer conditions than its order to that order (the curve is
+// replaced; freed on an error, which is returned).
+int raise_order(spline_curve*& c, int order, int open_flag) {
+  if (c->order >= order) return 0;
+  spline_curve* raised = nullptr;
+  int st = 0;
+  s1750(c, order, &raised, &st);
+  destroy_curve(c);
+  c = nullptr;
+  if (st < 0) return st;
+  raised->open_flag = open_flag;
+  c = raised;
+  return 0;
 }
 
 // Interpolation on ordered conditions with parameters (one per condition, plus the
@@ -266,14 +290,7 @@ int solve_curve(const std::vector<Cond>& c, const std::vector<double>& par, int 
   std::free(verts);
   if (!cv) return kErrMemory;
   cv->open_flag = open_flag;
-  if (kk < order) {
-    spline_curve* raised = nullptr;
-    s1750(cv, order, &raised, &st);
-    destroy_curve(cv);
-    if (st < 0) return st;
-    raised->open_flag = open_flag;
-    cv = raised;
-  }
+  if (int rst = raise_order(cv, order, open_flag)) return rst;
   *curve = cv;
   return 0;
 }
@@ -282,12 +299,14 @@ void to_arrays(const std::vector<Cond>& c, int dim, double** conds, int** codes,
   std::vector<double> v;
   std::vector<int> k;
   std::vector<double> p;
+  v.reserve(c.size() * dim);
+  k.reserve(c.size());
+  p.reserve(c.size());
   for (const Cond& x : c) {
-    v.insert(v.end(), x.v.begin(), x.v.end());
+    v.insert(v.end(), x.v, x.v + dim);
     k.push_back(x.code);
     p.push_back(x.par);
   }
-  (void)dim;
   *conds = malloc_array(v);
   *codes = malloc_array(k);
   if (params) *params = malloc_array(p);
@@ -297,7 +316,7 @@ std::vector<Cond> from_arrays(const double* conds, const int* codes, const doubl
                               int dim) {
   std::vector<Cond> c(n);
   for (int i = 0; i < n; ++i) {
-    c[i].v.assign(conds + static_cast<size_t>(i) * dim, conds + static_cast<size_t>(i + 1) * dim);
+    c[i].v = conds + static_cast<size_t>(i) * dim;
     c[i].code = codes[i];
     c[i].par = params ? params[i] : 0.0;
   }
@@ -309,7 +328,8 @@ std::vector<Cond> from_arrays(const double* conds, const int* codes, const doubl
 void s1906(const double* points, const int* types, int start_cond, int end_cond, int count,
            int dim, double** conds, int** codes, int* n, int* status) {
   std::vector<Cond> c;
-  if (int st = expand(points, types, nullptr, 1, start_cond, end_cond, count, dim, c)) {
+  std::vector<double> store;
+  if (int st = expand(points, types, nullptr, 1, start_cond, end_cond, count, dim, store, c)) {
     *status = st;
     error_report("s1906", st, 0);
     return;
@@ -323,7 +343,8 @@ void s1907(const double* points, const int* types, const double* point_params, i
            int start_cond, int end_cond, int count, int dim, double** conds, int** codes,
            double** cond_params, int* n, int* status) {
   std::vector<Cond> c;
-  if (int st = expand(points, types, point_params, open_flag, start_cond, end_cond, count, dim, c)) {
+  std::vector<double> store;
+  if (int st = expand(points, types, point_params, open_flag, start_cond, end_cond, count, dim, store, c)) {
     *status = st;
     error_report("s1907", st, 0);
     return;
@@ -404,8 +425,10 @@ void driver(interp_param_fn param_fn, interp_knot_fn knot_fn, const double* cond
   const int m = static_cast<int>(ordered.size());
   std::vector<double> flat;
   std::vector<int> ocodes;
+  flat.reserve(static_cast<size_t>(m) * dim);
+  ocodes.reserve(m);
   for (auto& c : ordered) {
-    flat.insert(flat.end(), c.v.begin(), c.v.end());
+    flat.insert(flat.end(), c.v, c.v + dim);
     ocodes.push_back(c.code);
   }
   double* par = nullptr;
@@ -521,8 +544,9 @@ void s1357(const double* points, int count, int dim, const int* types, const dou
     error_report("s1357", code, 0);
   };
   std::vector<Cond> expanded, ordered;
+  std::vector<double> store;
   if (int st = expand(points, types, point_params, open_flag, start_cond, end_cond, count, dim,
-                      expanded))
+                      store, expanded))
     return fail(st);
   double closing = 0.0;
   if (open_flag != 1) {
@@ -544,7 +568,11 @@ void s1357(const double* points, int count, int dim, const int* types, const dou
     }
   }
   spline_curve* c = nullptr;
-  int st = solve_curve(ordered, p, order, dim, open_flag, &c);
+  // A periodic curve is turned to its first parameter in the order it was solved with
+  // (at most the condition count) and raised afterwards: the turning depends on the
+  // knot layout of that order.
+  const int solved = open_flag == -1 ? std::min(order, static_cast<int>(ordered.size())) : order;
+  int st = solve_curve(ordered, p, solved, dim, open_flag, &c);
   if (st < 0) return fail(st);
   if (open_flag == -1 && c->order % 2 == 0) {
     // An even-order periodic knot vector starts late: turn it so that the range starts
@@ -596,6 +624,7 @@ void s1357(const double* points, int count, int dim, const int* types, const dou
     opened->open_flag = -1;
     c = opened;
   }
+  if (int rst = raise_order(c, order, open_flag)) return fail(rst);
   std::vector<double> list = strictly_increasing(open_flag == -1 ? std::vector<double>(p.begin(), p.end() - 1) : p);
   *params = malloc_array(list);
   *param_count = static_cast<int>(list.size());
@@ -634,14 +663,7 @@ void s1630(const double* points, int count, double start, int open_flag, int dim
     return fail(kErrMemory);
   }
   c->open_flag = open_flag;
-  if (kk < order) {
-    spline_curve* raised = nullptr;
-    s1750(c, order, &raised, &st);
-    destroy_curve(c);
-    if (st < 0) return fail(st);
-    raised->open_flag = open_flag;
-    c = raised;
-  }
+  if (int rst = raise_order(c, order, open_flag)) return fail(rst);
   *curve = c;
   *status = 0;
 }

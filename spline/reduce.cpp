@@ -23,28 +23,83 @@ struct Fit {
   int count = 0;
 };
 
-// Row i of the refinement: input vertex i = sum over j of a[i][j] * new vertex (first[i] + j).
+// Knot insertion from a knot vector to a finer one: fine vertex i = sum over j of
+// a[i * k + j] * coarse vertex (first[i] + j), with 0 <= first[i] <= coarse count - k.
 struct Refinement {
   std::vector<double> a;
   std::vector<int> first;
 };
 
-Refinement refinement(const std::vector<double>& tau, int N, const std::vector<double>& t, int n,
-                      int k) {
-  Refinement r;
-  r.a.assign(static_cast<size_t>(n) * k, 0.0);
-  r.first.assign(n, 0);
-  std::vector<double> coefs(k);
+void refine(const double* coarse, int N, const double* fine, int n, int k, Refinement& r) {
+  r.a.resize(static_cast<size_t>(n) * k);
+  r.first.resize(n);
   int mu = k - 1;
   for (int i = 0; i < n; ++i) {
-    while (mu < N - 1 && tau[mu + 1] <= t[i]) ++mu;
+    while (mu < N - 1 && coarse[mu + 1] <= fine[i]) ++mu;
     int offset = 0, f = 0, l = 0, st = 0;
-    refine_alpha(i, mu, k, N, &offset, &f, &l, t.data(), tau.data(), nullptr, coefs.data(), &st);
+    refine_alpha(i, mu, k, N, &offset, &f, &l, fine, coarse, nullptr, &r.a[static_cast<size_t>(i) * k], &st);
     r.first[i] = mu - k + 1;
-    for (int j = 0; j < k; ++j) r.a[static_cast<size_t>(i) * k + j] = coefs[j];
   }
-  return r;
 }
+
+// Lower band of a symmetric matrix of bandwidth band: row i holds columns i - band .. i.
+struct LowerBand {
+  std::vector<double> v;
+  int band = 0;
+  void reset(int rows, int b) {
+    band = b;
+    v.assign(static_cast<size_t>(rows) * (b + 1), 0.0);
+  }
+  double& operator()(int i, int p) { return v[static_cast<size_t>(i) * (band + 1) + (p - i + band)]; }
+  double operator()(int i, int p) const { return v[static_cast<size_t>(i) * (band + 1) + (p - i + band)]; }
+};
+
+// The least-squares problem of the current result's knot vector against the input: its
+// vertices re-expressed on the input knots (rows) and the normal equations of that
+// basis, G = sum w_i rows_i^T rows_i and h = sum w_i rows_i^T P_i, with the input
+// weights w_i = (t[i+k] - t[i]) / k.  A fit on a subset of these knots only needs the
+// refinement onto this basis: its normal equations are R^T G R and R^T h.
+struct Basis {
+  std::vector<double> tau;
+  int count = 0;
+  bool identity = false;  // the input's own knots: no rows, G = diag(w), h = w P
+  Refinement rows;
+  LowerBand G;
+  std::vector<double> h;
+};
+
+void make_basis(const spline_curve* c, const std::vector<double>& tau, Basis& basis) {
+  const int k = c->order, n = c->vertex_count, dim = c->dim;
+  const double* t = c->knots;
+  const int N = static_cast<int>(tau.size()) - k;
+  basis.tau = tau;
+  basis.count = N;
+  basis.identity = N == n && std::equal(tau.begin(), tau.end(), t);
+  if (basis.identity) return;
+  refine(tau.data(), N, t, n, k, basis.rows);
+  basis.G.reset(N, k);
+  basis.h.assign(static_cast<size_t>(N) * dim, 0.0);
+  for (int i = 0; i < n; ++i) {
+    const double wi = (t[i + k] - t[i]) / k;
+    if (wi <= 0.0) continue;
+    const double* row = &basis.rows.a[static_cast<size_t>(i) * k];
+    const double* p = c->coefs + static_cast<size_t>(i) * dim;
+    const int f = basis.rows.first[i];
+    for (int j1 = 0; j1 < k; ++j1) {
+      if (row[j1] == 0.0) continue;
+      const double wr = wi * row[j1];
+      for (int j2 = 0; j2 <= j1; ++j2) basis.G(f + j1, f + j2) += wr * row[j2];
+      for (int m = 0; m < dim; ++m) basis.h[static_cast<size_t>(f + j1) * dim + m] += wr * p[m];
+    }
+  }
+}
+
+// Work arrays of the fit, kept across the fits of one reduction.
+struct FitWork {
+  Refinement R;
+  LowerBand M;
+  std::vector<double> rhs, y, z;
+};
 
 // Vertices of the end derivatives 0 .. a-1 at the start (or end) of the new knots that
 // reproduce the input curve's derivatives there.
@@ -85,105 +140,155 @@ bool end_vertices(const spline_curve* c, const std::vector<double>& tau, int N, 
   return true;
 }
 
-// Least-squares fit of the curve on the knot vector tau (a subset of its knots).
-int fit(const spline_curve* c, const std::vector<double>& tau, int a, int b, Fit& out) {
+// Least-squares fit of the curve on the knot vector tau (a subset of the basis's knots):
+// the vertices minimising sum w_i |(fit on the input knots)_i - P_i|^2 with the first a
+// and last b vertices fixed by the end derivatives.  The maximal errors are exact when
+// they are within tol; otherwise at least one of them is known to exceed it.
+int fit(const spline_curve* c, const std::vector<double>& tau, int a, int b, const Basis& basis,
+        const double* tol, FitWork& w, Fit& out) {
   const int k = c->order, n = c->vertex_count, dim = c->dim;
-  const std::vector<double> t(c->knots, c->knots + n + k);
-  const int N = static_cast<int>(tau.size()) - k;
+  const int N = static_cast<int>(tau.size()) - k, Nb = basis.count;
   if (N < k) return kErrInterval;
-  if (a + b > N) {
-    // Both ends fix more vertices than there are: keep the stricter start.
-    b = std::max(0, N - a);
+  a = std::min(a, N);
+  // Both ends fix more vertices than there are: keep the stricter start.
+  if (a + b > N) b = N - a;
+  refine(tau.data(), N, basis.tau.data(), Nb, k, w.R);
+  const Refinement& R = w.R;
+  // Normal equations of all N vertices: M = R^T G R, rhs = R^T h.  M has bandwidth k - 1;
+  // products that reach beyond the band cancel and are left out.
+  w.M.reset(N, k);
+  w.rhs.assign(static_cast<size_t>(N) * dim, 0.0);
+  const double* t = c->knots;
+  for (int r = 0; r < Nb; ++r) {
+    const double* Rr = &R.a[static_cast<size_t>(r) * k];
+    const int fr = R.first[r];
+    const double wr = basis.identity ? (t[r + k] - t[r]) / k : 0.0;
+    if (basis.identity && wr <= 0.0) continue;
+    // G's diagonal entry: R_r^T g R_r on and below M's diagonal.
+    const double gd = basis.identity ? wr : basis.G(r, r);
+    for (int j1 = 0; j1 < k && gd != 0.0; ++j1) {
+      if (Rr[j1] == 0.0) continue;
+      const double gr = gd * Rr[j1];
+      double* mi = &w.M(fr + j1, fr);
+      for (int j2 = 0; j2 <= j1; ++j2) mi[j2] += gr * Rr[j2];
+    }
+    // G's entries (r, s), s < r, standing for (s, r) as well: both products land on the
+    // same lower entry of M, twice on its diagonal.
+    for (int s = basis.identity ? r : std::max(0, r - k); s < r; ++s) {
+      const double g = basis.G(r, s);
+      if (g == 0.0) continue;
+      const double* Rs = &R.a[static_cast<size_t>(s) * k];
+      const int fs = R.first[s];
+      for (int j1 = 0; j1 < k; ++j1) {
+        if (Rr[j1] == 0.0) continue;
+        const double gr = g * Rr[j1];
+        const int ca = fr + j1;
+        for (int j2 = 0; j2 < k; ++j2) {
+          const int cb = fs + j2;
+          const int hi = std::max(ca, cb), lo = std::min(ca, cb);
+          if (hi - lo > k) continue;
+          const double v = gr * Rs[j2];
+          w.M(hi, lo) += ca == cb ? 2 * v : v;
+        }
+      }
+    }
+    for (int m = 0; m < dim; ++m) {
+      const double h = basis.identity ? wr * c->coefs[static_cast<size_t>(r) * dim + m]
+                                      : basis.h[static_cast<size_t>(r) * dim + m];
+      for (int j = 0; j < k; ++j) w.rhs[static_cast<size_t>(fr + j) * dim + m] += Rr[j] * h;
+    }
   }
-  Refinement r = refinement(tau, N, t, n, k);
-  std::vector<double> q(static_cast<size_t>(N) * dim, 0.0);
-  std::vector<bool> fixed(N, false);
+  // Fixed vertices at both ends; the free ones are lo .. hi - 1.
+  std::vector<double>& q = out.q;
+  q.assign(static_cast<size_t>(N) * dim, 0.0);
   std::vector<double> fs, fe;
   if (!end_vertices(c, tau, N, k, a, true, fs) || !end_vertices(c, tau, N, k, b, false, fe))
     return kErrDimensionMismatch;
-  for (int j = 0; j < a; ++j) {
-    fixed[j] = true;
-    for (int m = 0; m < dim; ++m) q[j * dim + m] = fs[j * dim + m];
-  }
-  for (int j = 0; j < b; ++j) {
-    const int col = N - 1 - j;
-    for (int m = 0; m < dim; ++m)
-      q[col * dim + m] = fixed[col] ? 0.5 * (q[col * dim + m] + fe[j * dim + m]) : fe[j * dim + m];
-    fixed[col] = true;
-  }
-  // Free vertices and their numbering.
-  std::vector<int> index(N, -1);
-  int F = 0;
-  for (int j = 0; j < N; ++j)
-    if (!fixed[j]) index[j] = F++;
-  if (F > 0) {
-    std::vector<double> M(static_cast<size_t>(F) * F, 0.0), rhs(static_cast<size_t>(F) * dim, 0.0);
-    for (int i = 0; i < n; ++i) {
-      const double w = (t[i + k] - t[i]) / k;
-      if (w <= 0.0) continue;
-      const double* row = &r.a[static_cast<size_t>(i) * k];
-      std::vector<double> target(c->coefs + static_cast<size_t>(i) * dim, c->coefs + static_cast<size_t>(i + 1) * dim);
-      for (int j = 0; j < k; ++j) {
-        const int col = r.first[i] + j;
-        if (col < 0 || col >= N || row[j] == 0.0 || !fixed[col]) continue;
-        for (int m = 0; m < dim; ++m) target[m] -= row[j] * q[col * dim + m];
-      }
-      for (int j1 = 0; j1 < k; ++j1) {
-        const int c1 = r.first[i] + j1;
-        if (c1 < 0 || c1 >= N || index[c1] < 0 || row[j1] == 0.0) continue;
-        for (int j2 = 0; j2 < k; ++j2) {
-          const int c2 = r.first[i] + j2;
-          if (c2 < 0 || c2 >= N || index[c2] < 0) continue;
-          M[static_cast<size_t>(index[c1]) * F + index[c2]] += w * row[j1] * row[j2];
-        }
-        for (int m = 0; m < dim; ++m) rhs[static_cast<size_t>(index[c1]) * dim + m] += w * row[j1] * target[m];
-      }
+  std::copy(fs.begin(), fs.end(), q.begin());
+  for (int j = 0; j < b; ++j)
+    std::copy(fe.begin() + j * dim, fe.begin() + (j + 1) * dim, q.begin() + (N - 1 - j) * dim);
+  const int lo = a, hi = N - b, F = hi - lo, band = k;
+  auto M = [&](int i, int p) -> double& { return i >= p ? w.M(i, p) : w.M(p, i); };
+  for (int i = lo; i < hi; ++i)
+    for (int x = std::max(0, i - band); x <= std::min(N - 1, i + band); ++x) {
+      if (x >= lo && x < hi) continue;
+      const double mix = M(i, x);
+      for (int m = 0; m < dim; ++m) w.rhs[static_cast<size_t>(i) * dim + m] -= mix * q[x * dim + m];
     }
-    // Cholesky factorisation within the band (the normal matrix is banded).
-    const int band = k;
-    for (int i = 0; i < F; ++i) {
-      const int j0 = std::max(0, i - band);
-      double d = M[static_cast<size_t>(i) * F + i];
-      for (int p = j0; p < i; ++p) d -= M[static_cast<size_t>(i) * F + p] * M[static_cast<size_t>(i) * F + p];
-      if (!(d > 0.0)) return kErrDimensionMismatch;
-      const double l = std::sqrt(d);
-      M[static_cast<size_t>(i) * F + i] = l;
-      for (int r2 = i + 1; r2 < std::min(F, i + band + 1); ++r2) {
-        double s = M[static_cast<size_t>(r2) * F + i];
-        for (int p = std::max(0, r2 - band); p < i; ++p)
-          s -= M[static_cast<size_t>(r2) * F + p] * M[static_cast<size_t>(i) * F + p];
-        M[static_cast<size_t>(r2) * F + i] = s / l;
-      }
-    }
-    for (int m = 0; m < dim; ++m) {
-      std::vector<double> y(F);
-      for (int i = 0; i < F; ++i) {
-        double s = rhs[static_cast<size_t>(i) * dim + m];
-        for (int p = std::max(0, i - band); p < i; ++p) s -= M[static_cast<size_t>(i) * F + p] * y[p];
-        y[i] = s / M[static_cast<size_t>(i) * F + i];
-      }
-      for (int i = F - 1; i >= 0; --i) {
-        double s = y[i];
-        for (int p = i + 1; p < std::min(F, i + band + 1); ++p) s -= M[static_cast<size_t>(p) * F + i] * y[p];
-        y[i] = s / M[static_cast<size_t>(i) * F + i];
-      }
-      for (int j = 0; j < N; ++j)
-        if (index[j] >= 0) q[j * dim + m] = y[index[j]];
+  // Banded Cholesky factorisation of the free block (its entry (i, p) is M(lo + i, lo + p)).
+  auto L = [&](int i, int p) -> double& { return w.M(lo + i, lo + p); };
+  for (int i = 0; i < F; ++i) {
+    double d = L(i, i);
+    for (int p = std::max(0, i - band); p < i; ++p) d -= L(i, p) * L(i, p);
+    if (!(d > 0.0)) return kErrDimensionMismatch;
+    const double l = std::sqrt(d);
+    L(i, i) = l;
+    for (int r2 = i + 1; r2 < std::min(F, i + band + 1); ++r2) {
+      double s = L(r2, i);
+      for (int p = std::max(0, r2 - band); p < i; ++p) s -= L(r2, p) * L(i, p);
+      L(r2, i) = s / l;
     }
   }
-  // Error measure: the fit re-expressed on the input knots against the input vertices.
-  out.err.assign(dim, 0.0);
-  for (int i = 0; i < n; ++i)
+  // Forward and back substitution, all coordinates at once.
+  w.y.resize(static_cast<size_t>(F) * dim);
+  double* y = w.y.data();
+  for (int i = 0; i < F; ++i) {
+    double* yi = y + static_cast<size_t>(i) * dim;
+    for (int m = 0; m < dim; ++m) yi[m] = w.rhs[static_cast<size_t>(lo + i) * dim + m];
+    for (int p = std::max(0, i - band); p < i; ++p) {
+      const double l = L(i, p);
+      for (int m = 0; m < dim; ++m) yi[m] -= l * y[static_cast<size_t>(p) * dim + m];
+    }
+    const double d = L(i, i);
+    for (int m = 0; m < dim; ++m) yi[m] /= d;
+  }
+  for (int i = F - 1; i >= 0; --i) {
+    double* yi = y + static_cast<size_t>(i) * dim;
+    for (int p = i + 1; p < std::min(F, i + band + 1); ++p) {
+      const double l = L(p, i);
+      for (int m = 0; m < dim; ++m) yi[m] -= l * y[static_cast<size_t>(p) * dim + m];
+    }
+    const double d = L(i, i);
+    for (int m = 0; m < dim; ++m) yi[m] /= d;
+  }
+  std::copy(y, y + static_cast<size_t>(F) * dim, q.begin() + static_cast<size_t>(lo) * dim);
+  // Error measure: the fit re-expressed on the input knots (through the basis) against
+  // the input vertices.
+  w.z.assign(static_cast<size_t>(Nb) * dim, 0.0);
+  for (int r = 0; r < Nb; ++r) {
+    const double* Rr = &R.a[static_cast<size_t>(r) * k];
+    const double* qf = &q[static_cast<size_t>(R.first[r]) * dim];
     for (int m = 0; m < dim; ++m) {
       double v = 0.0;
-      for (int j = 0; j < k; ++j) {
-        const int col = r.first[i] + j;
-        if (col >= 0 && col < N) v += r.a[static_cast<size_t>(i) * k + j] * q[col * dim + m];
-      }
-      out.err[m] = std::max(out.err[m], std::fabs(v - c->coefs[i * dim + m]));
+      for (int j = 0; j < k; ++j) v += Rr[j] * qf[j * dim + m];
+      w.z[static_cast<size_t>(r) * dim + m] = v;
     }
+  }
+  // A fit beyond a tolerance is refused whatever its other errors: the measure stops
+  // there.
+  out.err.assign(dim, 0.0);
+  auto beyond = [&] {
+    for (int m = 0; m < dim; ++m)
+      if (out.err[m] > tol[m]) return true;
+    return false;
+  };
+  for (int i = 0; i < n; ++i) {
+    const double* p = c->coefs + static_cast<size_t>(i) * dim;
+    if (basis.identity) {
+      const double* zi = &w.z[static_cast<size_t>(i) * dim];
+      for (int m = 0; m < dim; ++m) out.err[m] = std::max(out.err[m], std::fabs(zi[m] - p[m]));
+    } else {
+      const double* row = &basis.rows.a[static_cast<size_t>(i) * k];
+      const double* zf = &w.z[static_cast<size_t>(basis.rows.first[i]) * dim];
+      for (int m = 0; m < dim; ++m) {
+        double v = 0.0;
+        for (int j = 0; j < k; ++j) v += row[j] * zf[j * dim + m];
+        out.err[m] = std::max(out.err[m], std::fabs(v - p[m]));
+      }
+    }
+    if ((i & 255) == 255 && beyond()) break;
+  }
   out.tau = tau;
-  out.q = q;
   out.count = N;
   return 0;
 }
@@ -289,9 +394,12 @@ void s1940(const spline_curve* curve, const double* tol, int fix_start, int fix_
   best.err.assign(dim, 0.0);
   best.count = n;
   (void)open_request;
+  FitWork fit_work;
+  Basis basis;
   for (int pass = 0; pass < std::max(1, max_passes); ++pass) {
     const int N = best.count;
     if (N <= k) break;
+    make_basis(work, best.tau, basis);
     auto ranks = rank_knots(best.tau, best.q, N, k, dim, tol);
     // Binary search on the number of occurrences removed in ranking order.
     int lo = 0, hi = static_cast<int>(ranks.size()) + 1;
@@ -300,18 +408,20 @@ void s1940(const spline_curve* curve, const double* tol, int fix_start, int fix_
     mid = std::clamp(mid, 1, std::max(1, hi - 1));
     Fit found;
     bool any = false;
+    std::vector<char> drop;
+    std::vector<double> tau;
+    Fit f;  // the trial fit; its arrays are reused from trial to trial
     while (lo + 1 < hi) {
-      std::vector<bool> drop(best.tau.size(), false);
-      for (int i = 0; i < mid && i < static_cast<int>(ranks.size()); ++i) drop[ranks[i].second] = true;
-      std::vector<double> tau;
+      drop.assign(best.tau.size(), 0);
+      for (int i = 0; i < mid && i < static_cast<int>(ranks.size()); ++i) drop[ranks[i].second] = 1;
+      tau.clear();
       for (size_t i = 0; i < best.tau.size(); ++i)
         if (!drop[i]) tau.push_back(best.tau[i]);
-      Fit f;
-      const int fst = fit(work, tau, fix_start, fix_end, f);
+      const int fst = fit(work, tau, fix_start, fix_end, basis, tol, fit_work, f);
       const bool ok = fst >= 0 && within(f, tol, dim);
       if (ok) {
         lo = mid;
-        found = f;
+        std::swap(found, f);
         any = true;
       } else {
         hi = mid;
@@ -319,7 +429,7 @@ void s1940(const spline_curve* curve, const double* tol, int fix_start, int fix_
       mid = lo + (hi - lo) / 2;
     }
     if (!any || found.count >= best.count) break;
-    best = found;
+    best = std::move(found);
   }
   destroy_curve(work);
   spline_curve* c = adopt_curve(best.count, k, best.tau, best.q, 1, dim);

@@ -54,26 +54,30 @@ namespace {
 
 // The product of the knot-insertion matrices R_1(tau[i+1]) ... R_{k-1}(tau[i+k-1]) on
 // old interval mu: coefficients of new vertex i over old vertices mu-k+1 .. mu.
+// alpha[s] belongs to old vertex mu - k + 1 + s; row r of the recurrence fills
+// s = k-1-r .. k-1 upward, each from the previous row's entries s and s + 1.
 void oslo(const double* t, int k, int mu, const double* tau_next, double* alpha) {
-  alpha[k - 1] = 1.0;  // alpha[k-1-(mu-j)] belongs to old vertex j
+  const int base = mu - k + 1;
+  // Weight of the previous entry j in entry j (left) and of the previous entry j + 1 in
+  // entry j (right); 0 over an empty knot span.
+  auto left = [t](int j, int r, double x) {
+    const double d = t[j + r] - t[j];
+    return d > 0 ? (x - t[j]) / d : 0.0;
+  };
+  auto right = [t](int j, int r, double x) {
+    const double d = t[j + r + 1] - t[j + 1];
+    return d > 0 ? (t[j + r + 1] - x) / d : 0.0;
+  };
+  alpha[k - 1] = 1.0;
   for (int r = 1; r < k; ++r) {
     const double x = tau_next[r - 1];
-    // Old indices j = mu - r .. mu receive values; j runs upward using the previous
-    // values of j and j + 1 (indices mu - r + 1 .. mu hold the previous row).
-    for (int j = mu - r; j <= mu; ++j) {
-      double val = 0.0;
-      // Contribution of previous entry j (if it existed): times (x - t_j)/(t_{j+r} - t_j).
-      if (j >= mu - r + 1) {
-        const double d = t[j + r] - t[j];
-        val += d > 0 ? (x - t[j]) / d * alpha[k - 1 - (mu - j)] : 0.0;
-      }
-      // Contribution of previous entry j + 1: times (t_{j+r+1} - x)/(t_{j+r+1} - t_{j+1}).
-      if (j + 1 <= mu) {
-        const double d = t[j + r + 1] - t[j + 1];
-        val += d > 0 ? (t[j + r + 1] - x) / d * alpha[k - 1 - (mu - j - 1)] : 0.0;
-      }
-      alpha[k - 1 - (mu - j)] = val;  // entry j is not read again in this row
+    const int s0 = k - 1 - r;
+    alpha[s0] = 0.0 + right(base + s0, r, x) * alpha[s0 + 1];
+    for (int s = s0 + 1; s < k - 1; ++s) {
+      const int j = base + s;
+      alpha[s] = (0.0 + left(j, r, x) * alpha[s]) + right(j, r, x) * alpha[s + 1];
     }
+    alpha[k - 1] = 0.0 + left(mu, r, x) * alpha[k - 1];
   }
 }
 

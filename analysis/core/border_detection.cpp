@@ -15,38 +15,229 @@ namespace {
 double Angle(int k, int angles) { return k * kDetectionTurn / angles; }
 
 // A padded single-precision matrix: data at rows pad .. pad+rows-1, columns
-// pad .. pad+cols-1.
+// pad .. pad+cols-1. Resizing to the same shape keeps the storage as it is: every
+// value read is written first (the data, then the mirrored edges).
 class Padded {
 public:
-    Padded(int rows, int cols, int pad)
-        : rows_(rows), cols_(cols), pad_(pad), stride_(cols + 2 * pad),
-          values_(static_cast<std::size_t>(rows + 2 * pad) * (cols + 2 * pad), 0.0f) {}
+    void Resize(int rows, int cols, int pad) {
+        if (rows == rows_ && cols == cols_ && pad == pad_) return;
+        rows_ = rows;
+        cols_ = cols;
+        pad_ = pad;
+        stride_ = cols + 2 * pad;
+        values_.assign(static_cast<std::size_t>(rows + 2 * pad) * stride_, 0.0f);
+    }
 
-    // (i, j) in data coordinates; -pad <= i < rows + pad, likewise j.
-    float& at(int i, int j) { return values_[static_cast<std::size_t>(i + pad_) * stride_ + (j + pad_)]; }
-    float at(int i, int j) const { return values_[static_cast<std::size_t>(i + pad_) * stride_ + (j + pad_)]; }
+    // Row i in data coordinates (-pad <= i < rows + pad), indexed by data column
+    // (-pad <= j < cols + pad).
+    float* row(int i) { return values_.data() + static_cast<std::size_t>(i + pad_) * stride_ + pad_; }
+    const float* row(int i) const { return values_.data() + static_cast<std::size_t>(i + pad_) * stride_ + pad_; }
 
     // Mirror about the edges, the edge sample repeated (column -1-j takes column j,
     // column cols+j takes column cols-1-j); rows only within the data columns.
     void Mirror() {
         for (int i = 0; i < rows_; ++i) {
+            float* r = row(i);
             for (int j = 0; j < pad_; ++j) {
-                at(i, -1 - j) = at(i, j);
-                at(i, cols_ + j) = at(i, cols_ - 1 - j);
+                r[-1 - j] = r[j];
+                r[cols_ + j] = r[cols_ - 1 - j];
             }
         }
         for (int i = 0; i < pad_; ++i) {
-            for (int j = 0; j < cols_; ++j) {
-                at(-1 - i, j) = at(i, j);
-                at(rows_ + i, j) = at(rows_ - 1 - i, j);
-            }
+            std::copy_n(row(i), cols_, row(-1 - i));
+            std::copy_n(row(rows_ - 1 - i), cols_, row(rows_ + i));
         }
     }
 
 private:
-    int rows_, cols_, pad_, stride_;
+    int rows_ = 0, cols_ = 0, pad_ = 0, stride_ = 0;
     std::vector<float> values_;
 };
+
+// Scratch rows of the window sums.
+struct WindowBuffers {
+    std::vector<double> columnSums;  // the window's column sums at the current row
+    cv::Mat rowMeans;                // the window means along the current row (1 x cols, CV_64F)
+};
+
+// The buffers of the energy computation, kept from frame to frame of a run.
+struct EnergyWorkspace {
+    Padded a, b, c;
+    cv::Mat detail;  // CV_32F, one detail at a time
+    WindowBuffers window;
+};
+
+// Adds to `out` (CV_64F, the size of `detail`) the local root-mean-square of `detail`
+// at the interior positions (see WindowRms). The column sums of w rows are carried
+// down row by row, so the image is read in memory order; each column's running sum
+// takes the same additions in the same order as a walk down that column would. The
+// square roots of a row are taken together (vectorised, correctly rounded like
+// std::sqrt).
+void AddWindowRms(const cv::Mat& detail, int window, cv::Mat& out, WindowBuffers& buffers) {
+    const int rows = detail.rows, cols = detail.cols;
+    const int h = (window - 1) / 2;
+    const int lastRow = rows - 1 - h, lastCol = cols - 1 - h;
+    const int interior = lastCol - h + 1;
+    const double area = double(window) * window;
+    buffers.columnSums.assign(static_cast<std::size_t>(cols), 0.0);
+    buffers.rowMeans.create(1, interior, CV_64F);
+    double* cs = buffers.columnSums.data();
+    double* means = buffers.rowMeans.ptr<double>();
+    for (int r = 0; r < window; ++r) {
+        const float* d = detail.ptr<float>(r);
+        for (int k = 0; k < cols; ++k) cs[k] += double(d[k]) * double(d[k]);
+    }
+    for (int r = h; r <= lastRow; ++r) {
+        if (r > h) {
+            const float* entering = detail.ptr<float>(r + h);
+            const float* leaving = detail.ptr<float>(r - h - 1);
+            for (int k = 0; k < cols; ++k)
+                cs[k] += double(entering[k]) * double(entering[k]) - double(leaving[k]) * double(leaving[k]);
+        }
+        double sum = 0.0;
+        for (int k = 0; k < window; ++k) sum += cs[k];
+        means[0] = sum / area;
+        for (int k = h + 1; k <= lastCol; ++k) {
+            sum += cs[k + h] - cs[k - h - 1];
+            means[k - h] = sum / area;
+        }
+        cv::sqrt(buffers.rowMeans, buffers.rowMeans);
+        double* o = out.ptr<double>(r) + h;
+        for (int k = 0; k < interior; ++k) o[k] += means[k];
+    }
+}
+
+// Every position of `m` outside the interior of a w x w window takes the value of the
+// nearest interior position.
+void CopyInteriorOutward(cv::Mat& m, int window) {
+    const int h = (window - 1) / 2;
+    const int lastRow = m.rows - 1 - h, lastCol = m.cols - 1 - h;
+    for (int r = h; r <= lastRow; ++r) {
+        double* o = m.ptr<double>(r);
+        std::fill(o, o + h, o[h]);
+        std::fill(o + lastCol + 1, o + m.cols, o[lastCol]);
+    }
+    for (int r = 0; r < h; ++r) m.row(h).copyTo(m.row(r));
+    for (int r = lastRow + 1; r < m.rows; ++r) m.row(lastRow).copyTo(m.row(r));
+}
+
+// The a-trous decomposition (see WaveletDecompose), handing each detail d for which
+// wanted(d) holds to use(d, detail) as soon as it is computed; the detail matrix is
+// reused for the next one.
+template <typename Wanted, typename Use>
+void DecomposeLevels(const cv::Mat& polar, int levels, std::uint8_t* const* approximation, EnergyWorkspace& w,
+                     Wanted wanted, Use use) {
+    const int rows = polar.rows, cols = polar.cols;
+    const int pad = 1 << levels;
+    w.a.Resize(rows, cols, pad);
+    w.b.Resize(rows, cols, pad);
+    w.c.Resize(rows, cols, pad);
+    w.detail.create(rows, cols, CV_32F);
+    const int channels = polar.channels();
+    for (int i = 0; i < rows; ++i) {
+        const std::uint8_t* src = polar.ptr<std::uint8_t>(i);
+        float* a = w.a.row(i);
+        for (int j = 0; j < cols; ++j) a[j] = src[static_cast<std::size_t>(j) * channels];
+    }
+    // detail[i][j] = (m[i + s][j] - m[i + 2s][j]) / 2
+    const auto rowDifference = [&](const Padded& m, int s) {
+        for (int i = 0; i < rows; ++i) {
+            const float* near = m.row(i + s);
+            const float* far = m.row(i + 2 * s);
+            float* d = w.detail.ptr<float>(i);
+            for (int j = 0; j < cols; ++j) d[j] = (near[j] - far[j]) / 2.0f;
+        }
+    };
+    for (int l = 1; l <= levels; ++l) {
+        const int s = 1 << (l - 1);
+        const int first = 3 * (l - 1);
+        w.a.Mirror();
+        for (int i = 0; i < rows; ++i) {
+            const float* a = w.a.row(i);
+            float* c = w.c.row(i);
+            float* b = w.b.row(i);
+            for (int j = 0; j < cols; ++j) {
+                c[j] = (a[j + s] - a[j + 2 * s]) / 2.0f;
+                b[j] = (a[j] + a[j - s]) / 2.0f;
+            }
+        }
+        w.c.Mirror();
+        w.b.Mirror();
+        if (wanted(first)) {
+            rowDifference(w.c, s);
+            use(first, w.detail);
+        }
+        if (wanted(first + 1)) {
+            for (int i = 0; i < rows; ++i) {
+                const float* c = w.c.row(i);
+                const float* back = w.c.row(i - s);
+                float* d = w.detail.ptr<float>(i);
+                for (int j = 0; j < cols; ++j) d[j] = (c[j] + back[j]) / 2.0f;
+            }
+            use(first + 1, w.detail);
+        }
+        if (wanted(first + 2)) {
+            rowDifference(w.b, s);
+            use(first + 2, w.detail);
+        }
+        for (int i = 0; i < rows; ++i) {
+            const float* b = w.b.row(i);
+            const float* back = w.b.row(i - s);
+            float* a = w.a.row(i);
+            for (int j = 0; j < cols; ++j) a[j] = (b[j] + back[j]) / 2.0f;
+        }
+    }
+    if (approximation != nullptr) {
+        for (int i = 0; i < rows; ++i) {
+            const float* a = w.a.row(i);
+            for (int j = 0; j < cols; ++j) approximation[i][j] = static_cast<std::uint8_t>(a[j]);
+        }
+    }
+}
+
+// The fused energy leaves out the row difference of the column average of each level.
+bool FusedDetail(int d) { return d % 3 != 2; }
+
+bool FitsEnergyWindow(const cv::Mat& polar, int levels, int window) {
+    const int rows = polar.rows, cols = polar.cols;
+    return levels >= 1 && rows >= (1 << levels) && cols >= (1 << levels) && rows >= window && cols >= window;
+}
+
+// fused = RoundHalfUp(255 * fused / largest), the largest over the columns not flagged
+// in `ignoredColumns` (all of them when it does not fit or flags every column).
+void ScaleToLargest(cv::Mat& fused, const std::vector<bool>& ignoredColumns) {
+    const bool ignoreSome = static_cast<int>(ignoredColumns.size()) == fused.cols &&
+                            std::find(ignoredColumns.begin(), ignoredColumns.end(), false) != ignoredColumns.end();
+    double largest = 0.0;
+    for (int r = 0; r < fused.rows; ++r) {
+        const double* f = fused.ptr<double>(r);
+        for (int k = 0; k < fused.cols; ++k) {
+            if (!ignoreSome || !ignoredColumns[k]) largest = std::max(largest, f[k]);
+        }
+    }
+    if (largest <= 0.0) return;  // nothing to scale: no lumen will be found
+    for (int r = 0; r < fused.rows; ++r) {
+        double* f = fused.ptr<double>(r);
+        for (int k = 0; k < fused.cols; ++k) f[k] = RoundHalfUp(255.0 * f[k] / largest);
+    }
+}
+
+// WaveletEnergyFeatures and FuseFeatures in one pass, without keeping the energies:
+// each fused detail's window RMS is added to `fused` as soon as the detail exists.
+// The sum runs over the details in the same order as FuseFeatures', so the result is
+// the same to the last bit. Returns false when the polar image is too small.
+bool FusedWaveletEnergy(const cv::Mat& polar, std::uint8_t* const* approximation, EnergyWorkspace& w,
+                        const std::vector<bool>& ignoredColumns, cv::Mat& fused) {
+    const int window = EnergyWindowSize(polar.cols, polar.rows);
+    if (!FitsEnergyWindow(polar, kWaveletLevels, window)) return false;
+    fused.create(polar.rows, polar.cols, CV_64F);
+    fused.setTo(0.0);
+    DecomposeLevels(polar, kWaveletLevels, approximation, w, FusedDetail,
+                    [&](int, const cv::Mat& detail) { AddWindowRms(detail, window, fused, w.window); });
+    CopyInteriorOutward(fused, window);
+    ScaleToLargest(fused, ignoredColumns);
+    return true;
+}
 
 }  // namespace
 
@@ -97,149 +288,107 @@ void MaskCatheterRing(cv::Mat& polar, int catheterRadius) {
 
 bool WindowRms(const cv::Mat& detail, int window, cv::Mat& rms) {
     rms.release();
-    const int rows = detail.rows, cols = detail.cols;
-    const int h = (window - 1) / 2;
-    if (window < 1 || rows < window || cols < window) return false;
-    const int lastRow = rows - 1 - h, lastCol = cols - 1 - h;
-
-    // Squares in double precision: the detail values are exact binary fractions, so the
-    // running sums below are exact and equal a direct summation.
-    cv::Mat squares(rows, cols, CV_64F);
-    for (int r = 0; r < rows; ++r) {
-        const float* d = detail.ptr<float>(r);
-        double* q = squares.ptr<double>(r);
-        for (int k = 0; k < cols; ++k) q[k] = double(d[k]) * double(d[k]);
-    }
-
-    // Column sums of w rows, centred on rows h .. lastRow.
-    cv::Mat columnSums(rows, cols, CV_64F, cv::Scalar(0));
-    for (int k = 0; k < cols; ++k) {
-        double sum = 0.0;
-        for (int r = 0; r < window; ++r) sum += squares.at<double>(r, k);
-        columnSums.at<double>(h, k) = sum;
-        for (int r = h + 1; r <= lastRow; ++r) {
-            sum += squares.at<double>(r + h, k) - squares.at<double>(r - h - 1, k);
-            columnSums.at<double>(r, k) = sum;
-        }
-    }
-
-    rms.create(rows, cols, CV_64F);
-    const double area = double(window) * window;
-    for (int r = h; r <= lastRow; ++r) {
-        const double* cs = columnSums.ptr<double>(r);
-        double* out = rms.ptr<double>(r);
-        double sum = 0.0;
-        for (int k = 0; k < window; ++k) sum += cs[k];
-        out[h] = std::sqrt(sum / area);
-        for (int k = h + 1; k <= lastCol; ++k) {
-            sum += cs[k + h] - cs[k - h - 1];
-            out[k] = std::sqrt(sum / area);
-        }
-    }
-    // Outside the interior: the nearest interior value.
-    for (int r = 0; r < rows; ++r) {
-        const int sr = std::clamp(r, h, lastRow);
-        double* out = rms.ptr<double>(r);
-        const double* src = rms.ptr<double>(sr);
-        for (int k = 0; k < cols; ++k) {
-            if (r >= h && r <= lastRow && k >= h && k <= lastCol) continue;
-            out[k] = src[std::clamp(k, h, lastCol)];
-        }
-    }
+    if (window < 1 || detail.rows < window || detail.cols < window) return false;
+    rms.create(detail.rows, detail.cols, CV_64F);
+    rms.setTo(0.0);
+    WindowBuffers buffers;
+    AddWindowRms(detail, window, rms, buffers);
+    CopyInteriorOutward(rms, window);
     return true;
 }
 
 void WaveletDecompose(const cv::Mat& polar, int levels, std::vector<cv::Mat>& details,
                       std::uint8_t* const* approximation) {
-    const int rows = polar.rows, cols = polar.cols;
-    const int pad = 1 << levels;
-    Padded a(rows, cols, pad), b(rows, cols, pad), c(rows, cols, pad);
-    const int channels = polar.channels();
-    for (int i = 0; i < rows; ++i) {
-        const std::uint8_t* src = polar.ptr<std::uint8_t>(i);
-        for (int j = 0; j < cols; ++j) a.at(i, j) = src[static_cast<std::size_t>(j) * channels];
-    }
     details.assign(static_cast<std::size_t>(3 * levels), cv::Mat());
-    for (int l = 1; l <= levels; ++l) {
-        const int s = 1 << (l - 1);
-        cv::Mat& rowDiffC = details[3 * (l - 1)];
-        cv::Mat& rowAvgC = details[3 * (l - 1) + 1];
-        cv::Mat& rowDiffB = details[3 * (l - 1) + 2];
-        rowDiffC.create(rows, cols, CV_32F);
-        rowAvgC.create(rows, cols, CV_32F);
-        rowDiffB.create(rows, cols, CV_32F);
-
-        a.Mirror();
-        for (int i = 0; i < rows; ++i) {
-            for (int j = 0; j < cols; ++j) {
-                c.at(i, j) = (a.at(i, j + s) - a.at(i, j + 2 * s)) / 2.0f;
-                b.at(i, j) = (a.at(i, j) + a.at(i, j - s)) / 2.0f;
-            }
-        }
-        c.Mirror();
-        b.Mirror();
-        for (int i = 0; i < rows; ++i) {
-            float* dc = rowDiffC.ptr<float>(i);
-            float* ac = rowAvgC.ptr<float>(i);
-            float* db = rowDiffB.ptr<float>(i);
-            for (int j = 0; j < cols; ++j) {
-                dc[j] = (c.at(i + s, j) - c.at(i + 2 * s, j)) / 2.0f;
-                ac[j] = (c.at(i, j) + c.at(i - s, j)) / 2.0f;
-                db[j] = (b.at(i + s, j) - b.at(i + 2 * s, j)) / 2.0f;
-                a.at(i, j) = (b.at(i, j) + b.at(i - s, j)) / 2.0f;
-            }
-        }
-    }
-    if (approximation != nullptr) {
-        for (int i = 0; i < rows; ++i) {
-            for (int j = 0; j < cols; ++j) approximation[i][j] = static_cast<std::uint8_t>(a.at(i, j));
-        }
-    }
+    EnergyWorkspace w;
+    DecomposeLevels(
+        polar, levels, approximation, w, [](int) { return true; },
+        [&](int d, const cv::Mat& detail) { detail.copyTo(details[d]); });
 }
 
 bool WaveletEnergyFeatures(const cv::Mat& polar, std::vector<cv::Mat>& energies,
                            std::uint8_t* const* approximation, int levels) {
-    const int rows = polar.rows, cols = polar.cols;
-    const int window = EnergyWindowSize(cols, rows);
-    if (levels < 1 || rows < (1 << levels) || cols < (1 << levels) || rows < window || cols < window) return false;
+    const int window = EnergyWindowSize(polar.cols, polar.rows);
+    if (!FitsEnergyWindow(polar, levels, window)) return false;
     std::vector<cv::Mat> details;
     WaveletDecompose(polar, levels, details, approximation);
     energies.assign(details.size(), cv::Mat());
-    for (std::size_t d = 0; d < details.size(); ++d) {
-        if (!WindowRms(details[d], window, energies[d])) return false;
-    }
+    for (std::size_t d = 0; d < details.size(); ++d) WindowRms(details[d], window, energies[d]);
     return true;
 }
 
-void FuseFeatures(const std::vector<cv::Mat>& energies, cv::Mat& fused) {
+void FuseFeatures(const std::vector<cv::Mat>& energies, cv::Mat& fused, const std::vector<bool>& ignoredColumns) {
     if (energies.empty()) {
         fused.release();
         return;
     }
     fused = cv::Mat::zeros(energies[0].size(), CV_64F);
     for (std::size_t d = 0; d < energies.size(); ++d) {
-        if (d % 3 == 2) continue;  // the row difference of the column average
-        fused += energies[d];
+        if (FusedDetail(static_cast<int>(d))) fused += energies[d];
     }
-    double largest = 0.0;
-    for (int r = 0; r < fused.rows; ++r) {
-        const double* f = fused.ptr<double>(r);
-        for (int k = 0; k < fused.cols; ++k) largest = std::max(largest, f[k]);
+    ScaleToLargest(fused, ignoredColumns);
+}
+
+std::vector<bool> FindShadowedDirections(const cv::Mat& polar, int catheterRadius) {
+    const int rows = polar.rows, cols = polar.cols, channels = polar.channels();
+    std::vector<bool> shadowed(static_cast<std::size_t>(std::max(cols, 0)), false);
+    const int deepest = rows - std::max(rows / 4, 16);  // the shortest tail looked at
+    const int shallowest = std::max(catheterRadius, 0);
+    constexpr int kDepthStep = 4;
+    constexpr double kDarkFraction = 0.25;
+    constexpr int kShortestRun = 3;
+    if (cols < kShortestRun || deepest < shallowest) return shadowed;
+
+    std::vector<double> tail(cols, 0.0), means(cols), sorted(cols);
+    for (int d = rows - 1; d >= shallowest; --d) {
+        const std::uint8_t* p = polar.ptr<std::uint8_t>(d);
+        for (int k = 0; k < cols; ++k) tail[k] += p[static_cast<std::size_t>(k) * channels];
+        if (d > deepest || (deepest - d) % kDepthStep != 0) continue;
+        for (int k = 0; k < cols; ++k) means[k] = tail[k] / (rows - d);
+        sorted = means;
+        std::nth_element(sorted.begin(), sorted.begin() + cols / 2, sorted.end());
+        const double dark = kDarkFraction * sorted[cols / 2];
+        for (int k = 0; k < cols; ++k) {
+            if (means[k] < dark) shadowed[k] = true;
+        }
     }
-    if (largest <= 0.0) return;  // nothing to scale: no lumen will be found
-    for (int r = 0; r < fused.rows; ++r) {
-        double* f = fused.ptr<double>(r);
-        for (int k = 0; k < fused.cols; ++k) f[k] = RoundHalfUp(255.0 * f[k] / largest);
+    // Drop runs (around the circle) too narrow to be a shadow.
+    if (std::find(shadowed.begin(), shadowed.end(), false) == shadowed.end()) return shadowed;
+    int start = 0;
+    while (shadowed[start]) ++start;  // a clear column: runs are bounded from here on
+    for (int i = 1; i <= cols; ++i) {
+        const int k = (start + i) % cols;
+        if (!shadowed[k]) continue;
+        int length = 0;
+        while (shadowed[(k + length) % cols]) ++length;
+        if (length < kShortestRun) {
+            for (int j = 0; j < length; ++j) shadowed[(k + j) % cols] = false;
+        }
+        i += length;
     }
+    return shadowed;
+}
+
+std::vector<bool> WidenColumns(const std::vector<bool>& flags, int before, int after) {
+    const int n = static_cast<int>(flags.size());
+    std::vector<bool> widened(flags.size(), false);
+    for (int k = 0; k < n; ++k) {
+        if (!flags[k]) continue;
+        for (int j = std::max(0, k - before); j <= std::min(n - 1, k + after); ++j) widened[j] = true;
+    }
+    return widened;
 }
 
 void FindLumenRadii(const cv::Mat& fused, std::int32_t* lumen, int catheterRadius, int threshold) {
-    for (int k = 0; k < fused.cols; ++k) {
-        lumen[k] = -1;
-        for (int r = std::max(catheterRadius, 0); r < fused.rows; ++r) {
-            if (fused.at<double>(r, k) >= threshold) {
+    // Row by row outward, in memory order; a column is done once it has its radius.
+    std::fill(lumen, lumen + fused.cols, -1);
+    int open = fused.cols;
+    for (int r = std::max(catheterRadius, 0); r < fused.rows && open > 0; ++r) {
+        const double* f = fused.ptr<double>(r);
+        for (int k = 0; k < fused.cols; ++k) {
+            if (lumen[k] < 0 && f[k] >= threshold) {
                 lumen[k] = r;
-                break;
+                --open;
             }
         }
     }
@@ -318,7 +467,14 @@ DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, 
         IntMatrix lumen(A, N);
         IntMatrix vessel(A, N);
         cv::Mat polar, fused;
-        std::vector<cv::Mat> energies;
+        EnergyWorkspace workspace;
+        // Per frame: the directions whose vessel search an acoustic shadow reaches.
+        std::vector<std::vector<bool>> vesselGaps(N);
+        // How far an angular edge reaches into the neighbouring directions: the column
+        // differences of the last level look 2^L columns ahead, the energy window h
+        // columns either way, and the approximation averages 2^L - 1 columns back.
+        const int h = (EnergyWindowSize(A, R) - 1) / 2;
+        const int reach = 1 << kWaveletLevels;
         for (int f = 0; f < N; ++f) {
             cv::Mat image = loadFrame ? loadFrame(f) : cv::Mat();
             if (image.empty() || image.depth() != CV_8U) {
@@ -329,14 +485,19 @@ DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, 
             PolarResample(image, polar, centre, A, R);
             image.release();
             MaskCatheterRing(polar, rc);
+            const std::vector<bool> shadowed = FindShadowedDirections(polar, rc);
+            const std::vector<bool> lumenGaps = WidenColumns(shadowed, reach + h, h);
             approximations.emplace_back(A, R);
-            if (!WaveletEnergyFeatures(polar, energies, approximations.back().get(), kWaveletLevels)) {
+            if (!FusedWaveletEnergy(polar, approximations.back().get(), workspace, lumenGaps, fused)) {
                 result.status = DetectionStatus::GeometryRefused;
                 result.message = "The polar image is too small for the automatic detection";
                 return result;
             }
-            FuseFeatures(energies, fused);
             FindLumenRadii(fused, lumen[f], rc, threshold);
+            for (int k = 0; k < A; ++k) {
+                if (lumenGaps[k]) lumen[f][k] = -1;
+            }
+            vesselGaps[f] = WidenColumns(shadowed, 0, reach - 1);
             if (progress) progress(f + 1, N);
         }
 
@@ -344,6 +505,9 @@ DetectionResult DetectIvusBorders(const FrameLoader& loadFrame, int frameCount, 
             MultiscaleSmooth(lumen.get(), A, N, smoothness, true, SmoothRounding::RoundHalfUp);
         for (int f = 0; f < N; ++f) {
             FindVesselRadii(approximations[f].get(), lumen[f], vessel[f], A, R, ringOffset);
+            for (int k = 0; k < A; ++k) {
+                if (vesselGaps[f][k]) vessel[f][k] = -1;
+            }
         }
         MultiscaleSmooth(vessel.get(), A, N, smoothness, true, SmoothRounding::RoundHalfUp);
         EnforceOuterBeyondInner(lumen.get(), vessel.get(), A, R, N);

@@ -108,7 +108,32 @@ bool WaveletEnergyFeatures(const cv::Mat& polar, std::vector<cv::Mat>& energies,
 /// fused = the sum of the energies except the row difference of the column average of
 /// each level (energies 2, 5, 8, 11), then RoundHalfUp(255 * fused / largest). When
 /// every sum is 0 the fused matrix stays all 0. `fused` becomes CV_64F.
-void FuseFeatures(const std::vector<cv::Mat>& energies, cv::Mat& fused);
+/// The largest is taken over the columns not flagged in `ignoredColumns` (all columns
+/// when it is empty, or when it flags every column).
+void FuseFeatures(const std::vector<cv::Mat>& energies, cv::Mat& fused, const std::vector<bool>& ignoredColumns = {});
+
+// ---------------------------------------------------------------------------------
+// Acoustic shadows.
+//
+// A guidewire or a calcium arc reflects nearly all of the ultrasound: behind it, along
+// its few directions, the echo dies out down to the noise floor. Such a sector tells
+// nothing about the walls behind it, and its angular edges (bright tissue beside black
+// shadow) carry the largest texture energy of the whole frame. The detection treats
+// the directions a shadow reaches as gaps, closed from their neighbours by the gap
+// filling of the smoothing, and takes the energy's scale from the other directions.
+
+/// Directions (columns of the polar image, first channel) in an acoustic shadow: those
+/// with a depth d beyond which the mean echo of the column (rows d .. R - 1) is below a
+/// quarter of the median of that mean over all columns. The depths looked at are
+/// d = R - max(R / 4, 16) and every fourth row nearer the catheter, down to
+/// catheterRadius. Runs of fewer than 3 directions (around the circle) are not taken
+/// as shadows.
+std::vector<bool> FindShadowedDirections(const cv::Mat& polar, int catheterRadius);
+
+/// `flags` widened by `before` columns towards lower indexes and `after` columns towards
+/// higher ones, within 0 .. size - 1 (the wavelet filters mirror the angles at the
+/// ends of the polar image rather than wrap them).
+std::vector<bool> WidenColumns(const std::vector<bool>& flags, int before, int after);
 
 /// For each column k: the first radius r from `catheterRadius` to R - 1 with
 /// fused[r][k] >= threshold, or -1.

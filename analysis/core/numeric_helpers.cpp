@@ -7,12 +7,6 @@
 
 namespace kestrova::analysis {
 
-std::int32_t RoundHalfUp(double x) {
-    const double f = std::floor(x);
-    if (f + 0.5 > x) return static_cast<std::int32_t>(f);
-    return static_cast<std::int32_t>(std::ceil(x));
-}
-
 int MinOfFour(int a, int b, int c, int d) { return std::min({a, b, c, d}); }
 int MaxOfThree(int a, int b, int c) { return std::max({a, b, c}); }
 

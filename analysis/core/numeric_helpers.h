@@ -10,6 +10,7 @@
 // had already allocated and throw MatrixAllocationError, so that a caller can give up
 // the operation and keep the user's other work.
 
+#include <cmath>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -26,7 +27,18 @@ public:
 
 /// floor(x) when floor(x) + 0.5 > x, otherwise ceil(x): 2.5 -> 3, 2.4999 -> 2,
 /// -0.5 -> 0, -1.5 -> -1. The result must fit a 32-bit integer.
-std::int32_t RoundHalfUp(double x);
+/// Inline, as the image loops call it per pixel: within the 32-bit range the floor is
+/// the truncation stepped down for negative fractions, and x - floor(x) is exact, so
+/// the comparison with 0.5 equals floor(x) + 0.5 > x.
+inline std::int32_t RoundHalfUp(double x) {
+    if (x > -2147483648.0 && x < 2147483647.0) {
+        double f = static_cast<double>(static_cast<std::int32_t>(x));
+        if (f > x) f -= 1.0;
+        return static_cast<std::int32_t>(f) + (x - f >= 0.5 ? 1 : 0);
+    }
+    const double f = std::floor(x);
+    return static_cast<std::int32_t>(f + 0.5 > x ? f : std::ceil(x));
+}
 
 int MinOfFour(int a, int b, int c, int d);
 int MaxOfThree(int a, int b, int c);

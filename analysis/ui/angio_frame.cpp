@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QEnterEvent>
 #include <QFile>
@@ -30,6 +31,7 @@
 #include <QWheelEvent>
 #include <QWidgetAction>
 
+#include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
@@ -95,6 +97,28 @@ void PutPlus(QImage& layer, an::PixelPoint p, QRgb colour)
     PutPixel(layer, p.x + 1, p.y, colour);
     PutPixel(layer, p.x, p.y - 1, colour);
     PutPixel(layer, p.x, p.y + 1, colour);
+}
+
+// How a point list's layer is shown: a single pixel is lost on a real angiogram (a dark
+// vessel on a mottled background), so each point shows as a 3 x 3 mark in its colour set
+// in a dark frame; the layer itself keeps the one pixel per point. Lines show as drawn.
+QImage ShownPointLayer(const QImage& layer, const std::vector<an::PixelPoint>& points, QRgb colour, bool asLine)
+{
+    if (asLine)
+        return layer;
+    QImage shown = layer;
+    constexpr QRgb kFrame = 0xC0000000u;
+    for (const an::PixelPoint& p : points)
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx)
+                if (OnLayer(shown, p.x + dx, p.y + dy) && qAlpha(shown.pixel(p.x + dx, p.y + dy)) == 0)
+                    shown.setPixel(p.x + dx, p.y + dy, kFrame);
+    for (const an::PixelPoint& p : points)
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (OnLayer(shown, p.x + dx, p.y + dy) && shown.pixel(p.x + dx, p.y + dy) == kFrame)
+                    shown.setPixel(p.x + dx, p.y + dy, colour);
+    return shown;
 }
 
 QImage BlankLayer(QSize size)
@@ -534,7 +558,7 @@ void TAngioFrame::DrawListLayer(TraceList list)
         PutPlus(layer, *drawn.highlight, an::kHighlightColour);
     if (drawn.marker)
         PutPlus(layer, *drawn.marker, an::kHighlightColour);
-    ListItem(list)->setPixmap(QPixmap::fromImage(layer));
+    ListItem(list)->setPixmap(QPixmap::fromImage(ShownPointLayer(layer, points, colour, drawn.asLine)));
 }
 
 void TAngioFrame::RedrawLayers()
@@ -710,18 +734,20 @@ void TAngioFrame::dxBarLargeButton1Click()
 {
     if (freed_ || ImageFolder.isEmpty())
         return;
-    const QString path =
-        ImageFolder + FilePrefix + QString::number(GetFrameNumber() - 1) + QStringLiteral(".jpg");
-    if (!QFile::exists(path))
-        return;  // frame 0 (nothing chosen yet) names no file
+    // The frame shown: also before a frame is chosen (frame number 0), when the view
+    // shows frame file 0.
+    const int shown = std::max(GetFrameNumber(), dxBarSpinEdit1->value());
+    const QString path = ImageFolder + FilePrefix + QString::number(shown - 1) + QStringLiteral(".jpg");
     cv::Mat frame;
     try {
         frame = cv::imread(QFile::encodeName(path).toStdString(), cv::IMREAD_UNCHANGED);
     } catch (const cv::Exception&) {
+        frame.release();
+    }
+    if (frame.empty()) {
+        Prompt().Warning(QStringLiteral("The frame file %1 cannot be read.").arg(QDir::toNativeSeparators(path)));
         return;
     }
-    if (frame.empty())
-        return;
     an::OutlineParameters parameters;
     parameters.energy = static_cast<float>(EnergyEdit->value());
     parameters.threshold = MaxVesselWidthEdit->value();
@@ -735,6 +761,8 @@ void TAngioFrame::dxBarLargeButton1Click()
     }
     if (mask.empty())
         return;
+    if (cv::countNonZero(mask) == 0)
+        Prompt().Info(QStringLiteral("No vessel outline was found on this frame."));
     QImage outline = BlankLayer(QSize(mask.cols, mask.rows));
     for (int i = 0; i < mask.rows; ++i) {
         const uchar* m = mask.ptr<uchar>(i);
@@ -790,7 +818,7 @@ void TAngioFrame::dxBarLargeButton6Click()
 
 void TAngioFrame::ClearAllPointsClick(TraceList list)
 {
-    if (freed_ || !Prompt().AskYesNo(QString::fromLatin1(an::ClearListQuestion(list))))
+    if (freed_ || !Prompt().AskYesNoDefaultNo(QString::fromLatin1(an::ClearListQuestion(list))))
         return;
     Tracing.ClearAllPoints(list);
     RedrawLayers();
@@ -799,7 +827,7 @@ void TAngioFrame::ClearAllPointsClick(TraceList list)
 
 void TAngioFrame::dxBarButton6Click()
 {
-    if (freed_ || !Prompt().AskYesNo(QString::fromLatin1(an::kResetWidthQuestion)))
+    if (freed_ || !Prompt().AskYesNoDefaultNo(QString::fromLatin1(an::kResetWidthQuestion)))
         return;
     Tracing.ResetWidth();
     RedrawLayers();

@@ -18,6 +18,8 @@ int main(int argc, char** argv)
         studyimport::FrameExtractor extractor(studyimport::OpenDicomFrameSource(argv[1]),
                                               studyimport::NewBaselineJpegWriter(), folder, "frame");
         std::cout << extractor.Run() << "\n";
+        if (!extractor.DamagedFrames().empty())
+            std::cerr << studyimport::DamagedFramesWarning(extractor.DamagedFrames()) << "\n";
         return 0;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";

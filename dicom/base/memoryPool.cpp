@@ -72,6 +72,25 @@ bool memoryPool::keep(memory* block)
 
 memory* memoryPool::obtain(std::uint32_t size)
 {
+    if (memory* kept = takeKept(size))
+        return kept;
+    // A new block is made (and zero-filled) outside the pool's lock, so that
+    // threads making large blocks do not wait for each other.
+    memory* block = new memory;
+    try
+    {
+        block->resize(size);
+    }
+    catch (...)
+    {
+        delete block;
+        throw;
+    }
+    return block;
+}
+
+memory* memoryPool::takeKept(std::uint32_t size)
+{
     lockCriticalSection lock(&m_criticalSection);
     if (size != 0)
     {
@@ -101,17 +120,7 @@ memory* memoryPool::obtain(std::uint32_t size)
             return block;
         }
     }
-    memory* block = new memory;
-    try
-    {
-        block->resize(size);
-    }
-    catch (...)
-    {
-        delete block;
-        throw;
-    }
-    return block;
+    return nullptr;
 }
 
 std::vector<std::uint32_t> memoryPool::keptSizes()

@@ -46,6 +46,8 @@ public:
 
 private:
     void dropOldest();
+    // A kept block of exactly size bytes, taken out of the pool; nullptr when none.
+    memory* takeKept(std::uint32_t size);
 
     std::uint32_t m_sizes[slotsCount];
     memory* m_memoryBlocks[slotsCount];

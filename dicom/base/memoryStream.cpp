@@ -4,6 +4,7 @@
 #include "dicom/base/lockObject.h"
 #include "dicom/base/streamException.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace Halvoran
@@ -27,8 +28,13 @@ void memoryStream::write(std::uint32_t position, const std::uint8_t* pSource, st
         HALVORAN_THROW(streamExceptionWrite, "stream::write failure");
     if (end > m_memory->size())
     {
-        const std::uint64_t reserved = (end + 1023u) / 1024u * 1024u;
-        m_memory->reserve(static_cast<std::uint32_t>(reserved > 0xFFFFFFFFu ? end : reserved));
+        // Room grows geometrically, so that a stream written piece by piece
+        // is copied a bounded number of times, not once per piece.
+        if (end > m_memory->capacity())
+        {
+            const std::uint64_t doubled = std::max<std::uint64_t>(2ull * m_memory->capacity(), 4096u);
+            m_memory->reserve(static_cast<std::uint32_t>(std::min<std::uint64_t>(std::max(end, doubled), 0xFFFFFFFFu)));
+        }
         m_memory->resize(static_cast<std::uint32_t>(end));
     }
     std::memcpy(m_memory->data() + position, pSource, length);

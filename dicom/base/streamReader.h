@@ -28,6 +28,17 @@ public:
     // code is stored in the marker slot and in value).
     bool readByte(std::uint8_t* pBuffer);
 
+    // readByte with its common case, a plain byte already buffered, inline.
+    bool readByteInline(std::uint8_t* pBuffer)
+    {
+        if (m_pDataBufferCurrent != m_pDataBufferEnd && *m_pDataBufferCurrent != 0xFF)
+        {
+            *pBuffer = *m_pDataBufferCurrent++;
+            return true;
+        }
+        return readByte(pBuffer);
+    }
+
     // Reads the next bit, most significant first; false at a marker.
     bool readBit(std::uint32_t* pBuffer);
 

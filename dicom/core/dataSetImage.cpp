@@ -4,12 +4,14 @@
 #include "dicom/base/memoryPool.h"
 #include "dicom/base/memoryStream.h"
 #include "dicom/base/streamController.h"
+#include "dicom/base/streamException.h"
 #include "dicom/core/codecFactory.h"
 #include "dicom/core/dataHandlerRaw.h"
 #include "dicom/core/dataSet.h"
 #include "dicom/core/buffer.h"
 
 #include <cstring>
+#include <vector>
 
 namespace Halvoran::Varnix
 {
@@ -27,6 +29,51 @@ ptr<streamReader> pixelReader(const ptr<data>& imageTag, std::uint32_t bufferId,
     if (!raw)
         return ptr<streamReader>();
     return ptr<streamReader>(new streamReader(ptr<baseStream>(new bufferStream(raw)), 0, 0));
+}
+
+// Bits of one native frame of 1-bit samples (rows x columns x samples), 0 for frames of
+// any other bits allocated, which start on a byte.
+std::uint64_t oneBitFrameBits(dataSet& frames)
+{
+    if (frames.getUnsignedLong(0x0028, 0, 0x0100, 0) != 1)
+        return 0;
+    std::uint64_t samplesPerPixel = frames.getUnsignedLong(0x0028, 0, 0x0002, 0);
+    if (samplesPerPixel == 0)
+        samplesPerPixel = 1;
+    return static_cast<std::uint64_t>(frames.getUnsignedLong(0x0028, 0, 0x0010, 0)) *
+           frames.getUnsignedLong(0x0028, 0, 0x0011, 0) * samplesPerPixel;
+}
+
+// Native frames of 1-bit samples follow each other without padding, so frame n starts at bit n x frameBits, which need not be the first bit of a
+// byte. Reads the frame's bits from the pixel data and gives a reader over them moved
+// to start on a byte (samples are packed least significant bit first).
+ptr<streamReader> bitAlignedFrame(const ptr<streamReader>& pixels, std::uint32_t frameNumber,
+                                  std::uint64_t frameBits)
+{
+    HALVORAN_FUNCTION_START(L"dataSet::bitAlignedFrame")
+
+    const std::uint64_t firstBit = frameBits * frameNumber;
+    const std::uint64_t firstByte = firstBit / 8;
+    const std::uint32_t shift = static_cast<std::uint32_t>(firstBit % 8);
+    const std::uint64_t frameBytes = (frameBits + 7) / 8;
+    const std::uint64_t spanBytes = (shift + frameBits + 7) / 8;
+    if (firstByte > 0xFFFFFFFFu || spanBytes > 0xFFFFFFFFu)
+        HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
+    const ptr<baseStream> controlled = pixels->getControlledStream();
+    if (controlled && firstByte + spanBytes > controlled->getSize())
+        HALVORAN_THROW(streamExceptionEOF, "Attempt to read past the end of the file");
+
+    std::vector<std::uint8_t> span(static_cast<std::size_t>(spanBytes) + 1, 0);
+    pixels->seek(static_cast<std::uint32_t>(firstByte), false);
+    pixels->read(span.data(), static_cast<std::uint32_t>(spanBytes));
+    ptr<memory> aligned(memoryPool::instance()->obtain(static_cast<std::uint32_t>(frameBytes)));
+    std::uint8_t* out = aligned->data();
+    for (std::uint64_t i = 0; i < frameBytes; ++i)
+        out[i] = shift == 0 ? span[i]
+                            : static_cast<std::uint8_t>((span[i] >> shift) | (span[i + 1] << (8 - shift)));
+    return ptr<streamReader>(new streamReader(ptr<baseStream>(new memoryStream(aligned)), 0, 0));
+
+    HALVORAN_FUNCTION_END()
 }
 } // namespace
 
@@ -115,20 +162,32 @@ ptr<image> dataSet::getImage(std::uint32_t frameNumber)
             framesNumber = getUnsignedLong(0x0028, 0, 0x0008, 0);
         if (frameNumber >= framesNumber)
             HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
-        if (m_imagesPositions.size() != framesNumber)
+
+        // 1-bit frames that do not end on a byte are found by their first bit, not by
+        // the reader positions where the frames before them ended.
+        const std::uint64_t frameBits = oneBitFrameBits(*this);
+        if (frameBits % 8 != 0)
         {
-            m_imagesPositions.clear();
-            m_imagesPositions.resize(framesNumber, 0);
+            imageStream = bitAlignedFrame(imageStream, frameNumber, frameBits);
+            bPositionsNeeded = false;
         }
-        for (std::uint32_t scanFrame = 0; scanFrame < frameNumber; ++scanFrame)
+        else
         {
-            if (m_imagesPositions[scanFrame] == 0)
+            if (m_imagesPositions.size() != framesNumber)
             {
-                pCodec->getImage(ptr<dataSet>(this), imageStream, imageDataType);
-                m_imagesPositions[scanFrame] = imageStream->position();
+                m_imagesPositions.clear();
+                m_imagesPositions.resize(framesNumber, 0);
             }
-            else if (m_imagesPositions[scanFrame + 1] == 0 || scanFrame == frameNumber - 1)
-                imageStream->seek(m_imagesPositions[scanFrame], false);
+            for (std::uint32_t scanFrame = 0; scanFrame < frameNumber; ++scanFrame)
+            {
+                if (m_imagesPositions[scanFrame] == 0)
+                {
+                    pCodec->getImage(ptr<dataSet>(this), imageStream, imageDataType);
+                    m_imagesPositions[scanFrame] = imageStream->position();
+                }
+                else if (m_imagesPositions[scanFrame + 1] == 0 || scanFrame == frameNumber - 1)
+                    imageStream->seek(m_imagesPositions[scanFrame], false);
+            }
         }
     }
 

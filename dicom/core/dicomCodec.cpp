@@ -210,6 +210,19 @@ std::uint64_t dicomCodec::parseStream(const ptr<streamReader>& pSourceStream, co
                     tagLength = readUint32(pStream, endianType);
                     counter += 4;
                 }
+                // A value that passed through a node that did not know its tag
+                // arrives as UN; when the dictionary knows the tag, the value is
+                // read as what it is (a Specific Character Set as text, sizes as
+                // numbers).
+                if (tagType == "UN" && tagLength != undefinedLength)
+                {
+                    const std::string knownType = pDataSet->getDefaultDataType(tagId, tagSubId);
+                    if (knownType.size() == 2 && knownType != "SQ" && knownType != "UN")
+                    {
+                        tagType = knownType;
+                        wordSize = dictionary->getWordSize(knownType);
+                    }
+                }
             }
             else
             {

@@ -76,6 +76,11 @@ public:
     // The default high bit of a depth code (0 for codes above 4).
     static std::uint32_t defaultHighBit(std::uint8_t depth);
 
+    // True when the pixels were decoded from a damaged stream (cut off, or
+    // with lost data): what could be decoded is there, the rest is filler.
+    bool isDamaged() const { return m_damaged; }
+    void setDamaged(bool damaged) { m_damaged = damaged; }
+
 protected:
     ptr<buffer> m_buffer;
     std::uint32_t m_rowLength = 0;
@@ -88,6 +93,7 @@ protected:
     std::uint32_t m_sizeY = 0;
     double m_sizeMmX = 0.0;
     double m_sizeMmY = 0.0;
+    bool m_damaged = false;
 };
 
 } // namespace Halvoran::Varnix

@@ -254,6 +254,20 @@ void tagSOF::readTag(streamReader* pStream, jpegCodec* pCodec, std::uint8_t tagE
     }
     if (n < 0 || read < components)
         HALVORAN_THROW(codecExceptionCorruptedFile, "Corrupted SOF tag found");
+    // Each component must cover a whole number of the largest factor's
+    // samples (2 beside 4, not 3 beside 4 or 2 beside 3); other layouts would
+    // give components of fractional size.
+    std::uint32_t largestX = 1;
+    std::uint32_t largestY = 1;
+    for (const auto& entry : pCodec->m_channelsMap)
+    {
+        largestX = std::max(largestX, entry.second->m_samplingFactorX);
+        largestY = std::max(largestY, entry.second->m_samplingFactorY);
+    }
+    for (const auto& entry : pCodec->m_channelsMap)
+        if (largestX % entry.second->m_samplingFactorX != 0 || largestY % entry.second->m_samplingFactorY != 0)
+            HALVORAN_THROW(jpegCodecCannotHandleSyntax,
+                           "JPEG sampling factors that do not divide the largest one are not supported");
     skipBytes(pStream, n);
     pCodec->allocChannels();
 
@@ -410,6 +424,16 @@ void tagSOS::readTag(streamReader* pStream, jpegCodec* pCodec, std::uint8_t)
         HALVORAN_THROW(codecExceptionCorruptedFile, "Corrupted tag SOS found");
     if (!pCodec->m_bLossless && (pCodec->m_spectralIndexEnd > 63 || pCodec->m_bitLow > 13))
         HALVORAN_THROW(codecExceptionCorruptedFile, "Corrupted tag SOS found");
+    if (pCodec->m_process == 0 || pCodec->m_process == 1)
+    {
+        // Sequential DCT scans always carry the whole band; some writers put
+        // other values in these bytes (zeros, for instance), which are
+        // ignored as other decoders do.
+        pCodec->m_spectralIndexStart = 0;
+        pCodec->m_spectralIndexEnd = 63;
+        pCodec->m_bitHigh = 0;
+        pCodec->m_bitLow = 0;
+    }
     skipBytes(pStream, n);
     pCodec->m_lastScanInterleaved = read > 1;
     pCodec->findMcuSize();
@@ -519,12 +543,16 @@ void tagRST::readTag(streamReader*, jpegCodec* pCodec, std::uint8_t tagEntry)
     const std::uint32_t interval = pCodec->m_mcuPerRestartInterval;
     if (interval != 0 && pCodec->m_mcuNumberX != 0)
     {
+        const std::uint32_t reached = pCodec->m_mcuProcessed;
         const std::uint32_t m = tagEntry & 7u;
         std::uint32_t k = (pCodec->m_mcuProcessed + interval - 1) / interval - 1;
         if ((k & 7u) > m)
             k += 8;
         k = k - (k & 7u) + m;
         pCodec->m_mcuProcessed = (k + 1) * interval;
+        // An interval cut short, or intervals skipped with their markers.
+        if (pCodec->m_mcuProcessed != reached && pCodec->m_scanOpen)
+            pCodec->m_dataLost = true;
         pCodec->m_mcuProcessedY = pCodec->m_mcuProcessed / pCodec->m_mcuNumberX;
         pCodec->m_mcuProcessedX = pCodec->m_mcuProcessed % pCodec->m_mcuNumberX;
         pCodec->m_mcuLastRestart = pCodec->m_mcuProcessed;
@@ -710,6 +738,11 @@ void jpegCodec::resetInternal(bool bCompression, int quality)
     m_jpegImageSizeX = m_jpegImageSizeY = 0;
     m_adobeTransform = -1;
     m_lastScanInterleaved = false;
+    m_scanOpen = false;
+    m_anyScanData = false;
+    m_dataLost = false;
+    m_samplePlanes = false;
+    m_coefficientBlocks = false;
 
     const float scale =
         static_cast<float>(static_cast<long double>(static_cast<std::int16_t>(quality & 0xFFFF)) / 300.0L);
@@ -763,8 +796,9 @@ void jpegCodec::prepareQuantizationTables(int table)
             const long double decoding = static_cast<long double>(q) * 16384.0L * static_cast<long double>(aanScale[j]) *
                                          static_cast<long double>(aanScale[i]);
             m_decodingFactors[table][k] = static_cast<std::int64_t>(decoding);
-            const float divisor = static_cast<float>(q * 8) * aanScale[j] * aanScale[i];
-            m_encodingFactors[table][k] = q == 0 ? 0.0f : 1.0f / divisor;
+            m_decodingQuant[table][k] = static_cast<std::int32_t>(std::min<std::uint32_t>(q, 0xFFFF));
+            // The encoder's integer transform gives 8 times the coefficients.
+            m_encodingFactors[table][k] = q == 0 ? 0.0f : 1.0f / static_cast<float>(q * 8);
         }
     }
 }
@@ -796,8 +830,23 @@ void jpegCodec::allocChannels()
         const std::uint32_t height = m_jpegImageSizeY * pChannel->m_samplingFactorY / m_maxSamplingFactorY;
         if (static_cast<std::uint64_t>(width) * height > maxSamplesPerChannel)
             HALVORAN_THROW(codecExceptionCorruptedFile, "Corrupted SOF tag found");
-        pChannel->allocate(width, height);
         pChannel->m_valuesMask = m_maxValue;
+        if (m_coefficientBlocks && !m_bLossless)
+        {
+            // The encoder keeps quantised coefficients of its own.
+            pChannel->m_width = width;
+            pChannel->m_height = height;
+            continue;
+        }
+        if (m_samplePlanes && !m_bLossless && m_precision == 8)
+        {
+            // Mid-grey where no block gets decoded.
+            pChannel->m_width = width;
+            pChannel->m_height = height;
+            pChannel->m_plane.assign(static_cast<std::size_t>(width) * height, 128);
+            continue;
+        }
+        pChannel->allocate(width, height);
     }
 
     HALVORAN_FUNCTION_END()
@@ -871,6 +920,27 @@ void jpegCodec::writeTag(streamWriter* pStream, std::uint8_t tagId)
     HALVORAN_FUNCTION_END()
 }
 
+const char* jpegCodec::unsupportedProcessMessage(std::uint8_t process)
+{
+    switch (process)
+    {
+    case 0:
+    case 1:
+    case 3:
+    case 7: return nullptr;
+    case 2: return "Progressive JPEG is not supported";
+    case 6: return "Progressive hierarchical JPEG is not supported";
+    case 5: return "Hierarchical JPEG is not supported";
+    case 9:
+    case 10:
+    case 11:
+    case 13:
+    case 14:
+    case 15: return "Arithmetic-coded JPEG is not supported";
+    default: return "Jpeg SOF not supported";
+    }
+}
+
 bool jpegCodec::streamSignalsRgb() const
 {
     if (m_channelsMap.size() != 3)
@@ -932,7 +1002,11 @@ void jpegCodec::readStream(const ptr<streamReader>& pSourceStream, const ptr<dat
     case 1: transferSyntax = L"1.2.840.10008.1.2.4.51"; break;
     case 3:
     case 7: transferSyntax = L"1.2.840.10008.1.2.4.57"; break;
-    default: HALVORAN_THROW(jpegCodecCannotHandleSyntax, "Jpeg SOF not supported");
+    default:
+    {
+        const char* message = unsupportedProcessMessage(m_process);
+        HALVORAN_THROW(jpegCodecCannotHandleSyntax, message != nullptr ? message : "Jpeg SOF not supported");
+    }
     }
     pDataSet->setUnicodeString(0x0002, 0, 0x0010, 0, transferSyntax);
     pDataSet->setUnsignedLong(0x0028, 0, 0x0002, 0, static_cast<std::uint32_t>(m_channelsMap.size()));

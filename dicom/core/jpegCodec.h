@@ -2,6 +2,7 @@
 
 #include "dicom/base/huffmanTable.h"
 #include "dicom/core/codec.h"
+#include "dicom/core/jpegEntropy.h"
 
 #include <array>
 #include <cstdint>
@@ -40,6 +41,10 @@ struct jpegSamples
     // Bits per sample of the stream (decoding) or of the source (informative).
     std::uint32_t m_precision = 8;
     bool m_b2Complement = false;
+    // Set by the decoder when the stream was damaged (cut off inside a scan,
+    // a scan ended early, restart intervals were lost, or a component had no
+    // scan): what could be decoded is there, the rest is mid-grey.
+    bool m_damaged = false;
     std::vector<std::int32_t> m_values;
 };
 
@@ -74,6 +79,16 @@ public:
     std::int32_t m_unprocessedAmplitudesCount = 0;
     std::int32_t m_unprocessedAmplitudesPredictor = 0;
     std::int32_t m_valuesMask = 0;
+    // Set once a scan holding this component has been decoded to its end.
+    bool m_scanComplete = false;
+    // Decoding of 8-bit DCT streams: the component's samples, m_width by
+    // m_height, row by row (in place of the 32-bit buffer).
+    std::vector<std::uint8_t> m_plane;
+    // Encoding of DCT streams: the quantised coefficients of each block in
+    // zig-zag order, and per block a mask of the non-zero ones (bit k for
+    // zig-zag position k).
+    std::vector<std::int16_t> m_zigZagCoefficients;
+    std::vector<std::uint64_t> m_nonZeroMasks;
 };
 
 // Reads and writes one kind of marker segment (the part after the marker).
@@ -159,11 +174,17 @@ public:
     void findMcuSize();
     void registerTag(std::uint8_t tagId, const ptr<jpeg::tag>& pTag);
     void writeTag(streamWriter* pStream, std::uint8_t tagId);
+    // Transforms 64 level-shifted samples and quantises them with the
+    // reciprocals of 8 times the quantisation entries (halves away from 0).
     void forwardDct(std::int32_t* pBlock, const float* pFactors);
     void inverseDct(std::int32_t* pBlock, const std::int64_t* pFactors);
     // True when the stream signalled RGB components (Adobe transform 0, or
     // component identifiers 'R', 'G', 'B').
     bool streamSignalsRgb() const;
+    // The message for a frame process (SOF code - 0xC0) that the codec does
+    // not decode, or nullptr for the processes it handles (baseline,
+    // extended, lossless).
+    static const char* unsupportedProcessMessage(std::uint8_t process);
 
     // Frame state.
     std::uint32_t m_imageSizeX = 0;
@@ -200,28 +221,62 @@ public:
     std::uint32_t m_jpegImageSizeX = 0;
     std::uint32_t m_jpegImageSizeY = 0;
     std::int64_t m_decodingFactors[16][64];
+    // 1 / (8 q) per quantisation entry q: the encoder's quantisation.
     float m_encodingFactors[16][64];
     // Adobe colour transform of the stream (-1: no APP14 segment); written
     // as 0 for RGB output.
     std::int32_t m_adobeTransform = -1;
     // True once a scan of two or more components has been read.
     bool m_lastScanInterleaved = false;
+    // Decoding: a scan is open (its SOS read, its end not yet judged); at
+    // least one MCU was decoded; some entropy-coded data was lost.
+    bool m_scanOpen = false;
+    bool m_anyScanData = false;
+    bool m_dataLost = false;
 
     std::map<std::uint8_t, ptr<jpeg::tag>> m_tagsMap;
 
 private:
     void decodeStreamInternal(streamReader* pStream);
-    void readBlock(streamReader* pStream, std::int32_t* pBlock, jpeg::jpegChannel* pChannel);
+    // Judges the scan that is open: decoded to its end or not.
+    void closeScan();
+    // Counts an MCU decoded and moves to the next.
+    void mcuDecoded();
+    // Decodes the coefficients of one block of a sequential scan into
+    // pBlock (natural order, zero on entry); true when an AC coefficient was
+    // present.
+    bool readBlock(std::int32_t* pBlock, jpeg::jpegChannel* pChannel);
+    // Decodes one MCU of a DCT scan.
+    void readDctMcu();
+    // Prepares the Huffman look-up tables of the scan's components.
+    void prepareScanDecoding();
     void readLosslessMcu(streamReader* pStream, jpeg::jpegChannel* pChannel);
     jpegSamples copyJpegChannelsToSamples(bool b2Complement);
+    void copyPlaneToSamples(const jpeg::jpegChannel& channel, std::uint32_t c, bool b2Complement,
+                            jpegSamples& result) const;
     void copySamplesToJpegChannels(const jpegSamples& source, bool b2Complement, std::uint8_t allocatedBits,
                                    bool subSampledX, bool subSampledY);
+    // DCT streams: transforms and quantises every block of every component.
+    void transformSamples(const jpegSamples& source, bool b2Complement);
     void writeScan(streamWriter* pStream, bool bCalcHuffman);
-    void writeBlock(streamWriter* pStream, std::int32_t* pBlock, jpeg::jpegChannel* pChannel, bool bCalcHuffman);
+    template <bool counting>
+    void writeBlock(const std::int16_t* pCoefficients, std::uint64_t nonZero, jpeg::jpegChannel* pChannel);
     void writeLosslessSample(streamWriter* pStream, jpeg::jpegChannel* pChannel, bool bCalcHuffman);
 
     float m_fdctTempTable[64];
     std::int64_t m_idctTempTable[64];
+    // Decoding: 8-bit DCT components go to sample planes; the scan's bit
+    // reader, look-up tables and coefficients of the block being decoded.
+    bool m_samplePlanes = false;
+    // Encoding of DCT streams: components hold quantised coefficients.
+    bool m_coefficientBlocks = false;
+    jpeg::bitWriter m_bitWriter;
+    jpeg::bitReader m_bits;
+    jpeg::huffmanDecoder m_dcDecoders[16];
+    jpeg::huffmanDecoder m_acDecoders[16];
+    alignas(32) std::int32_t m_coefficients[64];
+    // Plain quantisation entries (natural order) of the 8-bit inverse DCT.
+    std::int32_t m_decodingQuant[16][64];
 };
 
 // Marker codes.

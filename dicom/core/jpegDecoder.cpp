@@ -6,9 +6,11 @@
 #include "dicom/base/exceptionsManager.h"
 #include "dicom/base/streamException.h"
 #include "dicom/core/image.h"
+#include "dicom/core/jpegDct.h"
 #include "dicom/core/jpegTables.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Halvoran::Varnix::codecs
 {
@@ -35,6 +37,15 @@ constexpr std::int64_t idctF4 = 42813; // 2.613126
 inline std::int64_t idctMul(std::int64_t x, std::int64_t f)
 {
     return (x * f + 8192) >> 14;
+}
+
+// A dequantised coefficient, held to 32 bits of magnitude: far more than any
+// stream of up to 16-bit samples produces, and small enough that no sum or
+// product of the transform overflows on crafted coefficients or tables.
+inline std::int64_t dequantise(std::int32_t coefficient, std::int64_t factor)
+{
+    constexpr std::int64_t limit = std::int64_t(1) << 32;
+    return std::clamp<std::int64_t>(static_cast<std::int64_t>(coefficient) * factor, -limit, limit);
 }
 
 // One 8-point AAN inverse transform: in[0..7] at stride inStride.
@@ -86,13 +97,15 @@ void jpegCodec::inverseDct(std::int32_t* pBlock, const std::int64_t* pFactors)
         std::int64_t* pOut = pTemp + row * 8;
         if ((pIn[1] | pIn[2] | pIn[3] | pIn[4] | pIn[5] | pIn[6] | pIn[7]) == 0)
         {
-            const std::int64_t dc = static_cast<std::int64_t>(pIn[0]) * pF[0];
+            const std::int64_t dc = dequantise(pIn[0], pF[0]);
             for (std::uint32_t i = 0; i < 8; ++i)
                 pOut[i] = dc;
             continue;
         }
-        idct8(pIn[0] * pF[0], pIn[1] * pF[1], pIn[2] * pF[2], pIn[3] * pF[3], pIn[4] * pF[4], pIn[5] * pF[5],
-              pIn[6] * pF[6], pIn[7] * pF[7], [pOut](std::uint32_t i, std::int64_t v) { pOut[i] = v; });
+        idct8(dequantise(pIn[0], pF[0]), dequantise(pIn[1], pF[1]), dequantise(pIn[2], pF[2]),
+              dequantise(pIn[3], pF[3]), dequantise(pIn[4], pF[4]), dequantise(pIn[5], pF[5]),
+              dequantise(pIn[6], pF[6]), dequantise(pIn[7], pF[7]),
+              [pOut](std::uint32_t i, std::int64_t v) { pOut[i] = v; });
     }
     for (std::uint32_t column = 0; column < 8; ++column)
     {
@@ -103,128 +116,123 @@ void jpegCodec::inverseDct(std::int32_t* pBlock, const std::int64_t* pFactors)
     }
 }
 
-void jpegCodec::readBlock(streamReader* pStream, std::int32_t* pBlock, jpegChannel* pChannel)
+bool jpegCodec::readBlock(std::int32_t* pBlock, jpegChannel* pChannel)
+{
+    // Sequential scans only (progressive frames are refused): the DC
+    // difference, then run/size AC symbols up to EOB; ZRL skips 16 zeros.
+    bitReader& bits = m_bits;
+    const huffmanDecoder& ac = m_acDecoders[pChannel->m_huffmanTableAC & 0x0F];
+    const std::uint32_t dcSize = bits.decode(m_dcDecoders[pChannel->m_huffmanTableDC & 0x0F]) & 15;
+    // The prediction is held to the 16-bit coefficient range, so that crafted
+    // differences cannot overflow it.
+    const std::int32_t dc = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(pChannel->m_lastDCValue) + bits.receiveExtend(dcSize), -32768, 32767));
+    pChannel->m_lastDCValue = dc;
+    pBlock[0] = dc;
+
+    bool anyAc = false;
+    for (std::uint32_t k = 1; k < 64;)
+    {
+        bits.fill();
+        const std::int32_t fast = ac.m_fastAc[bits.peek(huffmanDecoder::lookupBits)];
+        if (fast != 0)
+        {
+            // Code and value bits in one look-up.
+            bits.skip(static_cast<std::uint32_t>(fast & 0xFF));
+            k += static_cast<std::uint32_t>(fast >> 8) & 0xFF;
+            if (k > 63)
+                break;
+            pBlock[zigZag[k++]] = fast >> 16;
+            anyAc = true;
+            continue;
+        }
+        const std::uint32_t symbol = bits.decode(ac);
+        const std::uint32_t run = symbol >> 4;
+        const std::uint32_t size = symbol & 15;
+        if (size == 0)
+        {
+            if (run != 15)
+                break; // EOB
+            k += 16;
+            continue;
+        }
+        k += run;
+        const std::int32_t value = bits.receiveExtend(size);
+        if (k > 63)
+            break;
+        pBlock[zigZag[k++]] = value;
+        anyAc = true;
+    }
+    return anyAc;
+}
+
+void jpegCodec::prepareScanDecoding()
+{
+    bool preparedDC[16] = {};
+    bool preparedAC[16] = {};
+    for (std::uint32_t c = 0; m_channelsList[c] != nullptr; ++c)
+    {
+        const std::uint32_t dc = static_cast<std::uint32_t>(m_channelsList[c]->m_huffmanTableDC) & 0x0F;
+        const std::uint32_t ac = static_cast<std::uint32_t>(m_channelsList[c]->m_huffmanTableAC) & 0x0F;
+        if (!preparedDC[dc])
+            m_dcDecoders[dc].build(*m_pHuffmanTableDC[dc]);
+        if (!preparedAC[ac])
+            m_acDecoders[ac].build(*m_pHuffmanTableAC[ac]);
+        preparedDC[dc] = preparedAC[ac] = true;
+    }
+    m_bits.reset();
+}
+
+void jpegCodec::readDctMcu()
 {
     HALVORAN_FUNCTION_START(L"jpegCodec::readBlock")
 
-    if (m_markerFound != 0)
-        return;
-    const std::uint32_t ss = m_spectralIndexStart;
-    const std::uint32_t se = std::min<std::uint32_t>(m_spectralIndexEnd, 63);
-    const std::uint32_t ah = m_bitHigh;
-    const std::uint32_t al = m_bitLow;
-    const std::int32_t p1 = static_cast<std::int32_t>(1u << al);
-    const std::int32_t m1 = -p1;
-    huffmanTable* pDC = pChannel->m_pActiveHuffmanTableDC.get();
-    huffmanTable* pAC = pChannel->m_pActiveHuffmanTableAC.get();
-
-    // Adds the next correction bit to a non-zero coefficient.
-    auto refine = [&](std::int32_t& coefficient) -> bool {
-        std::uint32_t bit = 0;
-        if (!pStream->readBit(&bit))
-            return false;
-        if (bit != 0 && (coefficient & p1) == 0)
-            coefficient += coefficient >= 0 ? p1 : m1;
-        return true;
-    };
-
-    std::uint32_t k = (m_eobRun != 0 && ss == 0) ? 1 : ss;
-    while (k <= se)
+    for (std::uint32_t c = 0; m_channelsList[c] != nullptr; ++c)
     {
-        if (m_eobRun != 0 && k > 0 && ah != 0)
+        jpegChannel* pChannel = m_channelsList[c];
+        const std::uint32_t rowBlocks = pChannel->m_width / 8;
+        const std::uint32_t columnBlocks = pChannel->m_height / 8;
+        const bool plane = !pChannel->m_plane.empty();
+        for (std::uint32_t y = 0; y < pChannel->m_blockMcuY; ++y)
         {
-            std::int32_t& coefficient = pBlock[zigZag[k]];
-            if (coefficient != 0 && !refine(coefficient))
-                return;
-            ++k;
-            continue;
-        }
-        if (m_eobRun != 0 || m_markerFound != 0)
-        {
-            ++k;
-            continue;
-        }
-
-        if (k == 0 && ah != 0)
-        {
-            // DC refinement: one bit.
-            std::uint32_t bit = 0;
-            if (!pStream->readBit(&bit))
-                return;
-            if (bit != 0)
-                pBlock[0] |= p1;
-            ++k;
-            continue;
-        }
-
-        std::uint32_t symbol = 0;
-        if (!(k == 0 ? pDC : pAC)->readHuffmanCode(symbol, pStream))
-            return;
-        if (symbol == 0 && k > 0)
-        {
-            ++m_eobRun;
-            continue;
-        }
-        std::uint32_t run = symbol >> 4;
-        const std::uint32_t size = symbol & 15;
-        if (k == 0 || size != 0 || run == 15)
-        {
-            std::int32_t value = 0;
-            if (size != 0)
+            const std::uint64_t blockRow = static_cast<std::uint64_t>(m_mcuProcessedY) * pChannel->m_blockMcuY + y;
+            for (std::uint32_t x = 0; x < pChannel->m_blockMcuX; ++x)
             {
-                std::uint32_t bits = 0;
-                if (!pStream->readBits(bits, static_cast<int>(size)))
-                    return;
-                value = extend(bits, size);
-            }
-            if (ah != 0 && k > 0)
-            {
-                while (k <= se)
+                const std::uint64_t blockColumn = static_cast<std::uint64_t>(m_mcuProcessedX) * pChannel->m_blockMcuX + x;
+                // Blocks outside the component (odd sampling factors) are
+                // decoded and dropped.
+                const bool inside = blockColumn < rowBlocks && blockRow < columnBlocks;
+                if (plane || !inside)
                 {
-                    std::int32_t& coefficient = pBlock[zigZag[k]];
-                    if (coefficient != 0)
+                    const bool anyAc = readBlock(m_coefficients, pChannel);
+                    if (inside)
                     {
-                        if (!refine(coefficient))
-                            return;
+                        std::uint8_t* pOut = pChannel->m_plane.data() + blockRow * 8 * pChannel->m_width + blockColumn * 8;
+                        const std::int32_t* pQuant = m_decodingQuant[pChannel->m_quantTable & 0x0F];
+                        if (anyAc)
+                        {
+                            inverseDct8(m_coefficients, pQuant, pOut, pChannel->m_width);
+                        }
+                        else
+                        {
+                            // Flat block: (DC / 8) + 128, as the transform gives it.
+                            const std::int64_t level =
+                                ((static_cast<std::int64_t>(m_coefficients[0]) * pQuant[0] + 4) >> 3) + 128;
+                            const std::uint8_t sample = static_cast<std::uint8_t>(std::clamp<std::int64_t>(level, 0, 255));
+                            for (std::uint32_t row = 0; row < 8; ++row)
+                                std::memset(pOut + row * pChannel->m_width, sample, 8);
+                        }
                     }
-                    else
-                    {
-                        if (run == 0)
-                            break;
-                        --run;
-                    }
-                    ++k;
+                    std::memset(m_coefficients, 0, sizeof(m_coefficients));
+                    continue;
                 }
-            }
-            else
-            {
-                k += run;
-            }
-            if (k <= se)
-            {
-                std::int32_t v = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << al);
-                if (ah != 0)
-                    v |= pBlock[zigZag[k]];
-                if (k == 0)
-                {
-                    v += pChannel->m_lastDCValue;
-                    pChannel->m_lastDCValue = v;
-                }
-                pBlock[zigZag[k]] = v;
+                std::int32_t* pBlock = pChannel->m_pBuffer + (blockRow * rowBlocks + blockColumn) * 64;
+                std::fill(pBlock, pBlock + 64, 0);
+                readBlock(pBlock, pChannel);
+                inverseDct(pBlock, m_decodingFactors[pChannel->m_quantTable & 0x0F]);
             }
         }
-        else
-        {
-            std::uint32_t bits = 0;
-            if (!pStream->readBits(bits, static_cast<int>(run)))
-                return;
-            m_eobRun += (1u << run) + bits;
-            continue;
-        }
-        ++k;
     }
-    if (m_eobRun != 0)
-        --m_eobRun;
 
     HALVORAN_FUNCTION_END()
 }
@@ -284,25 +292,43 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
 {
     HALVORAN_FUNCTION_START(L"jpegCodec::getImage")
 
-    std::int32_t scratchBlock[64];
+    m_bits.start(pStream, &m_markerFound);
     m_endOfImage = false;
-    while (!m_endOfImage && !pStream->atEnd())
+    while (!m_endOfImage)
     {
+        // A marker that ended the data of an interval or scan is handled
+        // once the MCUs before it are decoded.
+        if (m_markerFound == 0 && m_bits.pendingMarker() != 0 &&
+            (m_bits.overrun() || m_channelsList[0] == nullptr || m_mcuProcessed >= m_mcuNumberTotal ||
+             (m_mcuPerRestartInterval != 0 && m_mcuProcessed >= m_mcuLastRestart + m_mcuPerRestartInterval)))
+            m_markerFound = m_bits.pendingMarker();
         if (m_markerFound != 0)
         {
             pStream->resetInBitsBuffer();
+            m_bits.reset();
             const std::uint8_t code = m_markerFound;
             const auto found = m_tagsMap.find(code);
             tag* pTag = found == m_tagsMap.end() ? m_tagsMap[0xFF].get() : found->second.get();
+            const bool scanHeader = dynamic_cast<tagSOS*>(pTag) != nullptr;
+            if (scanHeader)
+                closeScan();
             pTag->readTag(pStream, this, code);
             m_markerFound = 0;
-            // Progressive and arithmetic-coded frames are not decoded: their
-            // scans would give a wrong image rather than an error.
-            if (dynamic_cast<tagSOF*>(pTag) != nullptr && m_process != 0 && m_process != 1 && m_process != 3 &&
-                m_process != 7)
-                HALVORAN_THROW(jpegCodecCannotHandleSyntax, "Jpeg SOF not supported");
+            if (scanHeader)
+            {
+                m_scanOpen = true;
+                prepareScanDecoding();
+            }
+            // Progressive, hierarchical and arithmetic-coded frames are not
+            // decoded: their scans would give a wrong image rather than an
+            // error.
+            if (dynamic_cast<tagSOF*>(pTag) != nullptr)
+                if (const char* message = unsupportedProcessMessage(m_process))
+                    HALVORAN_THROW(jpegCodecCannotHandleSyntax, message);
             continue;
         }
+        if (m_bits.ended() || pStream->atEnd())
+            break;
 
         std::uint32_t last = m_mcuNumberTotal;
         if (m_mcuPerRestartInterval != 0)
@@ -311,6 +337,7 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
         {
             // Between scans or intervals: step to the next marker.
             pStream->resetInBitsBuffer();
+            m_bits.reset();
             std::uint8_t byte = 0;
             pStream->readByte(&byte);
             continue;
@@ -318,49 +345,29 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
 
         try
         {
-            while (m_markerFound == 0 && m_mcuProcessed < last && !pStream->atEnd())
+            if (m_bLossless)
             {
-                for (std::uint32_t c = 0; m_channelsList[c] != nullptr && m_markerFound == 0; ++c)
+                while (m_markerFound == 0 && m_mcuProcessed < last && !pStream->atEnd())
                 {
-                    jpegChannel* pChannel = m_channelsList[c];
-                    if (m_bLossless)
-                    {
-                        readLosslessMcu(pStream, pChannel);
-                        continue;
-                    }
-                    const std::uint32_t rowBlocks = pChannel->m_width / 8;
-                    const bool transform = m_spectralIndexEnd >= 63 && m_bitLow == 0;
-                    for (std::uint32_t y = 0; y < pChannel->m_blockMcuY; ++y)
-                    {
-                        for (std::uint32_t x = 0; x < pChannel->m_blockMcuX; ++x)
-                        {
-                            const std::uint64_t blockRow =
-                                static_cast<std::uint64_t>(m_mcuProcessedY) * pChannel->m_blockMcuY + y;
-                            const std::uint64_t blockColumn =
-                                static_cast<std::uint64_t>(m_mcuProcessedX) * pChannel->m_blockMcuX + x;
-                            const std::uint64_t offset = (blockRow * rowBlocks + blockColumn) * 64;
-                            std::int32_t* pBlock = scratchBlock;
-                            // Blocks outside the component (odd sampling
-                            // factors) are decoded and dropped.
-                            if (blockColumn < rowBlocks && offset + 64 <= pChannel->m_bufferSize)
-                                pBlock = pChannel->m_pBuffer + offset;
-                            else
-                                std::fill(scratchBlock, scratchBlock + 64, 0);
-                            readBlock(pStream, pBlock, pChannel);
-                            if (transform)
-                                inverseDct(pBlock, m_decodingFactors[pChannel->m_quantTable & 0x0F]);
-                        }
-                    }
+                    for (std::uint32_t c = 0; m_channelsList[c] != nullptr && m_markerFound == 0; ++c)
+                        readLosslessMcu(pStream, m_channelsList[c]);
+                    if (m_markerFound != 0)
+                        break;
+                    mcuDecoded();
                 }
-                if (m_markerFound != 0)
-                    break;
-                ++m_mcuProcessed;
-                if (++m_mcuProcessedX == m_mcuNumberX)
-                {
-                    m_mcuProcessedX = 0;
-                    ++m_mcuProcessedY;
-                }
+                continue;
             }
+            while (m_mcuProcessed < last)
+            {
+                readDctMcu();
+                // An MCU that ran past the data of its interval or scan is
+                // not counted; the marker (if any) is handled next.
+                if (m_bits.overrun())
+                    break;
+                mcuDecoded();
+            }
+            if (m_bits.overrun() && m_bits.pendingMarker() == 0)
+                break; // the data ended inside the scan
         }
         catch (const streamExceptionEOF&)
         {
@@ -369,10 +376,33 @@ void jpegCodec::decodeStreamInternal(streamReader* pStream)
             break;
         }
     }
+    closeScan();
     for (const auto& entry : m_channelsMap)
         entry.second->processUnprocessedAmplitudes();
 
     HALVORAN_FUNCTION_END()
+}
+
+void jpegCodec::mcuDecoded()
+{
+    m_anyScanData = true;
+    ++m_mcuProcessed;
+    if (++m_mcuProcessedX == m_mcuNumberX)
+    {
+        m_mcuProcessedX = 0;
+        ++m_mcuProcessedY;
+    }
+}
+
+void jpegCodec::closeScan()
+{
+    if (!m_scanOpen)
+        return;
+    m_scanOpen = false;
+    const bool complete = m_mcuProcessed >= m_mcuNumberTotal;
+    for (std::uint32_t c = 0; m_channelsList[c] != nullptr; ++c)
+        m_channelsList[c]->m_scanComplete = m_channelsList[c]->m_scanComplete || complete;
+    m_dataLost = m_dataLost || !complete;
 }
 
 jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, bool b2Complement)
@@ -381,6 +411,7 @@ jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, boo
 
     streamReader* pStream = pSourceStream.get();
     resetInternal(false, 300);
+    m_samplePlanes = true;
     // The reader reports markers into this codec while it decodes; its slot
     // is given back afterwards, so that it never refers to a codec that is
     // gone.
@@ -407,7 +438,13 @@ jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, boo
     decodeStreamInternal(pStream);
     if (m_channelsMap.empty())
         HALVORAN_THROW(codecExceptionCorruptedFile, "Corrupted SOF tag found");
-    return copyJpegChannelsToSamples(b2Complement);
+    if (!m_anyScanData)
+        HALVORAN_THROW(codecExceptionCorruptedFile, "The JPEG stream holds no scan data");
+    jpegSamples result = copyJpegChannelsToSamples(b2Complement);
+    result.m_damaged = m_dataLost;
+    for (const auto& entry : m_channelsMap)
+        result.m_damaged = result.m_damaged || !entry.second->m_scanComplete;
+    return result;
 
     HALVORAN_FUNCTION_END()
 }
@@ -433,6 +470,7 @@ ptr<image> jpegCodec::getImage(const ptr<dataSet>& pSourceDataSet, const ptr<str
     else
         depth = m_precision == 8 ? image::depthU8 : image::depthU16;
     ptr<image> pImage(new image);
+    pImage->setDamaged(decoded.m_damaged);
     ptr<handlers::imageHandler> handler = pImage->create(decoded.m_width, decoded.m_height, depth, colorSpace,
                                                          static_cast<std::uint8_t>(m_precision - 1));
     if (!handler)
@@ -444,6 +482,31 @@ ptr<image> jpegCodec::getImage(const ptr<dataSet>& pSourceDataSet, const ptr<str
     return pImage;
 
     HALVORAN_FUNCTION_END()
+}
+
+void jpegCodec::copyPlaneToSamples(const jpegChannel& channel, std::uint32_t c, bool b2Complement,
+                                   jpegSamples& result) const
+{
+    // Samples of 8-bit DCT streams, level shift and clamp done; signed
+    // samples are taken back by the shift.
+    const std::int32_t shift = b2Complement ? 128 : 0;
+    const std::uint32_t e = std::max(1u, m_maxSamplingFactorX / channel.m_samplingFactorX);
+    const std::uint32_t f = std::max(1u, m_maxSamplingFactorY / channel.m_samplingFactorY);
+    const std::uint32_t stride = result.m_channels;
+    for (std::uint32_t y = 0; y < m_imageSizeY; ++y)
+    {
+        const std::uint8_t* pRow =
+            channel.m_plane.data() + static_cast<std::size_t>(std::min(y / f, channel.m_height - 1)) * channel.m_width;
+        std::int32_t* pDest = result.m_values.data() + static_cast<std::size_t>(y) * m_imageSizeX * stride + c;
+        if (e == 1)
+        {
+            for (std::uint32_t x = 0; x < m_imageSizeX; ++x)
+                pDest[x * stride] = pRow[x] - shift;
+            continue;
+        }
+        for (std::uint32_t x = 0; x < m_imageSizeX; ++x)
+            pDest[x * stride] = pRow[std::min(x / e, channel.m_width - 1)] - shift;
+    }
 }
 
 jpegSamples jpegCodec::copyJpegChannelsToSamples(bool b2Complement)
@@ -469,6 +532,11 @@ jpegSamples jpegCodec::copyJpegChannelsToSamples(bool b2Complement)
     for (const std::uint8_t id : m_channelsOrder)
     {
         jpegChannel* pChannel = m_channelsMap[id].get();
+        if (!pChannel->m_plane.empty())
+        {
+            copyPlaneToSamples(*pChannel, c++, b2Complement, result);
+            continue;
+        }
         std::int32_t* pBuffer = pChannel->m_pBuffer;
         const std::uint32_t width = pChannel->m_width;
         const std::uint32_t height = pChannel->m_height;

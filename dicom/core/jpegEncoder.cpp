@@ -7,9 +7,11 @@
 #include "dicom/core/data.h"
 #include "dicom/core/dataHandlerRaw.h"
 #include "dicom/core/image.h"
+#include "dicom/core/jpegDct.h"
 #include "dicom/core/jpegTables.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace Halvoran::Varnix::codecs
@@ -25,35 +27,6 @@ bool isLosslessSyntax(const std::wstring& transferSyntax)
     return transferSyntax == L"1.2.840.10008.1.2.4.57" || transferSyntax == L"1.2.840.10008.1.2.4.70";
 }
 
-// One 8-point AAN forward transform in single precision.
-inline void fdct8(float* pData, std::uint32_t stride, float t0, float t1, float t2, float t3, float t4, float t5,
-                  float t6, float t7)
-{
-    const float u10 = t0 + t3;
-    const float u13 = t0 - t3;
-    const float u11 = t1 + t2;
-    const float u12 = t1 - t2;
-    pData[0] = u10 + u11;
-    pData[4 * stride] = u10 - u11;
-    const float z1 = (u12 + u13) * 0.70710677f;
-    pData[2 * stride] = u13 + z1;
-    pData[6 * stride] = u13 - z1;
-
-    const float o10 = t4 + t5;
-    const float o11 = t5 + t6;
-    const float o12 = t6 + t7;
-    const float z5 = (o10 - o12) * 0.38268343f;
-    const float z2 = 0.5411961f * o10 + z5;
-    const float z4 = 1.306563f * o12 + z5;
-    const float z3 = o11 * 0.70710677f;
-    const float z11 = t7 + z3;
-    const float z13 = t7 - z3;
-    pData[5 * stride] = z13 + z2;
-    pData[3 * stride] = z13 - z2;
-    pData[1 * stride] = z11 + z4;
-    pData[7 * stride] = z11 - z4;
-}
-
 // Number of significant bits of a magnitude, counting only bits 0..fromBit.
 inline std::uint32_t bitsOf(std::uint32_t magnitude, std::uint32_t fromBit)
 {
@@ -65,28 +38,9 @@ inline std::uint32_t bitsOf(std::uint32_t magnitude, std::uint32_t fromBit)
 
 void jpegCodec::forwardDct(std::int32_t* pBlock, const float* pFactors)
 {
-    float* pTemp = m_fdctTempTable;
-    for (std::uint32_t row = 0; row < 8; ++row)
-    {
-        const std::int32_t* d = pBlock + row * 8;
-        fdct8(pTemp + row * 8, 1, static_cast<float>(d[0] + d[7]), static_cast<float>(d[1] + d[6]),
-              static_cast<float>(d[2] + d[5]), static_cast<float>(d[3] + d[4]), static_cast<float>(d[3] - d[4]),
-              static_cast<float>(d[2] - d[5]), static_cast<float>(d[1] - d[6]), static_cast<float>(d[0] - d[7]));
-    }
-    for (std::uint32_t column = 0; column < 8; ++column)
-    {
-        float* d = pTemp + column;
-        const float c0 = d[0], c1 = d[8], c2 = d[16], c3 = d[24], c4 = d[32], c5 = d[40], c6 = d[48], c7 = d[56];
-        fdct8(d, 8, c0 + c7, c1 + c6, c2 + c5, c3 + c4, c3 - c4, c2 - c5, c1 - c6, c0 - c7);
-    }
-    for (std::uint32_t k = 0; k < 64; ++k)
-    {
-        // Rounded to the nearest step, halves away from zero, for either sign
-        // (adding 0.5 alone would pull negative coefficients toward zero).
-        const float product = pTemp[k] * pFactors[k];
-        const float scaled = product >= 0.0f ? product + 0.5f : product - 0.5f;
-        pBlock[k] = static_cast<std::int32_t>(std::clamp(scaled, -2147483648.0f, 2147483520.0f));
-    }
+    alignas(32) std::int32_t quantised[64];
+    forwardDctQuantise(pBlock, pFactors, quantised);
+    std::copy(quantised, quantised + 64, pBlock);
 }
 
 void jpegCodec::copySamplesToJpegChannels(const jpegSamples& source, bool b2Complement, std::uint8_t allocatedBits,
@@ -126,7 +80,13 @@ void jpegCodec::copySamplesToJpegChannels(const jpegSamples& source, bool b2Comp
         m_channelsMap[static_cast<std::uint8_t>(i)] = pChannel;
         m_channelsOrder.push_back(static_cast<std::uint8_t>(i));
     }
+    m_coefficientBlocks = !m_bLossless;
     allocChannels();
+    if (!m_bLossless)
+    {
+        transformSamples(source, b2Complement);
+        return;
+    }
 
     std::int32_t low = 0;
     std::int32_t high = (1 << m_precision) - 1;
@@ -191,59 +151,150 @@ void jpegCodec::copySamplesToJpegChannels(const jpegSamples& source, bool b2Comp
     HALVORAN_FUNCTION_END()
 }
 
-void jpegCodec::writeBlock(streamWriter* pStream, std::int32_t* pBlock, jpegChannel* pChannel, bool bCalcHuffman)
+void jpegCodec::transformSamples(const jpegSamples& source, bool b2Complement)
 {
-    HALVORAN_FUNCTION_START(L"jpegCodec::writeBlock")
+    HALVORAN_FUNCTION_START(L"jpegCodec::copyImageToJpegChannels")
 
-    if (bCalcHuffman)
-        forwardDct(pBlock, m_encodingFactors[pChannel->m_quantTable & 0x0F]);
-    huffmanTable* pDC = pChannel->m_pActiveHuffmanTableDC.get();
-    huffmanTable* pAC = pChannel->m_pActiveHuffmanTableAC.get();
-    auto code = [&](huffmanTable* pTable, std::uint32_t symbol) {
-        if (bCalcHuffman)
-            pTable->countValue(symbol);
-        else
-            pTable->writeHuffmanCode(symbol, pStream);
-    };
+    // Samples are clamped to the precision and level-shifted (unsigned ones)
+    // as they are gathered into blocks; a component sampled at half
+    // resolution takes the mean of 2 or 4 samples, rounded down.
+    const std::int32_t top = (1 << m_precision) - 1;
+    const std::int32_t low = b2Complement ? -(1 << (m_precision - 1)) : 0;
+    const std::int32_t high = b2Complement ? (1 << (m_precision - 1)) - 1 : top;
+    const std::int32_t levelShift = b2Complement ? 0 : 1 << (m_precision - 1);
+    const std::uint32_t channels = source.m_channels;
+    const std::int32_t* pSource = source.m_values.data();
+    const std::uint32_t width = m_imageSizeX;
+    const std::uint32_t height = m_imageSizeY;
 
-    std::uint32_t run = 0;
-    for (std::uint32_t k = m_spectralIndexStart; k <= m_spectralIndexEnd && k < 64; ++k)
+    std::uint32_t c = 0;
+    for (const auto& entry : m_channelsMap)
     {
-        std::int32_t c = std::clamp(pBlock[zigZag[k]], -32767, 32767);
-        huffmanTable* pTable = pAC;
-        if (k == 0)
+        jpegChannel* pChannel = entry.second.get();
+        const std::uint32_t e = m_maxSamplingFactorX / pChannel->m_samplingFactorX;
+        const std::uint32_t f = m_maxSamplingFactorY / pChannel->m_samplingFactorY;
+        const std::uint32_t shift = (e == 2 ? 1 : 0) + (f == 2 ? 1 : 0);
+        const std::uint32_t rowBlocks = pChannel->m_width / 8;
+        const std::uint32_t columnBlocks = pChannel->m_height / 8;
+        const float* pFactors = m_encodingFactors[pChannel->m_quantTable & 0x0F];
+        pChannel->m_zigZagCoefficients.assign(static_cast<std::size_t>(rowBlocks) * columnBlocks * 64, 0);
+        pChannel->m_nonZeroMasks.assign(static_cast<std::size_t>(rowBlocks) * columnBlocks, 0);
+        alignas(32) std::int32_t block[64];
+        for (std::uint32_t blockRow = 0; blockRow < columnBlocks; ++blockRow)
         {
-            c -= pChannel->m_lastDCValue;
-            pChannel->m_lastDCValue += c;
-            pTable = pDC;
-            c = std::clamp(c, -32767, 32767);
+            for (std::uint32_t blockColumn = 0; blockColumn < rowBlocks; ++blockColumn)
+            {
+                const std::uint32_t firstX = blockColumn * 8 * e;
+                const std::uint32_t firstY = blockRow * 8 * f;
+                // A block whose area starts beyond the image stays 0.
+                if (firstX >= width || firstY >= height)
+                    continue;
+                if (e == 1 && f == 1 && firstX + 8 <= width && firstY + 8 <= height)
+                {
+                    for (std::uint32_t y = 0; y < 8; ++y)
+                    {
+                        const std::int32_t* pRow = pSource + ((static_cast<std::size_t>(firstY + y) * width + firstX) * channels + c);
+                        for (std::uint32_t x = 0; x < 8; ++x)
+                            block[y * 8 + x] = std::clamp(pRow[x * channels], low, high) - levelShift;
+                    }
+                }
+                else
+                {
+                    // Edge blocks repeat the last column and row.
+                    for (std::uint32_t y = 0; y < 8; ++y)
+                    {
+                        for (std::uint32_t x = 0; x < 8; ++x)
+                        {
+                            std::int64_t sum = 0;
+                            for (std::uint32_t dy = 0; dy < f; ++dy)
+                            {
+                                const std::uint32_t sy = std::min(firstY + y * f + dy, height - 1);
+                                for (std::uint32_t dx = 0; dx < e; ++dx)
+                                {
+                                    const std::uint32_t sx = std::min(firstX + x * e + dx, width - 1);
+                                    sum += pSource[(static_cast<std::size_t>(sy) * width + sx) * channels + c];
+                                }
+                            }
+                            block[y * 8 + x] =
+                                static_cast<std::int32_t>(std::clamp<std::int64_t>(sum >> shift, low, high)) - levelShift;
+                        }
+                    }
+                }
+                forwardDct(block, pFactors);
+                const std::size_t index = static_cast<std::size_t>(blockRow) * rowBlocks + blockColumn;
+                std::int16_t* pOut = pChannel->m_zigZagCoefficients.data() + index * 64;
+                std::uint64_t mask = 0;
+                for (std::uint32_t k = 0; k < 64; ++k)
+                {
+                    const std::int32_t value = std::clamp(block[zigZag[k]], -32767, 32767);
+                    pOut[k] = static_cast<std::int16_t>(value);
+                    mask |= static_cast<std::uint64_t>(value != 0) << k;
+                }
+                pChannel->m_nonZeroMasks[index] = mask;
+            }
         }
-        else if (c == 0)
-        {
-            ++run;
-            continue;
-        }
-        while (run >= 16)
-        {
-            run -= 16;
-            code(pAC, 0xF0);
-        }
-        std::uint32_t size = 0;
-        std::uint32_t bits = 0;
-        if (c != 0)
-        {
-            size = bitsOf(static_cast<std::uint32_t>(std::abs(c)), 14);
-            bits = c > 0 ? static_cast<std::uint32_t>(c) : static_cast<std::uint32_t>(c + (1 << size) - 1);
-        }
-        code(pTable, (run << 4) | size);
-        if (!bCalcHuffman && size > 0)
-            pStream->writeBits(bits, static_cast<int>(size));
-        run = 0;
+        ++c;
     }
-    if (run > 0)
-        code(pAC, 0x00);
 
     HALVORAN_FUNCTION_END()
+}
+
+template <bool counting>
+void jpegCodec::writeBlock(const std::int16_t* pCoefficients, std::uint64_t nonZero, jpegChannel* pChannel)
+{
+    huffmanTable* pDC = pChannel->m_pActiveHuffmanTableDC.get();
+    huffmanTable* pAC = pChannel->m_pActiveHuffmanTableAC.get();
+    bitWriter& out = m_bitWriter;
+    if constexpr (!counting)
+        out.reserveBlock();
+    // One symbol and its value bits.
+    auto code = [&](huffmanTable* pTable, std::uint32_t symbol, std::uint32_t bits, std::uint32_t size) {
+        if constexpr (counting)
+        {
+            pTable->countValue(symbol);
+        }
+        else
+        {
+            const std::uint32_t length = pTable->m_valuesToHuffmanLength[symbol];
+            if (length == 0)
+                pTable->writeHuffmanCode(symbol, nullptr); // throws: no code
+            out.put((pTable->m_valuesToHuffman[symbol] << size) | (bits & ((1u << size) - 1)), length + size);
+        }
+    };
+    auto sizeAndBits = [](std::int32_t value, std::uint32_t& bits) {
+        const std::uint32_t size = bitsOf(static_cast<std::uint32_t>(std::abs(value)), 14);
+        bits = value > 0 ? static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value + (1 << size) - 1);
+        return size;
+    };
+
+    // DC: the difference from the previous block of the component.
+    const std::int32_t dc = pCoefficients[0];
+    const std::int32_t difference = std::clamp(dc - pChannel->m_lastDCValue, -32767, 32767);
+    pChannel->m_lastDCValue = dc;
+    std::uint32_t bits = 0;
+    std::uint32_t size = difference == 0 ? 0 : sizeAndBits(difference, bits);
+    code(pDC, size, bits, size);
+
+    // AC: only the non-zero coefficients are visited; the zeros between them
+    // are runs.
+    std::uint64_t remaining = nonZero & ~std::uint64_t(1);
+    std::uint32_t previous = 0;
+    while (remaining != 0)
+    {
+        const std::uint32_t k = static_cast<std::uint32_t>(__builtin_ctzll(remaining));
+        remaining &= remaining - 1;
+        std::uint32_t run = k - previous - 1;
+        while (run >= 16)
+        {
+            code(pAC, 0xF0, 0, 0);
+            run -= 16;
+        }
+        size = sizeAndBits(pCoefficients[k], bits);
+        code(pAC, (run << 4) | size, bits, size);
+        previous = k;
+    }
+    if (previous < 63)
+        code(pAC, 0x00, 0, 0);
 }
 
 void jpegCodec::writeLosslessSample(streamWriter* pStream, jpegChannel* pChannel, bool bCalcHuffman)
@@ -302,6 +353,7 @@ void jpegCodec::writeScan(streamWriter* pStream, bool bCalcHuffman)
             m_spectralIndexEnd = 0;
         }
         writeTag(pStream, jpegMarker::SOS);
+        m_bitWriter.clear();
     }
 
     for (m_mcuProcessed = 0; m_mcuProcessed < m_mcuNumberTotal; ++m_mcuProcessed)
@@ -322,8 +374,13 @@ void jpegCodec::writeScan(streamWriter* pStream, bool bCalcHuffman)
                 {
                     const std::size_t blockRow = static_cast<std::size_t>(m_mcuProcessedY) * pChannel->m_blockMcuY + y;
                     const std::size_t blockColumn = static_cast<std::size_t>(m_mcuProcessedX) * pChannel->m_blockMcuX + x;
-                    writeBlock(pStream, pChannel->m_pBuffer + (blockRow * rowBlocks + blockColumn) * 64, pChannel,
-                               bCalcHuffman);
+                    const std::size_t index = blockRow * rowBlocks + blockColumn;
+                    if (bCalcHuffman)
+                        writeBlock<true>(pChannel->m_zigZagCoefficients.data() + index * 64,
+                                         pChannel->m_nonZeroMasks[index], pChannel);
+                    else
+                        writeBlock<false>(pChannel->m_zigZagCoefficients.data() + index * 64,
+                                          pChannel->m_nonZeroMasks[index], pChannel);
                 }
             }
         }
@@ -334,8 +391,18 @@ void jpegCodec::writeScan(streamWriter* pStream, bool bCalcHuffman)
         }
     }
 
-    if (!bCalcHuffman)
+    if (!bCalcHuffman && !m_bLossless)
+    {
+        // The last byte of the scan is completed with 0 bits.
+        m_bitWriter.finish();
+        if (m_bitWriter.size() != 0)
+            pStream->write(m_bitWriter.data(), static_cast<std::uint32_t>(m_bitWriter.size()));
+        pStream->flush();
+    }
+    else if (!bCalcHuffman)
+    {
         pStream->resetOutBitsBuffer();
+    }
 
     HALVORAN_FUNCTION_END()
 }

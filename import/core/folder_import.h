@@ -42,7 +42,8 @@ using FrameFileCopier = std::function<bool(const std::filesystem::path& from,
 
 // Empties the working folder `target` of its "*.jpg" files (creating it when missing),
 // then copies the images of `source` to target / (prefix + k + ".jpg"), k counting only
-// the successful copies. Progress: "Copying files", one step per source image.
+// the successful copies. A file that does not decode as a JPEG image is not copied and is
+// listed among the failures. Progress: "Copying files", one step per source image.
 // Nothing is deleted when source and target are the same folder. `copyFile` defaults to
 // std::filesystem::copy_file.
 FolderImportResult ImportImageFolder(const std::filesystem::path& source,

@@ -13,11 +13,21 @@
 #include "dicom/core/modalityVOILUT.h"
 #include "dicom/core/jpegCodec.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <filesystem>
 #include <locale>
 #include <sstream>
 
@@ -31,8 +41,9 @@ namespace {
 constexpr std::uint32_t kInspectLoadLimit = 65535;
 constexpr std::uint32_t kExtractLoadLimit = 2048;
 
-// Runs a toolkit call; its exceptions become DicomImportError with the toolkit's message
-// (the calling thread's exception trail is emptied either way).
+// Runs a toolkit call; its exceptions become DicomImportError with the toolkit's message,
+// holding the toolkit's exception nested so that the message seam can tell the user what
+// it means (the calling thread's exception trail is emptied either way).
 template <typename F>
 auto Toolkit(F&& f) -> decltype(f())
 {
@@ -45,7 +56,7 @@ auto Toolkit(F&& f) -> decltype(f())
         throw;
     } catch (const std::exception& e) {
         exceptionsManager::getTrailText();
-        throw DicomImportError(e.what());
+        std::throw_with_nested(DicomImportError(e.what()));
     }
 }
 
@@ -127,6 +138,13 @@ DicomSummary ReadDicomSummary(const std::string& path)
     s.pixelSpacing = spacing > 0.0 ? spacing : 0.0;
     if (!TransferSyntaxSupported(s.transferSyntax))
         throw DicomImportError("The transfer syntax " + s.transferSyntax + " of the file is not supported");
+    // Frames come only from (7FE0,0010); say so before the question rather than after it.
+    const auto has = [&](std::uint16_t tag) { return Toolkit([&] { return bool(ds->getTag(0x7FE0, 0, tag, false)); }); };
+    if (!has(0x0010)) {
+        if (has(0x0008) || has(0x0009))
+            throw DicomImportError("The file holds floating-point pixel data, which this workstation does not read");
+        throw DicomImportError("The file holds no image");
+    }
     return s;
 }
 
@@ -164,11 +182,46 @@ Frame8 MapToEightBits(const RawFrame& frame, const std::optional<VoiWindow>& win
 
 namespace {
 
+// Full-range YCbCr to RGB (the JFIF equations) by tables of the chroma terms in 16-bit
+// fixed point, for 8-bit samples; other values go through the same equations directly.
+void YbrFullToRgb(std::vector<std::int32_t>& samples)
+{
+    struct Tables {
+        std::int32_t crR[256], cbB[256], crG[256], cbG[256];
+        Tables()
+        {
+            for (int i = 0; i < 256; ++i) {
+                const double c = i - 128.0;
+                crR[i] = static_cast<std::int32_t>(std::lround(1.402 * c * 65536.0));
+                cbB[i] = static_cast<std::int32_t>(std::lround(1.772 * c * 65536.0));
+                crG[i] = static_cast<std::int32_t>(std::lround(-0.714136 * c * 65536.0));
+                cbG[i] = static_cast<std::int32_t>(std::lround(-0.344136 * c * 65536.0));
+            }
+        }
+    };
+    static const Tables t;
+    constexpr std::int32_t half = 1 << 15;
+    for (std::size_t i = 0; i + 2 < samples.size(); i += 3) {
+        const std::int32_t y = samples[i], cb = samples[i + 1], cr = samples[i + 2];
+        if ((y | cb | cr) & ~0xFF) {
+            const double dcb = cb - 128.0, dcr = cr - 128.0;
+            samples[i] = static_cast<std::int32_t>(std::lround(y + 1.402 * dcr));
+            samples[i + 1] = static_cast<std::int32_t>(std::lround(y - 0.344136 * dcb - 0.714136 * dcr));
+            samples[i + 2] = static_cast<std::int32_t>(std::lround(y + 1.772 * dcb));
+            continue;
+        }
+        const std::int32_t base = y << 16;
+        samples[i] = (base + t.crR[cr] + half) >> 16;
+        samples[i + 1] = (base + t.cbG[cb] + t.crG[cr] + half) >> 16;
+        samples[i + 2] = (base + t.cbB[cb] + half) >> 16;
+    }
+}
+
 // The frames of a data set, decoded by the toolkit (native, RLE or JPEG pixel data) and
 // brought through its modality transform when they are monochrome.
 class DicomFrameSource : public FrameSource {
 public:
-    explicit DicomFrameSource(const std::string& path) : ds_(LoadDataSet(path, kExtractLoadLimit))
+    explicit DicomFrameSource(const std::string& path) : path_(path), ds_(LoadDataSet(path, kExtractLoadLimit))
     {
         const std::string ts = Text(ds_, 0x0002, 0x0010);
         if (!TransferSyntaxSupported(ts))
@@ -184,14 +237,30 @@ public:
 
     std::optional<VoiWindow> Window() const override { return window_; }
 
+    // A data set and file stream of its own: frames are read and decoded without
+    // waiting for another thread's.
+    std::unique_ptr<FrameSource> Clone() const override { return std::make_unique<DicomFrameSource>(path_); }
+
     std::optional<RawFrame> ReadFrame(std::int32_t index) override
     {
         if (index < 0 || index >= frames_)
             return std::nullopt;
+        try {
+            return Decode(index);
+        } catch (const DicomImportError& e) {
+            // The toolkit's own failure stays nested inside, for the messages at the edge.
+            std::throw_with_nested(DicomImportError("Frame " + std::to_string(index) + " cannot be read: " + e.what()));
+        }
+    }
+
+private:
+    std::optional<RawFrame> Decode(std::int32_t index)
+    {
         return Toolkit([&] {
             ptr<image> frame = ds_->getImage(static_cast<std::uint32_t>(index));
             if (!frame)
                 throw DicomImportError("The file holds no pixel data");
+            const bool damaged = frame->isDamaged();
             std::wstring space = frame->getColorSpace();
             const bool monochrome = space == L"MONOCHROME1" || space == L"MONOCHROME2";
             if (monochrome) {
@@ -202,6 +271,7 @@ public:
                 frame = modality->getOutputImage(0);
             }
             RawFrame f;
+            f.damaged = damaged;
             std::uint32_t width = 0, height = 0, rowSize = 0, pixelSize = 0, channels = 0;
             frame->getSize(&width, &height);
             ptr<handlers::imageHandler> h = frame->getDataHandler(false, &rowSize, &pixelSize, &channels);
@@ -222,19 +292,13 @@ public:
                 for (std::int32_t& v : f.samples)
                     v = top - v;
             }
-            if ((space == L"YBR_FULL" || space == L"YBR_FULL_422") && channels == 3) {
-                for (std::size_t i = 0; i + 2 < n; i += 3) {
-                    const double y = f.samples[i], cb = f.samples[i + 1] - 128.0, cr = f.samples[i + 2] - 128.0;
-                    f.samples[i] = static_cast<std::int32_t>(std::lround(y + 1.402 * cr));
-                    f.samples[i + 1] = static_cast<std::int32_t>(std::lround(y - 0.344136 * cb - 0.714136 * cr));
-                    f.samples[i + 2] = static_cast<std::int32_t>(std::lround(y + 1.772 * cb));
-                }
-            }
+            if ((space == L"YBR_FULL" || space == L"YBR_FULL_422") && channels == 3)
+                YbrFullToRgb(f.samples);
             return std::optional<RawFrame>(std::move(f));
         });
     }
 
-private:
+    std::string path_;
     ptr<dataSet> ds_;
     std::int32_t frames_ = 1;
     std::optional<VoiWindow> window_;
@@ -244,7 +308,11 @@ private:
 // Huffman tables of the frame, no chroma subsampling) with its quality-100 tables.
 class ToolkitJpegWriter : public FrameFileWriter {
 public:
-    void Write(const Frame8& frame, const std::string& path) override
+    void Write(const Frame8& frame, const std::string& path) override { WriteFrameFile(path, Encode(frame)); }
+
+    std::unique_ptr<FrameFileWriter> Clone() const override { return std::make_unique<ToolkitJpegWriter>(); }
+
+    std::string Encode(const Frame8& frame) override
     {
         if (frame.channels != 1 && frame.channels != 3)
             throw DicomImportError("Frames with " + std::to_string(frame.channels) + " channels cannot be written");
@@ -270,14 +338,7 @@ public:
             exceptionsManager::getTrailText();
             throw DicomImportError(std::string("The frame cannot be encoded: ") + e.what());
         }
-
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        const std::size_t size = block->size();
-        bool ok = f && std::fwrite(block->data(), 1, size, f) == size;
-        if (f)
-            ok = (std::fclose(f) == 0) && ok;
-        if (!ok)
-            throw DicomImportError("The frame file " + path + " cannot be written");
+        return std::string(reinterpret_cast<const char*>(block->data()), block->size());
     }
 
 private:
@@ -285,6 +346,22 @@ private:
 };
 
 } // namespace
+
+void WriteFrameFile(const std::string& path, const std::string& bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f)
+        ok = (std::fclose(f) == 0) && ok;
+    if (!ok) {
+        // A half-written frame file (a full disk) must not pass for a frame.
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        throw DicomImportError("The frame file " + path + " cannot be written");
+    }
+}
+
+std::string FrameFileWriter::Encode(const Frame8&) { return {}; }
 
 std::unique_ptr<FrameSource> OpenDicomFrameSource(const std::string& path)
 {
@@ -312,8 +389,40 @@ FrameExtractor::FrameExtractor(std::unique_ptr<FrameSource> source, std::unique_
 {
 }
 
+std::string DamagedFramesWarning(const std::vector<std::int32_t>& frames)
+{
+    if (frames.empty())
+        return {};
+    std::string list;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        if (k > 0)
+            list += k + 1 == frames.size() ? " and " : ", ";
+        list += std::to_string(frames[k]);
+    }
+    return frames.size() == 1
+               ? "Frame " + list + " of the recording is damaged: it was stored as far as it could be decoded."
+               : "Frames " + list + " of the recording are damaged: they were stored as far as they could be decoded.";
+}
+
+namespace {
+
+// The cores this process may run on (its affinity, as taskset sets it).
+int UsableCores()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof(set), &set) == 0)
+        return CPU_COUNT(&set);
+    return static_cast<int>(std::thread::hardware_concurrency());
+}
+
+} // namespace
+
 std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
 {
+    damaged_.clear();
+    const int threads = threads_ > 0 ? threads_ : std::clamp(UsableCores(), 1, 8);
+    if (threads > 1)
+        return RunInParallel(callbacks, threads);
     std::int32_t i = 0;
     while (!StopRequested()) {
         if (callbacks.progress)
@@ -321,11 +430,147 @@ std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
         std::optional<RawFrame> raw = source_->ReadFrame(i);
         if (!raw)
             break;
+        if (raw->damaged)
+            damaged_.push_back(i);
         const Frame8 frame = MapToEightBits(*raw, source_->Window());
         raw.reset();
-        writer_->Write(frame, ExtractedFramePath(outputFolder_, seriesName_, i));
+        const std::string path = ExtractedFramePath(outputFolder_, seriesName_, i);
+        try {
+            writer_->Write(frame, path);
+        } catch (...) {
+            // A half-written frame file (a full disk) must not pass for a frame.
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+            throw;
+        }
         ++i;
     }
+    return i;
+}
+
+} // namespace studyimport
+
+namespace studyimport {
+
+namespace {
+
+// What a pool thread made of one frame.
+struct EncodedFrame {
+    bool end = false; // the recording has no such frame
+    bool damaged = false;
+    std::string bytes;
+    std::exception_ptr error;
+};
+
+} // namespace
+
+std::int32_t FrameExtractor::RunInParallel(const Callbacks& callbacks, int threads)
+{
+    // Each pool thread has a source and a writer of its own.
+    std::vector<std::unique_ptr<FrameSource>> sources;
+    std::vector<std::unique_ptr<FrameFileWriter>> writers;
+    for (int t = 0; t < threads; ++t) {
+        std::unique_ptr<FrameSource> source = t == 0 ? nullptr : source_->Clone();
+        std::unique_ptr<FrameFileWriter> writer = writer_->Clone();
+        if ((t > 0 && !source) || !writer) {
+            threads_ = 1; // not shareable: one thread
+            const std::int32_t written = Run(callbacks);
+            threads_ = 0;
+            return written;
+        }
+        sources.push_back(std::move(source));
+        writers.push_back(std::move(writer));
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<std::int32_t, EncodedFrame> ready;
+    std::int32_t next = 0;        // the next frame a pool thread takes
+    std::int32_t writing = 0;     // the frame this thread writes next
+    std::int32_t end = INT32_MAX; // the first frame found missing
+    bool finished = false;        // the pool threads are to stop
+    const std::int32_t ahead = 2 * threads; // frames made ahead of the writing at most
+
+    auto work = [&](int t) {
+        FrameSource& source = t == 0 ? *source_ : *sources[std::size_t(t)];
+        FrameFileWriter& writer = *writers[std::size_t(t)];
+        for (;;) {
+            std::int32_t i = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return finished || (next < end && next < writing + ahead); });
+                if (finished)
+                    return;
+                i = next++;
+            }
+            EncodedFrame result;
+            try {
+                std::optional<RawFrame> raw = source.ReadFrame(i);
+                if (!raw) {
+                    result.end = true;
+                } else {
+                    result.damaged = raw->damaged;
+                    const Frame8 frame = MapToEightBits(*raw, source.Window());
+                    raw.reset();
+                    result.bytes = writer.Encode(frame);
+                }
+            } catch (...) {
+                result.error = std::current_exception();
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            if (result.end)
+                end = std::min(end, i);
+            ready[i] = std::move(result);
+            changed.notify_all();
+        }
+    };
+
+    std::vector<std::thread> pool;
+    auto stopPool = [&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            finished = true;
+        }
+        changed.notify_all();
+        for (std::thread& thread : pool)
+            thread.join();
+        pool.clear();
+    };
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back(work, t);
+
+    // Frames are written here, in order, as the single-thread run does.
+    std::int32_t i = 0;
+    try {
+        while (!StopRequested()) {
+            if (callbacks.progress)
+                callbacks.progress(i);
+            EncodedFrame frame;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return ready.count(i) != 0; });
+                frame = std::move(ready[i]);
+                ready.erase(i);
+            }
+            if (frame.error)
+                std::rethrow_exception(frame.error);
+            if (frame.end)
+                break;
+            if (frame.damaged)
+                damaged_.push_back(i);
+            WriteFrameFile(ExtractedFramePath(outputFolder_, seriesName_, i), frame.bytes);
+            ++i;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                writing = i;
+            }
+            changed.notify_all();
+        }
+    } catch (...) {
+        stopPool();
+        throw;
+    }
+    stopPool();
     return i;
 }
 

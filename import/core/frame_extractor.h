@@ -57,6 +57,9 @@ struct RawFrame {
     int height = 0;
     int channels = 1;
     int highBit = 7; // of the stored samples (after the modality transform)
+    // Decoded from a damaged stream (cut off or with lost data): stored as far as it could
+    // be decoded, the rest grey.
+    bool damaged = false;
     std::vector<std::int32_t> samples;
 };
 
@@ -89,6 +92,9 @@ public:
     virtual std::optional<RawFrame> ReadFrame(std::int32_t index) = 0;
     // The VOI window of the recording, when it states one.
     virtual std::optional<VoiWindow> Window() const { return std::nullopt; }
+    // Another source of the same frames that another thread can read at the same time
+    // (empty when the source cannot be shared out so).
+    virtual std::unique_ptr<FrameSource> Clone() const { return nullptr; }
 };
 
 // Writes one frame file. Throws DicomImportError when the file cannot be written.
@@ -96,7 +102,14 @@ class FrameFileWriter {
 public:
     virtual ~FrameFileWriter() = default;
     virtual void Write(const Frame8& frame, const std::string& path) = 0;
+    // Another writer of the same kind for another thread, whose Encode gives the bytes
+    // that Write stores (empty when the writer cannot work so).
+    virtual std::unique_ptr<FrameFileWriter> Clone() const { return nullptr; }
+    virtual std::string Encode(const Frame8& frame);
 };
+
+// Writes bytes as the file path. Throws DicomImportError when it cannot.
+void WriteFrameFile(const std::string& path, const std::string& bytes);
 
 // The frames of a DICOM file, decoded by the DICOM toolkit (native, RLE or JPEG pixel
 // data; monochrome frames through its modality transform). Values longer than 2,048
@@ -123,6 +136,11 @@ public:
     FrameExtractor(std::unique_ptr<FrameSource> source, std::unique_ptr<FrameFileWriter> writer,
                    std::string outputFolder, std::string seriesName);
 
+    // Threads that read and encode frames at the same time (default: one per core, at
+    // most 8); the files are written in frame order all the same, and stopping ends after
+    // the frame being written. A source or writer that cannot be cloned runs on one.
+    void SetThreads(int threads) { threads_ = threads; }
+
     // Asks the extraction to stop before its next frame (any thread). A frame being
     // written is completed.
     void RequestStop() { stop_.store(true); }
@@ -133,12 +151,24 @@ public:
     // written before it stay.
     std::int32_t Run(const Callbacks& callbacks = {});
 
+    // The frames of the last run that were decoded from damaged data, in order.
+    const std::vector<std::int32_t>& DamagedFrames() const { return damaged_; }
+
 private:
     std::unique_ptr<FrameSource> source_;
     std::unique_ptr<FrameFileWriter> writer_;
     std::string outputFolder_;
     std::string seriesName_;
+    std::int32_t RunInParallel(const Callbacks& callbacks, int threads);
+
     std::atomic<bool> stop_{false};
+    std::vector<std::int32_t> damaged_;
+    int threads_ = 0;
 };
+
+// The warning for frames decoded from damaged data (empty when there are none), e.g.
+// "Frames 3 and 7 of the recording are damaged: they were stored as far as they could
+// be decoded."
+std::string DamagedFramesWarning(const std::vector<std::int32_t>& frames);
 
 } // namespace studyimport

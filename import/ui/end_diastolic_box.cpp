@@ -135,6 +135,12 @@ void TEndDiastolicBox::cxButton6Click()
     }
     player_->ApplyPickedFrames(picked);
     hourglass.Restore();
+    // A run that picked nothing (no trace at that row, too short a recording) is no success.
+    if (!player_->Selection().AnySelected()) {
+        Prompt().Warning(tr("No end-diastolic frame was found automatically.\n"
+                            "Check the cardiogram start position, or select the frames by hand (F4)."));
+        return;
+    }
     Prompt().Info(tr("Automatic selection completed successfully"));
 }
 

@@ -60,6 +60,7 @@ void ExtractDICOMFrames::run()
 {
     int written = 0;
     QString error;
+    QString warning;
     try {
         const ExtractionBackend backend = CurrentExtractionBackend();
         FrameExtractor extractor(backend.openSource(DicomPath.toStdString()), backend.newWriter(),
@@ -79,13 +80,18 @@ void ExtractDICOMFrames::run()
             throw;
         }
         extractor_.store(nullptr);
+        warning = QString::fromStdString(DamagedFramesWarning(extractor.DamagedFrames()));
     } catch (const std::exception& e) {
-        error = QString::fromStdString(e.what());
+        // A failure to read the recording names the file and what is wrong with it; the
+        // other failures (writing the frame files) say so themselves.
+        error = IsDicomToolkitFailure(std::current_exception())
+                    ? FileFailureText(DicomPath, std::current_exception())
+                    : QString::fromStdString(e.what());
         if (error.isEmpty())
             error = QStringLiteral("unknown failure");
     }
     QMetaObject::invokeMethod(this, "SyncFinished", Qt::BlockingQueuedConnection, Q_ARG(int, written),
-                              Q_ARG(QString, error));
+                              Q_ARG(QString, error), Q_ARG(QString, warning));
     QMetaObject::invokeMethod(this, "SyncCloseProgress", Qt::BlockingQueuedConnection);
 }
 
@@ -95,14 +101,16 @@ void ExtractDICOMFrames::SyncProgress()
         return;
     ProgressAdvancedForm->cxLabel1->setText(QStringLiteral("Extracting frames: ") + QString::number(FrameIndex) +
                                             QStringLiteral(" of ") + QString::number(FrameCount));
-    ProgressAdvancedForm->cxProgressBar1->setValue(ProgressAdvancedForm->cxProgressBar1->value() + 1);
+    // The bar shows the frames already written, the same count as the label, so its
+    // percentage agrees with "i of N".
+    ProgressAdvancedForm->cxProgressBar1->setValue(FrameIndex);
     ProgressAdvancedForm->repaint();
 }
 
-void ExtractDICOMFrames::SyncFinished(int written, const QString& error)
+void ExtractDICOMFrames::SyncFinished(int written, const QString& error, const QString& warning)
 {
     if (auto* wizard = qobject_cast<TWizardForm*>(WizardForm.data()))
-        wizard->ExtractionFinished(SeriesName, written, error);
+        wizard->ExtractionFinished(SeriesName, written, error, warning);
 }
 
 void ExtractDICOMFrames::SyncCloseProgress()

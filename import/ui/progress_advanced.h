@@ -57,7 +57,7 @@ protected:
 private:
     // Main thread, called by the worker and waited for.
     Q_INVOKABLE void SyncProgress();
-    Q_INVOKABLE void SyncFinished(int written, const QString& error);
+    Q_INVOKABLE void SyncFinished(int written, const QString& error, const QString& warning);
     Q_INVOKABLE void SyncCloseProgress();
 
     std::atomic<bool> stop_{false};

@@ -63,6 +63,40 @@ QString DefaultDicomChooser(QWidget* parent)
                                         QStringLiteral("All files (*.*);;Dicom files (*.dcm)"), nullptr);
 }
 
+// A number editor that may be left blank: its minimum stands for "no value" and shows as
+// an empty box; wiping the text out makes it blank again.
+class OptionalNumberBox : public QDoubleSpinBox {
+public:
+    explicit OptionalNumberBox(QWidget* parent) : QDoubleSpinBox(parent)
+    {
+        setDecimals(2);
+        setRange(-0.01, 100000.0); // one step below 0: the blank
+        setSpecialValueText(QStringLiteral(" "));
+        setValue(minimum());
+    }
+
+protected:
+    void fixup(QString& input) const override
+    {
+        if (input.trimmed().isEmpty())
+            input = specialValueText();
+        else
+            QDoubleSpinBox::fixup(input);
+    }
+    QValidator::State validate(QString& input, int& pos) const override
+    {
+        if (input.trimmed().isEmpty())
+            return QValidator::Intermediate;
+        return QDoubleSpinBox::validate(input, pos);
+    }
+};
+
+// The value of a blood editor, NULL when it was left blank.
+QVariant OptionalNumber(const QDoubleSpinBox* box)
+{
+    return box->value() <= box->minimum() ? QVariant(QMetaType(QMetaType::Double)) : QVariant(box->value());
+}
+
 // Deletes the "*.jpg" files of a working folder, or creates the folder.
 void EmptyWorkingFolder(const QString& folder)
 {
@@ -197,9 +231,7 @@ QWidget* TWizardForm::BuildPatientPage()
     auto* f2 = new QFormLayout(blood);
     const char* bloodLabels[] = {"Hematocrit", "Glucose", "Urea", "Creatinine", "Triglycerides", "TC", "LDC-C", "HDL-C"};
     for (int i = 0; i < 8; ++i) {
-        cxDBSpinEdit[i] = new QDoubleSpinBox(blood);
-        cxDBSpinEdit[i]->setRange(0.0, 100000.0);
-        cxDBSpinEdit[i]->setDecimals(2);
+        cxDBSpinEdit[i] = new OptionalNumberBox(blood);
         f2->addRow(QString::fromLatin1(bloodLabels[i]), cxDBSpinEdit[i]);
     }
 
@@ -372,7 +404,10 @@ void TWizardForm::BrowseFolder(int series)
         cxGroupBox6->SetIvusFrameCount(out.frameCount);
         cxGroupBox6->setVisible(out.frameCount > 0);
     }
-    SetNavigationEnabled(true);
+    // An empty folder leaves Next and Previous as they were (off after a declined or
+    // failed DICOM import): the page still has no recording.
+    if (out.frameCount > 0)
+        SetNavigationEnabled(true);
 }
 
 void TWizardForm::BrowseDicom(int series)
@@ -388,25 +423,25 @@ void TWizardForm::BrowseDicom(int series)
     p.player->Timer1->stop();
     if (series != 2)
         p.player->PreparePlayer(false);
+    // Next and Previous stay off after a failure or a "No": only frames on the page (the
+    // extraction's hand-over or a folder import) bring them back.
     std::int32_t n = 0;
     try {
         n = ImportDicomFile(path, series);
     } catch (...) {
-        // Nothing to show: the page starts over, navigation works again.
+        // Nothing to show: the working folder was emptied and the page still has no
+        // recording, so Next and Previous stay off; the user is told what is wrong with the file.
         p.player->ResetPlayer();
-        p.player->setEnabled(series == 2);
-        SetNavigationEnabled(true);
-        throw;
+        Prompt().ErrorDialog(FileFailureText(path, std::current_exception()));
+        return;
     }
     if (n == 0) {
         // Declined: the working folder was emptied, so the player shows nothing.
         p.player->ResetPlayer();
-        p.player->setEnabled(series == 2);
         if (series == 2) {
             IvusFrameCount = 0;
             cxGroupBox6->hide();
         }
-        SetNavigationEnabled(true);
     }
 }
 
@@ -460,10 +495,10 @@ std::int32_t TWizardForm::ImportDicomFile(const QString& dicomPath, int series)
     return s.frameCount;
 }
 
-void TWizardForm::ExtractionFinished(const QString& seriesName, int written, const QString& error)
+void TWizardForm::ExtractionFinished(const QString& seriesName, int written, const QString& error,
+                                     const QString& warning)
 {
     SetBrowseEnabled(true);
-    SetNavigationEnabled(true);
     int series = -1;
     for (int s = 0; s < 3; ++s)
         if (pages_[s].name == seriesName)
@@ -486,6 +521,7 @@ void TWizardForm::ExtractionFinished(const QString& seriesName, int written, con
         }
     } else {
         // Only the frames written count (a cancel leaves fewer than the file states).
+        SetNavigationEnabled(true);
         p.player->SetFrameSource(WorkingFolder(p.name), p.name + QLatin1Char('.'), written);
         p.player->ImgView->SetLinearResampling(true);
         p.player->SetFrameRange(written);
@@ -505,6 +541,8 @@ void TWizardForm::ExtractionFinished(const QString& seriesName, int written, con
     }
     if (!error.isEmpty())
         Prompt().Error(QStringLiteral("Frame extraction failed: ") + error);
+    else if (!warning.isEmpty())
+        Prompt().Warning(warning);
 }
 
 // ---- Finish -------------------------------------------------------------------------
@@ -525,7 +563,7 @@ void TWizardForm::WritePatientRow(int code)
     set("birthdate", QDate::fromString(cxDBDateEdit1->text().trimmed(), Qt::ISODate));
     const char* blood[] = {"hematocrit", "glucose", "urea", "creatinine", "triglycerides", "cholesterol", "LDC-C", "HDL-C"};
     for (int i = 0; i < 8; ++i)
-        set(blood[i], cxDBSpinEdit[i]->value());
+        set(blood[i], OptionalNumber(cxDBSpinEdit[i]));
     set("comment", cxDBMemo1->toPlainText());
     const char* lookups[] = {"vesselId", "phaseId", "examinationId", "interventionId"};
     for (int i = 0; i < 4; ++i)

@@ -106,7 +106,8 @@ public:
     // of frames on Yes, 0 on No. Throws DicomImportError when the file cannot be read.
     std::int32_t ImportDicomFile(const QString& dicomPath, int series);
     // The hand-over of a finished, cancelled or failed extraction (main thread).
-    void ExtractionFinished(const QString& seriesName, int written, const QString& error);
+    void ExtractionFinished(const QString& seriesName, int written, const QString& error,
+                            const QString& warning = {});
     // Moves the working folders into the patient's folder; false after the error box.
     bool MoveCacheToPatient(const QString& code);
 

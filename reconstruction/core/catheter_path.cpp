@@ -30,6 +30,17 @@ void Check(const char* routine, int status)
         RefuseToolkit(routine, status);
 }
 
+// Takes over a toolkit result; refuses when the routine failed or handed back nothing.
+template <typename Handle, typename Record>
+Handle Take(const char* routine, Record* raw, int status)
+{
+    Handle owned(raw);
+    Check(routine, status);
+    if (!owned)
+        RefuseToolkit(routine, status);
+    return owned;
+}
+
 double Distance(const ImagePoint& a, const ImagePoint& b)
 {
     const double dx = static_cast<double>(a.x) - b.x;
@@ -67,11 +78,7 @@ SurfaceHandle Loft(spline_curve* a, spline_curve* b, int orderAcross)
     int status = 0;
     s1538(2, curves, types, 0.0, 1, orderAcross, 0, &surface, &params, &status);
     ToolkitArray<double> ownParams(params);
-    SurfaceHandle owned(surface);
-    Check("s1538", status);
-    if (!owned)
-        RefuseToolkit("s1538", status);
-    return owned;
+    return Take<SurfaceHandle>("s1538", surface, status);
 }
 
 // A unit vector perpendicular to the unit vector t, as near to `hint` as possible.
@@ -166,11 +173,7 @@ CurveHandle CurveThroughPoints3D(const std::vector<TPointXYZ>& points, int openF
     s1356(coords.data(), count, 3, types.data(), 0, 0, openFlag, 4, 0.0, &end, &curve, &params, &paramCount,
           &status);
     ToolkitArray<double> ownParams(params);
-    CurveHandle owned(curve);
-    Check("s1356", status);
-    if (!owned)
-        RefuseToolkit("s1356", status);
-    return owned;
+    return Take<CurveHandle>("s1356", curve, status);
 }
 
 SampledPath CatheterPathFromProjections(const std::vector<TPointXYZ>& L, const std::vector<TPointXYZ>& L2,
@@ -276,10 +279,7 @@ PathFrames PathFramesAt(const spline_curve& curve, const std::vector<double>& pa
         spline_curve* raw = nullptr;
         int status = 0;
         s1940(&curve, tol, 1, 1, 1, 150, &raw, errors, &status);
-        reduced.reset(raw);
-        Check("s1940", status);
-        if (!reduced)
-            RefuseToolkit("s1940", status);
+        reduced = Take<CurveHandle>("s1940", raw, status);
     }
 
     StepTimer timer(Slot(times, &StepTimes::frames));

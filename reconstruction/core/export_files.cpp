@@ -1,5 +1,7 @@
 #include "reconstruction/core/export_files.h"
 
+#include "records/point_list.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -117,9 +119,9 @@ WallContour ParseWallRow(const WallRow& row, const char* wall, size_t index)
     };
     WallContour contour;
     try {
-        contour.x = ParseIntList(row.x);
-        contour.y = ParseIntList(row.y);
-    } catch (const ExportDataError& e) {
+        contour.x = ParseIntListSigned(row.x);
+        contour.y = ParseIntListSigned(row.y);
+    } catch (const ConversionError& e) {
         throw fail(e.what());
     }
     if (contour.x.size() != contour.y.size())
@@ -129,29 +131,17 @@ WallContour ParseWallRow(const WallRow& row, const char* wall, size_t index)
 
 }  // namespace
 
-std::vector<int> ParseIntList(std::string_view text)
-{
-    std::vector<int> values;
-    std::string_view rest = text;
-    while (rest != "-1") {
-        const size_t blank = rest.find(' ');
-        if (blank == std::string_view::npos)
-            throw ExportDataError("\"" + std::string(text) + "\" is not a point list");
-        const std::string_view token = rest.substr(0, blank);
-        int value = 0;
-        auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-        if (token.empty() || ec != std::errc() || end != token.data() + token.size())
-            throw ExportDataError("\"" + std::string(token) + "\" is not a valid integer value");
-        values.push_back(value);
-        rest.remove_prefix(blank + 1);
-    }
-    return values;
-}
-
 PointList PointsFromTexts(std::string_view xText, std::string_view yText)
 {
-    const std::vector<int> xs = xText.empty() ? std::vector<int>{} : ParseIntList(xText);
-    const std::vector<int> ys = yText.empty() ? std::vector<int>{} : ParseIntList(yText);
+    std::vector<int> xs, ys;
+    try {
+        if (!xText.empty())
+            xs = ParseIntListSigned(xText);
+        if (!yText.empty())
+            ys = ParseIntListSigned(yText);
+    } catch (const ConversionError& e) {
+        throw ExportDataError(std::string("a stored tracing cannot be read: ") + e.what());
+    }
     if (xs.size() != ys.size())
         throw ExportDataError("the X and Y lists of a stored tracing differ in length");
     PointList points;

@@ -88,12 +88,8 @@ struct ScaleAndLength {
     double lengthMm = 0.0;
 };
 
-// Reads a point-list text ("12 40 41 -1") into its numbers. The text must be a sequence of
-// integers each followed by one blank, closed by "-1"; anything else (the empty text
-// included) throws ExportDataError.
-std::vector<int> ParseIntList(std::string_view text);
-
-// Pairs an X and a Y point-list text into points; an empty text stands for no points.
+// Pairs an X and a Y point-list text (records/point_list.h) into points; an empty text
+// stands for no points. A damaged text throws ExportDataError.
 PointList PointsFromTexts(std::string_view xText, std::string_view yText);
 
 // Parses every wall row; throws ExportDataError naming the first damaged row.

@@ -1,6 +1,7 @@
 #include "reconstruction/core/graph_data.h"
 
 #include "reconstruction/core/export_files.h"
+#include "records/point_list.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +16,13 @@ namespace {
 // Reads one stored row into its points; throws exports::ExportDataError.
 an::WallContour ReadRow(const StoredWallRow& row)
 {
-    const std::vector<int> xs = exports::ParseIntList(row.x);
-    const std::vector<int> ys = exports::ParseIntList(row.y);
+    std::vector<int> xs, ys;
+    try {
+        xs = ParseIntListSigned(row.x);
+        ys = ParseIntListSigned(row.y);
+    } catch (const ConversionError& e) {
+        throw exports::ExportDataError(e.what());
+    }
     if (xs.size() != ys.size())
         throw exports::ExportDataError("its X and Y lists differ in length (" + std::to_string(xs.size()) +
                                        " and " + std::to_string(ys.size()) + " values)");

@@ -143,7 +143,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Seconds spent in each step of the last reconstruction (for the benchmark).
+// Processor seconds spent in each step of the last reconstruction (for the benchmark).
 struct StepTimes {
     double curves = 0.0;     // ordering, height matching, tracing curves and lofts
     double intersect = 0.0;  // s1859

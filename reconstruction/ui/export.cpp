@@ -119,12 +119,18 @@ void TExportForm::RunExport(exports::ExportKind kind)
 
     WaitCursor hourglass;
     Repaint();
-    if (!dm || !MainForm)
-        throw std::runtime_error("No database connection");
-    const exports::CardRows card = ReadExportRows(*dm, *MainForm);
-    const exports::ExportOutcome outcome =
-        exports::RunExport(kind, QFile::encodeName(AppPaths::Root()).toStdString(),
-                           QFile::encodeName(folder).toStdString(), card);
+    // Reading the card and composing the files come before any write: a failure there
+    // has written nothing, and the message says so.
+    exports::ExportOutcome outcome;
+    try {
+        if (!dm || !MainForm)
+            throw std::runtime_error("No database connection");
+        const exports::CardRows card = ReadExportRows(*dm, *MainForm);
+        outcome = exports::RunExport(kind, QFile::encodeName(AppPaths::Root()).toStdString(),
+                                     QFile::encodeName(folder).toStdString(), card);
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string("Nothing was exported. ") + e.what());
+    }
     hourglass.Restore();
 
     if (!outcome.refusal.empty()) {

@@ -18,8 +18,11 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QTimer>
+#include <QProcess>
 #include <QToolBar>
 #include <QtTest/QTest>
+
+#include <unistd.h>
 
 using B = TMainForm::Button;
 
@@ -241,6 +244,60 @@ TEST_F(MainWindow, ConnectFailureIsReportedAndTheProgramRunsOn)
     EXPECT_EQ(prompter_.messages[0].kind, Prompter::Kind::ErrorDialog);
     EXPECT_FALSE(prompter_.Texts().contains("Save completed successfully"));
     delete IVUSForm.data();
+}
+
+// Makes files and folders read-only for the length of a test, also for root (which file
+// modes do not stop): as root through the immutable attribute.
+class ReadOnlyPaths {
+public:
+    ~ReadOnlyPaths()
+    {
+        for (const QString& p : paths_)
+            Set(p, false);
+    }
+    bool Add(const QString& path)
+    {
+        if (!Set(path, true))
+            return false;
+        paths_ << path;
+        return true;
+    }
+
+private:
+    static bool Set(const QString& path, bool readOnly)
+    {
+        if (geteuid() == 0)
+            return QProcess::execute(QStringLiteral("chattr"), {readOnly ? QStringLiteral("+i") : QStringLiteral("-i"), path}) == 0;
+        QFile f(path);
+        const auto write = QFileDevice::WriteOwner | QFileDevice::WriteUser;
+        return f.setPermissions(readOnly ? f.permissions() & ~write : f.permissions() | write);
+    }
+    QStringList paths_;
+};
+
+TEST_F(MainWindow, AReadOnlyDataFolderIsReportedOnceAtStart)
+{
+    ConnectDatabase(); // a data folder with its database, as a previous start left it
+    dm->MyEmbConnection1.Disconnect();
+    delete dm.data();
+    QDir().mkpath(AppPaths::PatientDataDir());
+    ReadOnlyPaths readOnly;
+    if (!readOnly.Add(AppPaths::DatabaseFile()) || !readOnly.Add(AppPaths::DataDir()) ||
+        !readOnly.Add(AppPaths::PatientDataDir()))
+        GTEST_SKIP() << "cannot make the data folder read-only here";
+
+    Start();
+    ASSERT_EQ(prompter_.messages.size(), 1u) << prompter_.Texts().join('|').toStdString();
+    const ScriptedPrompter::Record& m = prompter_.messages[0];
+    EXPECT_EQ(m.kind, Prompter::Kind::Warning);
+    EXPECT_TRUE(m.text.contains(QDir::toNativeSeparators(AppPaths::DatabaseFile()))) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(QDir::toNativeSeparators(AppPaths::PatientDataDir()))) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains("nothing can be saved")) << m.text.toStdString();
+    // The cards can still be read.
+    EXPECT_TRUE(dm->MyEmbConnection1.Connected());
+    MainForm->hide();
+    MainForm->show();
+    EXPECT_EQ(prompter_.messages.size(), 1u);
 }
 
 TEST_F(MainWindow, QuitAsksAndNoKeepsEverything)

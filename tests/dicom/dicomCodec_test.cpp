@@ -547,6 +547,28 @@ TEST(DicomCodec, NamesWithoutSpecificCharacterSet)
               toHex(stored));
 }
 
+// Values of known tags written with the VR UN (an explicit-VR file that went through a
+// node which did not know them) read as the dictionary says: the character set is
+// honoured, sizes are numbers, and an unknown private tag stays raw bytes.
+TEST(DicomCodec, KnownTagsStoredAsUnReadAsTheirOwnVr)
+{
+    const auto unElement = [](std::uint16_t group, std::uint16_t element, const std::string& value) {
+        return le16(group) + le16(element) + "UN" + le16(0) + le32(static_cast<std::uint32_t>(value.size())) + value;
+    };
+    const std::string file = preamble() + metaExplicitLittle() + unElement(0x0008, 0x0005, "ISO_IR 100") +
+                             unElement(0x0009, 0x1001, "ab") + unElement(0x0010, 0x0010, "M\xFCller^Hans") +
+                             unElement(0x0028, 0x0010, le16(5)) + unElement(0x0028, 0x0030, "0.25\\0.5 ");
+    ptr<dataSet> loaded;
+    ASSERT_NO_THROW(loaded = loadBytes(file));
+    EXPECT_EQ(L"ISO_IR 100", loaded->getUnicodeString(0x0008, 0, 0x0005, 0));
+    EXPECT_EQ("CS", loaded->getDataType(0x0008, 0, 0x0005));
+    EXPECT_EQ(L"M\u00FCller^Hans", loaded->getUnicodeString(0x0010, 0, 0x0010, 0));
+    EXPECT_EQ(5u, loaded->getUnsignedLong(0x0028, 0, 0x0010, 0));
+    EXPECT_DOUBLE_EQ(0.5, loaded->getDouble(0x0028, 0, 0x0030, 1));
+    EXPECT_EQ("UN", loaded->getDataType(0x0009, 0, 0x1001));
+    EXPECT_EQ(2u, loaded->getTag(0x0009, 0, 0x1001, false)->getBufferSize(0));
+}
+
 TEST(DicomCodec, OneDataSetReadFromSeveralThreads)
 {
     ptr<dataSet> loaded = loadFile(fixturePath("explicit_be.dcm"), 16);

@@ -102,7 +102,7 @@ TEST(JpegEncoder, MatchesIndependentEncoderWithTheSameTables)
         const jpegSamples source = speckleFrame(64, 48, channels);
         writePnm(dir + "/src.pnm", source);
         // -quality 50 leaves the given tables unscaled; -rgb keeps R, G, B.
-        ASSERT_TRUE(run("cjpeg -quality 50 -qtables " + dir + "/q1 -qslots 0 -sample 1x1,1x1,1x1 -dct float " +
+        ASSERT_TRUE(run("cjpeg -quality 50 -qtables " + dir + "/q1 -qslots 0 -sample 1x1,1x1,1x1 -dct int " +
                         (channels == 3 ? "-rgb " : "") + "-outfile " + dir + "/theirs.jpg " + dir + "/src.pnm"));
         writeFile(dir + "/ours.jpg", encode(source, baseline, 100, 8));
         const auto theirs = djpeg(dir, dir + "/theirs.jpg");
@@ -339,4 +339,80 @@ TEST(JpegEncoder, ExtendedTwelveBitDecodesInDcmtk)
     EXPECT_EQ(static_cast<unsigned char>(bytes[dqt + 4]), 0x10);
     const jpegSamples decoded = decode(bytes);
     EXPECT_GT(psnr(source, decoded, 4095), 45.0);
+}
+
+TEST(JpegDecoder, StaysWithinOneOfTheRecordedDecodesAndOfDjpeg)
+{
+    // tests/data/dicom/jpeg: streams made by cjpeg at several qualities and
+    // subsamplings, and by DCMTK (8-bit grey and YBR, 12-bit extended); their
+    // decodes by the codec's earlier, float-exact 64-bit transform are kept in
+    // reference/. Every sample now stays within 1 of those, and the luminance
+    // of the 8-bit streams within 1 of djpeg's accurate integer transform.
+    const std::string folder = KESTROVA_TEST_DATA "/dicom/jpeg/";
+    const bool haveDjpeg = haveTools({"djpeg"});
+    const std::string dir = scratchDir("recorded");
+    int files = 0;
+    for (const char* name : {"grey_q50", "grey_q83", "grey_q95", "grey_77x45_q90", "colour444_q90", "colour422_q75",
+                             "colour420_q95", "colour420_restart", "dcmtk_grey_baseline", "dcmtk_ybr422",
+                             "dcmtk_extended12"})
+    {
+        SCOPED_TRACE(name);
+        const std::string stream = readFile(folder + name + ".jpg");
+        const jpegSamples ours = decode(stream);
+        EXPECT_FALSE(ours.m_damaged);
+        const auto recorded = readPnm(folder + "reference/" + name + (ours.m_channels == 1 ? ".pgm" : ".ppm"));
+        ASSERT_TRUE(recorded);
+        EXPECT_LE(maxDifference(ours, *recorded), 1);
+        ++files;
+        if (!haveDjpeg || ours.m_precision != 8)
+            continue;
+        const auto luminance = djpeg(dir, folder + name + ".jpg", "-nosmooth -dct int -grayscale");
+        ASSERT_TRUE(luminance);
+        jpegSamples y = ours;
+        y.m_channels = 1;
+        y.m_values.clear();
+        for (std::size_t i = 0; i < ours.m_values.size(); i += ours.m_channels)
+            y.m_values.push_back(ours.m_values[i]);
+        EXPECT_LE(maxDifference(y, *luminance), 1);
+    }
+    EXPECT_EQ(files, 11);
+}
+
+TEST(JpegEncoder, SizeAndQualityAsTheEarlierFloatEncoder)
+{
+    // Sizes and PSNRs (against the source, decoded by this codec) that the
+    // codec's earlier single-precision AAN encoder gave for these frames:
+    // the integer transform keeps each size within 2 % and loses at most
+    // 0.05 dB.
+    struct Case
+    {
+        const char* name;
+        jpegSamples frame;
+        std::wstring syntax;
+        int quality;
+        std::uint8_t bits;
+        bool subSampled;
+        bool interleaved;
+        std::size_t size;
+        double psnr;
+    };
+    jpegSamples ybr = speckleFrame(96, 64, 3);
+    ybr.m_colorSpace = "YBR_FULL";
+    const Case cases[] = {
+        {"speckle 512 grey", speckleFrame(512, 512, 1), baseline, 100, 8, false, false, 82273, 32.3087},
+        {"speckle 512 RGB", speckleFrame(512, 512, 3), baseline, 100, 8, false, true, 247293, 32.3078},
+        {"smooth 512 grey, standard tables", smoothFrame(512, 512, 1), baseline, 300, 8, false, false, 8562, 45.9705},
+        {"speckle 77 x 45 grey", speckleFrame(77, 45, 1), baseline, 100, 8, false, false, 1369, 32.2391},
+        {"speckle 96 x 64 YBR 4:2:0", ybr, baseline, 100, 8, true, true, 2507, 27.3394},
+        {"speckle 64 x 64 12-bit", speckleFrame(64, 64, 1, 12), L"1.2.840.10008.1.2.4.51", 100, 12, false, false, 3573,
+         56.1120},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string bytes =
+            encode(c.frame, c.syntax, c.quality, c.bits, c.subSampled, c.subSampled, c.interleaved);
+        EXPECT_NEAR(static_cast<double>(bytes.size()), static_cast<double>(c.size), 0.02 * c.size);
+        EXPECT_GE(psnr(c.frame, decode(bytes), (1 << c.bits) - 1), c.psnr - 0.05);
+    }
 }

@@ -45,25 +45,6 @@ std::string bufferBytes(const ptr<dataSet>& set, std::uint32_t bufferId)
     return std::string(reinterpret_cast<const char*>(raw->getMemoryBuffer()), raw->getSize());
 }
 
-template <typename Call>
-std::string messageOf(Call call)
-{
-    try
-    {
-        call();
-    }
-    catch (const std::exception& e)
-    {
-        exceptionsManager::getTrailText();
-        return e.what();
-    }
-    return "no exception";
-}
-
-std::size_t findMarker(const std::string& bytes, unsigned char code)
-{
-    return bytes.find(std::string("\xFF", 1) + static_cast<char>(code));
-}
 
 } // namespace
 
@@ -130,10 +111,10 @@ TEST(JpegStream, ProcessesAndWrongFormats)
     const std::string progressive = readFile(dir + "/p.jpg");
     ptr<dataSet> set(new dataSet(ptr<baseObject>(new baseObject)));
     EXPECT_EQ(messageOf([&] { ptr<jpegCodec>(new jpegCodec)->readStream(readerOf(progressive), set, 0); }),
-              "Jpeg SOF not supported");
+              "Progressive JPEG is not supported");
     EXPECT_EQ(set->getUnicodeString(0x0028, 0, 0x0004, 0), L"MONOCHROME2");
     EXPECT_FALSE(set->getTag(0x7FE0, 0, 0x0010, false));
-    EXPECT_EQ(messageOf([&] { decode(progressive); }), "Jpeg SOF not supported");
+    EXPECT_EQ(messageOf([&] { decode(progressive); }), "Progressive JPEG is not supported");
 }
 
 TEST(JpegStream, SegmentsFillBytesAndMissingEnd)

@@ -1,3 +1,4 @@
+#include "dicom/base/exceptionsManager.h"
 #include "jpeg_testutil.h"
 
 #include "dicom/base/memory.h"
@@ -264,6 +265,25 @@ bool writeNativeDicom(const std::string& path, const jpegSamples& samples, std::
          << "(7fe0,0010) " << (allocated == 16 ? "OW" : "OB") << " =" << path << ".raw\n";
     writeFile(path + ".txt", dump.str());
     return run("dump2dcm --write-xfer-little " + path + ".txt " + path);
+}
+
+std::string messageOf(const std::function<void()>& call)
+{
+    try
+    {
+        call();
+    }
+    catch (const std::exception& e)
+    {
+        Halvoran::exceptionsManager::getTrailText();
+        return e.what();
+    }
+    return "no exception";
+}
+
+std::size_t findMarker(const std::string& bytes, unsigned char code)
+{
+    return bytes.find(std::string("\xFF", 1) + static_cast<char>(code));
 }
 
 } // namespace jpegtest

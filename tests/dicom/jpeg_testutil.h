@@ -2,6 +2,7 @@
 
 #include "dicom/core/jpegCodec.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,5 +50,11 @@ jpegSamples ybrToRgb(const jpegSamples& ybr);
 std::string streamInDicom(const std::string& dicomBytes);
 // Writes a native little-endian DICOM file of the samples (through dump2dcm).
 bool writeNativeDicom(const std::string& path, const jpegSamples& samples, std::uint32_t bitsStored);
+
+// The message of the exception that call throws ("no exception" when none);
+// the thread's exception trail is emptied.
+std::string messageOf(const std::function<void()>& call);
+// Offset of the first marker of that code (npos when none).
+std::size_t findMarker(const std::string& bytes, unsigned char code);
 
 } // namespace jpegtest

@@ -524,6 +524,64 @@ TEST(dataSetFrames, moreFramesThanData)
     exceptionsManager::getTrailText();
 }
 
+// 1-bit frames follow each other without padding, so a frame of 25 pixels starts at
+// bit 25 of the pixel data, inside a byte. Every frame decodes to its own pixels, read
+// from the first bit of the frame (least significant bit first), in any order of calls
+// and with the pixel data loaded or left in the file.
+TEST(dataSetFrames, oneBitFramesThatDoNotStartOnAByte)
+{
+    struct Case
+    {
+        std::uint32_t width, height, frames;
+    };
+    for (const Case c : {Case{5, 5, 3}, Case{3, 7, 4}, Case{4, 4, 3}})
+    {
+        const std::uint32_t pixels = c.width * c.height;
+        const auto pixel = [](std::uint32_t frame, std::uint32_t i) { return ((i * 7 + frame * 3) % 5) < 2 ? 1 : 0; };
+        std::string packed((pixels * c.frames + 7) / 8, '\0');
+        for (std::uint32_t bit = 0; bit < pixels * c.frames; ++bit)
+            if (pixel(bit / pixels, bit % pixels) != 0)
+                packed[bit / 8] = static_cast<char>(packed[bit / 8] | (1 << (bit % 8)));
+
+        ptr<dataSet> source(new dataSet(ptr<baseObject>(new baseObject)));
+        source->setUnicodeString(0x0002, 0, 0x0010, 0, L"1.2.840.10008.1.2.1");
+        source->setUnsignedLong(0x0028, 0, 0x0002, 0, 1);
+        source->setUnicodeString(0x0028, 0, 0x0004, 0, L"MONOCHROME2");
+        source->setUnicodeString(0x0028, 0, 0x0008, 0, std::to_wstring(c.frames));
+        source->setUnsignedLong(0x0028, 0, 0x0010, 0, c.height);
+        source->setUnsignedLong(0x0028, 0, 0x0011, 0, c.width);
+        source->setUnsignedLong(0x0028, 0, 0x0100, 0, 1);
+        source->setUnsignedLong(0x0028, 0, 0x0101, 0, 1);
+        source->setUnsignedLong(0x0028, 0, 0x0102, 0, 0);
+        source->getTag(0x7FE0, 0, 0x0010, true)->setBuffer(0, makeBuffer("OB", packed));
+        ptr<memory> block(new memory);
+        {
+            ptr<streamWriter> writer(new streamWriter(ptr<baseStream>(new memoryStream(block))));
+            codecFactory::getCodec(L"1.2.840.10008.1.2.1")->writeStream(writer, source);
+        }
+        const std::string bytes(reinterpret_cast<const char*>(block->data()), block->size());
+
+        for (const std::uint32_t loadLimit : {0xFFFFFFFFu, 2u})
+        {
+            SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " limit " << loadLimit);
+            ptr<dataSet> loaded = codecFactory::getCodecFactory()->load(readerOf(bytes), loadLimit);
+            // Last frame first, then from the start.
+            std::vector<std::uint32_t> order{c.frames - 1};
+            for (std::uint32_t f = 0; f < c.frames; ++f)
+                order.push_back(f);
+            for (const std::uint32_t frame : order)
+            {
+                std::vector<std::int32_t> expected(pixels);
+                for (std::uint32_t i = 0; i < pixels; ++i)
+                    expected[i] = pixel(frame, i);
+                EXPECT_EQ(pixelsOf(loaded->getImage(frame)), expected) << "frame " << frame;
+            }
+            EXPECT_THROW(loaded->getImage(c.frames), dataSetImageDoesntExist);
+        }
+    }
+    exceptionsManager::getTrailText();
+}
+
 // Masks, sign extension and defaults of the image tags, in closed form.
 TEST(dicomCodecPixels, samplesKeepTheirBitsAndSign)
 {

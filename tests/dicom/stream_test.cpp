@@ -417,3 +417,28 @@ TEST(StreamWriter, ResetOutBitsBufferWritesThePartialByte)
     EXPECT_EQ(0xFF, block->data()[1]);
     EXPECT_EQ(0x00, block->data()[2]);
 }
+
+TEST(MemoryStream, GrowsGeometricallyWhileWritten)
+{
+    // A 4 MB stream written through a writer's 4,096-byte flushes: the block
+    // is moved a few times, not once per flush.
+    ptr<memory> block(new memory);
+    ptr<memoryStream> out(new memoryStream(block));
+    std::vector<std::uint8_t> chunk(1000, 0x5A);
+    std::uint32_t moves = 0;
+    const std::uint8_t* last = nullptr;
+    {
+        ptr<streamWriter> writer(new streamWriter(out));
+        for (int i = 0; i < 4000; ++i)
+        {
+            writer->write(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
+            if (block->data() != last)
+            {
+                ++moves;
+                last = block->data();
+            }
+        }
+    }
+    EXPECT_EQ(block->size(), 4000000u);
+    EXPECT_LE(moves, 16u);
+}

@@ -133,4 +133,26 @@ std::vector<double> random_knots(std::mt19937& rng, int k, int n, int max_mult, 
   return t;
 }
 
+void dense_solve(std::vector<double> a, int n, std::vector<double>& b, int nrhs) {
+  for (int c = 0; c < n; ++c) {
+    int piv = c;
+    for (int r = c + 1; r < n; ++r)
+      if (std::fabs(a[r * n + c]) > std::fabs(a[piv * n + c])) piv = r;
+    for (int j = 0; j < n; ++j) std::swap(a[c * n + j], a[piv * n + j]);
+    for (int j = 0; j < nrhs; ++j) std::swap(b[c * nrhs + j], b[piv * nrhs + j]);
+    for (int r = c + 1; r < n; ++r) {
+      const double f = a[r * n + c] / a[c * n + c];
+      if (f == 0.0) continue;
+      for (int j = c; j < n; ++j) a[r * n + j] -= f * a[c * n + j];
+      for (int j = 0; j < nrhs; ++j) b[r * nrhs + j] -= f * b[c * nrhs + j];
+    }
+  }
+  for (int c = n - 1; c >= 0; --c)
+    for (int j = 0; j < nrhs; ++j) {
+      double s = b[c * nrhs + j];
+      for (int i = c + 1; i < n; ++i) s -= a[c * n + i] * b[i * nrhs + j];
+      b[c * nrhs + j] = s / a[c * n + c];
+    }
+}
+
 }  // namespace ref

@@ -25,6 +25,10 @@ std::vector<double> surface(const std::vector<double>& t1, const std::vector<dou
                             bool rational, double u, double v, int d1, int d2, bool left1 = false,
                             bool left2 = false);
 
+// Solves the n x n system a x = b (a row by row; b holds nrhs columns, row by row, and
+// is replaced by x) by Gaussian elimination with partial pivoting.
+void dense_solve(std::vector<double> a, int n, std::vector<double>& b, int nrhs);
+
 // A random knot vector of order k for n vertices: clamped or not, with interior knots of
 // multiplicity up to max_mult, k-regular at both ends.
 std::vector<double> random_knots(std::mt19937& rng, int k, int n, int max_mult, bool clamped);

@@ -1,6 +1,8 @@
 #include "analysis/core/border_detection.h"
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -189,6 +191,82 @@ TEST(FuseFeatures, LeavesOutTheColumnAverageDifferencesAndScalesTo255) {
     std::vector<cv::Mat> zeros(12, cv::Mat::zeros(3, 3, CV_64F));
     FuseFeatures(zeros, fused);
     EXPECT_EQ(cv::countNonZero(fused), 0);  // nothing to scale, no division by zero
+}
+
+TEST(FuseFeatures, TakesTheScaleFromTheColumnsNotIgnored) {
+    const cv::Mat base = (cv::Mat_<double>(1, 3) << 1, 2, 8);
+    std::vector<cv::Mat> energies(12, base);
+    cv::Mat fused;
+    FuseFeatures(energies, fused, {false, false, true});  // the scale: 8 * 2 = 16
+    EXPECT_EQ(fused.at<double>(0, 0), 128);
+    EXPECT_EQ(fused.at<double>(0, 1), 255);
+    EXPECT_EQ(fused.at<double>(0, 2), 1020);  // beyond 255, but only in the ignored column
+    FuseFeatures(energies, fused, {true, true, true});  // nothing left: the whole frame
+    EXPECT_EQ(fused.at<double>(0, 2), 255);
+    FuseFeatures(energies, fused, {true});  // not one flag per column: ignored
+    EXPECT_EQ(fused.at<double>(0, 2), 255);
+}
+
+// A speckled polar image (tissue echo about 100) with dark columns beyond a depth.
+cv::Mat PolarWithShadows(const std::vector<std::tuple<int, int, int>>& shadows) {  // first, last, depth
+    cv::Mat polar(200, 400, CV_8UC3);
+    cv::RNG(9).fill(polar, cv::RNG::UNIFORM, 50, 151);
+    for (const auto& [first, last, depth] : shadows)
+        for (int k = first; k <= last; ++k)
+            for (int r = depth; r < 200; ++r) polar.at<cv::Vec3b>(r, k % 400)[0] = 4;
+    return polar;
+}
+
+std::vector<int> Flagged(const std::vector<bool>& flags) {
+    std::vector<int> k;
+    for (std::size_t i = 0; i < flags.size(); ++i)
+        if (flags[i]) k.push_back(static_cast<int>(i));
+    return k;
+}
+
+std::vector<int> Range(int first, int last) {
+    std::vector<int> k;
+    for (int i = first; i <= last; ++i) k.push_back(i % 400);
+    std::sort(k.begin(), k.end());
+    return k;
+}
+
+TEST(AcousticShadow, DirectionsWhoseEchoDiesOutBeyondADepth) {
+    struct Case {
+        const char* what;
+        std::vector<std::tuple<int, int, int>> shadows;
+        std::vector<int> expected;
+    };
+    std::vector<int> two = Range(100, 110);
+    for (int k : Range(390, 405)) two.push_back(k);
+    std::sort(two.begin(), two.end());
+    const Case cases[] = {
+        {"no shadow", {}, {}},
+        {"a guidewire's 11 directions from depth 40", {{100, 110, 40}}, Range(100, 110)},
+        {"a shadow from just beyond the catheter", {{200, 266, 20}}, Range(200, 266)},
+        {"a shadow over direction 0, and another", {{100, 110, 40}, {390, 405, 60}}, two},
+        {"two directions are too few", {{50, 51, 40}}, {}},
+        {"three are enough", {{50, 52, 40}}, Range(50, 52)},
+        {"dark only in the last rows: no shadow", {{50, 60, 175}}, {}},
+        {"dark from the deepest depth looked at", {{50, 60, 148}}, Range(50, 60)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Flagged(FindShadowedDirections(PolarWithShadows(c.shadows), 15)), c.expected) << c.what;
+    }
+    // Dark beyond the catheter only (rows below it are ignored), and an all-dark frame.
+    cv::Mat polar = PolarWithShadows({});
+    polar.rowRange(0, 30).colRange(10, 40).setTo(cv::Scalar::all(0));
+    EXPECT_TRUE(Flagged(FindShadowedDirections(polar, 30)).empty());
+    EXPECT_TRUE(Flagged(FindShadowedDirections(cv::Mat::zeros(200, 400, CV_8UC3), 15)).empty());
+    EXPECT_TRUE(Flagged(FindShadowedDirections(cv::Mat::zeros(10, 400, CV_8UC3), 15)).empty());  // too shallow
+}
+
+TEST(AcousticShadow, WidenColumnsStopsAtTheEnds) {
+    std::vector<bool> flags(12, false);
+    flags[1] = flags[8] = true;
+    EXPECT_EQ(Flagged(WidenColumns(flags, 3, 1)), (std::vector<int>{0, 1, 2, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(Flagged(WidenColumns(flags, 0, 0)), (std::vector<int>{1, 8}));
+    EXPECT_EQ(Flagged(WidenColumns(flags, 0, 5)), (std::vector<int>{1, 2, 3, 4, 5, 6, 8, 9, 10, 11}));
 }
 
 TEST(FindRadii, LumenIsTheFirstRadiusBeyondTheCatheterReachingTheThreshold) {

@@ -100,6 +100,16 @@ protected:
         AppPaths::SetRuntimeDir({});
     }
 
+    // Shows the main window at a set size and opens the ANGIO window from its button.
+    static TANGIOForm* OpenWindow()
+    {
+        MainForm->resize(1400, 920);
+        MainForm->show();
+        MainForm->dxBarLargeButton4Click();
+        QCoreApplication::processEvents();
+        return qobject_cast<TANGIOForm*>(ANGIOForm.data());
+    }
+
     QTemporaryDir root;
     QTemporaryDir runtime;
     ScriptedPrompter prompter;
@@ -134,12 +144,8 @@ TEST_F(AngioScreenshot, TracedLaoView)
     }
     MainForm->LAOFrameCount = 8;
     MainForm->RAOFrameCount = 8;
-    MainForm->resize(1400, 920);
-    MainForm->show();
-    MainForm->dxBarLargeButton4Click();
-    auto* w = qobject_cast<TANGIOForm*>(ANGIOForm.data());
+    TANGIOForm* w = OpenWindow();
     ASSERT_NE(w, nullptr);
-    QCoreApplication::processEvents();
 
     TAngioFrame* lao = w->AngioFrame1;
     lao->dxBarSpinEdit1->setValue(1);  // frame 1: file 0, where the vessel is unshifted
@@ -185,4 +191,56 @@ TEST_F(AngioScreenshot, TracedLaoView)
     const QImage shot = w->grab().toImage();
     ASSERT_FALSE(shot.isNull());
     ASSERT_TRUE(shot.save(dir + QStringLiteral("/angio-window.png")));
+}
+
+// What a user sees after clicking catheter points on a fresh card (no frame chosen yet, no
+// "Show as line") and pressing "Outline": on a dark vessel each point must stand out in
+// its colour, and the outline must appear.
+TEST_F(AngioScreenshot, ClickedPointsAndOutlineShowOnADarkVessel)
+{
+    const QString folder = AppPaths::RecordingDir(kCode, QStringLiteral("LAO"));
+    QDir().mkpath(folder);
+    for (int k = 0; k < 4; ++k)
+        ASSERT_TRUE(cv::imwrite(QFile::encodeName(folder + "LAO." + QString::number(k) + ".jpg").toStdString(),
+                                SyntheticAngiogram(k)));
+    MainForm->LAOFrameCount = 4;
+    TANGIOForm* w = OpenWindow();
+    ASSERT_NE(w, nullptr);
+    TAngioFrame* lao = w->AngioFrame1;
+
+    lao->CatheterButton->trigger();
+    std::vector<PixelPoint> clicked;
+    for (int y = 120; y < kSize - 20; y += 40)
+        clicked.push_back({static_cast<int>(std::lround(CentreX(y))), y});
+    for (const PixelPoint& p : clicked)
+        Click(lao, p);
+    ASSERT_EQ(lao->CatheterPoints().size(), clicked.size());
+    lao->OutlineButton->trigger();
+    QCoreApplication::processEvents();
+
+    const QString dir = QStringLiteral(KESTROVA_BINARY_DIR "/screenshots");
+    QDir().mkpath(dir);
+    const QImage shot = w->grab().toImage();
+    ASSERT_TRUE(shot.save(dir + QStringLiteral("/angio-points-outline.png")));
+
+    // The outline of the frame shown (frame file 0) is on its layer.
+    int outlinePixels = 0;
+    const QImage outline = lao->LayerImage(5);
+    for (int y = 0; y < outline.height(); ++y)
+        for (int x = 0; x < outline.width(); ++x)
+            outlinePixels += outline.pixel(x, y) == 0xFFFFFFFFu;
+    EXPECT_GT(outlinePixels, 500) << "no outline shown and no message: " << prompter.Texts().join('|').toStdString();
+
+    // Each clicked point shows as a clearly green mark in the view as drawn on screen.
+    const QImage view = lao->ImgView->viewport()->grab().toImage();
+    for (const PixelPoint& p : clicked) {
+        const QPoint c = lao->ViewPosOf(p);
+        int green = 0;
+        for (int dy = -3; dy <= 3; ++dy)
+            for (int dx = -3; dx <= 3; ++dx) {
+                const QColor q = view.pixelColor(c + QPoint(dx, dy));
+                green += q.green() > 180 && q.red() < 110 && q.blue() < 110;
+            }
+        EXPECT_GE(green, 4) << "point (" << p.x << "," << p.y << ")";
+    }
 }

@@ -494,8 +494,9 @@ TEST_F(AngioWindowTest, ClearResetAndShowAsLine)
     const QStringList asked = prompter.Texts();
     EXPECT_EQ(asked.count(QStringLiteral("Do you want to erase all catheter points?")), 2);
     EXPECT_EQ(asked.count(QStringLiteral("Do you want to reset catheter width?")), 2);
+    // Erasing questions: Yes and No, No as the default.
     for (const auto& m : prompter.messages)
-        EXPECT_EQ(m.kind, Prompter::Kind::YesNo);
+        EXPECT_EQ(m.kind, Prompter::Kind::YesNoDefaultNo);
     // The lumen actions remain undoable.
     lao->UndoButton->trigger();
     EXPECT_EQ(lao->LumenBPoints(), Pts({{40, 7}}));
@@ -582,7 +583,8 @@ TEST_F(AngioWindowTest, MissingFrameFilesFailTheOpening)
 }
 
 // "Outline" runs the vessel filter on the shown frame file and shows the outline in white
-// on its own layer; frame 0 names no file; "Clear layer" removes only the outline.
+// on its own layer; before a frame is chosen (frame number 0) that is frame file 0, which the
+// view shows; "Clear layer" removes only the outline.
 TEST_F(AngioWindowTest, OutlineOfTheShownFrame)
 {
     const QString folder = AppPaths::RecordingDir(kCode, QStringLiteral("LAO"));
@@ -608,6 +610,9 @@ TEST_F(AngioWindowTest, OutlineOfTheShownFrame)
                 n += layer.pixel(x, y) == 0xFFFFFFFFu;
         return n;
     };
+    EXPECT_GT(whitePixels(), 50);
+    EXPECT_TRUE(prompter.messages.empty());
+    lao->ClearOutlineItem->trigger();
     EXPECT_EQ(whitePixels(), 0);
 
     lao->dxBarSpinEdit1->setValue(2);
@@ -625,6 +630,14 @@ TEST_F(AngioWindowTest, OutlineOfTheShownFrame)
     lao->ClearOutlineItem->trigger();
     EXPECT_EQ(whitePixels(), 0);
     EXPECT_EQ(lao->CatheterPoints(), Pts({{10, 10}}));
+
+    // A frame file that cannot be read is reported, and the layer stays as it was.
+    QFile::remove(folder + QStringLiteral("LAO.1.jpg"));
+    lao->OutlineButton->trigger();
+    ASSERT_FALSE(prompter.messages.empty());
+    EXPECT_EQ(prompter.messages.back().kind, Prompter::Kind::Warning);
+    EXPECT_TRUE(prompter.messages.back().text.contains(QStringLiteral("LAO.1.jpg")));
+    EXPECT_EQ(whitePixels(), 0);
 }
 
 // Dragging with the delete tool deletes every point it passes exactly over, each as its own

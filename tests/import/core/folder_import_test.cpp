@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include <algorithm>
 #include <set>
 
@@ -16,6 +18,18 @@ using studyimport::testing::TempDir;
 using studyimport::testing::WriteFile;
 
 namespace {
+
+// A small valid JPEG image told apart from the others by a comment segment holding `tag`.
+std::string Jpeg(const std::string& tag)
+{
+    std::vector<unsigned char> bytes;
+    cv::imencode(".jpg", cv::Mat(8, 8, CV_8UC1, cv::Scalar(tag.size() * 20 % 256)), bytes);
+    const std::size_t len = tag.size() + 2;
+    std::string comment = {'\xFF', '\xFE', static_cast<char>(len >> 8), static_cast<char>(len & 0xFF)};
+    comment += tag;
+    std::string jpeg(bytes.begin(), bytes.end());
+    return jpeg.insert(2, comment); // right after the start-of-image marker
+}
 
 std::set<std::string> FileNames(const fs::path& folder)
 {
@@ -56,9 +70,9 @@ protected:
 
 TEST_F(FolderImportTest, CopiesJpegFilesInNaturalOrder)
 {
-    WriteFile(source / "img10.jpg", "ten");
-    WriteFile(source / "img2.JPG", "two");
-    WriteFile(source / "img1.jpg", "one");
+    WriteFile(source / "img10.jpg", Jpeg("ten"));
+    WriteFile(source / "img2.JPG", Jpeg("two"));
+    WriteFile(source / "img1.jpg", Jpeg("one"));
     WriteFile(source / "notes.txt", "not an image");
     WriteFile(source / "img3.jpeg", "other extension");
     WriteFile(source / ".img0.jpg", "hidden");
@@ -70,9 +84,9 @@ TEST_F(FolderImportTest, CopiesJpegFilesInNaturalOrder)
     EXPECT_EQ(r.frameCount, 3);
     EXPECT_TRUE(r.failures.empty());
     EXPECT_EQ(FileNames(target), (std::set<std::string>{"LAO.0.jpg", "LAO.1.jpg", "LAO.2.jpg"}));
-    EXPECT_EQ(ReadFile(target / "LAO.0.jpg"), "one");
-    EXPECT_EQ(ReadFile(target / "LAO.1.jpg"), "two");
-    EXPECT_EQ(ReadFile(target / "LAO.2.jpg"), "ten");
+    EXPECT_EQ(ReadFile(target / "LAO.0.jpg"), Jpeg("one"));
+    EXPECT_EQ(ReadFile(target / "LAO.1.jpg"), Jpeg("two"));
+    EXPECT_EQ(ReadFile(target / "LAO.2.jpg"), Jpeg("ten"));
     EXPECT_EQ(progress.text, "Copying files");
     EXPECT_EQ(progress.maximum, 3);
     EXPECT_EQ(progress.steps, 3);
@@ -85,14 +99,14 @@ TEST_F(FolderImportTest, ReplacesOldFramesAndKeepsOtherFiles)
     for (int k = 0; k < 5; ++k)
         WriteFile(target / ("IVUS." + std::to_string(k) + ".jpg"), "old");
     WriteFile(target / "readme.txt", "keep");
-    WriteFile(source / "single.jpg", "new");
+    WriteFile(source / "single.jpg", Jpeg("new"));
 
     const FolderImportResult r = ImportImageFolder(source, target, "IVUS.");
 
     EXPECT_EQ(r.frameCount, 1);
     EXPECT_TRUE(r.failures.empty());
     EXPECT_EQ(FileNames(target), (std::set<std::string>{"IVUS.0.jpg", "readme.txt"}));
-    EXPECT_EQ(ReadFile(target / "IVUS.0.jpg"), "new");
+    EXPECT_EQ(ReadFile(target / "IVUS.0.jpg"), Jpeg("new"));
 }
 
 TEST_F(FolderImportTest, FolderWithoutImagesEmptiesWorkingFolder)
@@ -114,7 +128,7 @@ TEST_F(FolderImportTest, FolderWithoutImagesEmptiesWorkingFolder)
 TEST_F(FolderImportTest, FailedCopyLeavesNoGapAndIsReported)
 {
     for (const char* name : {"f1.jpg", "f2.jpg", "f3.jpg", "f4.jpg"})
-        WriteFile(source / name, name);
+        WriteFile(source / name, Jpeg(name));
     // f2 fails after leaving a partial file behind.
     const FrameFileCopier copier = [](const fs::path& from, const fs::path& to,
                                       std::error_code& ec) {
@@ -134,9 +148,9 @@ TEST_F(FolderImportTest, FailedCopyLeavesNoGapAndIsReported)
     EXPECT_EQ(r.failures[0].file.filename(), "f2.jpg");
     EXPECT_NE(r.failures[0].reason.find("cannot copy"), std::string::npos);
     EXPECT_EQ(FileNames(target), (std::set<std::string>{"LAO.0.jpg", "LAO.1.jpg", "LAO.2.jpg"}));
-    EXPECT_EQ(ReadFile(target / "LAO.0.jpg"), "f1.jpg");
-    EXPECT_EQ(ReadFile(target / "LAO.1.jpg"), "f3.jpg");
-    EXPECT_EQ(ReadFile(target / "LAO.2.jpg"), "f4.jpg");
+    EXPECT_EQ(ReadFile(target / "LAO.0.jpg"), Jpeg("f1.jpg"));
+    EXPECT_EQ(ReadFile(target / "LAO.1.jpg"), Jpeg("f3.jpg"));
+    EXPECT_EQ(ReadFile(target / "LAO.2.jpg"), Jpeg("f4.jpg"));
     EXPECT_EQ(progress.steps, 4);
 
     // A failure on the last file leaves no partial file beyond the count.
@@ -152,6 +166,34 @@ TEST_F(FolderImportTest, FailedCopyLeavesNoGapAndIsReported)
     const FolderImportResult r2 = ImportImageFolder(source, target, "LAO.", nullptr, lastFails);
     EXPECT_EQ(r2.frameCount, 3);
     EXPECT_EQ(FileNames(target), (std::set<std::string>{"LAO.0.jpg", "LAO.1.jpg", "LAO.2.jpg"}));
+}
+
+TEST_F(FolderImportTest, FilesThatAreNotJpegImagesAreReportedAndNotCopied)
+{
+    WriteFile(source / "img1.jpg", Jpeg("one"));
+    WriteFile(source / "img2.jpg", "plain text under a JPEG name");
+    WriteFile(source / "img3.jpg", "");
+    WriteFile(source / "img4.jpg", Jpeg("four").substr(0, 30)); // header cut short
+    WriteFile(source / "img5.jpg", Jpeg("five"));
+
+    RecordingProgress progress;
+    const FolderImportResult r = ImportImageFolder(source, target, "LAO.", &progress);
+
+    EXPECT_EQ(r.frameCount, 2);
+    EXPECT_EQ(FileNames(target), (std::set<std::string>{"LAO.0.jpg", "LAO.1.jpg"}));
+    EXPECT_EQ(ReadFile(target / "LAO.0.jpg"), Jpeg("one"));
+    EXPECT_EQ(ReadFile(target / "LAO.1.jpg"), Jpeg("five"));
+    ASSERT_EQ(r.failures.size(), 3u);
+    for (const FolderImportFailure& f : r.failures)
+        EXPECT_NE(f.reason.find("not a JPEG image"), std::string::npos) << f.file << ": " << f.reason;
+    EXPECT_EQ(r.failures[0].file.filename(), "img2.jpg");
+    EXPECT_EQ(progress.steps, 5);
+
+    // A folder of such files only is no recording.
+    fs::remove(source / "img1.jpg");
+    fs::remove(source / "img5.jpg");
+    EXPECT_EQ(ImportImageFolder(source, target, "LAO.").frameCount, 0);
+    EXPECT_TRUE(FileNames(target).empty());
 }
 
 TEST_F(FolderImportTest, MissingSourceIsReportedAfterEmptyingTarget)

@@ -2,10 +2,12 @@
 // made with DCMTK) are read with the DICOM toolkit; every written frame is decoded by
 // libjpeg-turbo's djpeg and compared with DCMTK's dcmj2pnm rendering of the same frame.
 #include "import/core/frame_extractor.h"
+#include "import/core/jpeg_frame.h"
 #include "import/core/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -204,6 +206,69 @@ TEST(FrameExtractorTest, AFrameFileThatCannotBeWrittenIsAnError)
     EXPECT_THROW(extractor.Run(), DicomImportError);
 }
 
+// A full disk (the second frame file is /dev/full) fails the extraction; the file that
+// failed is removed, the frame written before it stays.
+TEST(FrameExtractorTest, AFrameFileThatFailsHalfWrittenIsRemoved)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    TempDir tmp;
+    fs::create_symlink("/dev/full", tmp.path() / "LAO.1.jpg");
+    FrameExtractor extractor(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                             tmp.path().string() + "/", "LAO");
+    EXPECT_THROW(extractor.Run(), DicomImportError);
+    EXPECT_TRUE(fs::exists(tmp.path() / "LAO.0.jpg"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.path() / "LAO.1.jpg")));
+    EXPECT_FALSE(fs::exists(tmp.path() / "LAO.2.jpg"));
+
+    // Any writer: what it left of the failing frame goes too.
+    struct HalfWriter : FrameFileWriter {
+        void Write(const Frame8&, const std::string& path) override
+        {
+            std::ofstream(path, std::ios::binary) << "\xFF\xD8 half a frame";
+            throw DicomImportError("No space left on device");
+        }
+    };
+    TempDir tmp2;
+    FrameExtractor half(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), std::make_unique<HalfWriter>(),
+                        tmp2.path().string() + "/", "RAO");
+    EXPECT_THROW(half.Run(), DicomImportError);
+    EXPECT_TRUE(fs::is_empty(tmp2.path()));
+}
+
+// 12-bit angiograms are brought into 8 bits by their window (or by dropping the low bits),
+// not clipped at 255: clipping would turn nearly the whole frame white.
+TEST(FrameExtractorTest, TwelveBitFramesAreNotWhitenedByClipping)
+{
+    // (A recording with its own window is windowed as the reference renderer does it:
+    // FramesMatchTheReferenceRendering.)
+    for (const char* file : {"grey12.dcm"}) {
+        SCOPED_TRACE(file);
+        const std::optional<RawFrame> raw = OpenDicomFrameSource(Fixture(file))->ReadFrame(0);
+        ASSERT_TRUE(raw);
+        ASSERT_EQ(raw->highBit, 11);
+        const auto whiteShare = [](const auto& samples) {
+            std::size_t white = 0;
+            for (const auto v : samples)
+                white += v >= 255;
+            return double(white) / double(samples.size());
+        };
+        ASSERT_GT(whiteShare(raw->samples), 0.5) << "the fixture must show what clipping does";
+
+        TempDir tmp;
+        ASSERT_GE(Extract(file, tmp.path()), 1);
+        DecodedFrame frame;
+        std::string error;
+        ASSERT_TRUE(DecodeFrameFile(tmp.path() / "LAO.0.jpg", frame, error)) << error;
+        std::vector<int> grey;
+        for (const std::uint32_t p : frame.pixels)
+            grey.push_back(int(p & 0xFF));
+        EXPECT_LT(whiteShare(grey), 0.2);
+        const auto [lo, hi] = std::minmax_element(grey.begin(), grey.end());
+        EXPECT_GT(*hi - *lo, 100) << "the frame keeps its contrast";
+    }
+}
+
 TEST(FrameExtractorTest, DepthMapping)
 {
     const auto map = [](int highBit, std::vector<std::int32_t> v, std::optional<VoiWindow> w) {
@@ -318,4 +383,103 @@ TEST(FrameExtractorTest, FramesOfOtherChannelCountsAreRefused)
     frame.channels = 2;
     frame.samples.assign(8, 0);
     EXPECT_THROW(NewBaselineJpegWriter()->Write(frame, (tmp.path() / "f.jpg").string()), DicomImportError);
+}
+
+namespace {
+
+// The fixture with its frame 1 altered in place: the EOI marker written over the two
+// bytes at `offsetInScan` bytes into the frame's scan data, or over its SOS marker
+// when `offsetInScan` is negative.
+fs::path WithFrameOneDamaged(const fs::path& folder, long offsetInScan)
+{
+    std::ifstream in(Fixture("grey8_jpeg_baseline.dcm"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string soi("\xFF\xD8\xFF", 3), sos("\xFF\xDA", 2);
+    const std::size_t frame1 = bytes.find(soi, bytes.find(soi) + 3);
+    const std::size_t scan = bytes.find(sos, frame1);
+    EXPECT_NE(scan, std::string::npos);
+    const std::size_t length = (static_cast<unsigned char>(bytes[scan + 2]) << 8) | static_cast<unsigned char>(bytes[scan + 3]);
+    const std::size_t at = offsetInScan < 0 ? scan : scan + 2 + length + std::size_t(offsetInScan);
+    bytes.replace(at, 2, "\xFF\xD9", 2);
+    const fs::path path = folder / "damaged.dcm";
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+} // namespace
+
+TEST(FrameExtractorTest, DamagedFramesAreStoredAndNamed)
+{
+    TempDir tmp;
+    const fs::path file = WithFrameOneDamaged(tmp.path(), 20);
+    fs::create_directories(tmp.path() / "out");
+    FrameExtractor extractor(OpenDicomFrameSource(file.string()), NewBaselineJpegWriter(),
+                             (tmp.path() / "out").string() + "/", "IVUS");
+    EXPECT_EQ(extractor.Run(), 3);
+    EXPECT_EQ(extractor.DamagedFrames(), std::vector<std::int32_t>{1});
+    EXPECT_EQ(DamagedFramesWarning(extractor.DamagedFrames()),
+              "Frame 1 of the recording is damaged: it was stored as far as it could be decoded.");
+    EXPECT_EQ(DamagedFramesWarning({3, 7, 9}),
+              "Frames 3, 7 and 9 of the recording are damaged: they were stored as far as they could be decoded.");
+    EXPECT_EQ(DamagedFramesWarning({}), "");
+
+    // A frame without any scan data is refused, and the error names it.
+    TempDir tmp2;
+    const fs::path empty = WithFrameOneDamaged(tmp2.path(), -1);
+    FrameExtractor refusing(OpenDicomFrameSource(empty.string()), NewBaselineJpegWriter(), tmp2.path().string() + "/",
+                            "IVUS");
+    try {
+        refusing.Run();
+        ADD_FAILURE() << "no error";
+    } catch (const DicomImportError& e) {
+        EXPECT_STREQ(e.what(), "Frame 1 cannot be read: The JPEG stream holds no scan data");
+    }
+    EXPECT_TRUE(fs::exists(tmp2.path() / "IVUS.0.jpg"));
+}
+
+TEST(FrameExtractorTest, SeveralThreadsWriteTheSameFilesInOrder)
+{
+    auto read = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    for (const char* fixture : {"grey8_jpeg_baseline.dcm", "rgb.dcm", "grey12.dcm", "grey8_rle.dcm"}) {
+        SCOPED_TRACE(fixture);
+        TempDir one, four;
+        FrameExtractor single(OpenDicomFrameSource(Fixture(fixture)), NewBaselineJpegWriter(), one.path().string() + "/",
+                              "IVUS");
+        single.SetThreads(1);
+        FrameExtractor pooled(OpenDicomFrameSource(Fixture(fixture)), NewBaselineJpegWriter(),
+                              four.path().string() + "/", "IVUS");
+        pooled.SetThreads(4);
+        std::vector<std::int32_t> progress;
+        FrameExtractor::Callbacks cb;
+        cb.progress = [&](std::int32_t i) {
+            // Every earlier frame file is there before the progress of the next.
+            for (std::int32_t k = 0; k < i; ++k)
+                EXPECT_TRUE(fs::exists(four.path() / ("IVUS." + std::to_string(k) + ".jpg"))) << k;
+            progress.push_back(i);
+        };
+        const std::int32_t n = single.Run();
+        ASSERT_EQ(pooled.Run(cb), n);
+        EXPECT_EQ(progress.size(), std::size_t(n) + 1);
+        for (std::int32_t i = 0; i < n; ++i) {
+            const std::string name = "IVUS." + std::to_string(i) + ".jpg";
+            EXPECT_EQ(read(one.path() / name), read(four.path() / name)) << name;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(four.path()), fs::directory_iterator()), n);
+    }
+
+    // A stop ends after the frame being written; frames made ahead are not stored.
+    TempDir stopped;
+    FrameExtractor pooled(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                          stopped.path().string() + "/", "IVUS");
+    pooled.SetThreads(4);
+    FrameExtractor::Callbacks cb;
+    cb.progress = [&](std::int32_t i) {
+        if (i == 1)
+            pooled.RequestStop();
+    };
+    EXPECT_EQ(pooled.Run(cb), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(stopped.path()), fs::directory_iterator()), 2);
 }

@@ -18,6 +18,7 @@
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -181,7 +182,7 @@ TEST_F(DicomImportTest, YesExtractsEveryFrameOnTheWorkerAndHandsThemToThePlayer)
     EXPECT_TRUE(green);
 }
 
-TEST_F(DicomImportTest, NoKeepsNothingAndNavigationWorks)
+TEST_F(DicomImportTest, NoKeepsNothingAndNavigationStaysOff)
 {
     prompts_.answers = {true};
     Browse(0, Fixture("single_frame.dcm"));
@@ -201,7 +202,8 @@ TEST_F(DicomImportTest, NoKeepsNothingAndNavigationWorks)
     EXPECT_TRUE(ProgressAdvancedForm.isNull());
     EXPECT_EQ(Files("LAO"), 0);
     EXPECT_EQ(w_->PlayerFrame1->FrameCount(), 0);
-    EXPECT_TRUE(NavigationEnabled());
+    // The page has no recording now: Next and Previous wait for frames.
+    EXPECT_FALSE(NavigationEnabled());
 }
 
 TEST_F(DicomImportTest, FilesThatCannotBeReadAreReportedBeforeTheQuestion)
@@ -213,8 +215,118 @@ TEST_F(DicomImportTest, FilesThatCannotBeReadAreReportedBeforeTheQuestion)
         ASSERT_EQ(prompts_.messages.size(), 1u);
         EXPECT_EQ(prompts_.messages[0].kind, K::ErrorDialog);
         EXPECT_TRUE(ProgressAdvancedForm.isNull());
-        EXPECT_TRUE(NavigationEnabled());
+        EXPECT_FALSE(NavigationEnabled());
         EXPECT_EQ(w_->PlayerFrame1->FrameCount(), 0);
+    }
+}
+
+namespace {
+
+// A small DICOM file of explicit-VR elements (low byte first) after the meta group.
+QByteArray Element(quint16 group, quint16 element, const char* vr, QByteArray value)
+{
+    if (value.size() % 2)
+        value.append(QByteArrayView(vr) == "UI" || QByteArrayView(vr) == "OB" ? '\0' : ' ');
+    const auto le = [](quint32 v, int bytes) {
+        QByteArray b;
+        for (int i = 0; i < bytes; ++i)
+            b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+        return b;
+    };
+    const bool longForm = QByteArrayView(vr) == "OB" || QByteArrayView(vr) == "OF";
+    return le(group, 2) + le(element, 2) + vr + (longForm ? le(0, 2) + le(value.size(), 4) : le(value.size(), 2)) +
+           value;
+}
+
+QByteArray DicomBytes(const char* transferSyntax, const QByteArray& body)
+{
+    return QByteArray(128, '\0') + "DICM" + Element(0x0002, 0x0010, "UI", transferSyntax) + body;
+}
+
+QByteArray FrameHeader()
+{
+    const auto us = [](quint16 e, quint16 v) {
+        return Element(0x0028, e, "US", QByteArray(1, static_cast<char>(v)) + QByteArray(1, '\0'));
+    };
+    return Element(0x0010, 0x0010, "PN", "Doe^John") + us(0x0002, 1) + Element(0x0028, 0x0004, "CS", "MONOCHROME2") +
+           Element(0x0028, 0x0008, "IS", "2") + us(0x0010, 4) + us(0x0011, 4) + us(0x0100, 8) + us(0x0101, 8) +
+           us(0x0102, 7);
+}
+
+} // namespace
+
+// Files the reader refuses reach the user as the file's name and what is wrong with it,
+// with the reader's own text as a detail line, before any question.
+TEST_F(DicomImportTest, UnreadableFilesAreNamedWithWhatIsWrong)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return dir.filePath(name);
+    };
+    const QByteArray good = DicomBytes("1.2.840.10008.1.2.1", FrameHeader() + Element(0x7FE0, 0x0010, "OB", QByteArray(32, 'x')));
+    QByteArray floats(128, '\0');
+    QDir(dir.path()).mkdir("folder.dcm");
+    struct Case {
+        QString path;
+        QString text;
+    };
+    const Case cases[] = {
+        {write("notes.dcm", "hello, this is not DICOM\n"),
+         "The file \"notes.dcm\" is not a DICOM file.\nDetail: Attempt to read past the end of the file"},
+        {write("letter.dcm", QByteArray("a letter of some length\n").repeated(20)),
+         "The file \"letter.dcm\" is not a DICOM file.\nDetail: none of the codecs recognized the file format"},
+        {write("cut.dcm", good.left(good.size() - 10)),
+         "The file \"cut.dcm\" is incomplete: it ends before its last value.\nDetail: Attempt to read past the end of the file"},
+        {write("deflated.dcm", DicomBytes("1.2.840.10008.1.2.1.99", QByteArray::fromHex("63606060f8ff9f81c1c8d8c4d2cadecd"))),
+         "The file \"deflated.dcm\" uses a compression this workstation does not read (deflate).\n"
+         "Detail: dicomCodec::readTag detected a corrupted tag"},
+        {write("float.dcm", DicomBytes("1.2.840.10008.1.2.1", FrameHeader() + Element(0x7FE0, 0x0008, "OF", floats))),
+         "The file \"float.dcm\" cannot be imported: The file holds floating-point pixel data, which this "
+         "workstation does not read"},
+        {dir.filePath("folder.dcm"), "The file \"folder.dcm\" is a folder, not a file.\nDetail: stream::read failure"},
+        {dir.filePath("missing.dcm"), "The file \"missing.dcm\" cannot be found.\nDetail: stream::openFile failure"},
+        {Fixture("grey8_jpegls.dcm"),
+         "The file \"grey8_jpegls.dcm\" uses a compression this workstation does not read (JPEG-LS).\n"
+         "Detail: The transfer syntax 1.2.840.10008.1.2.4.80 of the file is not supported"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        prompts_.Clear();
+        Browse(0, c.path);
+        ASSERT_EQ(prompts_.messages.size(), 1u);
+        EXPECT_EQ(prompts_.messages[0].kind, K::ErrorDialog);
+        EXPECT_EQ(prompts_.messages[0].text, c.text);
+        EXPECT_TRUE(ProgressAdvancedForm.isNull());
+        EXPECT_FALSE(NavigationEnabled()); // no recording on the page
+    }
+}
+
+// Frames the JPEG decoder does not read fail in the worker; the user learns which
+// compression it is.
+TEST_F(DicomImportTest, UnreadJpegProcessesAreNamedAfterTheQuestion)
+{
+    struct Case {
+        const char* file;
+        const char* kind;
+    };
+    for (const Case c : {Case{"grey8_progressive.dcm", "progressive JPEG"}, Case{"grey8_arithmetic.dcm", "arithmetic-coded JPEG"}}) {
+        SCOPED_TRACE(c.file);
+        prompts_.Clear();
+        prompts_.answers = {true};
+        Browse(0, Fixture(c.file));
+        WaitForExtraction();
+        ASSERT_EQ(prompts_.messages.size(), 2u);
+        EXPECT_EQ(prompts_.messages[1].kind, K::Error);
+        const QString text = prompts_.messages[1].text;
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Frame extraction failed: The file \"") + c.file +
+                                    "\" uses a compression this workstation does not read (" + c.kind + ").\nDetail: "))
+            << text.toStdString();
+        EXPECT_EQ(Files("LAO"), 0);
+        EXPECT_FALSE(NavigationEnabled()); // no recording on the page
     }
 }
 
@@ -244,6 +356,45 @@ TEST_F(DicomImportTest, CancelKeepsTheFramesWrittenAndThePlayerCountsThem)
     EXPECT_EQ(Files("RAO"), 2);
     EXPECT_EQ(w_->PlayerFrame2->FrameCount(), 2);
     EXPECT_TRUE(NavigationEnabled());
+}
+
+// The bar and its label tell the same count: "Extracting frames: i of N" beside i / N of
+// the bar while frame i is read, and the full bar once every frame is written.
+TEST_F(DicomImportTest, TheBarAgreesWithTheFrameCountOfItsLabel)
+{
+    static QStringList seen;
+    seen.clear();
+    CurrentExtractionBackend().openSource = [](const std::string& path) {
+        struct WatchedSource : FrameSource {
+            std::unique_ptr<FrameSource> inner;
+            std::optional<RawFrame> ReadFrame(std::int32_t i) override
+            {
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [] {
+                        if (ProgressAdvancedForm)
+                            seen << ProgressAdvancedForm->cxLabel1->text() + QStringLiteral(" | ") +
+                                        QString::number(ProgressAdvancedForm->cxProgressBar1->value()) +
+                                        QStringLiteral("/") +
+                                        QString::number(ProgressAdvancedForm->cxProgressBar1->maximum());
+                    },
+                    Qt::BlockingQueuedConnection);
+                return inner->ReadFrame(i);
+            }
+        };
+        auto s = std::make_unique<WatchedSource>();
+        s->inner = OpenDicomFrameSource(path);
+        return s;
+    };
+    ProgressAdvancedWatcher watcher;
+    prompts_.answers = {true};
+    Browse(0, Fixture("grey8_noisy.dcm"));
+    WaitForExtraction();
+    EXPECT_EQ(seen.join(QLatin1Char('\n')).toStdString(),
+              "Extracting frames: 0 of 3 | 0/3\nExtracting frames: 1 of 3 | 1/3\n"
+              "Extracting frames: 2 of 3 | 2/3\nExtracting frames: 3 of 3 | 3/3");
+    EXPECT_EQ(watcher.lastValue, 3);
+    EXPECT_EQ(watcher.maximum, 3);
 }
 
 TEST_F(DicomImportTest, ShutdownStopsARunningWorkerWithoutDeadlock)
@@ -285,7 +436,7 @@ TEST_F(DicomImportTest, AWorkerFailureIsReportedAndThePageStartsOver)
     EXPECT_EQ(Files("IVUS"), 0);
     EXPECT_EQ(w_->PlayerFrame3->FrameCount(), 0);
     EXPECT_EQ(w_->IvusFrameCount, 0);
-    EXPECT_TRUE(NavigationEnabled());
+    EXPECT_FALSE(NavigationEnabled()); // no recording on the page
     EXPECT_TRUE(w_->Page(2).dicomBrowse->isEnabled());
 }
 

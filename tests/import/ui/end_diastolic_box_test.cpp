@@ -23,6 +23,7 @@ using namespace studyimport;
 using studyimport::testing::PromptRecorder;
 using studyimport::testing::SyntheticIvus;
 using studyimport::testing::TempDir;
+using K = Prompter::Kind;
 
 namespace {
 
@@ -165,14 +166,30 @@ TEST_F(EndDiastolicBoxTest, FailureClearsSelectionWithPlainMessage)
     EXPECT_EQ(prompts.messages.back().text, "Cannot detect end-diastolic automatically!");
 }
 
-TEST_F(EndDiastolicBoxTest, ShortRecordingSucceedsWithNothingSelected)
+// A selection that picks no frame is not reported as a success.
+TEST_F(EndDiastolicBoxTest, NoFramePickedIsReportedAsSuch)
 {
-    const SyntheticIvus ivus = Recording(11);
-    LoadRecording(ivus);
-    box.cxSpinEdit1->setValue(ivus.ecgStartRow);
+    const char* const noFrame = "No end-diastolic frame was found automatically.\n"
+                                "Check the cardiogram start position, or select the frames by hand (F4).";
+    // Too short a recording for the peak test.
+    const SyntheticIvus shortOne = Recording(11);
+    LoadRecording(shortOne);
+    box.cxSpinEdit1->setValue(shortOne.ecgStartRow);
     box.cxButton6->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "Automatic selection completed successfully");
+    EXPECT_EQ(prompts.messages[0].kind, K::Warning);
+    EXPECT_EQ(prompts.messages[0].text, noFrame);
+    EXPECT_FALSE(player.Selection().AnySelected());
+
+    // No ECG at the chosen row: the last row of the frame holds no trace.
+    const SyntheticIvus ivus = Recording(40);
+    LoadRecording(ivus);
+    prompts.Clear();
+    box.cxSpinEdit1->setValue(ivus.height);
+    box.cxButton6->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].kind, K::Warning);
+    EXPECT_EQ(prompts.messages[0].text, noFrame);
     EXPECT_FALSE(player.Selection().AnySelected());
 }
 

@@ -91,6 +91,8 @@ protected:
     void ImportFolder(TWizardForm* w, int series, int frames)
     {
         const fs::path folder = fs::path(root_.path().toStdString()) / ("source" + std::to_string(series));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
         studyimport::testing::WriteFlatFrames(folder, "img", frames);
         w->ChooseImageFolder = [folder](QWidget*) { return QString::fromStdString(folder.string()); };
         w->Page(series).folderBrowse->click();
@@ -223,6 +225,7 @@ TEST_F(WizardTest, FinishWithAngiographyOnlyStoresThePatientAndOpensTheCard)
     TWizardForm* w = Open();
     FillPatient(w, 7);
     w->cxDBSpinEdit[0]->setValue(41.5);
+    w->cxDBSpinEdit[2]->setValue(0.0);
     w->cxButton1->click();
     ImportFolder(w, 0, 3);
     w->cxButton1->click();
@@ -242,6 +245,11 @@ TEST_F(WizardTest, FinishWithAngiographyOnlyStoresThePatientAndOpensTheCard)
               "7 John Doe m 1960-05-17 41.5");
     EXPECT_EQ(Sql("SELECT count(*) FROM ivus"), "0");
     EXPECT_EQ(Sql("SELECT count(*) FROM patient WHERE pixelSpacing IS NULL"), "1");
+    // Blood values left blank stay unknown (NULL); a value typed as 0 is stored as 0.
+    EXPECT_EQ(Sql("SELECT quote(glucose) || ' ' || quote(urea) || ' ' || quote(creatinine) || ' ' || "
+                  "quote(triglycerides) || ' ' || quote(cholesterol) || ' ' || quote(\"LDC-C\") || ' ' || "
+                  "quote(\"HDL-C\") FROM patient"),
+              "NULL 0.0 NULL NULL NULL NULL NULL");
     EXPECT_EQ(Files(AppPaths::RecordingDir(7, "LAO")), 3);
     EXPECT_EQ(Files(AppPaths::RecordingDir(7, "RAO")), 2);
     EXPECT_FALSE(QDir(AppPaths::RecordingDir(7, "IVUS")).exists()); // an empty series is not moved
@@ -252,6 +260,70 @@ TEST_F(WizardTest, FinishWithAngiographyOnlyStoresThePatientAndOpensTheCard)
     EXPECT_EQ(MainForm->IVUSFrameCount, 0);
     EXPECT_TRUE(MainForm->ButtonEnabled(B::ANGIO));
     EXPECT_TRUE(MainForm->dxBarEdit1->text().contains("7 (John Doe)"));
+}
+
+TEST_F(WizardTest, BloodEditorsStartBlankAndCanBeClearedAgain)
+{
+    TWizardForm* w = Open();
+    for (QDoubleSpinBox* box : w->cxDBSpinEdit)
+        EXPECT_TRUE(box->text().trimmed().isEmpty()) << box->text().toStdString();
+    // A typed value, then the text wiped out: blank again, not the old value nor 0.
+    QDoubleSpinBox* glucose = w->cxDBSpinEdit[1];
+    glucose->setFocus();
+    glucose->selectAll();
+    QTest::keyClicks(glucose, "5.5");
+    QTest::keyClick(glucose, Qt::Key_Tab);
+    EXPECT_DOUBLE_EQ(glucose->value(), 5.5);
+    glucose->setFocus();
+    glucose->selectAll();
+    QTest::keyClick(glucose, Qt::Key_Delete);
+    QTest::keyClick(glucose, Qt::Key_Tab);
+    EXPECT_TRUE(glucose->text().trimmed().isEmpty()) << glucose->text().toStdString();
+}
+
+// The page's Next and Previous come back only with frames on the page: not after a "No"
+// to the extraction, nor after a file that cannot be read, nor after an empty folder.
+TEST_F(WizardTest, NavigationStaysOffUntilTheRecordingPageHasFrames)
+{
+    TWizardForm* w = Open();
+    FillPatient(w, 9);
+    w->cxButton1->click();
+    ASSERT_EQ(w->CurrentPage(), 1);
+    auto navigation = [w] { return std::pair(w->cxButton1->isEnabled(), w->cxButton2->isEnabled()); };
+    const auto off = std::pair(false, false);
+    const auto on = std::pair(true, true);
+
+    const QString dicom = QStringLiteral(KESTROVA_TEST_DATA "/import/dicom/grey8_smooth.dcm");
+    w->ChooseDicomFile = [dicom](QWidget*) { return dicom; };
+    prompts_.answers = {false};
+    w->Page(0).dicomBrowse->click();
+    ASSERT_FALSE(prompts_.messages.empty());
+    EXPECT_EQ(prompts_.messages.back().kind, K::YesNo);
+    EXPECT_EQ(navigation(), off) << "after No";
+
+    ImportFolder(w, 0, 2);
+    EXPECT_EQ(navigation(), on);
+
+    const QString text = root_.filePath(QStringLiteral("notes.dcm"));
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("a text file, not a recording\n");
+    f.close();
+    w->ChooseDicomFile = [text](QWidget*) { return text; };
+    prompts_.Clear();
+    w->Page(0).dicomBrowse->click();
+    ASSERT_FALSE(prompts_.messages.empty());
+    EXPECT_EQ(prompts_.messages.back().kind, K::ErrorDialog);
+    EXPECT_EQ(navigation(), off) << "after a file that cannot be read";
+
+    ImportFolder(w, 0, 0);
+    EXPECT_EQ(navigation(), off) << "after an empty folder";
+    EXPECT_EQ(w->PlayerFrame1->FrameCount(), 0);
+
+    ImportFolder(w, 0, 1);
+    EXPECT_EQ(navigation(), on);
+    w->cxButton1->click();
+    EXPECT_EQ(w->CurrentPage(), 2);
 }
 
 TEST_F(WizardTest, FinishWithIvusStoresTheEndDiastolicList)

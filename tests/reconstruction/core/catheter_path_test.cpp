@@ -20,6 +20,11 @@ struct HelixCase {
     bool reversed;  // the clinician traced from the other end
 };
 
+void PrintTo(const HelixCase& c, std::ostream* os)
+{
+    *os << c.tracingPoints << "-point tracings, " << c.frames << " frames" << (c.reversed ? ", traced backwards" : "");
+}
+
 class HelixOracle : public ::testing::TestWithParam<HelixCase> {};
 
 } // namespace

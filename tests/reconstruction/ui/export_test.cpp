@@ -245,6 +245,23 @@ TEST_F(ExportWindow, FailuresAreReported)
     ExportThroughMainWindow({"dxBarLargeButton1"});
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].kind, Prompter::Kind::ErrorDialog);
+    EXPECT_TRUE(prompter.messages[0].text.startsWith("Nothing was exported. ")) << prompter.messages[0].text.toStdString();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Every way an export ends with the folder chosen says what was written: a stored tracing
+// that cannot be read stops it with "Nothing was exported." before its reason.
+TEST_F(ExportWindow, AnUnreadableTracingSaysNothingWasExported)
+{
+    Sql("UPDATE angio SET LcatheterX = 'abc', LcatheterY = 'abc' WHERE patientID = 7;");
+    ExportThroughMainWindow({"dxBarLargeButton1", "dxBarLargeButton2"});
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    for (const auto& message : prompter.messages) {
+        EXPECT_EQ(message.kind, Prompter::Kind::ErrorDialog);
+        EXPECT_TRUE(message.text.startsWith("Nothing was exported. ")) << message.text.toStdString();
+        EXPECT_TRUE(message.text.contains("abc")) << message.text.toStdString();
+    }
+    EXPECT_TRUE(fs::is_empty(output));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

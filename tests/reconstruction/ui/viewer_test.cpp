@@ -436,7 +436,11 @@ TEST_F(ViewerWindow, ArrowKeysPanTheCamera)
     TViewerForm* view = Open();
     ASSERT_NE(view, nullptr);
     Scene& scene = *view->GLScene1();
+    // Other test programs share the X server: make this window the active one in Qt's eyes
+    // so that the focus does not depend on which window the server activated last.
+    QApplication::setActiveWindow(view->window());
     view->GLSceneViewer1->setFocus();
+    ASSERT_TRUE(view->GLSceneViewer1->hasFocus());
     const Vec3 start = scene.DCCamera->position;
     const Vec3 right = scene.GLCamera->AbsoluteRight();
     QTest::keyPress(view->GLSceneViewer1, Qt::Key_Right);

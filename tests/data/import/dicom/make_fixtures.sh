@@ -113,3 +113,35 @@ deep 5 w > "$tmp/e.dump"; dump2dcm +E -g "$tmp/e.dump" grey12_window.dcm
 DUMP
 } > "$tmp/f.dump"
 dump2dcm +E -g "$tmp/f.dump" rgb.dcm
+
+# One frame as a progressive and as an arithmetic-coded JPEG stream (libjpeg-turbo's
+# cjpeg), each held as the one fragment of encapsulated pixel data (img2dcm takes neither
+# for what it is, so the file is composed here).
+python3 -c "open('$tmp/g.pgm','wb').write(b'P5 32 24 255\n'+bytes((x*4+y*3)%256 for y in range(24) for x in range(32)))"
+cjpeg -grayscale -progressive "$tmp/g.pgm" > "$tmp/p.jpg"
+cjpeg -grayscale -arithmetic "$tmp/g.pgm" > "$tmp/a.jpg"
+wrap_jpeg() { # jpeg out transfer-syntax
+python3 - "$@" <<'PY'
+import struct, sys
+def el(g, e, vr, val):
+    if len(val) % 2:
+        val += b'\0' if vr in ("UI", "OB") else b' '
+    if vr in ("OB", "OW", "UN", "SQ", "UT", "OF"):
+        return struct.pack('<HH', g, e) + vr.encode() + b'\0\0' + struct.pack('<I', len(val)) + val
+    return struct.pack('<HH', g, e) + vr.encode() + struct.pack('<H', len(val)) + val
+def us(g, e, v): return el(g, e, "US", struct.pack('<H', v))
+jpeg, out, ts = sys.argv[1:4]
+data = open(jpeg, 'rb').read()
+if len(data) % 2:
+    data += b'\0'
+item = lambda b: struct.pack('<HHI', 0xFFFE, 0xE000, len(b)) + b
+pixels = (struct.pack('<HH', 0x7FE0, 0x10) + b'OB\0\0' + struct.pack('<I', 0xFFFFFFFF) + item(b'') + item(data)
+          + struct.pack('<HHI', 0xFFFE, 0xE0DD, 0))
+body = (el(0x10, 0x10, "PN", b"Doe^John") + el(0x10, 0x30, "DA", b"19600517") + us(0x28, 2, 1)
+        + el(0x28, 4, "CS", b"MONOCHROME2") + el(0x28, 8, "IS", b"1") + us(0x28, 0x10, 24) + us(0x28, 0x11, 32)
+        + us(0x28, 0x100, 8) + us(0x28, 0x101, 8) + us(0x28, 0x102, 7) + us(0x28, 0x103, 0) + pixels)
+open(out, 'wb').write(b'\0' * 128 + b'DICM' + el(2, 0x10, "UI", ts.encode()) + body)
+PY
+}
+wrap_jpeg "$tmp/p.jpg" grey8_progressive.dcm 1.2.840.10008.1.2.4.50
+wrap_jpeg "$tmp/a.jpg" grey8_arithmetic.dcm 1.2.840.10008.1.2.4.51

@@ -1,0 +1,88 @@
+// The point-list text: the writer, the one reader of the whole program and its refusals.
+#include "records/point_list.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+TEST(PointList, WritesEachValueWithOneBlankThenMinusOne)
+{
+    struct Case { std::vector<int> values; std::string text; };
+    const Case cases[] = {
+        {{}, ""},
+        {{5}, "5 -1"},
+        {{12, 40, 41}, "12 40 41 -1"},
+        {{3, -1, 7}, "3 -1 7 -1"},
+        {{0, -25}, "0 -25 -1"},
+        {{INT_MAX, INT_MIN}, "2147483647 -2147483648 -1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PointListText(std::span<const int>(c.values)), c.text);
+        if (!c.values.empty()) {
+            EXPECT_EQ(ParseIntListSigned(c.text), c.values) << c.text;
+        }
+    }
+}
+
+TEST(PointList, ReaderStopsOnlyAtARemainderOfMinusOne)
+{
+    EXPECT_EQ(ParseIntListSigned("3 -1 7 -1"), (std::vector<int>{3, -1, 7}));
+    EXPECT_EQ(ParseIntListSigned("-1 -1"), (std::vector<int>{-1}));
+    EXPECT_TRUE(ParseIntList("-1").empty());
+    // Unsigned view keeps negative values in two's complement.
+    EXPECT_EQ(ParseIntList("-2 -1"), (std::vector<std::uint32_t>{0xFFFFFFFEu}));
+}
+
+// Each piece is a decimal integer with an optional sign, one sign at most.
+TEST(PointList, ValuesTakeAnOptionalSign)
+{
+    struct Case { const char* text; std::vector<int> values; };
+    const Case cases[] = {
+        {"12 40 41 -1", {12, 40, 41}},
+        {"-5 0 -1", {-5, 0}},
+        {"+4 -1", {4}},
+        {"+0 -0 -1", {0, 0}},
+        {"+2147483647 -2147483648 -1", {INT_MAX, INT_MIN}},
+        {"007 -1", {7}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseIntListSigned(c.text), c.values) << c.text;
+}
+
+TEST(PointList, MalformedTextsRaiseConversionError)
+{
+    const char* bad[] = {"", "5", "5 ", "5 -1 ", "a -1", "99999999999 -1", "1  2 -1", "1 2", "12x -1", " -1",
+                         "12", "12 40", "12  -1", "1.5 -1", "12 -1 ", " 12 -1", "+-4 -1", "-+4 -1", "++4 -1",
+                         "+ -1", "- -1", "2147483648 -1", "-2147483649 -1", "0x10 -1", "\t4 -1"};
+    for (const char* text : bad)
+        EXPECT_THROW(ParseIntList(text), ConversionError) << '"' << text << '"';
+}
+
+// The message names the piece that is not a number, or the text whose shape is wrong.
+TEST(PointList, MessagesNameWhatIsWrong)
+{
+    const auto message = [](const char* text) {
+        try {
+            ParseIntList(text);
+        } catch (const ConversionError& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(message("1 a2 -1"), "\"a2\" is not a valid integer value");
+    EXPECT_EQ(message("1 2"), "\"1 2\" is not a point list");
+    EXPECT_EQ(message(""), "\"\" is not a point list");
+}
+
+TEST(PointList, RandomRoundTrip)
+{
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> value(INT_MIN, INT_MAX), length(1, 300);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<int> v(length(rng));
+        for (int& x : v)
+            x = value(rng);
+        EXPECT_EQ(ParseIntListSigned(PointListText(std::span<const int>(v))), v);
+    }
+}
