@@ -13,7 +13,7 @@ public:
 
 // A text that should hold a number (or a point-list text) does not: ConversionError, shared
 // with the Qt-free readers of stored records.
-#include "records/conversion_error.h"
+#include "study/conversion_error.h"
 
 // An index past the end of a list (for example a wall row of a frame the card does not have).
 class ListIndexError : public std::out_of_range {

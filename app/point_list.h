@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/contour.h"
-#include "records/point_list.h"
+#include "study/point_list.h"
 
 #include <string>
 #include <utility>

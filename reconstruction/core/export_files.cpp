@@ -1,6 +1,6 @@
 #include "reconstruction/core/export_files.h"
 
-#include "records/point_list.h"
+#include "study/point_list.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "reconstruction/core/graph_data.h"
 
 #include "reconstruction/core/export_files.h"
-#include "records/point_list.h"
+#include "study/point_list.h"
 
 #include <algorithm>
 #include <cmath>

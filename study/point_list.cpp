@@ -1,4 +1,4 @@
-#include "records/point_list.h"
+#include "study/point_list.h"
 
 #include <charconv>
 #include <limits>

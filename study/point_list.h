@@ -7,7 +7,7 @@
 // list is stored as two such texts (X values, Y values) of equal length.
 #pragma once
 
-#include "records/conversion_error.h"
+#include "study/conversion_error.h"
 
 #include <cstdint>
 #include <span>

@@ -1,5 +1,5 @@
 // The point-list text: the writer, the one reader of the whole program and its refusals.
-#include "records/point_list.h"
+#include "study/point_list.h"
 
 #include <gtest/gtest.h>
 
