@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
-#include <new>
+#include <memory_resource>
 #include <vector>
 
 #include "spline/internal.h"
@@ -14,9 +13,9 @@ using namespace spline_detail;
 
 namespace {
 
-int check_knots(const std::vector<double>& t, int k) {
+int check_knots(const double* t, int count, int k) {
   int run = 1;
-  for (size_t i = 1; i < t.size(); ++i) {
+  for (int i = 1; i < count; ++i) {
     if (t[i] < t[i - 1]) return kErrKnots;
     run = t[i] == t[i - 1] ? run + 1 : 1;
     if (run > k) return kErrKnots;
@@ -152,80 +151,95 @@ bool bspline_values(const double* t, int k_given, double x, int mu, int d, doubl
 
 }  // namespace
 
-void s1902(const double* par, int n, int k, int nonperiodic, double** knots, int* status) {
-  std::vector<double> t;
-  t.reserve(static_cast<size_t>(n) + 2 * k);
-  auto fail = [&](int code) {
-    *status = code;
-    error_report("s1902", code, 0);
+namespace spline_detail {
+
+int interpolation_knots(const double* par, int n, int k, bool periodic, double* t) {
+  if (n < 1 || k < 1) return kErrKnots;
+  const int count = periodic ? n + 2 * k - 1 : n + k;
+  // Knots are appended up to the count; more are counted, not stored.
+  int size = 0;
+  auto push = [&](double v) {
+    if (size < count) t[size] = v;
+    ++size;
   };
-  if (n < 1 || k < 1) return fail(kErrKnots);
   const int h = k / 2;
-  if (nonperiodic == 1) {
+  if (!periodic) {
     const double t0 = par[0], tl = par[n - 1];
-    if (!(tl > t0)) return fail(kErrKnots);
+    if (!(tl > t0)) return kErrKnots;
     int ms = 1, me = 1;
     while (ms < n && par[ms] == t0) ++ms;
     while (me < n && par[n - 1 - me] == tl) ++me;
-    t.assign(k, t0);
+    for (int i = 0; i < k; ++i) push(t0);
     if (k % 2 == 0) {
       double a = (par[ms] + t0) / 2, b = (par[n - me - 1] + tl) / 2;
       if (a == b) {
         a = (par[ms] + 2 * t0) / 3;
         b = (par[n - me - 1] + 2 * tl) / 3;
       }
-      for (int i = 0; i < ms - h; ++i) t.push_back(a);
-      for (int i = std::max(ms, h); i <= n - std::max(me, h) - 1; ++i) t.push_back(par[i]);
-      for (int i = 0; i < me - h; ++i) t.push_back(b);
+      for (int i = 0; i < ms - h; ++i) push(a);
+      for (int i = std::max(ms, h); i <= n - std::max(me, h) - 1; ++i) push(par[i]);
+      for (int i = 0; i < me - h; ++i) push(b);
     } else {
       if (ms > h)
-        for (int j = 1; j <= ms - h; ++j) t.push_back(t0 + j * (par[ms] - t0) / (ms - h + 1));
+        for (int j = 1; j <= ms - h; ++j) push(t0 + j * (par[ms] - t0) / (ms - h + 1));
       for (int i = std::max(ms, h); i <= n - std::max(me, h) - 2; ++i)
-        t.push_back((par[i] + par[i + 1]) / 2);
+        push((par[i] + par[i + 1]) / 2);
       if (me > h) {
         const double p = par[n - me - 1];
-        for (int j = 1; j <= me - h; ++j) t.push_back(p + j * (tl - p) / (me - h + 1));
+        for (int j = 1; j <= me - h; ++j) push(p + j * (tl - p) / (me - h + 1));
       }
     }
-    for (int i = 0; i < k; ++i) t.push_back(tl);
-    if (static_cast<int>(t.size()) != n + k) return fail(kErrKnots);
+    for (int i = 0; i < k; ++i) push(tl);
+    if (size != count) return kErrKnots;
   } else {
     const double T = par[n] - par[0];
-    if (!(T > 0)) return fail(kErrKnots);
-    const int count = n + 2 * k - 1;
+    if (!(T > 0)) return kErrKnots;
     if (k % 2 == 0) {
-      for (int j = 0; j < h; ++j) t.push_back(par[n - h + j] - T);
-      for (int j = 0; j <= n; ++j) t.push_back(par[j]);
+      for (int j = 0; j < h; ++j) push(par[n - h + j] - T);
+      for (int j = 0; j <= n; ++j) push(par[j]);
       int j = 1;
       double shift = T;
-      while (static_cast<int>(t.size()) < count) {
+      while (size < count) {
         if (j > n) {
           j = 1;
           shift += T;
         }
-        t.push_back(par[j++] + shift);
+        push(par[j++] + shift);
       }
     } else {
-      for (int j = 0; j <= h; ++j)
-        t.push_back((par[n - h - 1 + j] + par[n - h + j]) / 2 - T);
-      for (int j = 0; j < n; ++j) t.push_back((par[j] + par[j + 1]) / 2);
+      for (int j = 0; j <= h; ++j) push((par[n - h - 1 + j] + par[n - h + j]) / 2 - T);
+      for (int j = 0; j < n; ++j) push((par[j] + par[j + 1]) / 2);
       int j = 0;
       double shift = T;
-      while (static_cast<int>(t.size()) < count) {
+      while (size < count) {
         if (j >= n) {
           j = 0;
           shift += T;
         }
-        t.push_back((par[j] + par[j + 1]) / 2 + shift);
+        push((par[j] + par[j + 1]) / 2 + shift);
         ++j;
       }
     }
-    t.resize(count);
   }
-  if (int st = check_knots(t, k)) return fail(st);
-  double* out = static_cast<double*>(std::malloc(sizeof(double) * (t.size() + 1)));
+  return check_knots(t, count, k);
+}
+
+}  // namespace spline_detail
+
+void s1902(const double* par, int n, int k, int nonperiodic, double** knots, int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report("s1902", code, 0);
+  };
+  if (n < 1 || k < 1) return fail(kErrKnots);
+  const bool periodic = nonperiodic != 1;
+  const size_t count = static_cast<size_t>(n) + (periodic ? 2 * k - 1 : k);
+  auto* out = static_cast<double*>(std::malloc(sizeof(double) * (count + 1)));
   if (!out) return fail(kErrMemory);
-  for (size_t i = 0; i < t.size(); ++i) out[i] = t[i];
+  if (int st = interpolation_knots(par, n, k, periodic, out)) {
+    std::free(out);
+    return fail(st);
+  }
   *knots = out;
   *status = 0;
 }
@@ -420,9 +434,9 @@ int solve_cyclic(const double* t, int n, int k_given, const int* der, const doub
 // first[i] + k - 1.  Elimination without row exchanges keeps the band (collocation
 // rows are ordered).  x: n rows of width right-hand sides, replaced by the solution.
 int solve_open(const double* par, int n, int k, const int* der, const double* t, double* x,
-               int width) {
-  std::unique_ptr<double[]> band(new (std::nothrow) double[static_cast<size_t>(n) * k]);
-  std::unique_ptr<int[]> first(new (std::nothrow) int[n]);
+               int width, std::pmr::memory_resource* mem) {
+  WorkArray<double> band(mem, static_cast<size_t>(n) * k);
+  WorkArray<int> first(mem, n);
   if (!band || !first) return kErrMemory;
   int mu = k - 1;
   for (int i = 0; i < n; ++i) {
@@ -522,16 +536,19 @@ int solve_periodic_pivoting(const double* wrapped, const int* first, int n, int 
 // otherwise, or when it would, with row exchanges.  b: the right-hand sides per
 // condition; x: the solution per vertex (n rows of width values).
 int solve_periodic(const double* par, int n, int k, const int* der, const double* t,
-                   const double* b, double* x, int width) {
+                   const double* b, double* x, int width, std::pmr::memory_resource* mem) {
   const int nv = n + k - 1;
   const double T = t[nv] - t[k - 1];
-  std::unique_ptr<double[]> wrapped(new (std::nothrow) double[n]);
-  std::unique_ptr<int[]> ints(new (std::nothrow) int[2 * static_cast<size_t>(n)]);
+  // The cyclic solve's block behind the moved parameters.
+  const bool cyclic_size = n >= 2 * k;
+  const size_t block = cyclic_size ? static_cast<size_t>(n) * (3 * k + width - 2) + static_cast<size_t>(k) * k : 0;
+  WorkArray<double> wrapped(mem, n + block);
+  WorkArray<int> ints(mem, 2 * static_cast<size_t>(n));
   if (!wrapped || !ints) return kErrMemory;
   int* first = ints.get();
   int* row_of = first + n;  // the condition in the row of each first vertex, or -1
   std::fill(row_of, row_of + n, -1);
-  bool cyclic = n >= 2 * k;
+  bool cyclic = cyclic_size;
   int mu = k - 1;
   for (int i = 0; i < n; ++i) {
     if (der[i] < 0 || der[i] >= k) return -160;
@@ -551,22 +568,69 @@ int solve_periodic(const double* par, int n, int k, const int* der, const double
     row_of[first[i]] = i;
   }
   if (cyclic) {
-    const size_t size = static_cast<size_t>(n) * (3 * k + width - 2) + static_cast<size_t>(k) * k;
-    std::unique_ptr<double[]> mem(new (std::nothrow) double[size]);
-    if (!mem) return kErrMemory;
     const double* w = wrapped.get();
+    double* work = wrapped.get() + n;
     const int st =
-        k == 3 && width == 2   ? solve_cyclic<3, 2>(t, n, k, der, w, row_of, b, width, x, mem.get())
-        : k == 3 && width == 3 ? solve_cyclic<3, 3>(t, n, k, der, w, row_of, b, width, x, mem.get())
-        : k == 4 && width == 2 ? solve_cyclic<4, 2>(t, n, k, der, w, row_of, b, width, x, mem.get())
-        : k == 4 && width == 3 ? solve_cyclic<4, 3>(t, n, k, der, w, row_of, b, width, x, mem.get())
-                               : solve_cyclic<0, 0>(t, n, k, der, w, row_of, b, width, x, mem.get());
+        k == 3 && width == 2   ? solve_cyclic<3, 2>(t, n, k, der, w, row_of, b, width, x, work)
+        : k == 3 && width == 3 ? solve_cyclic<3, 3>(t, n, k, der, w, row_of, b, width, x, work)
+        : k == 4 && width == 2 ? solve_cyclic<4, 2>(t, n, k, der, w, row_of, b, width, x, work)
+        : k == 4 && width == 3 ? solve_cyclic<4, 3>(t, n, k, der, w, row_of, b, width, x, work)
+                               : solve_cyclic<0, 0>(t, n, k, der, w, row_of, b, width, x, work);
     if (st != 0) return st < 0 ? st : 0;
   }
   return solve_periodic_pivoting(wrapped.get(), first, n, k, der, t, b, x, width);
 }
 
 }  // namespace
+
+namespace spline_detail {
+
+int collocation_solve(const double* par, const double* rhs, int dim, int n, int nrhs,
+                      const int* der, bool periodic, const double* t, int k, double* verts,
+                      std::pmr::memory_resource* mem) {
+  if (k < 1 || dim < 1 || n < 1) return kErrKnots;
+  // A periodic system has at least k - 1 conditions (its order is at most their count + 1).
+  if (periodic && n < k - 1) return -160;
+  const int nv = periodic ? n + k - 1 : n;
+  const int width = dim * nrhs;
+  const size_t values = static_cast<size_t>(nv) * width;
+  // The right-hand sides per condition, all blocks side by side; one block is already so.
+  WorkArray<double> gathered(mem, nrhs > 1 ? static_cast<size_t>(n) * width : 0);
+  // The solution per vertex, all blocks side by side: in place in the result for one
+  // block, else beside it.
+  WorkArray<double> beside(mem, nrhs > 1 ? static_cast<size_t>(n) * width : 0);
+  if (!gathered || !beside) return kErrMemory;
+  const double* b = rhs;
+  double* x = verts;
+  if (nrhs > 1) {
+    for (int r = 0; r < nrhs; ++r)
+      for (int i = 0; i < n; ++i)
+        for (int m = 0; m < dim; ++m)
+          gathered[static_cast<size_t>(i) * width + r * dim + m] = rhs[(static_cast<size_t>(r) * n + i) * dim + m];
+    b = gathered.get();
+    x = beside.get();
+  }
+  int st = 0;
+  if (periodic) {
+    st = solve_periodic(par, n, k, der, t, b, x, width, mem);
+  } else {
+    std::copy(b, b + static_cast<size_t>(n) * width, x);
+    st = solve_open(par, n, k, der, t, x, width, mem);
+  }
+  if (st < 0) return st;
+  if (nrhs == 1) {
+    // The last k - 1 vertices of a periodic curve repeat the first.
+    for (size_t v = static_cast<size_t>(n) * width; v < values; ++v) verts[v] = verts[v - static_cast<size_t>(n) * width];
+  } else {
+    for (int r = 0; r < nrhs; ++r)
+      for (int i = 0; i < nv; ++i)
+        for (int m = 0; m < dim; ++m)
+          verts[(static_cast<size_t>(r) * nv + i) * dim + m] = x[static_cast<size_t>(i % n) * width + r * dim + m];
+  }
+  return 0;
+}
+
+}  // namespace spline_detail
 
 void s1891(const double* par, const double* rhs, int dim, int n, int nrhs, const int* der,
            int nonperiodic, const double* t, double** verts_out, int* vertex_count, int k, int h,
@@ -578,59 +642,14 @@ void s1891(const double* par, const double* rhs, int dim, int n, int nrhs, const
   if (k < 1 || dim < 1 || n < 1) return fail(kErrKnots);
   const bool periodic = nonperiodic != 1;
   if (!periodic && (h != 0 || ce != 0)) return fail(-160);
-  // A periodic system has at least k - 1 conditions (its order is at most their count + 1).
   if (periodic && n < k - 1) return fail(-160);
   const int nv = periodic ? n + k - 1 : n;
-  const int width = dim * nrhs;
-  const size_t values = static_cast<size_t>(nv) * width;
-  auto* out = static_cast<double*>(std::malloc(sizeof(double) * (values + 1)));
+  auto* out = static_cast<double*>(std::malloc(sizeof(double) * (static_cast<size_t>(nv) * dim * nrhs + 1)));
   if (!out) return fail(kErrMemory);
-  // The right-hand sides per condition, all blocks side by side; one block is already so.
-  std::unique_ptr<double[]> gathered;
-  const double* b = rhs;
-  if (nrhs > 1) {
-    gathered.reset(new (std::nothrow) double[static_cast<size_t>(n) * width]);
-    if (!gathered) {
-      std::free(out);
-      return fail(kErrMemory);
-    }
-    for (int r = 0; r < nrhs; ++r)
-      for (int i = 0; i < n; ++i)
-        for (int m = 0; m < dim; ++m)
-          gathered[static_cast<size_t>(i) * width + r * dim + m] = rhs[(static_cast<size_t>(r) * n + i) * dim + m];
-    b = gathered.get();
-  }
-  // The solution per vertex, all blocks side by side: in place in the result for one
-  // block, else beside it.
-  std::unique_ptr<double[]> beside;
-  double* x = out;
-  if (nrhs > 1) {
-    beside.reset(new (std::nothrow) double[static_cast<size_t>(n) * width]);
-    if (!beside) {
-      std::free(out);
-      return fail(kErrMemory);
-    }
-    x = beside.get();
-  }
-  int st = 0;
-  if (periodic) {
-    st = solve_periodic(par, n, k, der, t, b, x, width);
-  } else {
-    std::copy(b, b + static_cast<size_t>(n) * width, x);
-    st = solve_open(par, n, k, der, t, x, width);
-  }
-  if (st < 0) {
+  if (int st = collocation_solve(par, rhs, dim, n, nrhs, der, periodic, t, k, out,
+                                 std::pmr::new_delete_resource())) {
     std::free(out);
     return fail(st);
-  }
-  if (nrhs == 1) {
-    // The last k - 1 vertices of a periodic curve repeat the first.
-    for (size_t v = static_cast<size_t>(n) * width; v < values; ++v) out[v] = out[v - static_cast<size_t>(n) * width];
-  } else {
-    for (int r = 0; r < nrhs; ++r)
-      for (int i = 0; i < nv; ++i)
-        for (int m = 0; m < dim; ++m)
-          out[(static_cast<size_t>(r) * nv + i) * dim + m] = x[static_cast<size_t>(i % n) * width + r * dim + m];
   }
   *verts_out = out;
   *vertex_count = nv;

@@ -1,8 +1,11 @@
 // Helpers shared by the toolkit's sources; not part of the public interface.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory_resource>
+#include <new>
 #include <vector>
 
 #include "spline/records.h"
@@ -29,6 +32,35 @@ class SmallWork {
   double stack_[N];
   std::vector<double> heap_;
   double* ptr_;
+};
+
+// An uninitialised work array of count T from a memory resource (an arena for the
+// whole of a routine, or the heap), given back when it goes; null when the memory
+// could not be had.
+template <typename T>
+class WorkArray {
+ public:
+  WorkArray(std::pmr::memory_resource* mem, size_t count)
+      : mem_(mem), bytes_(sizeof(T) * std::max<size_t>(count, 1)) {
+    try {
+      ptr_ = static_cast<T*>(mem_->allocate(bytes_, alignof(T)));
+    } catch (const std::bad_alloc&) {
+      ptr_ = nullptr;
+    }
+  }
+  ~WorkArray() {
+    if (ptr_) mem_->deallocate(ptr_, bytes_, alignof(T));
+  }
+  WorkArray(const WorkArray&) = delete;
+  WorkArray& operator=(const WorkArray&) = delete;
+  T* get() const { return ptr_; }
+  T& operator[](size_t i) const { return ptr_[i]; }
+  explicit operator bool() const { return ptr_ != nullptr; }
+
+ private:
+  std::pmr::memory_resource* mem_;
+  size_t bytes_;
+  T* ptr_ = nullptr;
 };
 
 // A malloc'd copy of a vector (null for an empty one or on failure).
