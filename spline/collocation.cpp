@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/status.h"
 
 using namespace spline_detail;
