@@ -6,7 +6,7 @@
 #include <memory_resource>
 #include <vector>
 
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/status.h"
 
 using namespace spline_detail;

@@ -7,7 +7,7 @@
 
 #include "spline/collocation.h"
 #include "spline/edit.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/raise.h"
