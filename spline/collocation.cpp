@@ -6,6 +6,7 @@
 #include <memory_resource>
 #include <vector>
 
+#include "spline/detail/collocation.h"
 #include "spline/detail/internal.h"
 #include "spline/status.h"
 

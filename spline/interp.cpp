@@ -7,6 +7,7 @@
 
 #include "spline/collocation.h"
 #include "spline/edit.h"
+#include "spline/detail/collocation.h"
 #include "spline/detail/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
