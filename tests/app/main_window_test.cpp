@@ -34,19 +34,19 @@ protected:
         ChildWindowRegistry r;
         if (!all)
             return r;
-        r.Register(ChildWindow::IVUS, [this](TMainForm&) -> QWidget* {
+        r.Register(ChildWindow::IVUS, [this](const WindowContext&) -> QWidget* {
             if (fail_ivus)
                 throw std::runtime_error("no frames");
             return new FakeIvusForm;
         });
-        r.Register(ChildWindow::ANGIO, [](TMainForm&) { return new FakeAngioForm; });
-        r.Register(ChildWindow::Graphs, [](TMainForm&) { return new FakeChildForm("GraphForm"); });
-        r.Register(ChildWindow::Viewer3D, [this](TMainForm&) {
+        r.Register(ChildWindow::ANGIO, [](const WindowContext&) { return new FakeAngioForm; });
+        r.Register(ChildWindow::Graphs, [](const WindowContext&) { return new FakeChildForm("GraphForm"); });
+        r.Register(ChildWindow::Viewer3D, [this](const WindowContext&) {
             ++viewer_created;
             return new FakeChildForm("ViewerForm");
         });
-        r.Register(ChildWindow::Wizard, [](TMainForm&) { return new FakeChildForm("WizardForm"); });
-        r.Register(ChildWindow::Export, [](TMainForm&) -> QWidget* {
+        r.Register(ChildWindow::Wizard, [](const WindowContext&) { return new FakeChildForm("WizardForm"); });
+        r.Register(ChildWindow::Export, [](const WindowContext&) -> QWidget* {
             auto* d = new QDialog;
             QTimer::singleShot(0, d, &QDialog::accept);
             return d;
