@@ -146,7 +146,7 @@ WindowContext TMainForm::Context()
 void TMainForm::ConnectWindowSignals()
 {
     connect(&signals_, &WindowSignals::statusText, this, [this](const QString& text) { panel1_->setText(text); });
-    connect(&signals_, &WindowSignals::calibrationChanged, this, [this](IntPoint a, IntPoint b, double distance) {
+    connect(&signals_, &WindowSignals::calibrationChanged, this, [this](PixelPoint a, PixelPoint b, double distance) {
         CalibrationPointA = a;
         CalibrationPointB = b;
         CalibrationDistance = distance;

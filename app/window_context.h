@@ -30,7 +30,7 @@ signals:
     // A text for the status bar's second panel (the IVUS window's selected frame file).
     void statusText(const QString& text);
     // The calibration dialog's accepted points and distance (IVUS pixels, millimetres).
-    void calibrationChanged(IntPoint a, IntPoint b, double distance);
+    void calibrationChanged(PixelPoint a, PixelPoint b, double distance);
     // The new-patient wizard: which recordings were imported (before it asks to save).
     void recordingsImported(bool angio, bool ivus);
     // The wizard found no end-diastolic frame marked: the open card's list is emptied.

@@ -3,7 +3,7 @@
 // windows a read-only reference; they report changes back by signal.
 #pragma once
 
-#include "app/contour.h"
+#include "study/contour.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,8 +19,8 @@ inline std::uint32_t AnalysedFrameFile(const std::vector<std::uint32_t>& endDias
 struct OpenCard {
     int PatientCode = -1;                          // -1: no card open
     std::vector<std::uint32_t> EndDiastolicFrames; // analysed frame k is IVUS file EndDiastolicFrames[k]
-    IntPoint CalibrationPointA;                    // IVUS pixels, (0,0) at start
-    IntPoint CalibrationPointB;
+    PixelPoint CalibrationPointA;                    // IVUS pixels, (0,0) at start
+    PixelPoint CalibrationPointB;
     double CalibrationDistance = 1.0;              // millimetres between A and B
     int LAOFrameCount = 0;
     int RAOFrameCount = 0;

@@ -28,12 +28,12 @@ namespace {
 const QColor kRed(0xFF, 0x00, 0x00);
 const QColor kGreen(0x00, 0xFF, 0x00);
 
-bool AllPositive(kestrova::analysis::PixelPoint a, kestrova::analysis::PixelPoint b)
+bool AllPositive(PixelPoint a, PixelPoint b)
 {
     return a.x > 0 && a.y > 0 && b.x > 0 && b.y > 0;
 }
 
-void DrawCross(QPainter& p, kestrova::analysis::PixelPoint c, const QColor& colour)
+void DrawCross(QPainter& p, PixelPoint c, const QColor& colour)
 {
     p.setPen(QPen(colour, 1));
     p.drawLine(c.x - 5, c.y, c.x + 5, c.y);
@@ -245,8 +245,8 @@ TCalibrationForm::TCalibrationForm(TIVUSForm* ivus, bool distanceStep, QWidget* 
             second = ivus_->CatheterEdge;
         }
     } else {
-        first = {card.CalibrationPointA.x, card.CalibrationPointA.y};
-        second = {card.CalibrationPointB.x, card.CalibrationPointB.y};
+        first = card.CalibrationPointA;
+        second = card.CalibrationPointB;
         cxSpinEdit1->setValue(card.CalibrationDistance);
     }
     if (AllPositive(first, second)) {
@@ -318,8 +318,7 @@ void TCalibrationForm::cxButton1Click()
         return;
     }
     if (WindowSignals* report = ivus_->Context().Signals)
-        emit report->calibrationChanged({FirstPoint.x, FirstPoint.y}, {SecondPoint.x, SecondPoint.y},
-                                        cxSpinEdit1->value());
+        emit report->calibrationChanged(FirstPoint, SecondPoint, cxSpinEdit1->value());
     accept();
 }
 

@@ -7,7 +7,7 @@
 // Presses on the image set the first point, the second, the first again, and so on.
 #pragma once
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 #include <QDialog>
 #include <QImage>
@@ -41,7 +41,6 @@ private:
 class TCalibrationForm : public QDialog {
     Q_OBJECT
 public:
-    using PixelPoint = kestrova::analysis::PixelPoint;
 
     // Builds the dialog of one step over IVUS.0.jpg of the IVUS window's card; the
     // distance step reports its accepted points through the window's context. Throws

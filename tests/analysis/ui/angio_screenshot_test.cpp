@@ -30,7 +30,6 @@
 #include <cmath>
 
 namespace an = kestrova::analysis;
-using an::PixelPoint;
 
 namespace {
 
