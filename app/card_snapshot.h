@@ -8,7 +8,7 @@
 // and writes it with SaveCard (app/card_store.h).
 #pragma once
 
-#include "app/contour.h"
+#include "study/contour.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,8 +32,8 @@ struct AngioSnapshot {
 // A shown contour (OuterWalls, InnerWalls) is stored when it has points; its initial
 // contour (User...) should have as many points.
 struct IvusSnapshot {
-    IntPoint CatheterCentre;
-    IntPoint CatheterEdge;
+    PixelPoint CatheterCentre;
+    PixelPoint CatheterEdge;
     FrameContourList OuterWalls;
     FrameContourList InnerWalls;
     FrameContourList UserOuterWalls;

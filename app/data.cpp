@@ -217,7 +217,7 @@ int Tdm::LoadAngioView(AngioView view, int code, WallContour& catheter, WallCont
     return frame;
 }
 
-void Tdm::LoadIvusContours(int code, IntPoint& centre, IntPoint& edge, FrameContourList& outer,
+void Tdm::LoadIvusContours(int code, PixelPoint& centre, PixelPoint& edge, FrameContourList& outer,
                            FrameContourList& inner, FrameContourList& userOuter, FrameContourList& userInner,
                            std::vector<int>* skippedFrames)
 {

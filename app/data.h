@@ -16,7 +16,7 @@
 #pragma once
 
 #include "app/connection.h"
-#include "app/contour.h"
+#include "study/contour.h"
 #include "app/statement.h"
 
 #include <QObject>
@@ -95,7 +95,7 @@ public:
     // Without an ivus row nothing is read. A wall row of a frame past the lists throws
     // ListIndexError, unless `skippedFrames` is given: then the row is left out and its
     // `frame` value recorded there. A malformed point list throws ConversionError.
-    void LoadIvusContours(int code, IntPoint& centre, IntPoint& edge, FrameContourList& outer,
+    void LoadIvusContours(int code, PixelPoint& centre, PixelPoint& edge, FrameContourList& outer,
                           FrameContourList& inner, FrameContourList& userOuter, FrameContourList& userInner,
                           std::vector<int>* skippedFrames = nullptr);
 };

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "app/child_registry.h"
-#include "app/contour.h"
+#include "study/contour.h"
 
 #include <QMainWindow>
 #include <QMdiArea>
@@ -53,8 +53,8 @@ public:
     // ---- the open card ----------------------------------------------------------------
     int PatientCode = -1;                         // -1: no card open
     std::vector<std::uint32_t> EndDiastolicFrames; // analysed frame k is IVUS file EndDiastolicFrames[k]
-    IntPoint CalibrationPointA;                   // IVUS pixels, (0,0) at start
-    IntPoint CalibrationPointB;
+    PixelPoint CalibrationPointA;                   // IVUS pixels, (0,0) at start
+    PixelPoint CalibrationPointB;
     double CalibrationDistance = 1.0;             // millimetres between A and B
     int LAOFrameCount = 0;
     int RAOFrameCount = 0;

@@ -2,7 +2,7 @@
 // The text format itself and its one reader live in study/point_list.h.
 #pragma once
 
-#include "app/contour.h"
+#include "study/contour.h"
 #include "study/point_list.h"
 
 #include <string>

@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 namespace kestrova::analysis {
 

@@ -3,7 +3,7 @@
 // order-5 spline curve, a blend curve closes it, and the closed curve is sampled at 200
 // equal parameter steps into the frame's shown and initial contours.
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 #include <string>
 

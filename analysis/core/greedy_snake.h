@@ -24,7 +24,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 namespace kestrova::analysis {
 

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 namespace kestrova::analysis {
 

@@ -4,7 +4,7 @@
 // lumen centroid, and the lumen, vessel and wall areas. Lengths are in pixels and areas
 // in square pixels; the windows convert them with the pixel spacing.
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 #include <array>
 #include <functional>

@@ -18,31 +18,13 @@ namespace an = kestrova::analysis;
 
 namespace {
 
-std::vector<an::PixelPoint> ToPixels(const WallContour& points)
-{
-    std::vector<an::PixelPoint> out;
-    out.reserve(points.size());
-    for (const IntPoint& p : points)
-        out.push_back({p.x, p.y});
-    return out;
-}
-
-WallContour ToIntPoints(const std::vector<an::PixelPoint>& points)
-{
-    WallContour out;
-    out.reserve(points.size());
-    for (const an::PixelPoint& p : points)
-        out.push_back({p.x, p.y});
-    return out;
-}
-
 AngioViewSnapshot Snapshot(const TAngioFrame& view)
 {
     AngioViewSnapshot s;
-    s.CatheterPoints = ToIntPoints(view.CatheterPoints());
-    s.LumenAPoints = ToIntPoints(view.LumenAPoints());
-    s.LumenBPoints = ToIntPoints(view.LumenBPoints());
-    s.WidthPoints = ToIntPoints(view.WidthPoints());
+    s.CatheterPoints = view.CatheterPoints();
+    s.LumenAPoints = view.LumenAPoints();
+    s.LumenBPoints = view.LumenBPoints();
+    s.WidthPoints = view.WidthPoints();
     s.FrameNumber = view.GetFrameNumber();
     return s;
 }
@@ -111,8 +93,8 @@ void TANGIOForm::LoadAngioViews(int code)
     const int raoFrame = dm->LoadAngioView(AngioView::RAO, code, rc, ra, rb, rw);
     AngioFrame1->SetFrameNumber(laoFrame);
     AngioFrame2->SetFrameNumber(raoFrame);
-    AngioFrame1->SetStoredPoints(ToPixels(lc), ToPixels(la), ToPixels(lb), ToPixels(lw));
-    AngioFrame2->SetStoredPoints(ToPixels(rc), ToPixels(ra), ToPixels(rb), ToPixels(rw));
+    AngioFrame1->SetStoredPoints(lc, la, lb, lw);
+    AngioFrame2->SetStoredPoints(rc, ra, rb, rw);
 }
 
 AngioSnapshot TANGIOForm::TakeAngioSnapshot() const

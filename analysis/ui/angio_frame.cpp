@@ -90,7 +90,7 @@ void PutPixel(QImage& layer, int x, int y, QRgb colour)
         layer.setPixel(x, y, colour);
 }
 
-void PutPlus(QImage& layer, an::PixelPoint p, QRgb colour)
+void PutPlus(QImage& layer, PixelPoint p, QRgb colour)
 {
     PutPixel(layer, p.x, p.y, colour);
     PutPixel(layer, p.x - 1, p.y, colour);
@@ -102,18 +102,18 @@ void PutPlus(QImage& layer, an::PixelPoint p, QRgb colour)
 // How a point list's layer is shown: a single pixel is lost on a real angiogram (a dark
 // vessel on a mottled background), so each point shows as a 3 x 3 mark in its colour set
 // in a dark frame; the layer itself keeps the one pixel per point. Lines show as drawn.
-QImage ShownPointLayer(const QImage& layer, const std::vector<an::PixelPoint>& points, QRgb colour, bool asLine)
+QImage ShownPointLayer(const QImage& layer, const std::vector<PixelPoint>& points, QRgb colour, bool asLine)
 {
     if (asLine)
         return layer;
     QImage shown = layer;
     constexpr QRgb kFrame = 0xC0000000u;
-    for (const an::PixelPoint& p : points)
+    for (const PixelPoint& p : points)
         for (int dy = -2; dy <= 2; ++dy)
             for (int dx = -2; dx <= 2; ++dx)
                 if (OnLayer(shown, p.x + dx, p.y + dy) && qAlpha(shown.pixel(p.x + dx, p.y + dy)) == 0)
                     shown.setPixel(p.x + dx, p.y + dy, kFrame);
-    for (const an::PixelPoint& p : points)
+    for (const PixelPoint& p : points)
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx)
                 if (OnLayer(shown, p.x + dx, p.y + dy) && shown.pixel(p.x + dx, p.y + dy) == kFrame)
@@ -859,7 +859,7 @@ void TAngioFrame::WidthVisibleChange()
 }
 
 // ---- mouse ------------------------------------------------------------------------------------------
-TAngioFrame::PixelPoint TAngioFrame::ImagePixelAt(QPoint viewPos) const
+PixelPoint TAngioFrame::ImagePixelAt(QPoint viewPos) const
 {
     const QPointF scene = ImgView->mapToScene(viewPos);
     return {static_cast<int>(scene.x()), static_cast<int>(scene.y())};

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "analysis/core/angio_tracing.h"
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 #include <QCursor>
 #include <QFrame>
@@ -49,7 +49,6 @@ QCursor AngioCursor(const QString& name);
 class TAngioFrame : public QFrame {
     Q_OBJECT
 public:
-    using PixelPoint = kestrova::analysis::PixelPoint;
     using TraceList = kestrova::analysis::TraceList;
     using ToolMode = kestrova::analysis::ToolMode;
 

@@ -29,12 +29,12 @@ namespace {
 const QColor kRed(0xFF, 0x00, 0x00);
 const QColor kGreen(0x00, 0xFF, 0x00);
 
-bool AllPositive(kestrova::analysis::PixelPoint a, kestrova::analysis::PixelPoint b)
+bool AllPositive(PixelPoint a, PixelPoint b)
 {
     return a.x > 0 && a.y > 0 && b.x > 0 && b.y > 0;
 }
 
-void DrawCross(QPainter& p, kestrova::analysis::PixelPoint c, const QColor& colour)
+void DrawCross(QPainter& p, PixelPoint c, const QColor& colour)
 {
     p.setPen(QPen(colour, 1));
     p.drawLine(c.x - 5, c.y, c.x + 5, c.y);

@@ -7,7 +7,7 @@
 // Presses on the image set the first point, the second, the first again, and so on.
 #pragma once
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 #include <QDialog>
 #include <QImage>
@@ -42,7 +42,6 @@ private:
 class TCalibrationForm : public QDialog {
     Q_OBJECT
 public:
-    using PixelPoint = kestrova::analysis::PixelPoint;
 
     // Builds the dialog of one step over the card's IVUS.0.jpg. Throws std::runtime_error
     // when the frame file cannot be read.

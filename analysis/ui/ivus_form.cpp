@@ -51,24 +51,6 @@ const QColor kInnerColour(0x00, 0xFF, 0x00);
 
 const QString kMeasurementsHeader = QStringLiteral("------------ MEASUREMENTS -----------");
 
-::WallContour ToCard(const kestrova::analysis::WallContour& c)
-{
-    ::WallContour out;
-    out.reserve(c.size());
-    for (const PixelPoint& p : c)
-        out.push_back({p.x, p.y});
-    return out;
-}
-
-FrameContourList ToCard(const FrameContours& list)
-{
-    FrameContourList out;
-    out.reserve(list.size());
-    for (const kestrova::analysis::WallContour& c : list)
-        out.push_back(ToCard(c));
-    return out;
-}
-
 bool IsZero(PixelPoint p) { return p.x == 0 && p.y == 0; }
 
 // A spin box in a labelled row of a drop-down menu.
@@ -569,7 +551,7 @@ void TIVUSForm::PaintStrip(QPainter& painter) const
         painter.translate(image.topLeft());
         if (!frame.isNull() && frame.size() != QSize(FrameWidth, FrameHeight))
             painter.scale(double(FrameWidth) / frame.width(), double(FrameHeight) / frame.height());
-        auto drawWall = [&](const kestrova::analysis::WallContour& wall, const QColor& colour) {
+        auto drawWall = [&](const WallContour& wall, const QColor& colour) {
             if (wall.empty())
                 return;
             painter.setPen(QPen(colour, PenWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
@@ -677,8 +659,8 @@ void TIVUSForm::ImgViewMouseUp(Qt::MouseButton button, int, int)
     const auto k = static_cast<std::size_t>(SelectedFrame);
     const RefinementParameters parameters = RefinementValues();
     if (DrawMode == 1 || DrawMode == 2) {
-        kestrova::analysis::WallContour& shown = DrawMode == 1 ? OuterWalls[k] : InnerWalls[k];
-        kestrova::analysis::WallContour& initial = DrawMode == 1 ? UserOuterWalls[k] : UserInnerWalls[k];
+        WallContour& shown = DrawMode == 1 ? OuterWalls[k] : InnerWalls[k];
+        WallContour& initial = DrawMode == 1 ? UserOuterWalls[k] : UserInnerWalls[k];
         FitDrawnWall(DrawMode);
         RefineContourSnake(RefineImage, initial, shown, parameters);
         SmoothContourPolar(shown, shown, CatheterCentre, parameters.smoothnessLevel);
@@ -694,7 +676,7 @@ void TIVUSForm::AddDrawnPoint(int kind, PixelPoint p, PixelPoint)
         return;
     // The strip paints the stroke from the contour itself, so the new point is enough;
     // the line end only matters to a painter that draws segment by segment.
-    kestrova::analysis::WallContour& wall = kind == 1 ? OuterWalls[static_cast<std::size_t>(SelectedFrame)]
+    WallContour& wall = kind == 1 ? OuterWalls[static_cast<std::size_t>(SelectedFrame)]
                                   : InnerWalls[static_cast<std::size_t>(SelectedFrame)];
     wall.push_back(p);
     ImgView->update();
@@ -705,8 +687,8 @@ void TIVUSForm::FitDrawnWall(int kind)
     if ((kind != 1 && kind != 2) || SelectedFrame < 0 || SelectedFrame >= FrameCount)
         return;
     const auto k = static_cast<std::size_t>(SelectedFrame);
-    kestrova::analysis::WallContour& shown = kind == 1 ? OuterWalls[k] : InnerWalls[k];
-    kestrova::analysis::WallContour& initial = kind == 1 ? UserOuterWalls[k] : UserInnerWalls[k];
+    WallContour& shown = kind == 1 ? OuterWalls[k] : InnerWalls[k];
+    WallContour& initial = kind == 1 ? UserOuterWalls[k] : UserInnerWalls[k];
     const DrawnWallResult r = kestrova::analysis::FitDrawnWall(kind, shown, initial);
     if (r.outcome == DrawnWallFit::Failed)
         Prompt().Warning(QString::fromLatin1(kDrawWallAgainText));
@@ -1007,8 +989,8 @@ void TIVUSForm::dxBarLargeButton9Click()
     // keeps the stored spacing (which may have come with the recording itself).
     if (!distanceAccepted || !main_)
         return;
-    const IntPoint a = main_->CalibrationPointA;
-    const IntPoint b = main_->CalibrationPointB;
+    const PixelPoint a = main_->CalibrationPointA;
+    const PixelPoint b = main_->CalibrationPointB;
     const double dx = std::abs(double(a.x) - double(b.x));
     const double dy = std::abs(double(a.y) - double(b.y));
     const double d = std::sqrt(dx * dx + dy * dy);
@@ -1017,19 +999,19 @@ void TIVUSForm::dxBarLargeButton9Click()
     PixelSpacing = main_->CalibrationDistance / d;
     if (!dm)
         throw std::runtime_error("Not connected to the database");
-    WritePatientCalibration(*dm, code_, {a.x, a.y}, {b.x, b.y}, main_->CalibrationDistance, PixelSpacing);
+    WritePatientCalibration(*dm, code_, a, b, main_->CalibrationDistance, PixelSpacing);
 }
 
 // ---- save and close -------------------------------------------------------------------
 IvusSnapshot TIVUSForm::TakeIvusSnapshot() const
 {
     IvusSnapshot s;
-    s.CatheterCentre = {CatheterCentre.x, CatheterCentre.y};
-    s.CatheterEdge = {CatheterEdge.x, CatheterEdge.y};
-    s.OuterWalls = ToCard(OuterWalls);
-    s.InnerWalls = ToCard(InnerWalls);
-    s.UserOuterWalls = ToCard(UserOuterWalls);
-    s.UserInnerWalls = ToCard(UserInnerWalls);
+    s.CatheterCentre = CatheterCentre;
+    s.CatheterEdge = CatheterEdge;
+    s.OuterWalls = OuterWalls;
+    s.InnerWalls = InnerWalls;
+    s.UserOuterWalls = UserOuterWalls;
+    s.UserInnerWalls = UserInnerWalls;
     return s;
 }
 

@@ -60,8 +60,6 @@ private:
 class TIVUSForm : public TChildForm, public IvusCardSource {
     Q_OBJECT
 public:
-    using PixelPoint = kestrova::analysis::PixelPoint;
-    using FrameContours = kestrova::analysis::FrameContours;
 
     // Opens the window over the main window's open card. Throws std::runtime_error when
     // there is no card, no analysed frame, or the first frame file cannot be read.
@@ -91,10 +89,10 @@ public:
     QString FilePrefix;
     PixelPoint CatheterCentre;
     PixelPoint CatheterEdge;
-    FrameContours OuterWalls;
-    FrameContours InnerWalls;
-    FrameContours UserOuterWalls;
-    FrameContours UserInnerWalls;
+    FrameContourList OuterWalls;
+    FrameContourList InnerWalls;
+    FrameContourList UserOuterWalls;
+    FrameContourList UserInnerWalls;
 
     // ---- components -------------------------------------------------------------------
     QWidget* Panel2 = nullptr;

@@ -43,7 +43,7 @@ PixelPoint ViewToImagePixel(double x, double y, int left, int top, int imageWidt
     return {std::clamp(px, 0, std::max(0, imageWidth - 1)), std::clamp(py, 0, std::max(0, imageHeight - 1))};
 }
 
-cv::Mat PropagateWall(FrameContours& shown, FrameContours& initial, int k, int n, const AnalysedFrameLoader& load,
+cv::Mat PropagateWall(FrameContourList& shown, FrameContourList& initial, int k, int n, const AnalysedFrameLoader& load,
                       PixelPoint centre, const RefinementParameters& parameters, const std::function<void()>& step)
 {
     cv::Mat image;

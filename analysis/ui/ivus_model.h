@@ -2,8 +2,8 @@
 // scrolling, and the propagation of a frame's contours to the following frames.
 #pragma once
 
-#include "analysis/core/contour.h"
 #include "analysis/core/contour_refinement.h"
+#include "study/contour.h"
 
 #include <opencv2/core.hpp>
 
@@ -11,9 +11,6 @@
 #include <vector>
 
 namespace kestrova::analysis {
-
-// One contour per analysed frame, indexed by the analysed-frame index.
-using FrameContours = std::vector<WallContour>;
 
 // At most this many cells are built, whatever the number of analysed frames.
 inline constexpr int kMaxStripCells = 30;
@@ -63,7 +60,7 @@ using AnalysedFrameLoader = std::function<cv::Mat(int k)>;
 // image cannot be loaded keeps its shown contour (the smoothing still runs on it).
 // `step` is called after every frame. Returns the image of the last frame reached.
 // The caller keeps k + n below the lists' length.
-cv::Mat PropagateWall(FrameContours& shown, FrameContours& initial, int k, int n, const AnalysedFrameLoader& load,
+cv::Mat PropagateWall(FrameContourList& shown, FrameContourList& initial, int k, int n, const AnalysedFrameLoader& load,
                       PixelPoint centre, const RefinementParameters& parameters, const std::function<void()>& step);
 
 } // namespace kestrova::analysis

@@ -5,34 +5,16 @@
 
 namespace kestrova::analysis {
 
-namespace {
-
-FrameContours ToPixels(const FrameContourList& frames)
-{
-    FrameContours out(frames.size());
-    for (std::size_t k = 0; k < frames.size(); ++k) {
-        out[k].reserve(frames[k].size());
-        for (const IntPoint& p : frames[k])
-            out[k].push_back({p.x, p.y});
-    }
-    return out;
-}
-
-} // namespace
-
 StoredIvus LoadStoredIvus(Tdm& dm, int code, int frameCount)
 {
     const auto n = static_cast<std::size_t>(std::max(0, frameCount));
-    FrameContourList outer(n), inner(n), userOuter(n), userInner(n);
-    IntPoint centre{}, edge{};
     StoredIvus stored;
-    dm.LoadIvusContours(code, centre, edge, outer, inner, userOuter, userInner, &stored.skippedFrames);
-    stored.catheterCentre = {centre.x, centre.y};
-    stored.catheterEdge = {edge.x, edge.y};
-    stored.outer = ToPixels(outer);
-    stored.inner = ToPixels(inner);
-    stored.userOuter = ToPixels(userOuter);
-    stored.userInner = ToPixels(userInner);
+    stored.outer.resize(n);
+    stored.inner.resize(n);
+    stored.userOuter.resize(n);
+    stored.userInner.resize(n);
+    dm.LoadIvusContours(code, stored.catheterCentre, stored.catheterEdge, stored.outer, stored.inner,
+                        stored.userOuter, stored.userInner, &stored.skippedFrames);
     return stored;
 }
 

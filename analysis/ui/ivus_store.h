@@ -13,7 +13,7 @@ namespace kestrova::analysis {
 struct StoredIvus {
     PixelPoint catheterCentre;
     PixelPoint catheterEdge;
-    FrameContours outer, inner, userOuter, userInner;  // one per analysed frame
+    FrameContourList outer, inner, userOuter, userInner;  // one per analysed frame
     // `frame` values of wall rows that name no analysed frame of the card (negative or
     // not below the frame count): those rows were not loaded.
     std::vector<int> skippedFrames;

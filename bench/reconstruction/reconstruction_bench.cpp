@@ -64,11 +64,11 @@ void BM_ReduceMarchedCurve(benchmark::State& state)
     // The marched curve of the helix tracings, as the reconstruction reduces it.
     ReconstructionInput in = helix_test::HelixInput(static_cast<int>(state.range(0)), 100);
     std::vector<TPointXYZ> L, L2, R, R2;
-    for (const ImagePoint& p : in.laoCatheter) {
+    for (const PixelPoint& p : in.laoCatheter) {
         L.emplace_back(p.x, -p.y, 0.0);
         L2.emplace_back(p.x, -p.y, 400.0);
     }
-    for (const ImagePoint& p : in.raoCatheter) {
+    for (const PixelPoint& p : in.raoCatheter) {
         R.emplace_back(0.0, -p.y, 400.0 - p.x);
         R2.emplace_back(400.0, -p.y, 400.0 - p.x);
     }

@@ -5,8 +5,7 @@
 #include "spline/curve_eval.h"
 #include "spline/frames.h"
 #include "spline/interp.h"
-#include "spline/isect/march.h"
-#include "spline/isect/surface_pairs.h"
+#include "spline/isect.h"
 #include "spline/loft.h"
 #include "spline/edit.h"
 #include "spline/reduce.h"
@@ -41,16 +40,16 @@ Handle Take(const char* routine, Record* raw, int status)
     return owned;
 }
 
-double Distance(const ImagePoint& a, const ImagePoint& b)
+double Distance(const PixelPoint& a, const PixelPoint& b)
 {
     const double dx = static_cast<double>(a.x) - b.x;
     const double dy = static_cast<double>(a.y) - b.y;
     return std::sqrt(dx * dx + dy * dy);
 }
 
-void ScaleTracing(ImageContour& points, double numerator, double denominator)
+void ScaleTracing(WallContour& points, double numerator, double denominator)
 {
-    for (ImagePoint& p : points) {
+    for (PixelPoint& p : points) {
         p.x = static_cast<int>(std::trunc(p.x * numerator / denominator));
         p.y = static_cast<int>(std::trunc(p.y * numerator / denominator));
     }
@@ -101,7 +100,7 @@ TPointXYZ PerpendicularTo(const TPointXYZ& t, const TPointXYZ& hint)
 
 } // namespace
 
-void OrderCatheterPoints(ImageContour& points)
+void OrderCatheterPoints(WallContour& points)
 {
     const std::size_t count = points.size();
     for (std::size_t i = 0; i + 1 < count; ++i) {
@@ -116,16 +115,16 @@ void OrderCatheterPoints(ImageContour& points)
     }
 }
 
-double MaxHeight(const ImageContour& points)
+double MaxHeight(const WallContour& points)
 {
     double m = 0.0;
-    for (const ImagePoint& p : points)
+    for (const PixelPoint& p : points)
         if (p.y > m)
             m = p.y;
     return m;
 }
 
-void MatchHeights(ImageContour& lao, ImageContour& rao)
+void MatchHeights(WallContour& lao, WallContour& rao)
 {
     const double maxL = MaxHeight(lao);
     const double maxR = MaxHeight(rao);
@@ -135,20 +134,20 @@ void MatchHeights(ImageContour& lao, ImageContour& rao)
         ScaleTracing(rao, maxL, maxR);
 }
 
-std::vector<TPointXYZ> ToPoints3D(const ImageContour& points, double z)
+std::vector<TPointXYZ> ToPoints3D(const WallContour& points, double z)
 {
     std::vector<TPointXYZ> out;
     out.reserve(points.size());
-    for (const ImagePoint& p : points)
+    for (const PixelPoint& p : points)
         out.emplace_back(p.x, p.y, z);
     return out;
 }
 
-double SweepDepth(const ImageContour& lao, const ImageContour& rao)
+double SweepDepth(const WallContour& lao, const WallContour& rao)
 {
     int extent = 0;
-    for (const ImageContour* tracing : {&lao, &rao})
-        for (const ImagePoint& p : *tracing)
+    for (const WallContour* tracing : {&lao, &rao})
+        for (const PixelPoint& p : *tracing)
             extent = std::max(extent, p.x);
     return std::max(400, extent + kSweepMargin);
 }
@@ -343,8 +342,8 @@ CatheterPath BuildCatheterPath(const ReconstructionInput& input, std::vector<std
                                         " catheter tracing lies on the top row of the image: trace the catheter again.");
     }
 
-    ImageContour lao = input.laoCatheter;
-    ImageContour rao = input.raoCatheter;
+    WallContour lao = input.laoCatheter;
+    WallContour rao = input.raoCatheter;
     std::vector<TPointXYZ> L, L2, R, R2;
     {
         StepTimer timer(Slot(hooks.times, &StepTimes::curves));
@@ -360,11 +359,11 @@ CatheterPath BuildCatheterPath(const ReconstructionInput& input, std::vector<std
         }
         MatchHeights(lao, rao);
         const double depth = SweepDepth(lao, rao);
-        for (const ImagePoint& p : lao) {
+        for (const PixelPoint& p : lao) {
             L.emplace_back(p.x, -p.y, 0.0);
             L2.emplace_back(p.x, -p.y, depth);
         }
-        for (const ImagePoint& p : rao) {
+        for (const PixelPoint& p : rao) {
             R.emplace_back(0.0, -p.y, depth - p.x);
             R2.emplace_back(depth, -p.y, depth - p.x);
         }
@@ -374,8 +373,8 @@ CatheterPath BuildCatheterPath(const ReconstructionInput& input, std::vector<std
         CatheterPathFromProjections(L, L2, R, R2, L.front(), input.frameCount, warnings, hooks.times);
 
     // A path much shorter than the height both tracings share is a fragment.
-    const auto top = [](const ImageContour& t) {
-        return std::min_element(t.begin(), t.end(), [](const ImagePoint& a, const ImagePoint& b) { return a.y < b.y; })->y;
+    const auto top = [](const WallContour& t) {
+        return std::min_element(t.begin(), t.end(), [](const PixelPoint& a, const PixelPoint& b) { return a.y < b.y; })->y;
     };
     const double shared = MaxHeight(lao) - std::max(top(lao), top(rao));
     const double length = RangeEnd(*sampled.curve) - RangeStart(*sampled.curve);

@@ -15,23 +15,23 @@ namespace kestrova::reconstruction {
 
 // Orders a tracing by nearness, in place: the first point stays; then repeatedly the
 // nearest of the remaining points (the earlier of equally near ones) follows.
-void OrderCatheterPoints(ImageContour& points);
+void OrderCatheterPoints(WallContour& points);
 
 // The greatest y of a tracing (0 when no y is positive).
-double MaxHeight(const ImageContour& points);
+double MaxHeight(const WallContour& points);
 
 // Brings the two tracings to the same greatest y: the lower one is scaled up about the
 // image origin (x and y, truncated to whole pixels); equal heights change nothing.
 // Both heights must be positive.
-void MatchHeights(ImageContour& lao, ImageContour& rao);
+void MatchHeights(WallContour& lao, WallContour& rao);
 
 // (x, y, z) for each point (x, y).
-std::vector<TPointXYZ> ToPoints3D(const ImageContour& points, double z);
+std::vector<TPointXYZ> ToPoints3D(const WallContour& points, double z);
 
 // The depth over which both tracings are swept: 400, or more when a tracing reaches
 // x >= 400 - kSweepMargin, so that each swept surface spans the other tracing.
 inline constexpr int kSweepMargin = 10;
-double SweepDepth(const ImageContour& lao, const ImageContour& rao);
+double SweepDepth(const WallContour& lao, const WallContour& rao);
 
 // The curve interpolating the first count - 1 points (coordinates truncated to whole
 // numbers; order 4, chord-length parameters from 0). Refuses on a toolkit error.

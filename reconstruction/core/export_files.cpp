@@ -54,11 +54,11 @@ const char* ProjectionName(Projection projection)
     return projection == Projection::LAO ? "LAO" : "RAO";
 }
 
-void AngioXmlList(Lines& out, const char* element, const PointList& points)
+void AngioXmlList(Lines& out, const char* element, const WallContour& points)
 {
     const std::string name(element);
     out.Line("<", name, " numPoints=\"", Int(static_cast<int>(points.size())), "\">");
-    for (const Point& p : points) {
+    for (const PixelPoint& p : points) {
         out.Line("<point>");
         out.Line("<x>", Int(p.x), "</x>");
         out.Line("<y>", Int(p.y), "</y>");
@@ -74,16 +74,16 @@ void IvusXmlWall(Lines& out, const char* element, const std::vector<WallContour>
     int zOrder = 0;
     for (const WallContour& row : rows) {
         zOrder += 5;
-        out.Line("<points numPoints=\"", Int(static_cast<int>(row.x.size())), "\" zOrder=\"",
+        out.Line("<points numPoints=\"", Int(static_cast<int>(row.size())), "\" zOrder=\"",
                  Int(zOrder), "\">");
-        for (size_t j = 0; j < row.x.size(); ++j)
-            out.Line("<point x=\"", Int(row.x[j]), "\" y=\"", Int(row.y[j]), "\" />");
+        for (const PixelPoint& p : row)
+            out.Line("<point x=\"", Int(p.x), "\" y=\"", Int(p.y), "\" />");
         out.Line("</points>");
     }
     out.Line("</", name, ">");
 }
 
-std::string CadAngioPoint(Projection projection, FrameSize size, const Point& p)
+std::string CadAngioPoint(Projection projection, FrameSize size, const PixelPoint& p)
 {
     if (projection == Projection::LAO)
         return "0," + Int(p.x) + "," + Int(size.height - p.y);
@@ -91,10 +91,10 @@ std::string CadAngioPoint(Projection projection, FrameSize size, const Point& p)
 }
 
 void CadAngioList(Lines& out, const char* command, Projection projection, FrameSize size,
-                  const PointList& points)
+                  const WallContour& points)
 {
     out.Line(command);
-    for (const Point& p : points)
+    for (const PixelPoint& p : points)
         out.Line(CadAngioPoint(projection, size, p));
     out.Line("_Enter");
 }
@@ -105,8 +105,8 @@ void CadIvusWall(Lines& out, const std::vector<WallContour>& rows)
     for (const WallContour& row : rows) {
         z += 5;
         out.Line("_Interpcrv");
-        for (size_t j = 0; j < row.x.size(); ++j)
-            out.Line(Int(row.x[j]), ",", Int(row.y[j]), ",", Int(z));
+        for (const PixelPoint& p : row)
+            out.Line(Int(p.x), ",", Int(p.y), ",", Int(z));
         out.Line("_Enter");
     }
 }
@@ -117,21 +117,25 @@ WallContour ParseWallRow(const WallRow& row, const char* wall, size_t index)
         return ExportDataError("The stored " + std::string(wall) + " wall contour number " +
                                std::to_string(index + 1) + " cannot be read: " + why);
     };
-    WallContour contour;
+    std::vector<int> xs, ys;
     try {
-        contour.x = ParseIntListSigned(row.x);
-        contour.y = ParseIntListSigned(row.y);
+        xs = ParseIntListSigned(row.x);
+        ys = ParseIntListSigned(row.y);
     } catch (const ConversionError& e) {
         throw fail(e.what());
     }
-    if (contour.x.size() != contour.y.size())
+    if (xs.size() != ys.size())
         throw fail("its X and Y lists differ in length");
+    WallContour contour;
+    contour.reserve(xs.size());
+    for (size_t k = 0; k < xs.size(); ++k)
+        contour.push_back({xs[k], ys[k]});
     return contour;
 }
 
 }  // namespace
 
-PointList PointsFromTexts(std::string_view xText, std::string_view yText)
+WallContour PointsFromTexts(std::string_view xText, std::string_view yText)
 {
     std::vector<int> xs, ys;
     try {
@@ -144,7 +148,7 @@ PointList PointsFromTexts(std::string_view xText, std::string_view yText)
     }
     if (xs.size() != ys.size())
         throw ExportDataError("the X and Y lists of a stored tracing differ in length");
-    PointList points;
+    WallContour points;
     points.reserve(xs.size());
     for (size_t k = 0; k < xs.size(); ++k)
         points.push_back({xs[k], ys[k]});
@@ -167,10 +171,9 @@ ParsedIvus ParseIvusRows(const IvusRows& rows)
 double ArcLengthPx(const WallContour& contour)
 {
     double length = 0.0;
-    const size_t n = std::min(contour.x.size(), contour.y.size());
-    for (size_t j = 1; j < n; ++j) {
-        const double dx = static_cast<double>(contour.x[j]) - contour.x[j - 1];
-        const double dy = static_cast<double>(contour.y[j]) - contour.y[j - 1];
+    for (size_t j = 1; j < contour.size(); ++j) {
+        const double dx = static_cast<double>(contour[j].x) - contour[j - 1].x;
+        const double dy = static_cast<double>(contour[j].y) - contour[j - 1].y;
         length += std::sqrt(dx * dx + dy * dy);
     }
     return length;

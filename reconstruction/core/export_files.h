@@ -8,6 +8,8 @@
 // the process locale.
 #pragma once
 
+#include "study/contour.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -23,19 +25,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct Point {
-    int x = 0;
-    int y = 0;
-    friend bool operator==(const Point&, const Point&) = default;
-};
-using PointList = std::vector<Point>;
-
 // One projection's tracing as stored in the angio row.
 struct AngioTracing {
-    PointList catheter;
-    PointList lumenA;
-    PointList lumenB;
-    PointList width;
+    WallContour catheter;
+    WallContour lumenA;
+    WallContour lumenB;
+    WallContour width;
 };
 
 // One stored wall row: its X and Y point-list texts (`outerWallX`/`outerWallY` or
@@ -48,15 +43,15 @@ struct WallRow {
 // What the IVUS files need of the card: the ivus row's catheter centre (0, 0 without a
 // row) and the wall rows in ascending `id`.
 struct IvusRows {
-    Point catheterCenter;
+    PixelPoint catheterCenter;
     std::vector<WallRow> outer;
     std::vector<WallRow> inner;
 };
 
 // The open card's calibration: points A and B in IVUS pixels and their distance in mm.
 struct Calibration {
-    Point a;
-    Point b;
+    PixelPoint a;
+    PixelPoint b;
     double distance = 1.0;
 };
 
@@ -68,15 +63,9 @@ struct FrameSize {
 
 enum class Projection { LAO, RAO };
 
-// A wall row turned into numbers.
-struct WallContour {
-    std::vector<int> x;
-    std::vector<int> y;
-};
-
 // The IVUS rows with every wall row parsed.
 struct ParsedIvus {
-    Point catheterCenter;
+    PixelPoint catheterCenter;
     std::vector<WallContour> outer;
     std::vector<WallContour> inner;
 };
@@ -90,7 +79,7 @@ struct ScaleAndLength {
 
 // Pairs an X and a Y point-list text (records/point_list.h) into points; an empty text
 // stands for no points. A damaged text throws ExportDataError.
-PointList PointsFromTexts(std::string_view xText, std::string_view yText);
+WallContour PointsFromTexts(std::string_view xText, std::string_view yText);
 
 // Parses every wall row; throws ExportDataError naming the first damaged row.
 ParsedIvus ParseIvusRows(const IvusRows& rows);

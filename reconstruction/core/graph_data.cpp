@@ -14,7 +14,7 @@ namespace an = kestrova::analysis;
 namespace {
 
 // Reads one stored row into its points; throws exports::ExportDataError.
-an::WallContour ReadRow(const StoredWallRow& row)
+WallContour ReadRow(const StoredWallRow& row)
 {
     std::vector<int> xs, ys;
     try {
@@ -26,7 +26,7 @@ an::WallContour ReadRow(const StoredWallRow& row)
     if (xs.size() != ys.size())
         throw exports::ExportDataError("its X and Y lists differ in length (" + std::to_string(xs.size()) +
                                        " and " + std::to_string(ys.size()) + " values)");
-    an::WallContour points;
+    WallContour points;
     points.reserve(xs.size());
     for (size_t j = 0; j < xs.size(); ++j)
         points.push_back({xs[j], ys[j]});
@@ -45,7 +45,7 @@ void LoadRows(const std::vector<StoredWallRow>& rows, const char* wall, Contours
         }
         const auto k = static_cast<size_t>(row.frame);
         try {
-            const an::WallContour points = ReadRow(row);
+            const WallContour points = ReadRow(row);
             contours[k].insert(contours[k].end(), points.begin(), points.end());
         } catch (const exports::ExportDataError& e) {
             out.refused[k] = true;

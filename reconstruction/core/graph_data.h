@@ -8,7 +8,7 @@
 // same number even when frames before it could not be measured.
 #pragma once
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 #include "analysis/core/wall_measurements.h"
 
 #include <array>
@@ -34,7 +34,7 @@ struct StoredWalls {
     std::vector<StoredWallRow> inner;
 };
 
-using Contours = std::vector<kestrova::analysis::WallContour>;
+using Contours = std::vector<WallContour>;
 
 // The stored contours of every analysed frame. A row's points are appended to the
 // contour of its frame, so two rows of one frame make one contour. A row that cannot be

@@ -44,14 +44,14 @@ Reconstruction ReconstructVessel(const ReconstructionInput& input, const Reconst
     }
 
     // No outer contour at all: neither wall is shown.
-    const auto hasPoints = [](const ImageContour& c) { return !c.empty(); };
+    const auto hasPoints = [](const WallContour& c) { return !c.empty(); };
     if (std::none_of(input.outerWalls.begin(), input.outerWalls.end(), hasPoints)) {
         Progress(hooks, kSteps);
         return r;
     }
 
     struct WallSpec {
-        const std::vector<ImageContour>* contours;
+        const std::vector<WallContour>* contours;
         const char* name;
         const char* title;
         Rgb colour;

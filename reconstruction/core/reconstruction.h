@@ -28,6 +28,7 @@
 #pragma once
 
 #include "spline/handles.h"
+#include "study/contour.h"
 
 #include <functional>
 #include <stdexcept>
@@ -55,14 +56,6 @@ struct TPointXY {
     friend bool operator==(const TPointXY&, const TPointXY&) = default;
 };
 
-// A whole image pixel (x to the right, y downwards), as the database stores points.
-struct ImagePoint {
-    int x = 0;
-    int y = 0;
-    friend bool operator==(const ImagePoint&, const ImagePoint&) = default;
-};
-using ImageContour = std::vector<ImagePoint>;
-
 // The scale at which the view shows every model coordinate.
 inline constexpr double kReconstructionScale = 0.25;
 // IVUS pixels per model unit across the path.
@@ -72,18 +65,18 @@ inline constexpr double kContourDivisor = 16.0;
 struct ReconstructionInput {
     // The stored catheter tracings of the two angiographic views, in stored order
     // (angiographic image pixels). Both must have at least three points.
-    ImageContour laoCatheter;
-    ImageContour raoCatheter;
+    WallContour laoCatheter;
+    WallContour raoCatheter;
     // N: the number of analysed IVUS frames (the card's IVUS frame count). The path is
     // sampled at N points, point k being the position of analysed frame k.
     int frameCount = 0;
     // One contour per analysed frame k (IVUS image pixels); a frame without a contour has
     // an empty one. Lists shorter than N mean empty contours for the missing frames.
-    std::vector<ImageContour> outerWalls;
-    std::vector<ImageContour> innerWalls;
+    FrameContourList outerWalls;
+    FrameContourList innerWalls;
     // The catheter centre of the IVUS frames; (0, 0) means it was never set, and then no
     // contour can be placed.
-    ImagePoint catheterCentre;
+    PixelPoint catheterCentre;
     // Stored wall rows that name a frame k >= N (left out by the loader); each is named
     // in one warning.
     std::vector<int> skippedWallFrames;

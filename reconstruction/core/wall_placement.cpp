@@ -5,7 +5,7 @@
 #include "spline/curve_eval.h"
 #include "spline/edit.h"
 #include "spline/interp.h"
-#include "spline/isect/closest.h"
+#include "spline/isect.h"
 #include "spline/loft.h"
 
 #include <cctype>
@@ -216,7 +216,7 @@ std::optional<std::vector<TPointXYZ>> PlaceContour(const std::vector<TPointXY>& 
     return placed;
 }
 
-PlacedWall PlaceWall(const std::vector<ImageContour>& contours, const ImagePoint& centre, int frameCount,
+PlacedWall PlaceWall(const std::vector<WallContour>& contours, const PixelPoint& centre, int frameCount,
                      const std::vector<TPointXYZ>& path, const std::vector<TPointXYZ>& tangents,
                      const std::string& name, const Rgb& colour, std::vector<std::string>& warnings)
 {
@@ -225,7 +225,7 @@ PlacedWall PlaceWall(const std::vector<ImageContour>& contours, const ImagePoint
     const TPointXY c{static_cast<double>(centre.x), static_cast<double>(centre.y)};
     const bool centreSet = centre.x != 0 || centre.y != 0;
     for (std::size_t k = 0; k < contours.size(); ++k) {
-        const ImageContour& contour = contours[k];
+        const WallContour& contour = contours[k];
         if (contour.empty())
             continue;
         const int frame = static_cast<int>(k);
@@ -243,7 +243,7 @@ PlacedWall PlaceWall(const std::vector<ImageContour>& contours, const ImagePoint
         }
         std::vector<TPointXY> samples;
         samples.reserve(contour.size());
-        for (const ImagePoint& p : contour)
+        for (const PixelPoint& p : contour)
             samples.emplace_back(p.x - c.x, p.y - c.y);
         if (!ResampleContour(samples, c, kContourSamples, 0)) {
             skipped[Skip::TooFewPoints].push_back(frame + 1);

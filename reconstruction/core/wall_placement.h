@@ -48,7 +48,7 @@ struct PlacedWall {
 
 // Places every frame's contour of one wall ("outer" or "inner"); frames that cannot be
 // placed are left out with one warning per reason naming them.
-PlacedWall PlaceWall(const std::vector<ImageContour>& contours, const ImagePoint& centre, int frameCount,
+PlacedWall PlaceWall(const std::vector<WallContour>& contours, const PixelPoint& centre, int frameCount,
                      const std::vector<TPointXYZ>& path, const std::vector<TPointXYZ>& tangents,
                      const std::string& name, const Rgb& colour, std::vector<std::string>& warnings);
 

@@ -6,20 +6,11 @@
 
 namespace {
 
-exports::PointList Points(const WallContour& contour)
-{
-    exports::PointList points;
-    points.reserve(contour.size());
-    for (const IntPoint& p : contour)
-        points.push_back({p.x, p.y});
-    return points;
-}
-
 exports::AngioTracing ReadTracing(Tdm& data, AngioView view, int code)
 {
-    WallContour catheter, lumenA, lumenB, width;
-    data.LoadAngioView(view, code, catheter, lumenA, lumenB, width);
-    return {Points(catheter), Points(lumenA), Points(lumenB), Points(width)};
+    exports::AngioTracing tracing;
+    data.LoadAngioView(view, code, tracing.catheter, tracing.lumenA, tracing.lumenB, tracing.width);
+    return tracing;
 }
 
 std::vector<exports::WallRow> ReadWallRows(Statement& statement, int code, const QString& x, const QString& y)
@@ -40,9 +31,7 @@ exports::CardRows ReadExportRows(Tdm& data, const TMainForm& card)
     exports::CardRows rows;
     const int code = card.GetSelectedPatient();
     rows.patientCode = code;
-    rows.calibration = {{card.CalibrationPointA.x, card.CalibrationPointA.y},
-                        {card.CalibrationPointB.x, card.CalibrationPointB.y},
-                        card.CalibrationDistance};
+    rows.calibration = {card.CalibrationPointA, card.CalibrationPointB, card.CalibrationDistance};
 
     rows.lao = ReadTracing(data, AngioView::LAO, code);
     rows.rao = ReadTracing(data, AngioView::RAO, code);

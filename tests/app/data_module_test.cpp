@@ -231,7 +231,7 @@ TEST_F(DataModule, LoadIvusContours)
 {
     ConnectDatabase();
     auto fresh = [] { return FrameContourList(3); };
-    IntPoint centre{-1, -1}, edge{-1, -1};
+    PixelPoint centre{-1, -1}, edge{-1, -1};
     FrameContourList o = fresh(), i = fresh(), uo = fresh(), ui = fresh();
     // Wall rows without an ivus row are not read.
     Sql("insert into outerWall(patientID, frame, telodiastolicFrame, outerWallX, outerWallY, userOuterWallX, userOuterWallY)"
@@ -239,14 +239,14 @@ TEST_F(DataModule, LoadIvusContours)
     Sql("insert into innerWall(patientID, frame, telodiastolicFrame, innerWallX, innerWallY, userInnerWallX, userInnerWallY)"
         " values (7, 2, 12, '1 -1', '2 -1', '3 -1', '4 -1')");
     dm->LoadIvusContours(7, centre, edge, o, i, uo, ui);
-    EXPECT_EQ(centre, (IntPoint{-1, -1}));
+    EXPECT_EQ(centre, (PixelPoint{-1, -1}));
     EXPECT_TRUE(o[1].empty());
 
     Sql("insert into ivus(patientID, telodiastolic, catheterCenterX, catheterCenterY, catheterEdgeX, catheterEdgeY)"
         " values (7, '3 9 12 -1', 200, 201, 210, 211)");
     dm->LoadIvusContours(7, centre, edge, o, i, uo, ui);
-    EXPECT_EQ(centre, (IntPoint{200, 201}));
-    EXPECT_EQ(edge, (IntPoint{210, 211}));
+    EXPECT_EQ(centre, (PixelPoint{200, 201}));
+    EXPECT_EQ(edge, (PixelPoint{210, 211}));
     EXPECT_EQ(o[1], (WallContour{{1, 3}, {2, 4}, {10, 11}})); // two rows of one frame append in row order
     EXPECT_EQ(uo[1], (WallContour{{5, 7}, {6, 8}, {12, 13}}));
     EXPECT_EQ(i[2], (WallContour{{1, 2}}));

@@ -152,15 +152,15 @@ TEST_F(OpenCard, EdgeCasesAsOneTable)
                                              MainForm->ButtonEnabled(B::Export)};
         EXPECT_EQ(buttons, c.buttons);
         if (c.calibrationRead && c.calibrated) {
-            EXPECT_EQ(MainForm->CalibrationPointA, (IntPoint{10, 11}));
-            EXPECT_EQ(MainForm->CalibrationPointB, (IntPoint{20, 21}));
+            EXPECT_EQ(MainForm->CalibrationPointA, (PixelPoint{10, 11}));
+            EXPECT_EQ(MainForm->CalibrationPointB, (PixelPoint{20, 21}));
             EXPECT_DOUBLE_EQ(MainForm->CalibrationDistance, 2.5);
         } else if (c.calibrationRead) {
-            EXPECT_EQ(MainForm->CalibrationPointA, (IntPoint{0, 0}));
+            EXPECT_EQ(MainForm->CalibrationPointA, (PixelPoint{0, 0}));
             EXPECT_DOUBLE_EQ(MainForm->CalibrationDistance, 0.0); // never calibrated: null reads 0
         } else {
-            EXPECT_EQ(MainForm->CalibrationPointA, (IntPoint{0, 0}));
-            EXPECT_EQ(MainForm->CalibrationPointB, (IntPoint{0, 0}));
+            EXPECT_EQ(MainForm->CalibrationPointA, (PixelPoint{0, 0}));
+            EXPECT_EQ(MainForm->CalibrationPointB, (PixelPoint{0, 0}));
             EXPECT_DOUBLE_EQ(MainForm->CalibrationDistance, 1.0);
         }
     }

@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 
 namespace kestrova::analysis {
 

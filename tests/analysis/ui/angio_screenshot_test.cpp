@@ -29,7 +29,6 @@
 #include <cmath>
 
 namespace an = kestrova::analysis;
-using an::PixelPoint;
 
 namespace {
 

@@ -40,7 +40,6 @@
 #include <cstdlib>
 
 namespace an = kestrova::analysis;
-using an::PixelPoint;
 using an::TraceList;
 using an::ToolMode;
 

@@ -19,8 +19,6 @@
 #include <deque>
 #include <functional>
 
-using kestrova::analysis::PixelPoint;
-
 namespace {
 
 // Acts on each calibration dialog as it opens (the dialogs are modal): the next scripted
@@ -151,7 +149,7 @@ TEST_F(Calibration, TheDistanceStepStartsFromTheCardAndHasNoCancel)
     EXPECT_EQ(d.FirstPoint, d.SecondPoint);
     d.cxButton1Click();
     EXPECT_EQ(prompter_.Texts(), QStringList{QStringLiteral("Points A and B must be different")});
-    EXPECT_EQ(MainForm->CalibrationPointA, (IntPoint{10, 20}));
+    EXPECT_EQ(MainForm->CalibrationPointA, (PixelPoint{10, 20}));
     d.cxSpinEdit1->setValue(0.0);
     d.ImgViewMouseDown(Qt::LeftButton, 60, 70);
     prompter_.Clear();
@@ -187,8 +185,8 @@ TEST_F(Calibration, TheButtonStoresTheCalibrationAndTheSpacingInThePatientRow)
     EXPECT_TRUE(CalibrationForm.isNull());
     EXPECT_EQ(w->CatheterCentre, (PixelPoint{100, 100}));
     EXPECT_EQ(w->CatheterEdge, (PixelPoint{109, 100}));
-    EXPECT_EQ(MainForm->CalibrationPointA, (IntPoint{100, 50}));
-    EXPECT_EQ(MainForm->CalibrationPointB, (IntPoint{100, 150}));
+    EXPECT_EQ(MainForm->CalibrationPointA, (PixelPoint{100, 50}));
+    EXPECT_EQ(MainForm->CalibrationPointB, (PixelPoint{100, 150}));
     EXPECT_DOUBLE_EQ(PixelSpacing, 0.05);
     EXPECT_EQ(PatientRow(), QStringLiteral("100,50,100,150,5.0,0.05"));
     EXPECT_TRUE(prompter_.messages.empty()) << prompter_.Texts().join(QLatin1Char('\n')).toStdString();

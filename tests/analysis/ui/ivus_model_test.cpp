@@ -91,7 +91,7 @@ double MeanRadius(const WallContour& c)
 
 TEST(Propagation, EachFrameStartsFromThePreviousResultAndFollowsItsOwnImage)
 {
-    FrameContours shown(4), initial(4);
+    FrameContourList shown(4), initial(4);
     shown[0] = Circle(60, 100);
     const int radii[] = {60, 56, 52, 48};
     int steps = 0;
@@ -120,7 +120,7 @@ TEST(Propagation, EachFrameStartsFromThePreviousResultAndFollowsItsOwnImage)
 
 TEST(Propagation, AFrameWithoutImageKeepsItsContourAndIsStillSmoothed)
 {
-    FrameContours shown(2), initial(2);
+    FrameContourList shown(2), initial(2);
     shown[0] = Circle(60, 100);
     shown[1] = Circle(40, 60);
     WallContour expected = shown[1];

@@ -3,7 +3,7 @@
 // (build/.../screenshots/ivus-measured.png).
 #include "ivus_fixture.h"
 
-#include "analysis/core/contour.h"
+#include "study/contour.h"
 #include "analysis/ui/ivus_form.h"
 #include "app/forms.h"
 #include "app/main_form.h"
@@ -18,9 +18,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
-
-using kestrova::analysis::PixelPoint;
-using Wall = kestrova::analysis::WallContour;
+using Wall = WallContour;
 
 namespace {
 

@@ -23,9 +23,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
-
-using kestrova::analysis::PixelPoint;
-using Contour = kestrova::analysis::WallContour;
+using Contour = WallContour;
 
 namespace {
 

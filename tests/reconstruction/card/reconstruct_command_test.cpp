@@ -25,10 +25,10 @@ using namespace helix_test;
 
 namespace {
 
-WallContour ToWall(const ImageContour& c)
+WallContour ToWall(const WallContour& c)
 {
     WallContour w;
-    for (const ImagePoint& p : c)
+    for (const PixelPoint& p : c)
         w.push_back({p.x, p.y});
     return w;
 }
@@ -108,7 +108,7 @@ protected:
             if (t == QStringLiteral("outerWall"))
                 frames.insert(frames.end(), extraWallFrames.begin(), extraWallFrames.end());
             for (int k : frames) {
-                const ImageContour& c = k < static_cast<int>(walls->size()) ? (*walls)[k] : walls->front();
+                const WallContour& c = k < static_cast<int>(walls->size()) ? (*walls)[k] : walls->front();
                 const auto [x, y] = PointListTexts(ToWall(c));
                 Exec(sql, {code, k, 3 * k, Text(x), Text(y), Text(x), Text(y)});
             }

@@ -142,7 +142,7 @@ TEST(Helix, StraightCatheterHasFramesWithoutNaN)
 TEST(OrderCatheterPoints, Rules)
 {
     struct Case {
-        ImageContour in, expected;
+        WallContour in, expected;
     };
     const Case cases[] = {
         // The first point stays, the rest follow by nearness.
@@ -156,7 +156,7 @@ TEST(OrderCatheterPoints, Rules)
         {{{4, 4}}, {{4, 4}}},
     };
     for (const Case& c : cases) {
-        ImageContour p = c.in;
+        WallContour p = c.in;
         OrderCatheterPoints(p);
         EXPECT_EQ(p, c.expected);
     }
@@ -165,7 +165,7 @@ TEST(OrderCatheterPoints, Rules)
 TEST(MatchHeights, TheLowerTracingIsScaledUpAndTruncated)
 {
     struct Case {
-        ImageContour lao, rao, laoOut, raoOut;
+        WallContour lao, rao, laoOut, raoOut;
     };
     const Case cases[] = {
         // Equal heights: nothing changes.
@@ -176,7 +176,7 @@ TEST(MatchHeights, TheLowerTracingIsScaledUpAndTruncated)
         {{{10, 5}, {20, 90}}, {{7, 3}, {9, 40}}, {{10, 5}, {20, 90}}, {{15, 6}, {20, 90}}},
     };
     for (const Case& c : cases) {
-        ImageContour lao = c.lao, rao = c.rao;
+        WallContour lao = c.lao, rao = c.rao;
         MatchHeights(lao, rao);
         EXPECT_EQ(lao, c.laoOut);
         EXPECT_EQ(rao, c.raoOut);
@@ -232,7 +232,7 @@ TEST(Helix, LowerTracingIsScaledToTheHigherOne)
     // The RAO view drawn at half the size: its tracing is scaled up by the ratio of the
     // greatest heights (truncated to whole pixels) and the path still follows the helix.
     ReconstructionInput in = HelixInput(150, 50);
-    for (ImagePoint& p : in.raoCatheter)
+    for (PixelPoint& p : in.raoCatheter)
         p = {p.x / 2, p.y / 2};
     std::vector<std::string> warnings;
     const CatheterPath path = BuildCatheterPath(in, warnings, {});
@@ -245,9 +245,9 @@ TEST(Helix, PointsClickedTwiceChangeNothing)
 {
     const ReconstructionInput in = HelixInput(150, 50);
     ReconstructionInput doubled = in;
-    for (ImageContour* t : {&doubled.laoCatheter, &doubled.raoCatheter}) {
-        ImageContour twice;
-        for (const ImagePoint& p : *t) {
+    for (WallContour* t : {&doubled.laoCatheter, &doubled.raoCatheter}) {
+        WallContour twice;
+        for (const PixelPoint& p : *t) {
             twice.push_back(p);
             twice.push_back(p);
         }

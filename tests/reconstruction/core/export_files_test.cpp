@@ -75,8 +75,7 @@ TEST(ExportParseIntList, ReadsWallRowsAsTheCardStoreDoes)
     rows.outer = {WallRow{"+4 -1 12 -1", "7 +0 -3 -1"}};
     const ParsedIvus parsed = ParseIvusRows(rows);
     ASSERT_EQ(parsed.outer.size(), 1u);
-    EXPECT_EQ(parsed.outer[0].x, (std::vector<int>{4, -1, 12}));
-    EXPECT_EQ(parsed.outer[0].y, (std::vector<int>{7, 0, -3}));
+    EXPECT_EQ(parsed.outer[0], PointsOf({{4, 7}, {-1, 0}, {12, -3}}));
     EXPECT_EQ(PointsFromTexts("+4 -1", "-2 -1"), PointsOf({{4, -2}}));
 }
 

@@ -48,15 +48,15 @@ std::string EtreeDump(const fs::path& xml)
     return out;
 }
 
-std::string PointsText(const PointList& points)
+std::string PointsText(const WallContour& points)
 {
     std::string text;
-    for (const Point& p : points)
+    for (const PixelPoint& p : points)
         text += " " + std::to_string(p.x) + "," + std::to_string(p.y);
     return text;
 }
 
-std::string ListDump(const char* name, const PointList& points)
+std::string ListDump(const char* name, const WallContour& points)
 {
     const std::string n = std::to_string(points.size());
     return std::string(name) + " " + n + " " + n + PointsText(points) + "\n";

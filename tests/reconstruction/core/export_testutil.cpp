@@ -36,9 +36,9 @@ exports::WallRow WallRowOf(const Coords& points)
     return {ListText(xs), ListText(ys)};
 }
 
-exports::PointList PointsOf(const Coords& points)
+WallContour PointsOf(const Coords& points)
 {
-    exports::PointList list;
+    WallContour list;
     for (const auto& [x, y] : points)
         list.push_back({x, y});
     return list;

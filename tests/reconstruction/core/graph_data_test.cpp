@@ -159,7 +159,7 @@ TEST(GraphData, RowsOfOneFrameJoinAndStrayRowsAreReported)
     walls.hasIvusRow = true;
     walls.outer = {{1, "10 20 -1", "30 40 -1"}, {1, "50 -1", "60 -1"}, {5, "1 2 -1", "3 4 -1"}, {-1, "1 -1", "1 -1"}};
     const LoadedContours c = LoadGraphContours(3, walls);
-    EXPECT_EQ(c.vessel[1], (an::WallContour{{10, 30}, {20, 40}, {50, 60}}));
+    EXPECT_EQ(c.vessel[1], (WallContour{{10, 30}, {20, 40}, {50, 60}}));
     EXPECT_TRUE(c.vessel[0].empty() && c.vessel[2].empty());
     EXPECT_EQ(c.refused, std::vector<bool>(3, false));
     ASSERT_EQ(c.problems.size(), 2u);

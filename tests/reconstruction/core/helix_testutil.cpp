@@ -13,9 +13,9 @@ TPointXYZ HelixTangent(double t)
     return {x / l, y / l, z / l};
 }
 
-ImageContour LaoTracing(int count, int shiftX)
+WallContour LaoTracing(int count, int shiftX)
 {
-    ImageContour out;
+    WallContour out;
     for (int i = 0; i < count; ++i) {
         const TPointXYZ p = Helix(kTurns * i / (count - 1));
         out.push_back({static_cast<int>(std::lround(p.x)) + shiftX, static_cast<int>(std::lround(-p.y))});
@@ -23,9 +23,9 @@ ImageContour LaoTracing(int count, int shiftX)
     return out;
 }
 
-ImageContour RaoTracing(int count)
+WallContour RaoTracing(int count)
 {
-    ImageContour out;
+    WallContour out;
     for (int i = 0; i < count; ++i) {
         const TPointXYZ p = Helix(kTurns * i / (count - 1));
         out.push_back({static_cast<int>(std::lround(400 - p.z)), static_cast<int>(std::lround(-p.y))});
@@ -63,9 +63,9 @@ double DistanceToHelix(const TPointXYZ& p, double* tAt)
     return std::sqrt(std::min(best, d2(t)));
 }
 
-ImageContour Circle(const ImagePoint& centre, double radius, int points)
+WallContour Circle(const PixelPoint& centre, double radius, int points)
 {
-    ImageContour out;
+    WallContour out;
     for (int i = 0; i <= points; ++i) {
         const double a = 2 * 3.14159265358979323846 * i / points;
         out.push_back({centre.x + static_cast<int>(std::lround(radius * std::cos(a))),

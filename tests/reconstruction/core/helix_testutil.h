@@ -9,9 +9,6 @@
 #include <vector>
 
 namespace helix_test {
-
-using kestrova::reconstruction::ImageContour;
-using kestrova::reconstruction::ImagePoint;
 using kestrova::reconstruction::TPointXYZ;
 
 inline constexpr double kTurns = 4.0 * 3.14159265358979323846;
@@ -21,14 +18,14 @@ TPointXYZ Helix(double t);
 TPointXYZ HelixTangent(double t);
 
 // `count` points at equal steps of t from 0 to 4 pi; `shiftX` moves the LAO tracing.
-ImageContour LaoTracing(int count, int shiftX = 0);
-ImageContour RaoTracing(int count);
+WallContour LaoTracing(int count, int shiftX = 0);
+WallContour RaoTracing(int count);
 
 // The distance from p to the helix and the t of its nearest point.
 double DistanceToHelix(const TPointXYZ& p, double* tAt = nullptr);
 
 // Circles of radius `radius` (IVUS pixels) around `centre`, as integer contour points.
-ImageContour Circle(const ImagePoint& centre, double radius, int points = 60);
+WallContour Circle(const PixelPoint& centre, double radius, int points = 60);
 
 // An input with both helix tracings and N frames, every frame with outer circles of
 // 16 * outerR and inner circles of 16 * innerR pixels around (256, 256).

@@ -28,7 +28,7 @@ TEST(SurfaceFile, IndependentReaderMatchesTheToolkit)
         tangents.push_back(HelixTangent(kTurns * k / N));
     }
     std::vector<std::string> warnings;
-    const PlacedWall wall = PlaceWall(std::vector<ImageContour>(N, Circle({256, 256}, 48)), {256, 256}, N, path,
+    const PlacedWall wall = PlaceWall(std::vector<WallContour>(N, Circle({256, 256}, 48)), {256, 256}, N, path,
                                       tangents, "outer", {255, 255, 255}, warnings);
     const SurfaceHandle surface = FitWallSurface(wall, "Outer", warnings);
     ASSERT_TRUE(surface);

@@ -115,7 +115,7 @@ TEST(ResampleContour, FiltersRestartsAndCloses)
     EXPECT_FALSE(ResampleContour(few, {256, 256}, 21, 0)) << "one point survives";
 
     std::vector<TPointXY> circle;
-    for (const ImagePoint& p : Circle({0, 0}, 48))
+    for (const PixelPoint& p : Circle({0, 0}, 48))
         circle.emplace_back(p.x, p.y);
     ASSERT_TRUE(ResampleContour(circle, {256, 100}, 21, 0));
     ASSERT_TRUE(circle.size() == 21 || circle.size() == 22);
@@ -201,7 +201,7 @@ TEST(Tube, ExactPathGivesTheSurfaceOnItsTube)
         tangents.push_back(HelixTangent(t));
     }
     for (const double r : {3.0, 2.0}) {
-        std::vector<ImageContour> contours(N, Circle({256, 256}, 16 * r));
+        std::vector<WallContour> contours(N, Circle({256, 256}, 16 * r));
         std::vector<std::string> warnings;
         const PlacedWall wall = PlaceWall(contours, {256, 256}, N, path, tangents, "outer", {255, 255, 255}, warnings);
         EXPECT_TRUE(warnings.empty());

@@ -50,10 +50,10 @@ std::string ListText(const std::vector<int>& values)
 }
 
 // "'x list', 'y list'" of a contour.
-std::string Columns(const ImageContour& points)
+std::string Columns(const WallContour& points)
 {
     std::vector<int> xs, ys;
-    for (const ImagePoint& p : points)
+    for (const PixelPoint& p : points)
         xs.push_back(p.x), ys.push_back(p.y);
     return "'" + ListText(xs) + "', '" + ListText(ys) + "'";
 }
@@ -62,8 +62,8 @@ std::string Columns(const ImageContour& points)
 // inner circles of 5 model units on every frame (inner walls left out when asked).
 std::string HelixCardSql(int laoPoints = kTracingPoints, bool innerWalls = true)
 {
-    const ImageContour lao = helix_test::LaoTracing(kTracingPoints), rao = helix_test::RaoTracing(kTracingPoints);
-    const ImageContour laoUsed(lao.begin(), lao.begin() + laoPoints);
+    const WallContour lao = helix_test::LaoTracing(kTracingPoints), rao = helix_test::RaoTracing(kTracingPoints);
+    const WallContour laoUsed(lao.begin(), lao.begin() + laoPoints);
     std::string sql = "INSERT INTO patient(code, surname, name) VALUES (7, 'Doe', 'John');\n"
                       "INSERT INTO ivus(patientID, catheterCenterX, catheterCenterY, catheterEdgeX, catheterEdgeY) "
                       "VALUES (7, 256, 256, 266, 256);\n"
