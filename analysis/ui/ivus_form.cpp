@@ -689,8 +689,6 @@ void TIVUSForm::FitDrawnWall(int kind)
 }
 
 // ---- measurements ---------------------------------------------------------------------
-double TIVUSForm::PixelsToMm(double x) const { return x * PixelSpacing; }
-double TIVUSForm::SquarePixelsToMm2(double x) const { return PixelSpacing * PixelSpacing * x; }
 
 void TIVUSForm::ComputeMeasurements()
 {

@@ -167,8 +167,6 @@ public:
     void FitDrawnWall(int kind);
     // Measures the selected frame's shown walls into the memo and the label under it.
     void ComputeMeasurements();
-    double PixelsToMm(double x) const;
-    double SquarePixelsToMm2(double x) const;
     void ReapplyRefinement();
     void PropagateContours(int n, bool outer, bool inner);
 
