@@ -77,7 +77,7 @@ struct ScaleAndLength {
     double lengthMm = 0.0;
 };
 
-// Pairs an X and a Y point-list text (records/point_list.h) into points; an empty text
+// Pairs an X and a Y point-list text (study/point_list.h) into points; an empty text
 // stands for no points. A damaged text throws ExportDataError.
 WallContour PointsFromTexts(std::string_view xText, std::string_view yText);
 
