@@ -9,6 +9,7 @@
 #pragma once
 
 #include "study/contour.h"
+#include "study/open_card.h"  // AnalysedFrameFile
 
 #include <cstddef>
 #include <cstdint>
@@ -51,10 +52,3 @@ public:
     virtual ~IvusCardSource() = default;
     virtual IvusSnapshot TakeIvusSnapshot() const = 0;
 };
-
-// The IVUS frame file shown as analysed frame k: entry k of the end-diastolic list, or k
-// itself past the end of the list (a card without a stored list analyses every file).
-inline std::uint32_t AnalysedFrameFile(const std::vector<std::uint32_t>& endDiastolicFrames, std::size_t k)
-{
-    return k < endDiastolicFrames.size() ? endDiastolicFrames[k] : static_cast<std::uint32_t>(k);
-}

@@ -1,5 +1,7 @@
 #include "app/paths.h"
 
+#include "study/open_card.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -50,6 +52,12 @@ QString CacheDir() { return QDir(Root()).filePath(QStringLiteral("cache")); }
 QString FrameFileName(const QString& recording, long long n)
 {
     return recording + QLatin1Char('.') + QString::number(n) + QStringLiteral(".jpg");
+}
+
+QString AnalysedFramePath(const OpenCard& card, std::size_t k)
+{
+    return RecordingDir(card.PatientCode, QStringLiteral("IVUS")) +
+           FrameFileName(QStringLiteral("IVUS"), card.AnalysedFrameFile(k));
 }
 
 QStringList UnwritableDataPlaces()

@@ -9,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
+
+struct OpenCard;
+
 namespace AppPaths {
 
 // The program folder: QCoreApplication::applicationDirPath() unless SetRoot was called.
@@ -28,6 +32,8 @@ QString PatientDir(int code);               // <root>/patientData/<code>
 QString RecordingDir(int code, const QString& recording); // .../<code>/<LAO|RAO|IVUS>/  (ends with '/')
 QString CacheDir();                         // <root>/cache
 QString FrameFileName(const QString& recording, long long n); // "IVUS.12.jpg"
+// The file of the open card's analysed IVUS frame k: .../<code>/IVUS/IVUS.<file k>.jpg
+QString AnalysedFramePath(const OpenCard& card, std::size_t k);
 
 // What of the data cannot be written now (native paths): the database file, and the data,
 // patientData and cache folders (missing folders are created first). Each is tried for

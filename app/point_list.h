@@ -1,5 +1,5 @@
 // The point-list text of contours: the card's X and Y texts of a contour and back.
-// The text format itself and its one reader live in records/point_list.h.
+// The text format itself and its one reader live in study/point_list.h.
 #pragma once
 
 #include "study/contour.h"

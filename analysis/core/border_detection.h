@@ -94,7 +94,7 @@ bool WindowRms(const cv::Mat& detail, int window, cv::Mat& rms);
 ///   detail 3(l-1)+2 = (b[i+s][j] - b[i+2s][j]) / 2,
 ///   new a           = (b[i][j] + b[i-s][j]) / 2.
 /// `details` receives the 3 * levels detail matrices (CV_32F, R x A).
-/// `approximation` (R rows of A bytes, e.g. from AllocByteMatrix) receives the last a
+/// `approximation` (R rows of A bytes, e.g. a ByteMatrix) receives the last a
 /// truncated toward zero. Needs R >= 2^levels and A >= 2^levels.
 void WaveletDecompose(const cv::Mat& polar, int levels, std::vector<cv::Mat>& details,
                       std::uint8_t* const* approximation);

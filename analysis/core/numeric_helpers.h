@@ -1,29 +1,16 @@
 #pragma once
-// Small numeric helpers of the image analysis, also used by the measurements, the
-// reconstruction and the end-diastolic selection:
-//   - RoundHalfUp: rounding with halves going toward plus infinity;
-//   - row-pointer matrices (an array of row pointers, one allocation per row), made by
-//     AllocByteMatrix / AllocIntMatrix and released by FreeMatrix / FreeMatrixRows;
-//   - MinOfFour, MaxOfThree.
-//
-// The allocators never end the program: when memory runs out they release what they
-// had already allocated and throw MatrixAllocationError, so that a caller can give up
-// the operation and keep the user's other work.
+// Small numeric helpers of the image analysis (the border detection and the wall
+// measurements): rounding with halves going up, the smallest of four values, and the
+// row-pointer matrices the border detection works on.
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
-#include <new>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 
 namespace kestrova::analysis {
-
-/// Thrown by the matrix allocators when a row or the row-pointer array cannot be
-/// allocated, or when the requested dimensions are negative.
-class MatrixAllocationError : public std::runtime_error {
-public:
-    explicit MatrixAllocationError(const char* what) : std::runtime_error(what) {}
-};
 
 /// floor(x) when floor(x) + 0.5 > x, otherwise ceil(x): 2.5 -> 3, 2.4999 -> 2,
 /// -0.5 -> 0, -1.5 -> -1. The result must fit a 32-bit integer.
@@ -41,78 +28,48 @@ inline std::int32_t RoundHalfUp(double x) {
 }
 
 int MinOfFour(int a, int b, int c, int d);
-int MaxOfThree(int a, int b, int c);
 
-/// `rows` rows of `rowLength` bytes each (zero-filled). rows == 0 gives an empty
-/// row-pointer array (still to be freed). Throws MatrixAllocationError.
-std::uint8_t** AllocByteMatrix(int rowLength, int rows);
-/// `rows` rows of `rowLength` 32-bit integers each (zero-filled). Throws
-/// MatrixAllocationError.
-std::int32_t** AllocIntMatrix(int rowLength, int rows);
-
-/// Nothing for a null matrix; otherwise frees every non-null row, then the array.
-void FreeMatrix(std::uint8_t** matrix, int rows);
-void FreeMatrix(std::int32_t** matrix, int rows);
-/// Frees every row (all must have been allocated), then the array.
-void FreeMatrixRows(std::uint8_t** matrix, int rows);
-void FreeMatrixRows(std::int32_t** matrix, int rows);
-
-namespace detail {
-/// The allocation step behind AllocByteMatrix / AllocIntMatrix with the row allocator
-/// given explicitly (tests make it fail part-way). `allocate(bytes)` returns null on
-/// failure; what it returns is released with std::free.
-using RawAllocator = void* (*)(std::size_t bytes);
-std::uint8_t** AllocByteMatrixWith(int rowLength, int rows, RawAllocator allocate);
-std::int32_t** AllocIntMatrixWith(int rowLength, int rows, RawAllocator allocate);
-}  // namespace detail
-
-/// Owner of a row-pointer matrix: frees it with FreeMatrix when it goes out of scope.
+/// A matrix of `rows` rows of `rowLength` values each, zero-filled, reached through an
+/// array of row pointers (`get()[r][k]`), as the border detection's routines take it.
+/// Rows of no values still give a row-pointer array; only a default-constructed or
+/// moved-from matrix has none (`get()` is null). Throws std::bad_alloc when memory runs
+/// out and std::invalid_argument on a negative size.
 template <typename T>
 class RowMatrix {
 public:
     RowMatrix() = default;
-    RowMatrix(int rowLength, int rows);
-    ~RowMatrix() { reset(); }
-    RowMatrix(const RowMatrix&) = delete;
-    RowMatrix& operator=(const RowMatrix&) = delete;
-    RowMatrix(RowMatrix&& other) noexcept { swap(other); }
+    RowMatrix(int rowLength, int rows) {
+        if (rowLength < 0 || rows < 0) throw std::invalid_argument("negative matrix size");
+        values_ = std::make_unique<T[]>(static_cast<std::size_t>(rowLength) * static_cast<std::size_t>(rows));
+        rows_ = std::make_unique<T*[]>(static_cast<std::size_t>(rows));
+        for (int r = 0; r < rows; ++r) rows_[r] = values_.get() + static_cast<std::size_t>(r) * rowLength;
+        rowCount_ = rows;
+        rowLength_ = rowLength;
+    }
+    RowMatrix(RowMatrix&& other) noexcept
+        : values_(std::move(other.values_)), rows_(std::move(other.rows_)),
+          rowCount_(std::exchange(other.rowCount_, 0)), rowLength_(std::exchange(other.rowLength_, 0)) {}
     RowMatrix& operator=(RowMatrix&& other) noexcept {
         RowMatrix tmp(std::move(other));
-        swap(tmp);
+        std::swap(values_, tmp.values_);
+        std::swap(rows_, tmp.rows_);
+        std::swap(rowCount_, tmp.rowCount_);
+        std::swap(rowLength_, tmp.rowLength_);
         return *this;
     }
 
-    T** get() const { return rows_; }
+    T** get() const { return rows_.get(); }
     T* operator[](int r) const { return rows_[r]; }
     int rowCount() const { return rowCount_; }
     int rowLength() const { return rowLength_; }
-    void reset();
+    void reset() { *this = RowMatrix(); }
 
 private:
-    void swap(RowMatrix& other) noexcept {
-        std::swap(rows_, other.rows_);
-        std::swap(rowCount_, other.rowCount_);
-        std::swap(rowLength_, other.rowLength_);
-    }
-    T** rows_ = nullptr;
+    std::unique_ptr<T[]> values_;
+    std::unique_ptr<T*[]> rows_;
     int rowCount_ = 0;
     int rowLength_ = 0;
 };
-
-template <>
-inline RowMatrix<std::uint8_t>::RowMatrix(int rowLength, int rows)
-    : rows_(AllocByteMatrix(rowLength, rows)), rowCount_(rows), rowLength_(rowLength) {}
-template <>
-inline RowMatrix<std::int32_t>::RowMatrix(int rowLength, int rows)
-    : rows_(AllocIntMatrix(rowLength, rows)), rowCount_(rows), rowLength_(rowLength) {}
-
-template <typename T>
-void RowMatrix<T>::reset() {
-    FreeMatrix(rows_, rowCount_);
-    rows_ = nullptr;
-    rowCount_ = 0;
-    rowLength_ = 0;
-}
 
 using ByteMatrix = RowMatrix<std::uint8_t>;
 using IntMatrix = RowMatrix<std::int32_t>;

@@ -1,3 +1,5 @@
+// Reference counting and locking shared by every object of the DICOM toolkit: the
+// counted base class and the smart pointer that keeps its objects alive.
 #pragma once
 
 #include "dicom/base/criticalSection.h"

@@ -1,3 +1,5 @@
+// The interface every byte source and sink of the toolkit implements (files, memory),
+// read and written at absolute positions.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,5 @@
+// Conversion of text between Unicode and the character sets a DICOM file may declare,
+// including the ISO 2022 Japanese and Korean sets.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The recursive lock of the toolkit and its scope guard.
 #pragma once
 
 #include <mutex>

@@ -1,3 +1,4 @@
+// One recorded step of an exception's way up through the toolkit's traced methods.
 #pragma once
 
 #include <cstdint>

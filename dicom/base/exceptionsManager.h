@@ -1,3 +1,5 @@
+// The per-thread exception trail and the macros that throw and record through it, so a
+// failure deep in the reader can be reported with the path it took.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,5 @@
+// The Huffman tables of the JPEG codec: building optimal codes and reading and writing
+// them bit by bit.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,4 @@
+// Scope guard that holds a toolkit object's lock.
 #pragma once
 
 namespace Halvoran

@@ -1,3 +1,4 @@
+// The toolkit's counted byte blocks, recycled through the memory pool.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,5 @@
+// Reuse of released byte blocks, so that decoding frame after frame does not allocate
+// the same large buffers again and again.
 #pragma once
 
 #include "dicom/base/criticalSection.h"

@@ -1,3 +1,5 @@
+// A byte stream over a memory block: DICOM data and JPEG streams read from or written
+// to memory.
 #pragma once
 
 #include "dicom/base/baseStream.h"

@@ -1,3 +1,4 @@
+// A byte stream over a file: how the toolkit reads and writes DICOM files on disk.
 #pragma once
 
 #include "dicom/base/baseStream.h"

@@ -1,3 +1,4 @@
+// Buffering and byte-order handling shared by the stream reader and writer.
 #pragma once
 
 #include "dicom/base/baseStream.h"

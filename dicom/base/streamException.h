@@ -1,3 +1,4 @@
+// The failures of the toolkit's streams (open, close, read, write, unexpected end).
 #pragma once
 
 #include <stdexcept>

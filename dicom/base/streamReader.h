@@ -1,3 +1,5 @@
+// Buffered reading of a stream: bytes, words in either byte order, and the bit-level
+// reading with JPEG marker detection that the JPEG decoder needs.
 #pragma once
 
 #include "dicom/base/streamController.h"

@@ -1,3 +1,4 @@
+// Buffered writing into a stream, byte- and bit-level (with JPEG byte stuffing).
 #pragma once
 
 #include "dicom/base/streamController.h"

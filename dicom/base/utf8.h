@@ -1,3 +1,5 @@
+// UTF-8 conversion of the toolkit's wide strings, for file names and for text handed
+// to the application.
 #pragma once
 
 #include <string>

@@ -1,3 +1,5 @@
+// Lookup tables of a data set's LUT sequences (the modality LUT), applied by the
+// transforms to pixel values.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,5 @@
+// Storage of one tag value, read lazily from the file, and the factory of the typed
+// handlers through which the value is read and written.
 #pragma once
 
 #include "dicom/base/baseStream.h"

@@ -1,3 +1,5 @@
+// Lists of the Specific Character Set terms a data set and its sequences declare, and
+// how they are merged.
 #pragma once
 
 #include <list>

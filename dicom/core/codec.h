@@ -1,3 +1,5 @@
+// The interface of the toolkit's codecs (DICOM stream, JPEG): reading a data set from a
+// stream, writing it back, and decoding and encoding its frames.
 #pragma once
 
 #include "dicom/base/baseObject.h"

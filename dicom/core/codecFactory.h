@@ -1,3 +1,5 @@
+// Chooses the codec for a transfer syntax or a stream: the entry point for loading a
+// DICOM file.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,4 @@
+// Colour-space conversions of decoded frames (YBR_PARTIAL to RGB).
 #pragma once
 
 #include "dicom/core/colorTransformsFactory.h"

@@ -1,3 +1,5 @@
+// What the toolkit knows of colour spaces (channels, subsampling) and the choice of a
+// conversion between two of them.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,4 @@
+// One tag of a data set: its value buffers and, for a sequence, its items.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,4 @@
+// The keyed containers data sets and groups are built on, and their iterator.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,4 @@
+// One group of a data set (its tags by element number).
 #pragma once
 
 #include "dicom/core/data.h"

@@ -1,3 +1,5 @@
+// The base of the typed handlers through which a tag's value is read and written
+// (numbers, strings, dates).
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,4 @@
+// Handler of DA values (dates).
 #pragma once
 
 #include "dicom/core/dataHandlerDateTimeBase.h"

@@ -1,3 +1,4 @@
+// Handler of DT values (date and time with an optional offset).
 #pragma once
 
 #include "dicom/core/dataHandlerDateTimeBase.h"

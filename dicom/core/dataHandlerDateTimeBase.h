@@ -1,3 +1,4 @@
+// What the DA, DT and TM handlers share: parsing and writing dates and times.
 #pragma once
 
 #include "dicom/core/dataHandlerString.h"

@@ -1,3 +1,5 @@
+// Handlers of the binary VRs (US, SS, UL, SL, FL, FD, OB, OW, ...): the values as
+// typed elements in memory, with safe conversions between types.
 #pragma once
 
 #include "dicom/base/exceptionsManager.h"

@@ -1,3 +1,4 @@
+// Handler that gives any value as its raw bytes.
 #pragma once
 
 #include "dicom/core/dataHandlerNumeric.h"

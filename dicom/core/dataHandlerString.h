@@ -1,3 +1,5 @@
+// What the string VR handlers share: splitting a value into its parts and converting
+// them to and from numbers and text.
 #pragma once
 
 #include "dicom/core/dataHandler.h"

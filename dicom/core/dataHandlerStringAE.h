@@ -1,3 +1,4 @@
+// Handler of AE values (application entity titles).
 #pragma once
 
 #include "dicom/core/dataHandlerString.h"

@@ -1,3 +1,4 @@
+// Handler of AS values (ages such as "018M"), read and written as years.
 #pragma once
 
 #include "dicom/core/dataHandlerString.h"

@@ -1,3 +1,4 @@
+// Handler of CS values (code strings).
 #pragma once
 
 #include "dicom/core/dataHandlerString.h"

@@ -1,3 +1,4 @@
+// Handler of DS values (decimal numbers stored as text).
 #pragma once
 
 #include "dicom/core/dataHandlerString.h"

@@ -1,3 +1,4 @@
+// Handler of IS values (integers stored as text).
 #pragma once
 
 #include "dicom/core/dataHandlerString.h"

@@ -1,3 +1,4 @@
+// Handler of LO values (long strings in the data set's character sets).
 #pragma once
 
 #include "dicom/core/dataHandlerStringUnicode.h"

@@ -1,3 +1,4 @@
+// Handler of PN values (person names; their component groups are the values).
 #pragma once
 
 #include "dicom/core/dataHandlerStringUnicode.h"

@@ -1,3 +1,4 @@
+// Handler of UI values (unique identifiers such as the transfer syntax).
 #pragma once
 
 #include "dicom/core/dataHandlerString.h"

@@ -1,3 +1,4 @@
+// Handler of UT values (unlimited text in the data set's character sets).
 #pragma once
 
 #include "dicom/core/dataHandlerStringUnicode.h"

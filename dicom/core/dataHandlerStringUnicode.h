@@ -1,3 +1,5 @@
+// What the text VRs in the declared character sets share: decoding and encoding their
+// bytes with ISO 2022 escapes, and the table of DICOM character sets.
 #pragma once
 
 #include "dicom/base/charsetConversion.h"

@@ -1,3 +1,4 @@
+// Handler of TM values (times of day).
 #pragma once
 
 #include "dicom/core/dataHandlerDateTimeBase.h"

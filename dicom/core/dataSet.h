@@ -1,3 +1,5 @@
+// A DICOM object (a file or a sequence item): typed access to its tags by group and
+// element, its sequences, and its frames as images.
 #pragma once
 
 #include "dicom/core/dataCollection.h"

@@ -1,3 +1,5 @@
+// A text listing of a data set, one element per line (the dicom-dump tool and the
+// tests' comparisons with other readers).
 #pragma once
 
 #include "dicom/core/dataSet.h"

@@ -1,3 +1,5 @@
+// Reading and writing the DICOM file format itself, and the native and RLE encodings
+// of its pixel data.
 #pragma once
 
 #include "dicom/core/codec.h"

@@ -1,3 +1,4 @@
+// The DICOM dictionary: each standard tag's value representation, and each VR's rules.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// A decoded frame: its size, colour space, bit depth and pixel values.
 #pragma once
 
 #include "dicom/base/baseObject.h"

@@ -1,3 +1,5 @@
+// The toolkit's own JPEG codec (baseline, extended and lossless): decoding the
+// frames of JPEG-compressed recordings and encoding frames.
 #pragma once
 
 #include "dicom/base/huffmanTable.h"

@@ -1,3 +1,5 @@
+// The modality transform of a data set: stored pixel values to modality values
+// (through its LUT or its rescale slope and intercept).
 #pragma once
 
 #include "dicom/core/transform.h"

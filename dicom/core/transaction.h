@@ -1,3 +1,5 @@
+// The registry of open transactions, to which the buffers report the handlers they
+// create for writing. Nothing opens a transaction, so a reported handler stays on its own.
 #pragma once
 
 #include "dicom/base/baseObject.h"

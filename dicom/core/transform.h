@@ -1,3 +1,5 @@
+// The base of the image transforms (colour conversions, the modality LUT) applied to
+// decoded frames.
 #pragma once
 
 #include "dicom/base/baseObject.h"

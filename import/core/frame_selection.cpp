@@ -27,15 +27,6 @@ bool FrameSelection::IsFrameSelected(long long index) const
            selectedFlags_[static_cast<std::size_t>(index)] != 0u;
 }
 
-bool FrameSelection::ToggleFrame(long long index)
-{
-    if (IsFrameSelected(index))
-        UnselectFrame(index);
-    else
-        SelectFrame(index);
-    return IsFrameSelected(index);
-}
-
 bool FrameSelection::AnySelected() const
 {
     return std::any_of(selectedFlags_.begin(), selectedFlags_.end(),

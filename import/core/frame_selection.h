@@ -21,8 +21,6 @@ public:
     void SelectFrame(long long index);
     void UnselectFrame(long long index);
     bool IsFrameSelected(long long index) const;
-    // Flips the flag of `index`; returns its new state.
-    bool ToggleFrame(long long index);
 
     bool AnySelected() const;
     int Size() const { return static_cast<int>(selectedFlags_.size()); }
@@ -36,8 +34,8 @@ public:
 
     // Sets (or clears) every flag, then flips SelectAllNext().
     void SelectAllFrames(bool select);
-    // "Select/Unselect All": the first use selects all, the next unselects all, ...
-    void ToggleAll() { SelectAllFrames(selectAllNext_); }
+    // "Select/Unselect All" sets every flag to SelectAllNext(): the first use selects
+    // all, the next unselects all, ...
     bool SelectAllNext() const { return selectAllNext_; }
 
     // Replaces the selection by the frames picked by the end-diastolic selection: every

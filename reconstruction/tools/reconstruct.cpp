@@ -14,18 +14,18 @@
 #include "app/prompter.h"
 #include "reconstruction/card/card_input.h"
 #include "reconstruction/core/reconstruction.h"
-#include "spline/vsf.h"
+#include "reconstruction/core/surface_export.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 
 #include <charconv>
-#include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
-#include <sstream>
-#include <vector>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -79,7 +79,7 @@ int Run(const QString& programDir, int code, const QString& outDir)
 
     Reconstruction r;
     try {
-        r = ReconstructVessel(LoadOpenCardInput());
+        r = ReconstructVessel(LoadOpenCardInput(dm.data(), *MainForm));
     } catch (const ReconstructionRefused& e) {
         std::cerr << e.what() << '\n';
         return 1;
@@ -90,30 +90,19 @@ int Run(const QString& programDir, int code, const QString& outDir)
     for (const std::string& w : r.warnings)
         std::cerr << w << '\n';
 
-    // Both texts first, so that a failed write leaves no file behind.
+    // Every fitted wall, or none when one of the files cannot be written.
     QDir().mkpath(outDir);
-    std::vector<std::pair<std::string, std::string>> files;
-    const std::pair<const char*, const SurfaceHandle*> walls[] = {{"outerSurface_", &r.outerSurface},
-                                                                  {"innerSurface_", &r.innerSurface}};
-    for (const auto& [prefix, surface] : walls) {
-        if (!*surface)
-            continue;
-        std::ostringstream text;
-        writeVashSurface(surface->get(), text);
-        files.emplace_back(QDir(outDir).filePath(QString::fromLatin1(prefix) + QString::number(code) +
-                                                 QStringLiteral(".vsf")).toStdString(),
-                           text.str());
+    const std::filesystem::path folder(QFile::encodeName(outDir).toStdString());
+    std::vector<SurfaceFile> files;
+    for (const auto& [wall, surface] : {std::pair{Wall::Outer, &r.outerSurface}, std::pair{Wall::Inner, &r.innerSurface}}) {
+        if (*surface)
+            files.push_back(ComposeSurfaceFile(*surface->get(), wall, code, folder));
     }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::ofstream out(files[i].first, std::ios::binary);
-        out << files[i].second;
-        out.close();
-        if (!out) {
-            std::cerr << "Unable to write " << files[i].first << '\n';
-            for (std::size_t j = 0; j <= i; ++j)
-                std::remove(files[j].first.c_str());
-            return 1;
-        }
+    try {
+        WriteSurfaceFiles(files);
+    } catch (const SurfaceExportError& e) {
+        std::cerr << e.what() << '\n';
+        return 1;
     }
     std::cout.flush();
     return 0;

@@ -11,31 +11,8 @@ TEST(AngioViewModel, FrameFilesZoomSplitter) {
     EXPECT_DOUBLE_EQ(ZoomScale(50), 0.5);
     EXPECT_DOUBLE_EQ(ZoomScale(600), 6.0);
     EXPECT_EQ(ZoomHint(150), "Zoom Factor: 150 %");
-    EXPECT_EQ(WheelZoomPosition(100, 120), 105);
-    EXPECT_EQ(WheelZoomPosition(100, 0), 95);
-    EXPECT_EQ(WheelZoomPosition(598, 120), 600);
-    EXPECT_EQ(WheelZoomPosition(52, -120), 50);
     EXPECT_EQ(RaoPanelWidth(1000), 492);
     EXPECT_EQ(RaoPanelWidth(1001), 492);
-}
-
-TEST(AngioViewModel, PlayingWrapsAndTheFrameChoiceKeepsZeroUntilChosen) {
-    FrameChoice choice(20);
-    choice.Choose(19);
-    EXPECT_EQ(choice.PlayTick(), 20);
-    EXPECT_EQ(choice.PlayTick(), 1);
-    EXPECT_EQ(choice.PlayTick(), 2);
-    EXPECT_EQ(choice.FrameNumber(), 2);
-
-    FrameChoice stored(30);
-    EXPECT_FALSE(stored.SetFrameNumber(0));  // no stored tracing: the editor stays at 1
-    EXPECT_EQ(stored.EditorValue(), 1);
-    EXPECT_EQ(stored.FrameNumber(), 0);
-    EXPECT_TRUE(stored.SetFrameNumber(12));
-    EXPECT_EQ(stored.EditorValue(), 12);
-    EXPECT_TRUE(stored.SetFrameNumber(45));  // beyond the recording: the editor shows the last
-    EXPECT_EQ(stored.EditorValue(), 30);
-    EXPECT_EQ(stored.FrameNumber(), 45);
 }
 
 TEST(AngioViewModel, WheelZoomsExactlyOneView) {

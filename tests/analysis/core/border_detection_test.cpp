@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <tuple>
+#include <new>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -447,7 +448,7 @@ TEST(DetectIvusBorders, RefusalsAndFailuresWriteNothing) {
     EXPECT_EQ(missing.status, DetectionStatus::Failed);
     EXPECT_TRUE(missing.frames.empty());
     const DetectionResult outOfMemory = DetectIvusBorders(
-        [&](int f) -> cv::Mat { throw MatrixAllocationError("allocation failure"); }, 2, kFrameSize, kCentre, kEdge, {});
+        [&](int f) -> cv::Mat { throw std::bad_alloc(); }, 2, kFrameSize, kCentre, kEdge, {});
     EXPECT_EQ(outOfMemory.status, DetectionStatus::Failed);
     EXPECT_TRUE(outOfMemory.frames.empty());
 }

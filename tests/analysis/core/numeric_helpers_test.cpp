@@ -1,8 +1,8 @@
 #include "analysis/core/numeric_helpers.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -41,44 +41,21 @@ TEST(RoundHalfUp, AgreesWithTheFloorAndCeilRuleEverywhere) {
 TEST(MinMaxHelpers, PickExtremes) {
     EXPECT_EQ(MinOfFour(256, 240, 256, 272), 240);
     EXPECT_EQ(MinOfFour(-1, 5, 3, 2), -1);
-    EXPECT_EQ(MaxOfThree(1, 9, 4), 9);
-    EXPECT_EQ(MaxOfThree(-3, -9, -4), -3);
 }
 
-TEST(RowMatrices, AllocatedRowsAreZeroedAndIndependent) {
-    std::int32_t** m = AllocIntMatrix(400, 3);
+TEST(RowMatrices, RowsAreZeroedAndIndependent) {
+    IntMatrix m(400, 3);
     for (int r = 0; r < 3; ++r)
         for (int k = 0; k < 400; ++k) ASSERT_EQ(m[r][k], 0);
     m[2][399] = -1;
     m[0][0] = 7;
     EXPECT_EQ(m[1][0], 0);
-    FreeMatrixRows(m, 3);
+    EXPECT_EQ(m[2][399], -1);
 
-    std::uint8_t** b = AllocByteMatrix(10, 0);  // no rows: still a releasable array
-    FreeMatrix(b, 0);
-    FreeMatrix(static_cast<std::uint8_t**>(nullptr), 5);  // null: nothing
-}
-
-// Allocator failing after a given number of successful allocations.
-int gAllocationsLeft = 0;
-void* FailingAllocate(std::size_t bytes) {
-    if (gAllocationsLeft-- <= 0) return nullptr;
-    return std::malloc(bytes);
-}
-
-TEST(RowMatrices, AllocationFailureThrowsAndReleasesPartialRows) {
-    // Fails at the row-pointer array, at the first row and at the last row; the leak
-    // checker of the sanitizer build catches any row not released on the way out.
-    for (int succeed : {0, 1, 5}) {
-        gAllocationsLeft = succeed;
-        EXPECT_THROW(detail::AllocIntMatrixWith(100, 5, FailingAllocate), MatrixAllocationError) << succeed;
-        gAllocationsLeft = succeed;
-        EXPECT_THROW(detail::AllocByteMatrixWith(100, 5, FailingAllocate), MatrixAllocationError) << succeed;
-    }
-    gAllocationsLeft = 6;
-    std::int32_t** ok = detail::AllocIntMatrixWith(100, 5, FailingAllocate);
-    FreeMatrix(ok, 5);
-    EXPECT_THROW(AllocIntMatrix(-1, 2), MatrixAllocationError);
+    ByteMatrix empty(10, 0);  // no rows: still a row-pointer array
+    EXPECT_NE(empty.get(), nullptr);
+    EXPECT_EQ(empty.rowCount(), 0);
+    EXPECT_THROW(IntMatrix(-1, 3), std::invalid_argument);
 }
 
 TEST(RowMatrices, OwnerReleasesAndMoves) {

@@ -68,17 +68,6 @@ TEST(FrameSelectionTest, ShiftWithoutSelectionChangesNothing)
     EXPECT_EQ(empty.Size(), 0);
 }
 
-TEST(FrameSelectionTest, SetUnsetTogglesOneFlag)
-{
-    FrameSelection s;
-    s.Reset(10);
-    // "Set / Unset" on frame number 5 works on flag 4.
-    EXPECT_TRUE(s.ToggleFrame(5 - 1));
-    EXPECT_EQ(s.SelectedIndices(), std::vector<int>({4}));
-    EXPECT_FALSE(s.ToggleFrame(5 - 1));
-    EXPECT_FALSE(s.AnySelected());
-}
-
 TEST(FrameSelectionTest, OutOfRangeIndicesAreIgnored)
 {
     FrameSelection s;
@@ -89,7 +78,7 @@ TEST(FrameSelectionTest, OutOfRangeIndicesAreIgnored)
     EXPECT_FALSE(s.AnySelected());
     EXPECT_FALSE(s.IsFrameSelected(-1));
     EXPECT_FALSE(s.IsFrameSelected(3));
-    EXPECT_FALSE(s.ToggleFrame(7));
+    s.UnselectFrame(7);
     EXPECT_EQ(s.Size(), 3);
 }
 
@@ -98,12 +87,12 @@ TEST(FrameSelectionTest, SelectUnselectAllAlternates)
     FrameSelection s;
     s.Reset(4);
     EXPECT_TRUE(s.SelectAllNext());
-    s.ToggleAll();
+    s.SelectAllFrames(s.SelectAllNext());
     EXPECT_EQ(s.SelectedIndices(), std::vector<int>({0, 1, 2, 3}));
     EXPECT_FALSE(s.SelectAllNext());
-    s.ToggleAll();
+    s.SelectAllFrames(s.SelectAllNext());
     EXPECT_FALSE(s.AnySelected());
-    s.ToggleAll();
+    s.SelectAllFrames(s.SelectAllNext());
     EXPECT_EQ(s.SelectedIndices().size(), 4u);
 }
 

@@ -106,3 +106,31 @@ TEST(SurfaceExport, NoSurfaceOrNoFileWritesNothing)
         EXPECT_EQ(std::string(e.what()), "Unable to open output file.\n" + (missing / "outerSurface_7.vsf").string());
     }
 }
+
+TEST(SurfaceExport, ASetOfFilesIsWrittenWholeOrNotAtAll)
+{
+    const export_test::TempFolder folder;
+    const SurfaceHandle outer = tube_fixture::TubeSurface(8, 10.0), inner = tube_fixture::TubeSurface(8, 5.0);
+    const SurfaceFile files[] = {ComposeSurfaceFile(*outer.get(), Wall::Outer, 3, folder.path()),
+                                 ComposeSurfaceFile(*inner.get(), Wall::Inner, 3, folder.path())};
+    WriteSurfaceFiles(files);
+    // The same bytes as the view's export of each wall.
+    EXPECT_EQ(export_test::ReadBytes(folder.path() / "innerSurface_3.vsf"), files[1].text);
+    const auto viewFolder = folder.path() / "view";
+    std::filesystem::create_directory(viewFolder);
+    EXPECT_EQ(export_test::ReadBytes(ExportSurfaceFile(outer.get(), Wall::Outer, 3, viewFolder)),
+              export_test::ReadBytes(folder.path() / "outerSurface_3.vsf"));
+
+    // The second file cannot be opened: the first, already written, goes too.
+    const auto missing = folder.path() / "no such folder";
+    const SurfaceFile broken[] = {ComposeSurfaceFile(*outer.get(), Wall::Outer, 4, folder.path()),
+                                  ComposeSurfaceFile(*inner.get(), Wall::Inner, 4, missing)};
+    try {
+        WriteSurfaceFiles(broken);
+        ADD_FAILURE() << "no error";
+    } catch (const SurfaceExportError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to open output file.\n" + (missing / "innerSurface_4.vsf").string());
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "outerSurface_4.vsf"));
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "outerSurface_3.vsf"));
+}
