@@ -107,8 +107,22 @@ enum MarchCurves : int {
 void s1310(const spline_surface* s1, const spline_surface* s2, isect_curve* curve, double epsge,
            double max_step, int make_curve, int graphics, int* status);
 
-// Marches one intersection curve of a surface and an implicit surface (implicit kind
-// and coefficients as in spline/detail/isect/implicit_forms.h).  Status 0 done,
+// Kinds of an implicit surface (the coefficients each takes).
+enum ImplicitKind : int {
+  kImplicitPlane = 1,           // normal n and constant d: n.x + d
+  kImplicitQuadric = 2,         // 4 x 4 symmetric matrix A, row after row: (x, 1) A (x, 1)
+  kImplicitTorus = 1001,        // centre, unit axis, major radius R, minor radius r
+  kSilhouetteDirection = 1003,  // silhouette seen along a view direction
+  kSilhouetteEye = 1004,        // silhouette seen from an eye point
+  kSilhouetteAxis = 1005,       // silhouette about an axis (point and direction)
+  kImplicitLine = 2000,         // a line or plane by point and normal (s1850's problem)
+};
+inline bool is_silhouette_kind(int kind) {
+  return kind >= kSilhouetteDirection && kind <= kSilhouetteAxis;
+}
+
+// Marches one intersection curve of a surface and an implicit surface (an ImplicitKind
+// and its coefficients).  Status 0 done,
 // 3 singular start or the march turned back (no curve), kMarchBudgetSpent, -150, -123,
 // -185.
 void s1313(const spline_surface* surface, const double* coefs, int kind, double epsco,

@@ -9,9 +9,16 @@
 
 struct spline_surface;
 
+// Statuses of s1421 and s1422 besides 0 and errors: the first derivatives are nearly
+// parallel (the sine of their angle at most 0.01), or parallel (or one is zero), so that
+// the normal is of no use.
+constexpr int kSurfaceNormalWeak = 1;
+constexpr int kSurfaceNormalDegenerate = 2;
+
 // Right-hand evaluation with d derivatives in total and, for dim 3 and d > 0, the
-// normal Su x Sv.  Status 2 when the first derivatives are parallel (or one is zero),
-// 1 when the sine of their angle is at most 0.01, else 0; all outputs are written.
+// normal Su x Sv.  Status kSurfaceNormalDegenerate when the first derivatives are
+// parallel (or one is zero), kSurfaceNormalWeak when the sine of their angle is at most
+// 0.01, else 0; all outputs are written.
 void s1421(const spline_surface* surface, int d, const double* uv, int* left1, int* left2,
            double* derivs, double* normal, int* status);
 

@@ -217,7 +217,7 @@ SampledPath CatheterPathFromProjections(const std::vector<TPointXYZ>& L, const s
         int failures = 0, firstError = 0;
         for (int i = 0; i < curves.size(); ++i) {
             int status = 0;
-            s1310(lao.get(), rao.get(), curves[i], 1e-5, 0.0, 1, 0, &status);
+            s1310(lao.get(), rao.get(), curves[i], 1e-5, 0.0, kMarchGeometry, 0, &status);
             if (status < 0) {
                 ++failures;
                 if (firstError == 0)

@@ -59,7 +59,7 @@ Mesh TessellateSurface(const spline_surface& surface, const TessellationOptions&
             for (int c = 0; c < 3; ++c)
                 mesh.positions[v * 3 + c] = static_cast<float>(derivs[c]);
             const Vec3 n = Normalized({normal[0], normal[1], normal[2]});
-            if (status >= 0 && status != 2 && Length(n) > 0.5) {
+            if (status >= 0 && status != kSurfaceNormalDegenerate && Length(n) > 0.5) {
                 mesh.normals[v * 3] = static_cast<float>(n.x);
                 mesh.normals[v * 3 + 1] = static_cast<float>(n.y);
                 mesh.normals[v * 3 + 2] = static_cast<float>(n.z);

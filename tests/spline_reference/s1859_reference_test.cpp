@@ -121,7 +121,7 @@ TEST(S1859Reference, RandomBicubicPairsGiveTheBranchesOfTheReferenceKernel) {
     std::vector<Polyline> ours;
     for (int i = 0; i < nc; ++i) {
       int ms = 0;
-      s1310(a, b, curves[i], 1e-6, 0.0, 1, 0, &ms);
+      s1310(a, b, curves[i], 1e-6, 0.0, kMarchGeometry, 0, &ms);
       EXPECT_EQ(ms, 0);
       if (curves[i]->geometry) ours.push_back(sample(curves[i]->geometry, 400));
     }

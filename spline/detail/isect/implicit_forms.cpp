@@ -278,7 +278,7 @@ void s1378(const spline_surface* surface, const double* coefs, int type, int dim
     *status = code;
     error_report("s1378", code, 0);
   };
-  if (type != 1001) return fail(kErrNotTorus);
+  if (type != kImplicitTorus) return fail(kErrNotTorus);
   if (dim != 3 || surface->dim != 3) return fail(kErrDimensionNot3);
   const bool rational = is_rational_kind(surface->kind);
   const int n1 = surface->vertex_count1, n2 = surface->vertex_count2;
@@ -404,7 +404,7 @@ void s1331(const double* block, const double* coefs, int type, int der, double* 
     for (int i = 0; i < 3; ++i) direction[i] = g[i];
     return;
   }
-  if (type == 1001) {
+  if (type == kImplicitTorus) {
     const double* c = coefs;
     const double* ax = coefs + 3;
     const double big = coefs[6], small = coefs[7];
@@ -466,7 +466,7 @@ void s1331(const double* block, const double* coefs, int type, int der, double* 
     values[5] = 2.0 * (vec_dot(qv_big, qv_big, 3) + vec_dot(big_q, qvv_big, 3));
     return;
   }
-  if (type < 1003 || type > 1005) return;
+  if (!is_silhouette_kind(type)) return;
   if (der < 1) der = 1;
   const double* suuu = block + 18;
   const double* suuv = block + 21;
@@ -493,7 +493,7 @@ void s1331(const double* block, const double* coefs, int type, int der, double* 
   cross(suv, svv, t2);
   cross(su, svvv, t3);
   for (int i = 0; i < 3; ++i) nvv[i] = t1[i] + 2.0 * t2[i] + t3[i];
-  if (type == 1003) {
+  if (type == kSilhouetteDirection) {
     const double* d = coefs;
     values[0] = vec_dot(n, d, 3);
     values[1] = vec_dot(nu, d, 3);
@@ -501,7 +501,7 @@ void s1331(const double* block, const double* coefs, int type, int der, double* 
     values[3] = vec_dot(nuu, d, 3);
     values[4] = vec_dot(nuv, d, 3);
     values[5] = vec_dot(nvv, d, 3);
-  } else if (type == 1004) {
+  } else if (type == kSilhouetteEye) {
     double g[3];
     for (int i = 0; i < 3; ++i) g[i] = s[i] - coefs[i];
     values[0] = vec_dot(n, g, 3);

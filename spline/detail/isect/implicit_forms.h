@@ -2,15 +2,11 @@
 // into them (a one-dimensional curve or surface of the equation's values, whose zeros
 // are the intersection), and the evaluation of an implicit equation on a surface.
 //
-// Types: 1 plane (normal n, constant d: n.x + d), 2 quadric (4 x 4 symmetric matrix A,
-// row after row: (x, 1) A (x, 1)), 1001 torus (centre, unit axis, major radius R, minor
-// radius r), 1003 to 1005 silhouettes (view direction; eye point; axis point and axis
-// direction), 2000 a line or plane by point and normal.  Every output array or record
+// Types: the ImplicitKind values of spline/isect.h.  Every output array or record
 // belongs to the caller (arrays freed with free, records with their destructors).
 #pragma once
 
-struct spline_curve;
-struct spline_surface;
+#include "spline/isect.h"  // ImplicitKind
 
 // Status of a rational object with a weight that is not positive.
 constexpr int kErrNonPositiveWeight = -181;

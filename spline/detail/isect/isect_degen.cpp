@@ -310,7 +310,7 @@ void shevalint(geom_object* object1, geom_object* object2, const double* coefs, 
       fail(kUnsupported, 3);
       return;
     }
-  } else if (type == 2000) {
+  } else if (type == kImplicitLine) {
     free(point->geom1);
     free(point->geom2);
     point->geom1 = point->geom2 = nullptr;
@@ -326,7 +326,7 @@ void shevalint(geom_object* object1, geom_object* object2, const double* coefs, 
       point->curve_geom[dim1 + i] = unit[i];
     }
   } else {
-    const bool silhouette = type >= 1003 && type <= 1005;
+    const bool silhouette = is_silhouette_kind(type);
     const int position = silhouette ? 3 : 4;
     if (object1->kind != kSurfaceObject || dim1 != 3) {
       fail(kUnsupported, position);

@@ -353,14 +353,14 @@ void sh1850(spline_curve* curve, const double* point, const double* normal, int 
   sh1761(sobj, pobj, epsge, &data, &st);
   if (st < 0) return fail(st);
   st = 0;
-  int_join_per(&data, cobj, cobj, nullptr, 2000, epsge, &st);
+  int_join_per(&data, cobj, cobj, nullptr, kImplicitLine, epsge, &st);
   if (st < 0) return fail(st);
   if (data) {
     double* second = nullptr;
     int tracks = 0;
     param_track** track_array = nullptr;
     st = 0;
-    hp_s1880(cobj, cobj, 2000, 1, 0, data, point_count, params, &second, markers, curve_count,
+    hp_s1880(cobj, cobj, kImplicitLine, 1, 0, data, point_count, params, &second, markers, curve_count,
              curves, &tracks, &track_array, &st);
     free(second);
     for (int i = 0; i < tracks; ++i) destroy_param_track(track_array[i]);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "spline/detail/isect/isect_services.h"
+#include "spline/isect.h"
 #include "spline/linalg.h"
 #include "spline/records.h"
 #include "spline/status.h"
@@ -342,7 +343,7 @@ void elementary_overlap_test(spline_surface* s1, spline_surface* s2, double tole
       }
       case kShapeTorus: {
         const double coefs[8] = {p[0], p[1], p[2], v[0], v[1], v[2], a, b};
-        isect_services().s1378(src[k], coefs, 1001, 3, &f[k], &st);
+        isect_services().s1378(src[k], coefs, kImplicitTorus, 3, &f[k], &st);
         value_tol = 8.0 * tolerance * b * a * a;
         break;
       }

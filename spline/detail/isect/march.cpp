@@ -236,7 +236,7 @@ class SurfImplicit : public Problem {
     planes = 1;
     threshold = 0.75;
     implicit = true;
-    der = (k >= 1003 && k <= 1005) ? 3 : 2;
+    der = is_silhouette_kind(k) ? 3 : 2;
     nidx = der == 3 ? 30 : 18;
     ranges[0] = make_range(surf->knots1, surf->order1, surf->vertex_count1);
     ranges[1] = make_range(surf->knots2, surf->order2, surf->vertex_count2);
@@ -919,7 +919,7 @@ void s1313(const spline_surface* surface, const double* coefs, int kind, double 
   if (type == 2 || type == 3) guides[n++] = guides[0];
   guides.resize(n);
   std::vector<char> usable(n, 0);
-  const bool silhouette = kind >= 1003 && kind <= 1005;
+  const bool silhouette = is_silhouette_kind(kind);
   for (int i = 0; i < n; ++i) {
     int st = pb.evaluate(guides[i]);
     if (st < 0) {
@@ -978,7 +978,7 @@ void s1313(const spline_surface* surface, const double* coefs, int kind, double 
   spline_curve* pc = nullptr;
   int st = s > 0 ? build_curves(res, n, s, make_curve, epsge, &curve->geometry, &pc, nullptr)
                  : -185;
-  if (st == -185 && curve->point_count > 1 && kind < 1003) {
+  if (st == -185 && curve->point_count > 1 && kind < kSilhouetteDirection) {
     int cs = 0;
     s1313_s9constline(surface, coefs, kind, epsge, curve, make_curve, graphics, &cs);
     if (cs < 0) {

@@ -462,8 +462,8 @@ double close_test_ss(const double* ev1, const double* par1, const double* ev2,
 
 namespace {
 
-int block_der(int kind) { return kind >= 1003 && kind <= 1005 ? 3 : 2; }
-int block_size(int kind) { return kind >= 1003 && kind <= 1005 ? 33 : 21; }
+int block_der(int kind) { return is_silhouette_kind(kind) ? 3 : 2; }
+int block_size(int kind) { return is_silhouette_kind(kind) ? 33 : 21; }
 
 }  // namespace
 
@@ -616,7 +616,7 @@ void s9boundimp(const double* ev, const double* par, const spline_surface* surfa
       return;
     }
     if (pass > 1 && r >= prev) {
-      const bool sil = kind >= 1003 && kind <= 1005;
+      const bool sil = is_silhouette_kind(kind);
       if ((kind > 1002 && !sil) || (kind <= 1002 && prev > tol) || (sil && prev > 0.01))
         *status = 2;
       else
@@ -708,7 +708,7 @@ double s9adsimp(const double* ev, const double* par, const double* coefs, int ki
   int flag = 0;
   const double dist = vec_length(d, 3, &flag);
   if (vec_dot(d, tangent, 3) <= 0.0 || dist <= 0.0 || dist > 2.0 * step) return dist;
-  if (kind >= 1003) {
+  if (kind >= kSilhouetteDirection) {
     *status = 1;
     return dist;
   }

@@ -77,7 +77,7 @@ void s1308(const double* x, int dim, const double* coefs, int kind, double* norm
       for (int j = 0; j < dim; ++j) s += coefs[j * (dim + 1) + i] * x[j];
       normal[i] = s;
     }
-  } else if (kind == 1001 && dim == 3) {
+  } else if (kind == kImplicitTorus && dim == 3) {
     const double *c = coefs, *a = coefs + 3;
     double w[3], q[3];
     vec_diff(x, c, 3, w);
@@ -136,7 +136,7 @@ double s1309(const double* p, const double* direction, const double* coefs, int 
     const double r2 = (-b - std::sqrt(disc)) / (2.0 * a);
     return std::fabs(r1) < std::fabs(r2) ? r1 : r2;
   }
-  if (kind == 1001) {
+  if (kind == kImplicitTorus) {
     const double *c = coefs, *a = coefs + 3;
     double w[3], q[3];
     vec_diff(p, c, 3, w);
@@ -148,19 +148,19 @@ double s1309(const double* p, const double* direction, const double* coefs, int 
     return std::fabs(vec_length(r, 3, &flag) - coefs[7]);
   }
   auto clamp_asin = [](double v) { return std::asin(std::clamp(v, -1.0, 1.0)); };
-  if (kind == 1003) {
+  if (kind == kSilhouetteDirection) {
     double nn[3];
     vec_normalize(p + 30, 3, nn, &flag);
     return std::fabs(clamp_asin(vec_dot(nn, coefs, 3)));
   }
-  if (kind == 1004) {
+  if (kind == kSilhouetteEye) {
     double nn[3], e[3];
     vec_normalize(p + 30, 3, nn, &flag);
     vec_diff(p, coefs, 3, e);
     vec_normalize(e, 3, e, &flag);
     return std::fabs(clamp_asin(vec_dot(nn, e, 3)));
   }
-  if (kind == 1005) {
+  if (kind == kSilhouetteAxis) {
     double nn[3], e[3], x[3];
     vec_diff(p, coefs, 3, e);
     vec_cross(p + 30, e, x);

@@ -269,7 +269,7 @@ void s1788(const spline_surface* surface1, const spline_surface* surface2, doubl
     std::free(p2);
     return fail(kErrMemory);
   }
-  s1310(surface1, surface2, piece.get(), 0.01 * extent, 0.0, 2, 0, &st);
+  s1310(surface1, surface2, piece.get(), 0.01 * extent, 0.0, kMarchGeometryAndPcurves, 0, &st);
   // A march cut short by its point budget has no true ends: no piece either.
   if (st == -185 || st == kMarchBudgetSpent || (st >= 0 && (!piece->pcurve1 || !piece->pcurve2)))
     return no_piece(point, 4, start, end, status);
@@ -335,7 +335,7 @@ void s1787(const spline_surface* surface, double level, double aepsge, const dou
     return fail(kErrMemory);
   }
   const double plane[4] = {0.0, 0.0, 1.0, -level};
-  s1313(graph.get(), plane, 1, 1e-15, 0.01 * extent, extent, piece.get(), 2, 0, &st);
+  s1313(graph.get(), plane, 1, 1e-15, 0.01 * extent, extent, piece.get(), kMarchGeometryAndPcurves, 0, &st);
   // -185 no piece of two points; 3 a singular start or a march that turned back (no
   // curve); the point budget leaves no true ends.
   if (st == -185 || st == 3 || st == kMarchBudgetSpent || (st >= 0 && !piece->pcurve1))

@@ -74,9 +74,9 @@ void int_join_per(isect_data** data, geom_object* object1, geom_object* object2,
     if (d->points[i]->param_count > 4) return fail(-200, 0);
 
   const int mode = (object1->kind == kSurfaceObject && object2->kind == kSurfaceObject && type == 0)   ? 1
-                   : (object1->kind == kSurfaceObject && type != 0 && type != 2000) ? 2
+                   : (object1->kind == kSurfaceObject && type != 0 && type != kImplicitLine) ? 2
                                                                        : 0;
-  const bool shift_planes = object1->kind == kSurfaceObject && type != 2000;
+  const bool shift_planes = object1->kind == kSurfaceObject && type != kImplicitLine;
 
   // Evaluate every point.
   for (int i = 0; i < d->point_count; ++i) {

@@ -115,7 +115,7 @@ void BM_s1310_catheter(benchmark::State& state) {
     const IsectCurveHandle ic_owner(create_isect_curve(3, 2, 2, pa, pb, 0));
     isect_curve* ic = ic_owner.get();
     int st = 0;
-    s1310(sl, sr, ic, 1e-5, 0.0, 1, 0, &st);
+    s1310(sl, sr, ic, 1e-5, 0.0, kMarchGeometry, 0, &st);
     if (st != 0 || !ic->geometry) state.SkipWithError("march failed");
     else points = (ic->geometry->vertex_count + 2) / 3;
     benchmark::DoNotOptimize(ic->geometry);

@@ -43,7 +43,7 @@ int intersect_and_march(catheter::Scene& s) {
   const IsectCurveArray owned_curves(curves, nc);
   for (int i = 0; i < nc && st >= 0; ++i) {
     int ms = 0;
-    s1310(s.lao, s.rao, curves[i], 1e-5, 0.0, 1, 0, &ms);
+    s1310(s.lao, s.rao, curves[i], 1e-5, 0.0, kMarchGeometry, 0, &ms);
   }
   return st < 0 ? st : nc;
 }

@@ -183,7 +183,7 @@ TEST(S1310, SphereAgainstPlaneGivesOneClosedCircle) {
   }
   auto ic = chain(a, b, 2);
   int st = -1;
-  s1310(sph.get(), pl.get(), ic.get(), 1e-6, 0.0, 2, 0, &st);
+  s1310(sph.get(), pl.get(), ic.get(), 1e-6, 0.0, kMarchGeometryAndPcurves, 0, &st);
   ASSERT_EQ(st, 0);
   ASSERT_NE(ic->geometry, nullptr);
   ASSERT_NE(ic->pcurve1, nullptr);
@@ -211,7 +211,7 @@ TEST(S1310, PlaneAcrossCylinderRunsSeamToSeam) {
   const std::vector<double> p = {1.5 * std::cos(2.5), 1.5 * std::sin(2.5), 0.7};
   auto ic = chain({params_of(cyl.get(), p, 40, 1e-12)}, {params_of(pl.get(), p, 40, 1e-12)}, 0);
   int st = -1;
-  s1310(cyl.get(), pl.get(), ic.get(), 1e-6, 0.0, 1, 0, &st);
+  s1310(cyl.get(), pl.get(), ic.get(), 1e-6, 0.0, kMarchGeometry, 0, &st);
   ASSERT_EQ(st, 0);
   const auto pts = samples(ic->geometry, 2000);
   for (const auto& q : pts) {
@@ -227,15 +227,15 @@ TEST(S1310, PlaneAcrossCylinderRunsSeamToSeam) {
 TEST(S1310, ErrorsAndEmptyChains) {
   auto pl = plane_z(0.0, 1.0);
   int st = 0;
-  s1310(pl.get(), pl.get(), nullptr, 1e-6, 0.0, 1, 0, &st);
+  s1310(pl.get(), pl.get(), nullptr, 1e-6, 0.0, kMarchGeometry, 0, &st);
   EXPECT_EQ(st, -150);
   auto ic = chain({{0.5, 0.5}}, {}, 0);
-  s1310(pl.get(), pl.get(), ic.get(), 1e-6, 0.0, 1, 0, &st);
+  s1310(pl.get(), pl.get(), ic.get(), 1e-6, 0.0, kMarchGeometry, 0, &st);
   EXPECT_EQ(st, -123);
   // Coincident planes: every point is degenerate, nothing is marched and the caller sees
   // the status of no curve.
   auto ic2 = chain({{0.5, 0.5}}, {{0.5, 0.5}}, 0);
-  s1310(pl.get(), pl.get(), ic2.get(), 1e-6, 0.0, 1, 0, &st);
+  s1310(pl.get(), pl.get(), ic2.get(), 1e-6, 0.0, kMarchGeometry, 0, &st);
   EXPECT_EQ(st, -185);
   EXPECT_EQ(ic2->geometry, nullptr);
 }
@@ -329,7 +329,7 @@ TEST(S1313, BicubicPatchAgainstLevelPlanesMatchesMarchingSquares) {
       const auto& start = comps[k].crossings[comps[k].crossings.size() / 2];
       auto ic = chain({start}, {}, 0);
       int st = -1;
-      s1313(s.get(), plane, 1, 1e-15, 1e-7, 0.0, ic.get(), 2, 0, &st);
+      s1313(s.get(), plane, 1, 1e-15, 1e-7, 0.0, ic.get(), kMarchGeometryAndPcurves, 0, &st);
       ASSERT_EQ(st, 0) << "trial " << trial << " component " << k;
       ASSERT_NE(ic->geometry, nullptr);
       ASSERT_NE(ic->pcurve1, nullptr);
@@ -364,7 +364,7 @@ TEST(S1313, SphereAgainstPlaneAndErrors) {
   auto ic =
       chain({params_of(sph.get(), {r * std::cos(0.2), 0.5, r * std::sin(0.2)}, 40, 1e-12)}, {}, 0);
   int st = -1;
-  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, ic.get(), 1, 0, &st);
+  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, ic.get(), kMarchGeometry, 0, &st);
   ASSERT_EQ(st, 0);
   const auto pts = samples(ic->geometry, 2000);
   for (const auto& q : pts) {
@@ -373,15 +373,15 @@ TEST(S1313, SphereAgainstPlaneAndErrors) {
   }
   EXPECT_LT(dist(pts.front(), pts.back()), 1e-6);
   EXPECT_NEAR(polyline_length(pts), 2 * M_PI * r, 0.01 * 2 * M_PI * r);
-  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, nullptr, 1, 0, &st);
+  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, nullptr, kMarchGeometry, 0, &st);
   EXPECT_EQ(st, -150);
   // A type 9 curve comes back untouched.
   auto t9 = chain({{0.5, 0.5}}, {}, 9);
-  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, t9.get(), 1, 0, &st);
+  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, t9.get(), kMarchGeometry, 0, &st);
   EXPECT_EQ(st, 0);
   EXPECT_EQ(t9->geometry, nullptr);
   auto bad = chain({{0.5, 0.5}}, {{0.5, 0.5}}, 0);
-  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, bad.get(), 1, 0, &st);
+  s1313(sph.get(), plane, 1, 1e-15, 1e-6, 0.0, bad.get(), kMarchGeometry, 0, &st);
   EXPECT_EQ(st, -123);
 }
 
@@ -473,7 +473,7 @@ TEST(S1310, CatheterPathMatchesThePerHeightClosedForm) {
     }
     auto ic = chain(a, b, 0);
     int st = -1;
-    s1310(sl.get(), sr.get(), ic.get(), 1e-5, 0.0, 1, 0, &st);
+    s1310(sl.get(), sr.get(), ic.get(), 1e-5, 0.0, kMarchGeometry, 0, &st);
     ASSERT_EQ(st, 0) << "trial " << trial;
     const auto pts = samples(ic->geometry, 1000);
     double worst = 0.0, ylo = 1e300, yhi = -1e300;
@@ -502,7 +502,7 @@ TEST(S1310, TouchingPlaneGivesTheConstantParameterRuling) {
   }
   auto ic = chain(a, b, 0);
   int st = -1;
-  s1310(cyl.get(), pl.get(), ic.get(), 1e-6, 0.0, 2, 0, &st);
+  s1310(cyl.get(), pl.get(), ic.get(), 1e-6, 0.0, kMarchGeometryAndPcurves, 0, &st);
   ASSERT_EQ(st, 0);
   ASSERT_NE(ic->geometry, nullptr);
   const auto pts = samples(ic->geometry, 50);
@@ -519,7 +519,7 @@ TEST(S1310, TouchingPlaneGivesTheConstantParameterRuling) {
   for (const auto& x : samples(ic->pcurve2, 10)) EXPECT_NEAR(x[0], 0.5, 1e-9);
   // A chain that is not a line of either surface is no curve.
   auto sph_c = chain({{0.3, 0.4}, {0.6, 0.7}}, {{0.3, 0.4}, {0.6, 0.7}}, 0);
-  s1310(pl.get(), pl.get(), sph_c.get(), 1e-6, 0.0, 1, 0, &st);
+  s1310(pl.get(), pl.get(), sph_c.get(), 1e-6, 0.0, kMarchGeometry, 0, &st);
   EXPECT_EQ(st, -185);
 }
 
@@ -622,7 +622,7 @@ TEST(S1313, SingularStartEndsWithStatus3AndNoCurve) {
   const double q[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, -1, 0, 0, -1, 0};
   auto ic = chain({{0.5, 0.5}}, {}, 0);
   int st = -1;
-  s1313(pl.get(), q, 2, 1e-15, 1e-6, 0.0, ic.get(), 1, 0, &st);
+  s1313(pl.get(), q, 2, 1e-15, 1e-6, 0.0, ic.get(), kMarchGeometry, 0, &st);
   EXPECT_EQ(st, 3);
   EXPECT_EQ(ic->geometry, nullptr);
 }
@@ -635,7 +635,7 @@ TEST(S1313, TouchingPlaneGivesTheRuling) {
   const double plane[4] = {0, 1, 0, -1.5};
   auto ic = chain({{1.0, 0.2}, {1.0, 0.5}, {1.0, 0.8}}, {}, 0);
   int st = -1;
-  s1313(cyl.get(), plane, 1, 1e-15, 1e-6, 0.0, ic.get(), 2, 0, &st);
+  s1313(cyl.get(), plane, 1, 1e-15, 1e-6, 0.0, ic.get(), kMarchGeometryAndPcurves, 0, &st);
   ASSERT_EQ(st, 0);
   ASSERT_NE(ic->geometry, nullptr);
   ASSERT_NE(ic->pcurve1, nullptr);

@@ -103,7 +103,7 @@ TEST(S1310, FirstStepAcrossTheWholeDomainIsClipped) {
     IsectCurveHandle ic(
         create_isect_curve(1, 2, 2, a, b, 0));
     int st = -1;
-    s1310(pl.get(), cyl.get(), ic.get(), 1e-6, 0.0, 2, 0, &st);
+    s1310(pl.get(), cyl.get(), ic.get(), 1e-6, 0.0, kMarchGeometryAndPcurves, 0, &st);
     ASSERT_EQ(st, 0);
     ASSERT_NE(ic->pcurve1, nullptr);
     const spline_curve* pc = ic->pcurve1;

@@ -66,7 +66,7 @@ void intersect(spline_surface* a, spline_surface* b, double epsge, Result* r) {
   if (r->status < 0) return;
   for (int i = 0; i < r->curve_count; ++i) {
     int st = 0;
-    s1310(a, b, r->curves[i], epsge, 0.0, 1, 0, &st);
+    s1310(a, b, r->curves[i], epsge, 0.0, kMarchGeometry, 0, &st);
     r->march_status.push_back(st);
   }
 }
