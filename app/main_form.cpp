@@ -11,7 +11,7 @@
 #include "app/forms.h"
 #include "app/paths.h"
 #include "app/pictures.h"
-#include "app/point_list.h"
+#include "study/point_list.h"
 #include "app/prompter.h"
 #include "app/small_forms.h"
 #include "app/splash.h"

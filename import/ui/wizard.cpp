@@ -7,7 +7,7 @@
 #include "app/forms.h"
 #include "app/main_form.h"
 #include "app/paths.h"
-#include "app/point_list.h"
+#include "study/point_list.h"
 #include "app/prompter.h"
 #include "import/core/frame_extractor.h"
 #include "import/core/study_folders.h"
