@@ -5,7 +5,7 @@
 
 #include "spline/boxes.h"
 #include "spline/curve_eval.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/records.h"

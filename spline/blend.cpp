@@ -8,7 +8,7 @@
 #include "spline/approx.h"
 #include "spline/curve_eval.h"
 #include "spline/edit.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/interp.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"

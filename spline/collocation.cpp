@@ -3,18 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory_resource>
 #include <vector>
 
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/status.h"
 
 using namespace spline_detail;
 
 namespace {
 
-int check_knots(const std::vector<double>& t, int k) {
+int check_knots(const double* t, int count, int k) {
   int run = 1;
-  for (size_t i = 1; i < t.size(); ++i) {
+  for (int i = 1; i < count; ++i) {
     if (t[i] < t[i - 1]) return kErrKnots;
     run = t[i] == t[i - 1] ? run + 1 : 1;
     if (run > k) return kErrKnots;
@@ -118,82 +119,127 @@ class BorderedBand {
   std::vector<double> band_, border_, scale_;
 };
 
+// The d-th derivatives of the k B-splines non-zero on [t[mu], t[mu + 1]) at x, into
+// b[0 .. k - 1]: values of order k - d by the recurrence, then d difference steps.  False
+// for an empty knot interval on the way.  K, when not 0, fixes k at compile time.
+template <int K>
+bool bspline_values(const double* t, int k_given, double x, int mu, int d, double* b) {
+  const int k = K > 0 ? K : k_given;
+  b[0] = 1.0;
+  for (int j = 1; j < k; ++j) {
+    // b[0..j-1] are the order-j functions B_{mu-j+1..mu}; build order j + 1.
+    const bool diff = j >= k - d;
+    double saved = 0.0;
+    for (int s = 0; s < j; ++s) {
+      const int idx = mu - j + 1 + s;
+      const double span = t[idx + j] - t[idx];
+      if (!(span > 0)) return false;
+      if (diff) {
+        const double temp = b[s] * j / span;
+        b[s] = saved - temp;
+        saved = temp;
+      } else {
+        const double temp = b[s] / span;
+        b[s] = saved + (t[idx + j] - x) * temp;
+        saved = (x - t[idx]) * temp;
+      }
+    }
+    b[j] = saved;
+  }
+  return true;
+}
+
 }  // namespace
 
-void s1902(const double* par, int n, int k, int nonperiodic, double** knots, int* status) {
-  std::vector<double> t;
-  t.reserve(static_cast<size_t>(n) + 2 * k);
-  auto fail = [&](int code) {
-    *status = code;
-    error_report("s1902", code, 0);
+namespace spline_detail {
+
+int interpolation_knots(const double* par, int n, int k, bool periodic, double* t) {
+  if (n < 1 || k < 1) return kErrKnots;
+  const int count = periodic ? n + 2 * k - 1 : n + k;
+  // Knots are appended up to the count; more are counted, not stored.
+  int size = 0;
+  auto push = [&](double v) {
+    if (size < count) t[size] = v;
+    ++size;
   };
-  if (n < 1 || k < 1) return fail(kErrKnots);
   const int h = k / 2;
-  if (nonperiodic == 1) {
+  if (!periodic) {
     const double t0 = par[0], tl = par[n - 1];
-    if (!(tl > t0)) return fail(kErrKnots);
+    if (!(tl > t0)) return kErrKnots;
     int ms = 1, me = 1;
     while (ms < n && par[ms] == t0) ++ms;
     while (me < n && par[n - 1 - me] == tl) ++me;
-    t.assign(k, t0);
+    for (int i = 0; i < k; ++i) push(t0);
     if (k % 2 == 0) {
       double a = (par[ms] + t0) / 2, b = (par[n - me - 1] + tl) / 2;
       if (a == b) {
         a = (par[ms] + 2 * t0) / 3;
         b = (par[n - me - 1] + 2 * tl) / 3;
       }
-      for (int i = 0; i < ms - h; ++i) t.push_back(a);
-      for (int i = std::max(ms, h); i <= n - std::max(me, h) - 1; ++i) t.push_back(par[i]);
-      for (int i = 0; i < me - h; ++i) t.push_back(b);
+      for (int i = 0; i < ms - h; ++i) push(a);
+      for (int i = std::max(ms, h); i <= n - std::max(me, h) - 1; ++i) push(par[i]);
+      for (int i = 0; i < me - h; ++i) push(b);
     } else {
       if (ms > h)
-        for (int j = 1; j <= ms - h; ++j) t.push_back(t0 + j * (par[ms] - t0) / (ms - h + 1));
+        for (int j = 1; j <= ms - h; ++j) push(t0 + j * (par[ms] - t0) / (ms - h + 1));
       for (int i = std::max(ms, h); i <= n - std::max(me, h) - 2; ++i)
-        t.push_back((par[i] + par[i + 1]) / 2);
+        push((par[i] + par[i + 1]) / 2);
       if (me > h) {
         const double p = par[n - me - 1];
-        for (int j = 1; j <= me - h; ++j) t.push_back(p + j * (tl - p) / (me - h + 1));
+        for (int j = 1; j <= me - h; ++j) push(p + j * (tl - p) / (me - h + 1));
       }
     }
-    for (int i = 0; i < k; ++i) t.push_back(tl);
-    if (static_cast<int>(t.size()) != n + k) return fail(kErrKnots);
+    for (int i = 0; i < k; ++i) push(tl);
+    if (size != count) return kErrKnots;
   } else {
     const double T = par[n] - par[0];
-    if (!(T > 0)) return fail(kErrKnots);
-    const int count = n + 2 * k - 1;
+    if (!(T > 0)) return kErrKnots;
     if (k % 2 == 0) {
-      for (int j = 0; j < h; ++j) t.push_back(par[n - h + j] - T);
-      for (int j = 0; j <= n; ++j) t.push_back(par[j]);
+      for (int j = 0; j < h; ++j) push(par[n - h + j] - T);
+      for (int j = 0; j <= n; ++j) push(par[j]);
       int j = 1;
       double shift = T;
-      while (static_cast<int>(t.size()) < count) {
+      while (size < count) {
         if (j > n) {
           j = 1;
           shift += T;
         }
-        t.push_back(par[j++] + shift);
+        push(par[j++] + shift);
       }
     } else {
-      for (int j = 0; j <= h; ++j)
-        t.push_back((par[n - h - 1 + j] + par[n - h + j]) / 2 - T);
-      for (int j = 0; j < n; ++j) t.push_back((par[j] + par[j + 1]) / 2);
+      for (int j = 0; j <= h; ++j) push((par[n - h - 1 + j] + par[n - h + j]) / 2 - T);
+      for (int j = 0; j < n; ++j) push((par[j] + par[j + 1]) / 2);
       int j = 0;
       double shift = T;
-      while (static_cast<int>(t.size()) < count) {
+      while (size < count) {
         if (j >= n) {
           j = 0;
           shift += T;
         }
-        t.push_back((par[j] + par[j + 1]) / 2 + shift);
+        push((par[j] + par[j + 1]) / 2 + shift);
         ++j;
       }
     }
-    t.resize(count);
   }
-  if (int st = check_knots(t, k)) return fail(st);
-  double* out = static_cast<double*>(std::malloc(sizeof(double) * (t.size() + 1)));
+  return check_knots(t, count, k);
+}
+
+}  // namespace spline_detail
+
+void s1902(const double* par, int n, int k, int nonperiodic, double** knots, int* status) {
+  auto fail = [&](int code) {
+    *status = code;
+    error_report("s1902", code, 0);
+  };
+  if (n < 1 || k < 1) return fail(kErrKnots);
+  const bool periodic = nonperiodic != 1;
+  const size_t count = static_cast<size_t>(n) + (periodic ? 2 * k - 1 : k);
+  auto* out = static_cast<double*>(std::malloc(sizeof(double) * (count + 1)));
   if (!out) return fail(kErrMemory);
-  for (size_t i = 0; i < t.size(); ++i) out[i] = t[i];
+  if (int st = interpolation_knots(par, n, k, periodic, out)) {
+    std::free(out);
+    return fail(st);
+  }
   *knots = out;
   *status = 0;
 }
@@ -238,44 +284,353 @@ void s1890(const double* t, int k, int n, double** par_out, int** der_out, int* 
 }
 
 void s1897(const double* t, int k, double x, int mu, int d, double* values, int* status) {
-  // Values of order k - d by the recurrence, then d difference steps.
-  // The values stay on the stack for every usual order (one call per collocation row).
-  double local[16];
-  std::vector<double> heap;
-  double* b = local;
-  if (k > 16) {
-    heap.resize(k);
-    b = heap.data();
+  if (!bspline_values<0>(t, k, x, mu, d, values)) {
+    *status = kErrKnots;
+    error_report("s1897", *status, 0);
+    return;
   }
-  std::fill(b, b + k, 0.0);
-  b[0] = 1.0;
-  for (int j = 1; j < k; ++j) {
-    // b[0..j-1] are the order-j functions B_{mu-j+1..mu}; build order j + 1.
-    const bool diff = j >= k - d;
-    double saved = 0.0;
-    for (int s = 0; s < j; ++s) {
-      const int idx = mu - j + 1 + s;
-      const double span = t[idx + j] - t[idx];
-      if (!(span > 0)) {
-        *status = kErrKnots;
-        error_report("s1897", *status, 0);
-        return;
-      }
-      if (diff) {
-        const double temp = b[s] * j / span;
-        b[s] = saved - temp;
-        saved = temp;
-      } else {
-        const double temp = b[s] / span;
-        b[s] = saved + (t[idx + j] - x) * temp;
-        saved = (x - t[idx]) * temp;
-      }
-    }
-    b[j] = saved;
-  }
-  for (int i = 0; i < k; ++i) values[i] = b[i];
   *status = 0;
 }
+
+namespace {
+
+// Gaussian elimination with partial pivoting of the small dense system a x = y (m x m,
+// row by row; y: m rows of width values, replaced by x).  False for a zero pivot.
+bool solve_dense(double* a, int m, double* y, int width) {
+  for (int c = 0; c < m; ++c) {
+    int p = c;
+    for (int r = c + 1; r < m; ++r)
+      if (std::fabs(a[r * m + c]) > std::fabs(a[p * m + c])) p = r;
+    if (a[p * m + c] == 0.0) return false;
+    if (p != c) {
+      std::swap_ranges(a + c * m, a + (c + 1) * m, a + p * m);
+      std::swap_ranges(y + static_cast<size_t>(c) * width, y + static_cast<size_t>(c + 1) * width,
+                       y + static_cast<size_t>(p) * width);
+    }
+    for (int r = c + 1; r < m; ++r) {
+      const double l = a[r * m + c] / a[c * m + c];
+      if (l == 0.0) continue;
+      for (int j = c + 1; j < m; ++j) a[r * m + j] -= l * a[c * m + j];
+      for (int w = 0; w < width; ++w) y[static_cast<size_t>(r) * width + w] -= l * y[static_cast<size_t>(c) * width + w];
+    }
+  }
+  for (int c = m - 1; c >= 0; --c) {
+    double* yc = y + static_cast<size_t>(c) * width;
+    for (int j = c + 1; j < m; ++j)
+      for (int w = 0; w < width; ++w) yc[w] -= a[c * m + j] * y[static_cast<size_t>(j) * width + w];
+    for (int w = 0; w < width; ++w) yc[w] /= a[c * m + c];
+  }
+  return true;
+}
+
+// The periodic collocation system as a cyclic band, solved without row exchanges.  Row
+// r is the condition row_of[r], whose k B-splines start at vertex r; column c is vertex
+// c + d (mod n), d = (k - 1) / 2, so that the largest B-spline of a row is on the
+// diagonal and row r holds columns r - d .. r + k - 1 - d (mod n).  The first n - (k - 1)
+// columns stay in the band; the last k - 1 columns (which the first rows reach across
+// the corner) and the last k - 1 rows (which reach the first columns) are kept full
+// beside it, and the (k - 1) x (k - 1) block left at the end is solved with pivoting.
+// Returns 1 when solved (x: n vertices of width values), 0 when an element below a pivot
+// is larger than the pivot, where partial pivoting would exchange rows (or a pivot is
+// zero): the caller then solves with row exchanges; a status below 0 on an error.
+// mem: n (3k + width - 2) + k^2 doubles.  n >= 2k.  K and W, when not 0, fix k and
+// width at compile time (the usual orders and dimensions).
+template <int K, int W>
+int solve_cyclic(const double* t, int n, int k_given, const int* der, const double* wrapped,
+                 const int* row_of, const double* b, int width_given, double* x, double* mem) {
+  const int k = K > 0 ? K : k_given, width = W > 0 ? W : width_given;
+  const int d = (k - 1) / 2, m = k - 1, ku = m - d, n1 = n - m;
+  double* a = mem;                                  // row r, value j: column r + j - d
+  double* y = a + static_cast<size_t>(n) * k;       // right-hand sides, then the solution
+  double* e = y + static_cast<size_t>(n) * width;  // rows 0 .. n1 - 1, last m columns
+  double* f = e + static_cast<size_t>(n1) * m;     // last m rows, columns 0 .. n1 - 1
+  double* g = f + static_cast<size_t>(m) * n1;     // last m rows, last m columns
+  auto row = [a, k](int r) { return a + static_cast<size_t>(r) * k; };
+  auto yrow = [y, width](int r) { return y + static_cast<size_t>(r) * width; };
+  for (int r = 0; r < n; ++r) {
+    const int i = row_of[r];
+    if (!bspline_values<K>(t, k, wrapped[i], r + k - 1, der[i], row(r))) return kErrKnots;
+    std::copy(b + static_cast<size_t>(i) * width, b + static_cast<size_t>(i + 1) * width, yrow(r));
+  }
+  // The columns past the band: across the corner in the first d rows, the last m
+  // columns in the rows before n1.
+  std::fill(e, g + m * m, 0.0);
+  for (int r = 0; r < n1; ++r) {
+    if (r == d) r = std::max(d, n1 - ku);
+    for (int j = 0; j < k; ++j) {
+      int c = r + j - d;
+      if (c < 0) c += n;
+      if (c >= n1) {
+        e[static_cast<size_t>(r) * m + c - n1] = row(r)[j];
+        row(r)[j] = 0.0;
+      }
+    }
+  }
+  for (int s = 0; s < m; ++s)
+    for (int j = 0; j < k; ++j) {
+      int c = n1 + s + j - d;
+      if (c >= n) c -= n;
+      double& to = c >= n1 ? g[s * m + c - n1] : f[static_cast<size_t>(s) * n1 + c];
+      to += row(n1 + s)[j];
+    }
+  // Column c with below rows of the band under the pivot and right columns of the band
+  // beside it.
+  auto eliminate = [&](int c, int below, int right) {
+    const double* rc = row(c) + d;  // rc[j]: column c + j
+    const double pivot = rc[0], size = std::fabs(pivot);
+    for (int i = 1; i <= below; ++i)
+      if (std::fabs(row(c + i)[d - i]) > size) return false;
+    for (int s = 0; s < m; ++s)
+      if (std::fabs(f[static_cast<size_t>(s) * n1 + c]) > size) return false;
+    if (pivot == 0.0) return false;
+    const double* ec = e + static_cast<size_t>(c) * m;
+    const double* yc = yrow(c);
+    for (int i = 1; i <= below; ++i) {
+      double* rr = row(c + i) + d - i;  // rr[j]: column c + j
+      const double l = rr[0] / pivot;
+      for (int j = 1; j <= right; ++j) rr[j] -= l * rc[j];
+      double* er = e + static_cast<size_t>(c + i) * m;
+      for (int j = 0; j < m; ++j) er[j] -= l * ec[j];
+      double* yr = yrow(c + i);
+      for (int w = 0; w < width; ++w) yr[w] -= l * yc[w];
+    }
+    for (int s = 0; s < m; ++s) {
+      double* fr = f + static_cast<size_t>(s) * n1 + c;
+      const double l = fr[0] / pivot;
+      if (l == 0.0) continue;
+      for (int j = 1; j <= right; ++j) fr[j] -= l * rc[j];
+      for (int j = 0; j < m; ++j) g[s * m + j] -= l * ec[j];
+      double* yr = yrow(n1 + s);
+      for (int w = 0; w < width; ++w) yr[w] -= l * yc[w];
+    }
+    return true;
+  };
+  // Away from the end the band is whole (constant extents for the compiler).
+  const int whole = n1 - k;
+  for (int c = 0; c < whole; ++c)
+    if (!eliminate(c, d, ku)) return 0;
+  for (int c = std::max(whole, 0); c < n1; ++c)
+    if (!eliminate(c, std::min(d, n1 - 1 - c), std::min(ku, n1 - 1 - c))) return 0;
+  if (!solve_dense(g, m, yrow(n1), width)) return 0;
+  auto substitute = [&](int c, int right) {
+    const double* rc = row(c) + d;
+    const double* ec = e + static_cast<size_t>(c) * m;
+    double* yc = yrow(c);
+    for (int j = 1; j <= right; ++j)
+      for (int w = 0; w < width; ++w) yc[w] -= rc[j] * yrow(c + j)[w];
+    for (int j = 0; j < m; ++j)
+      for (int w = 0; w < width; ++w) yc[w] -= ec[j] * yrow(n1 + j)[w];
+    for (int w = 0; w < width; ++w) yc[w] /= rc[0];
+  };
+  for (int c = n1 - 1; c >= std::max(whole, 0); --c) substitute(c, std::min(ku, n1 - 1 - c));
+  for (int c = whole - 1; c >= 0; --c) substitute(c, ku);
+  // Column c back to vertex c + d.
+  for (int c = 0; c < n; ++c)
+    std::copy(yrow(c), yrow(c) + width, x + static_cast<size_t>(c + d < n ? c + d : c + d - n) * width);
+  return 1;
+}
+
+// The non-periodic collocation system, banded: row i holds columns first[i] ..
+// first[i] + k - 1.  Elimination without row exchanges keeps the band (collocation
+// rows are ordered).  x: n rows of width right-hand sides, replaced by the solution.
+int solve_open(const double* par, int n, int k, const int* der, const double* t, double* x,
+               int width, std::pmr::memory_resource* mem) {
+  WorkArray<double> band(mem, static_cast<size_t>(n) * k);
+  WorkArray<int> first(mem, n);
+  if (!band || !first) return kErrMemory;
+  int mu = k - 1;
+  for (int i = 0; i < n; ++i) {
+    if (der[i] < 0 || der[i] >= k) return -160;
+    while (mu < n - 1 && t[mu + 1] <= par[i]) ++mu;
+    first[i] = mu - k + 1;
+    if (i < first[i] || i > mu) return -165;
+    int st = 0;
+    s1897(t, k, par[i], mu, der[i], &band[static_cast<size_t>(i) * k], &st);
+    if (st < 0) return st;
+  }
+  auto xrow = [x, width](int i) { return x + static_cast<size_t>(i) * width; };
+  for (int i = 0; i < n; ++i) {
+    const double* ri = &band[static_cast<size_t>(i) * k];
+    const double pivot = ri[i - first[i]];
+    if (pivot == 0.0) return -162;
+    for (int r = i + 1; r < n && first[r] <= i; ++r) {
+      double* rr = &band[static_cast<size_t>(r) * k];
+      const double f = rr[i - first[r]] / pivot;
+      if (f == 0.0) continue;
+      rr[i - first[r]] = 0.0;
+      for (int c = i + 1; c <= first[i] + k - 1; ++c) rr[c - first[r]] -= f * ri[c - first[i]];
+      for (int w = 0; w < width; ++w) xrow(r)[w] -= f * xrow(i)[w];
+    }
+  }
+  for (int i = n - 1; i >= 0; --i) {
+    const double* ri = &band[static_cast<size_t>(i) * k];
+    double* xi = xrow(i);
+    for (int w = 0; w < width; ++w) {
+      double s = xi[w];
+      for (int c = i + 1; c <= first[i] + k - 1 && c < n; ++c) s -= ri[c - first[i]] * xrow(c)[w];
+      xi[w] = s / ri[i - first[i]];
+    }
+  }
+  return 0;
+}
+
+// The periodic system with row exchanges.  The vertices u = 0 .. n + k - 2 of a row
+// stand for vertex u mod n.  Sorted by their first vertex, the rows form a band once the
+// columns of vertices 0 .. k - 2 (which the last rows reach again past the end) are
+// moved behind the others; they stay as full border columns.  Unwrapped vertex u >= k - 1
+// is column u - (k - 1), vertex u < k - 1 is column n - (k - 1) + u.  b: the right-hand
+// sides per condition; x: the solution per vertex (n rows of width values).
+int solve_periodic_pivoting(const double* wrapped, const int* first, int n, int k,
+                            const int* der, const double* t, const double* b, double* x,
+                            int width) {
+  // The rows in order of their first vertex: the conditions come by parameter, so
+  // this turns them (the ones moved by a period come first) unless they were given
+  // out of order.
+  std::vector<int> order(n);
+  int start = 0;
+  for (int i = 1; i < n; ++i)
+    if (first[i] < first[i - 1]) {
+      start = i;
+      break;
+    }
+  for (int r = 0; r < n; ++r) order[r] = (start + r) % n;
+  for (int r = 1; r < n; ++r)
+    if (first[order[r]] < first[order[r - 1]]) {
+      std::stable_sort(order.begin(), order.end(), [&](int a, int c) { return first[a] < first[c]; });
+      break;
+    }
+  auto column = [&](int u) { return u >= k - 1 ? u - (k - 1) : n - (k - 1) + u; };
+  const int edge = n - (k - 1);
+  int kl = 0, ku = 0;
+  for (int r = 0; r < n; ++r)
+    for (int j = 0; j < k; ++j) {
+      const int c = column(first[order[r]] + j);
+      if (c < edge) kl = std::max(kl, r - c), ku = std::max(ku, c - r);
+    }
+  BorderedBand sys;
+  sys.reset(n, k - 1, kl, ku);  // n >= k - 1: the order is at most the condition count + 1
+  std::vector<double> y(static_cast<size_t>(n) * width), vals(k);
+  for (int r = 0; r < n; ++r) {
+    const int i = order[r];
+    int st = 0;
+    s1897(t, k, wrapped[i], first[i] + k - 1, der[i], vals.data(), &st);
+    if (st < 0) return st;
+    for (int j = 0; j < k; ++j) sys.add(r, column(first[i] + j), vals[j]);
+    std::copy(b + static_cast<size_t>(i) * width, b + static_cast<size_t>(i + 1) * width,
+              y.begin() + static_cast<size_t>(r) * width);
+  }
+  if (!sys.solve(y.data(), width)) return -162;
+  // Column c back to its vertex.
+  for (int c = 0; c < n; ++c) {
+    const int v = c < edge ? c + (k - 1) : c - edge;
+    std::copy(y.begin() + static_cast<size_t>(c) * width, y.begin() + static_cast<size_t>(c + 1) * width,
+              x + static_cast<size_t>(v) * width);
+  }
+  return 0;
+}
+
+// The periodic collocation system (n conditions, nv = n + k - 1 vertices of which the
+// last k - 1 repeat the first).  When every condition falls in its own knot interval
+// the rows form a cyclic band with the largest B-spline of each row on the diagonal,
+// solved without row exchanges where partial pivoting would not exchange rows either;
+// otherwise, or when it would, with row exchanges.  b: the right-hand sides per
+// condition; x: the solution per vertex (n rows of width values).
+int solve_periodic(const double* par, int n, int k, const int* der, const double* t,
+                   const double* b, double* x, int width, std::pmr::memory_resource* mem) {
+  const int nv = n + k - 1;
+  const double T = t[nv] - t[k - 1];
+  // The cyclic solve's block behind the moved parameters.
+  const bool cyclic_size = n >= 2 * k;
+  const size_t block = cyclic_size ? static_cast<size_t>(n) * (3 * k + width - 2) + static_cast<size_t>(k) * k : 0;
+  WorkArray<double> wrapped(mem, n + block);
+  WorkArray<int> ints(mem, 2 * static_cast<size_t>(n));
+  if (!wrapped || !ints) return kErrMemory;
+  int* first = ints.get();
+  int* row_of = first + n;  // the condition in the row of each first vertex, or -1
+  std::fill(row_of, row_of + n, -1);
+  bool cyclic = cyclic_size;
+  int mu = k - 1;
+  for (int i = 0; i < n; ++i) {
+    if (der[i] < 0 || der[i] >= k) return -160;
+    double p = par[i];
+    int guard = 0;
+    while (p < t[k - 1] && guard++ < 100) p += T;
+    while (p >= t[nv] && guard++ < 100) p -= T;
+    wrapped[i] = p;
+    // The last interval [t[mu], t[mu + 1]) of the range starting at or before p; the
+    // conditions come by parameter, so the one of the previous condition or the next.
+    if (mu + 1 < nv && t[mu + 1] <= p) ++mu;
+    if (!(t[mu] <= p && (mu + 1 >= nv || p < t[mu + 1])))
+      mu = static_cast<int>(std::upper_bound(t + k, t + nv, p) - t) - 1;
+    while (mu + 1 < nv && t[mu + 1] <= p) ++mu;
+    first[i] = mu - (k - 1);
+    if (row_of[first[i]] >= 0) cyclic = false;
+    row_of[first[i]] = i;
+  }
+  if (cyclic) {
+    const double* w = wrapped.get();
+    double* work = wrapped.get() + n;
+    const int st =
+        k == 3 && width == 2   ? solve_cyclic<3, 2>(t, n, k, der, w, row_of, b, width, x, work)
+        : k == 3 && width == 3 ? solve_cyclic<3, 3>(t, n, k, der, w, row_of, b, width, x, work)
+        : k == 4 && width == 2 ? solve_cyclic<4, 2>(t, n, k, der, w, row_of, b, width, x, work)
+        : k == 4 && width == 3 ? solve_cyclic<4, 3>(t, n, k, der, w, row_of, b, width, x, work)
+                               : solve_cyclic<0, 0>(t, n, k, der, w, row_of, b, width, x, work);
+    if (st != 0) return st < 0 ? st : 0;
+  }
+  return solve_periodic_pivoting(wrapped.get(), first, n, k, der, t, b, x, width);
+}
+
+}  // namespace
+
+namespace spline_detail {
+
+int collocation_solve(const double* par, const double* rhs, int dim, int n, int nrhs,
+                      const int* der, bool periodic, const double* t, int k, double* verts,
+                      std::pmr::memory_resource* mem) {
+  if (k < 1 || dim < 1 || n < 1) return kErrKnots;
+  // A periodic system has at least k - 1 conditions (its order is at most their count + 1).
+  if (periodic && n < k - 1) return -160;
+  const int nv = periodic ? n + k - 1 : n;
+  const int width = dim * nrhs;
+  const size_t values = static_cast<size_t>(nv) * width;
+  // The right-hand sides per condition, all blocks side by side; one block is already so.
+  WorkArray<double> gathered(mem, nrhs > 1 ? static_cast<size_t>(n) * width : 0);
+  // The solution per vertex, all blocks side by side: in place in the result for one
+  // block, else beside it.
+  WorkArray<double> beside(mem, nrhs > 1 ? static_cast<size_t>(n) * width : 0);
+  if (!gathered || !beside) return kErrMemory;
+  const double* b = rhs;
+  double* x = verts;
+  if (nrhs > 1) {
+    for (int r = 0; r < nrhs; ++r)
+      for (int i = 0; i < n; ++i)
+        for (int m = 0; m < dim; ++m)
+          gathered[static_cast<size_t>(i) * width + r * dim + m] = rhs[(static_cast<size_t>(r) * n + i) * dim + m];
+    b = gathered.get();
+    x = beside.get();
+  }
+  int st = 0;
+  if (periodic) {
+    st = solve_periodic(par, n, k, der, t, b, x, width, mem);
+  } else {
+    std::copy(b, b + static_cast<size_t>(n) * width, x);
+    st = solve_open(par, n, k, der, t, x, width, mem);
+  }
+  if (st < 0) return st;
+  if (nrhs == 1) {
+    // The last k - 1 vertices of a periodic curve repeat the first.
+    for (size_t v = static_cast<size_t>(n) * width; v < values; ++v) verts[v] = verts[v - static_cast<size_t>(n) * width];
+  } else {
+    for (int r = 0; r < nrhs; ++r)
+      for (int i = 0; i < nv; ++i)
+        for (int m = 0; m < dim; ++m)
+          verts[(static_cast<size_t>(r) * nv + i) * dim + m] = x[static_cast<size_t>(i % n) * width + r * dim + m];
+  }
+  return 0;
+}
+
+}  // namespace spline_detail
 
 void s1891(const double* par, const double* rhs, int dim, int n, int nrhs, const int* der,
            int nonperiodic, const double* t, double** verts_out, int* vertex_count, int k, int h,
@@ -287,124 +642,15 @@ void s1891(const double* par, const double* rhs, int dim, int n, int nrhs, const
   if (k < 1 || dim < 1 || n < 1) return fail(kErrKnots);
   const bool periodic = nonperiodic != 1;
   if (!periodic && (h != 0 || ce != 0)) return fail(-160);
-  // A periodic system has at least k - 1 conditions (its order is at most their count + 1).
   if (periodic && n < k - 1) return fail(-160);
   const int nv = periodic ? n + k - 1 : n;
-  const int width = dim * nrhs;
-  // Right-hand sides gathered per condition: all blocks side by side.
-  std::vector<double> b(static_cast<size_t>(n) * width);
-  for (int r = 0; r < nrhs; ++r)
-    for (int i = 0; i < n; ++i)
-      for (int m = 0; m < dim; ++m)
-        b[static_cast<size_t>(i) * width + r * dim + m] = rhs[(static_cast<size_t>(r) * n + i) * dim + m];
-
-  // The solution replaces the right-hand sides: x holds them, row by row per vertex.
-  std::vector<double>& x = b;
-  if (!periodic) {
-    // Banded rows: row i holds columns first[i] .. first[i] + k - 1.  Elimination
-    // without row exchanges keeps the band (collocation rows are ordered).
-    std::vector<double> band(static_cast<size_t>(n) * k);
-    std::vector<int> first(n);
-    int mu = k - 1;
-    for (int i = 0; i < n; ++i) {
-      if (der[i] < 0 || der[i] >= k) return fail(-160);
-      while (mu < n - 1 && t[mu + 1] <= par[i]) ++mu;
-      first[i] = mu - k + 1;
-      if (i < first[i] || i > mu) return fail(-165);
-      int st = 0;
-      s1897(t, k, par[i], mu, der[i], &band[static_cast<size_t>(i) * k], &st);
-      if (st < 0) return fail(st);
-    }
-    for (int i = 0; i < n; ++i) {
-      const double* ri = &band[static_cast<size_t>(i) * k];
-      const double pivot = ri[i - first[i]];
-      if (pivot == 0.0) return fail(-162);
-      for (int r = i + 1; r < n && first[r] <= i; ++r) {
-        double* rr = &band[static_cast<size_t>(r) * k];
-        const double f = rr[i - first[r]] / pivot;
-        if (f == 0.0) continue;
-        rr[i - first[r]] = 0.0;
-        for (int c = i + 1; c <= first[i] + k - 1; ++c) rr[c - first[r]] -= f * ri[c - first[i]];
-        for (int w = 0; w < width; ++w) b[static_cast<size_t>(r) * width + w] -= f * b[static_cast<size_t>(i) * width + w];
-      }
-    }
-    for (int i = n - 1; i >= 0; --i) {
-      const double* ri = &band[static_cast<size_t>(i) * k];
-      for (int w = 0; w < width; ++w) {
-        double s = x[static_cast<size_t>(i) * width + w];
-        for (int c = i + 1; c <= first[i] + k - 1 && c < n; ++c) s -= ri[c - first[i]] * x[static_cast<size_t>(c) * width + w];
-        x[static_cast<size_t>(i) * width + w] = s / ri[i - first[i]];
-      }
-    }
-  } else {
-    // Periodic: the vertices u = 0 .. nv - 1 of a row stand for vertex u mod n.  Sorted by
-    // their first vertex, the rows form a band once the columns of vertices 0 .. k - 2
-    // (which the last rows reach again past the end) are moved behind the others; they
-    // stay as full border columns.  Unwrapped vertex u >= k - 1 is column u - (k - 1),
-    // vertex u < k - 1 is column n - (k - 1) + u.
-    const double T = t[nv] - t[k - 1];
-    std::vector<int> first(n);
-    std::vector<double> wrapped(n);
-    for (int i = 0; i < n; ++i) {
-      if (der[i] < 0 || der[i] >= k) return fail(-160);
-      double p = par[i];
-      int guard = 0;
-      while (p < t[k - 1] && guard++ < 100) p += T;
-      while (p >= t[nv] && guard++ < 100) p -= T;
-      wrapped[i] = p;
-      // The last interval [t[mu], t[mu + 1]) of the range starting at or before p.
-      first[i] = static_cast<int>(std::upper_bound(t + k, t + nv, p) - t) - 1 - (k - 1);
-    }
-    // The rows in order of their first vertex: the conditions come by parameter, so
-    // this turns them (the ones moved by a period come first) unless they were given
-    // out of order.
-    std::vector<int> order(n);
-    int start = 0;
-    for (int i = 1; i < n; ++i)
-      if (first[i] < first[i - 1]) {
-        start = i;
-        break;
-      }
-    for (int r = 0; r < n; ++r) order[r] = (start + r) % n;
-    for (int r = 1; r < n; ++r)
-      if (first[order[r]] < first[order[r - 1]]) {
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return first[a] < first[b]; });
-        break;
-      }
-    auto column = [&](int u) { return u >= k - 1 ? u - (k - 1) : n - (k - 1) + u; };
-    const int edge = n - (k - 1);
-    int kl = 0, ku = 0;
-    for (int r = 0; r < n; ++r)
-      for (int j = 0; j < k; ++j) {
-        const int c = column(first[order[r]] + j);
-        if (c < edge) kl = std::max(kl, r - c), ku = std::max(ku, c - r);
-      }
-    BorderedBand sys;
-    sys.reset(n, k - 1, kl, ku);  // n >= k - 1: the order is at most the condition count + 1
-    std::vector<double> y(static_cast<size_t>(n) * width), vals(k);
-    for (int r = 0; r < n; ++r) {
-      const int i = order[r];
-      int st = 0;
-      s1897(t, k, wrapped[i], first[i] + k - 1, der[i], vals.data(), &st);
-      if (st < 0) return fail(st);
-      for (int j = 0; j < k; ++j) sys.add(r, column(first[i] + j), vals[j]);
-      std::copy(b.begin() + static_cast<size_t>(i) * width, b.begin() + static_cast<size_t>(i + 1) * width,
-                y.begin() + static_cast<size_t>(r) * width);
-    }
-    if (!sys.solve(y.data(), width)) return fail(-162);
-    // Column c back to its vertex.
-    for (int c = 0; c < n; ++c) {
-      const int v = c < edge ? c + (k - 1) : c - edge;
-      std::copy(y.begin() + static_cast<size_t>(c) * width, y.begin() + static_cast<size_t>(c + 1) * width,
-                x.begin() + static_cast<size_t>(v) * width);
-    }
-  }
-  auto* out = static_cast<double*>(std::calloc(static_cast<size_t>(nv) * dim * nrhs + 1, sizeof(double)));
+  auto* out = static_cast<double*>(std::malloc(sizeof(double) * (static_cast<size_t>(nv) * dim * nrhs + 1)));
   if (!out) return fail(kErrMemory);
-  for (int r = 0; r < nrhs; ++r)
-    for (int i = 0; i < nv; ++i)
-      for (int m = 0; m < dim; ++m)
-        out[(static_cast<size_t>(r) * nv + i) * dim + m] = x[static_cast<size_t>(i % n) * width + r * dim + m];
+  if (int st = collocation_solve(par, rhs, dim, n, nrhs, der, periodic, t, k, out,
+                                 std::pmr::new_delete_resource())) {
+    std::free(out);
+    return fail(st);
+  }
   *verts_out = out;
   *vertex_count = nv;
   *status = 0;

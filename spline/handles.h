@@ -10,7 +10,7 @@
 // record back to code that takes ownership (for example a record stored in another one).
 #pragma once
 
-#include "spline/isect/isect_records.h"
+#include "spline/isect.h"
 #include "spline/records.h"
 
 #include <cstdlib>

@@ -7,7 +7,7 @@
 
 #include "spline/collocation.h"
 #include "spline/curve_eval.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/records.h"
 #include "spline/status.h"
 #include "spline/surface_eval.h"

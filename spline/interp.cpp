@@ -2,11 +2,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <memory_resource>
 #include <vector>
 
 #include "spline/collocation.h"
 #include "spline/edit.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/raise.h"
@@ -24,6 +25,29 @@ struct Cond {
   const double* v;
   int code;
   double par;
+};
+using Conds = std::pmr::vector<Cond>;
+using Doubles = std::pmr::vector<double>;
+
+// The memory of one interpolation's work: one block from the heap, sized for count
+// entries of dim values at the given order, that every work array is carved from.
+class Arena {
+ public:
+  Arena(int count, int dim, int order)
+      : res_(bytes(count, dim, order), std::pmr::new_delete_resource()) {}
+  std::pmr::memory_resource* get() { return &res_; }
+
+ private:
+  static size_t bytes(int count, int dim, int order) {
+    // The conditions (expanded and ordered, the zero condition and values of
+    // difference entries), their parameters and right-hand sides, and the collocation
+    // system's work (at most 3k + dim - 2 values and 3 indices per condition).
+    const size_t n = static_cast<size_t>(std::max(count, 0)) + std::max(order, 1) + 4;
+    const size_t k = std::max(order, 1), d = std::max(dim, 1);
+    const size_t doubles = n * (2 * d + 2 + 3 * k + d) + k * k;
+    return doubles * sizeof(double) + 3 * n * sizeof(Cond) + 3 * n * sizeof(int) + 4096;
+  }
+  std::pmr::monotonic_buffer_resource res_;
 };
 
 template <typename T>
@@ -46,14 +70,17 @@ int type_code(int type) {
 
 // Expansion of the caller's entries into conditions (parameters when given).
 int expand(const double* points, const int* types, const double* pp, int open_flag,
-           int start_cond, int end_cond, int count, int dim, std::vector<double>& store,
-           std::vector<Cond>& out) {
+           int start_cond, int end_cond, int count, int dim, Doubles& store, Conds& out) {
   if (count < 1 || dim < 1) return kErrMemory;
   out.clear();
   out.reserve(static_cast<size_t>(count) + 2);
-  // Values of the conditions: the zero start and end conditions, then one per entry.
-  store.assign(static_cast<size_t>(count + 1) * dim, 0.0);
+  // Values of the conditions that are not the caller's points: the zero start and end
+  // conditions, then the differences of the direction points.
+  int differences = 0;
+  for (int i = 0; i < count; ++i) differences += types[i] == 13 || types[i] == 14;
+  store.assign(static_cast<size_t>(differences + 1) * dim, 0.0);
   const double* zero = store.data();
+  double* next_difference = store.data() + dim;
   // Running position index for the parameters.
   int pos = -1;
   auto next_pos_par = [&](int from) {
@@ -68,17 +95,19 @@ int expand(const double* points, const int* types, const double* pp, int open_fl
   if (start_cond) out.push_back({zero, -2, pp ? pp[0] : 0.0});
   for (int i = 0; i < count; ++i) {
     const int ty = types[i];
-    double* v = &store[static_cast<size_t>(i + 1) * dim];
-    Cond c{v, type_code(ty), 0.0};
-    for (int m = 0; m < dim; ++m) {
-      if (ty == 13) {
-        if (i + 1 >= count) return kErrMemory;
-        v[m] = points[(i + 1) * dim + m] - points[i * dim + m];
-      } else if (ty == 14) {
-        if (i < 1) return kErrMemory;
-        v[m] = points[i * dim + m] - points[(i - 1) * dim + m];
-      } else {
-        v[m] = points[i * dim + m];
+    Cond c{points + static_cast<size_t>(i) * dim, type_code(ty), 0.0};
+    if (ty == 13 || ty == 14) {
+      double* v = next_difference;
+      next_difference += dim;
+      c.v = v;
+      for (int m = 0; m < dim; ++m) {
+        if (ty == 13) {
+          if (i + 1 >= count) return kErrMemory;
+          v[m] = points[(i + 1) * dim + m] - points[i * dim + m];
+        } else {
+          if (i < 1) return kErrMemory;
+          v[m] = points[i * dim + m] - points[(i - 1) * dim + m];
+        }
       }
     }
     if (c.code == 0) {
@@ -98,8 +127,8 @@ int expand(const double* points, const int* types, const double* pp, int open_fl
 }
 
 // Ordering of the conditions for the collocation system.
-int order_conditions(const std::vector<Cond>& in, int k, int dim, int open_flag, double closing_par,
-                     std::vector<Cond>& out) {
+int order_conditions(const Conds& in, int k, int dim, int open_flag, double closing_par,
+                     Conds& out) {
   out.clear();
   const int n = static_cast<int>(in.size());
   out.reserve(static_cast<size_t>(n) + k + 1);
@@ -110,7 +139,7 @@ int order_conditions(const std::vector<Cond>& in, int k, int dim, int open_flag,
       break;
     }
   if (i0 < 0) return kErrMemory;
-  std::vector<bool> seen(k + 1, false);
+  std::pmr::vector<char> seen(k + 1, false, out.get_allocator());
   auto emit = [&](const Cond& c, int code) {
     const int d = std::abs(code);
     if (d >= k || seen[d]) return;
@@ -168,7 +197,7 @@ int order_conditions(const std::vector<Cond>& in, int k, int dim, int open_flag,
     }
   int begin = last;
   while (begin > 0 && out[begin - 1].code < 0) --begin;
-  std::vector<Cond> group(out.begin() + begin, out.end());
+  Conds group(out.begin() + begin, out.end(), out.get_allocator());
   out.resize(begin);
   Cond position = out.empty() ? group[0] : group[0];
   for (const Cond& c : group)
@@ -187,8 +216,7 @@ int order_conditions(const std::vector<Cond>& in, int k, int dim, int open_flag,
 }
 
 // Chord-length parameters of ordered conditions; returns a status.
-int chord_params(const std::vector<Cond>& c, int dim, int nonperiodic, double start,
-                 std::vector<double>& par) {
+int chord_params(const Conds& c, int dim, int nonperiodic, double start, Doubles& par) {
   const int n = static_cast<int>(c.size());
   par.assign(n + (nonperiodic == 1 ? 0 : 1), start);
   double cur = start;
@@ -228,11 +256,14 @@ int chord_params(const std::vector<Cond>& c, int dim, int nonperiodic, double st
   return 0;
 }
 
-std::vector<double> strictly_increasing(const std::vector<double>& p) {
-  std::vector<double> out;
-  out.reserve(p.size());
-  for (double x : p)
-    if (out.empty() || x > out.back()) out.push_back(x);
+// The strictly increasing values of p[0 .. n - 1] (a new array); their count in count.
+double* strictly_increasing(const double* p, size_t n, int* count) {
+  auto* out = static_cast<double*>(std::malloc(sizeof(double) * (n > 0 ? n : 1)));
+  int m = 0;
+  if (out)
+    for (size_t i = 0; i < n; ++i)
+      if (m == 0 || p[i] > out[m - 1]) out[m++] = p[i];
+  *count = m;
   return out;
 }
 
@@ -253,68 +284,66 @@ int raise_order(spline_curve*& c, int order, int open_flag) {
 
 // Interpolation on ordered conditions with parameters (one per condition, plus the
 // closing value for a periodic curve).  Returns the curve.
-int solve_curve(const std::vector<Cond>& c, const std::vector<double>& par, int order, int dim,
-                int open_flag, spline_curve** curve) {
+int solve_curve(const Conds& c, const double* par, int order, int dim, int open_flag,
+                spline_curve** curve, std::pmr::memory_resource* mem) {
   int n = static_cast<int>(c.size());
   const int kk = std::min(order, n);
   const bool periodic = open_flag == -1;
-  int h = 0, ce = 0;
-  std::vector<double> p(par);
-  if (periodic) {
-    h = kk / 2;
-    ce = kk - h - 1;
-    --n;  // the closing condition leaves the system; its parameter ends the period
-    p.resize(n + 1);
-    p[n] = par[n];
+  // The closing condition of a periodic curve leaves the system; its parameter ends the
+  // period.
+  if (periodic) --n;
+  const int nv = periodic ? n + kk - 1 : n;
+  const size_t knot_count = static_cast<size_t>(nv) + kk;
+  // The curve adopts the knots and the vertices.
+  auto* knots = static_cast<double*>(std::malloc(sizeof(double) * (knot_count + 1)));
+  auto* verts = static_cast<double*>(std::malloc(sizeof(double) * (static_cast<size_t>(nv) * dim + 1)));
+  auto fail = [&](int code) {
+    std::free(knots);
+    std::free(verts);
+    return code;
+  };
+  if (!knots || !verts) return fail(kErrMemory);
+  if (int st = interpolation_knots(par, n, kk, periodic, knots)) {
+    error_report("s1902", st, 0);
+    return fail(st);
   }
-  double* knots = nullptr;
-  int st = 0;
-  s1902(p.data(), n, kk, periodic ? 0 : 1, &knots, &st);
-  if (st < 0) return st;
-  std::vector<double> rhs(static_cast<size_t>(n) * dim);
-  std::vector<int> der(n);
+  WorkArray<double> rhs(mem, static_cast<size_t>(n) * dim);
+  WorkArray<int> der(mem, n);
+  if (!rhs || !der) return fail(kErrMemory);
   for (int i = 0; i < n; ++i) {
-    for (int m = 0; m < dim; ++m) rhs[i * dim + m] = c[i].v[m];
+    for (int m = 0; m < dim; ++m) rhs[static_cast<size_t>(i) * dim + m] = c[i].v[m];
     der[i] = std::abs(c[i].code);
   }
-  double* verts = nullptr;
-  int nv = 0;
-  s1891(p.data(), rhs.data(), dim, n, 1, der.data(), periodic ? 0 : 1, knots, &verts, &nv, kk, h, ce,
-        &st);
-  if (st < 0) {
-    std::free(knots);
-    return st;
+  if (int st = collocation_solve(par, rhs.get(), dim, n, 1, der.get(), periodic, knots, kk, verts, mem)) {
+    error_report("s1891", st, 0);
+    return fail(st);
   }
-  spline_curve* cv = create_curve(nv, kk, knots, verts, 1, dim, 1);
-  std::free(knots);
-  std::free(verts);
-  if (!cv) return kErrMemory;
+  spline_curve* cv = create_curve(nv, kk, knots, verts, 1, dim, 2);
+  if (!cv) return fail(kErrMemory);
   cv->open_flag = open_flag;
   if (int rst = raise_order(cv, order, open_flag)) return rst;
   *curve = cv;
   return 0;
 }
 
-void to_arrays(const std::vector<Cond>& c, int dim, double** conds, int** codes, double** params) {
-  std::vector<double> v;
-  std::vector<int> k;
-  std::vector<double> p;
-  v.reserve(c.size() * dim);
-  k.reserve(c.size());
-  p.reserve(c.size());
-  for (const Cond& x : c) {
-    v.insert(v.end(), x.v, x.v + dim);
-    k.push_back(x.code);
-    p.push_back(x.par);
+void to_arrays(const Conds& c, int dim, double** conds, int** codes, double** params) {
+  const size_t n = c.size();
+  auto* v = static_cast<double*>(std::malloc(sizeof(double) * (n * dim > 0 ? n * dim : 1)));
+  auto* k = static_cast<int*>(std::malloc(sizeof(int) * (n > 0 ? n : 1)));
+  double* p = params ? static_cast<double*>(std::malloc(sizeof(double) * (n > 0 ? n : 1))) : nullptr;
+  for (size_t i = 0; i < n; ++i) {
+    if (v) std::copy(c[i].v, c[i].v + dim, v + i * dim);
+    if (k) k[i] = c[i].code;
+    if (p) p[i] = c[i].par;
   }
-  *conds = malloc_array(v);
-  *codes = malloc_array(k);
-  if (params) *params = malloc_array(p);
+  *conds = v;
+  *codes = k;
+  if (params) *params = p;
 }
 
-std::vector<Cond> from_arrays(const double* conds, const int* codes, const double* params, int n,
-                              int dim) {
-  std::vector<Cond> c(n);
+Conds from_arrays(const double* conds, const int* codes, const double* params, int n, int dim,
+                  std::pmr::memory_resource* mem = std::pmr::get_default_resource()) {
+  Conds c(n, mem);
   for (int i = 0; i < n; ++i) {
     c[i].v = conds + static_cast<size_t>(i) * dim;
     c[i].code = codes[i];
@@ -327,8 +356,8 @@ std::vector<Cond> from_arrays(const double* conds, const int* codes, const doubl
 
 void s1906(const double* points, const int* types, int start_cond, int end_cond, int count,
            int dim, double** conds, int** codes, int* n, int* status) {
-  std::vector<Cond> c;
-  std::vector<double> store;
+  Conds c;
+  Doubles store;
   if (int st = expand(points, types, nullptr, 1, start_cond, end_cond, count, dim, store, c)) {
     *status = st;
     error_report("s1906", st, 0);
@@ -342,8 +371,8 @@ void s1906(const double* points, const int* types, int start_cond, int end_cond,
 void s1907(const double* points, const int* types, const double* point_params, int open_flag,
            int start_cond, int end_cond, int count, int dim, double** conds, int** codes,
            double** cond_params, int* n, int* status) {
-  std::vector<Cond> c;
-  std::vector<double> store;
+  Conds c;
+  Doubles store;
   if (int st = expand(points, types, point_params, open_flag, start_cond, end_cond, count, dim, store, c)) {
     *status = st;
     error_report("s1907", st, 0);
@@ -364,7 +393,7 @@ void s1907(const double* points, const int* types, const double* point_params, i
 
 void s1905(const double* conds, const int* codes, int n, int order, int dim, int open_flag,
            double** out_conds, int** out_codes, int* out_n, int* status) {
-  std::vector<Cond> out;
+  Conds out;
   if (int st = order_conditions(from_arrays(conds, codes, nullptr, n, dim), order, dim, open_flag,
                                 0.0, out)) {
     *status = st;
@@ -379,7 +408,7 @@ void s1905(const double* conds, const int* codes, int n, int order, int dim, int
 void s1908(const double* conds, const int* codes, const double* cond_params, int n, int order,
            int dim, int open_flag, double** out_conds, int** out_codes, double** out_params,
            int* out_n, int* status) {
-  std::vector<Cond> out;
+  Conds out;
   const double closing = open_flag != 1 ? cond_params[n] : 0.0;
   if (int st = order_conditions(from_arrays(conds, codes, cond_params, n, dim), order, dim,
                                 open_flag, closing, out)) {
@@ -394,58 +423,66 @@ void s1908(const double* conds, const int* codes, const double* cond_params, int
 
 void s1909(const double* conds, const int* codes, int n, int dim, int nonperiodic, double start,
            double* end, double** par, double** distinct, int* status) {
-  std::vector<double> p;
+  Doubles p;
   if (int st = chord_params(from_arrays(conds, codes, nullptr, n, dim), dim, nonperiodic, start, p)) {
     *status = st;
     error_report("s1909", st, 0);
     return;
   }
   *end = p.back();
-  *par = malloc_array(p);
-  *distinct = malloc_array(strictly_increasing(p));
+  *par = static_cast<double*>(std::malloc(sizeof(double) * std::max<size_t>(p.size(), 1)));
+  if (*par) std::copy(p.begin(), p.end(), *par);
+  int count = 0;
+  *distinct = strictly_increasing(p.data(), p.size(), &count);
   *status = 0;
 }
 
 namespace {
 
-void driver(interp_param_fn param_fn, interp_knot_fn knot_fn, const double* conds,
-            const int* codes, int n, double start, int order, int dim, int open_flag,
-            bool periodic_driver, double* end, spline_curve** curve, double** params,
-            int* param_count, const char* name, int* status) {
+// The interpolation of s1912 (periodic_driver false) and s1901 (true) on expanded
+// conditions.  A null param_fn stands for chord-length parameters (s1909), found here
+// without the round trip through arrays.  Work arrays come from mem.
+void driver(interp_param_fn param_fn, const Conds& conds, double start, int order, int dim,
+            int open_flag, bool periodic_driver, double* end, spline_curve** curve,
+            double** params, int* param_count, const char* name, int* status,
+            std::pmr::memory_resource* mem) {
   auto fail = [&](int code) {
     *status = code;
     error_report(name, code, 0);
   };
   // Periodic as far as the system is concerned.
   const bool periodic = periodic_driver ? open_flag != 1 : open_flag == -1;
-  std::vector<Cond> ordered;
-  if (int st = order_conditions(from_arrays(conds, codes, nullptr, n, dim), order, dim, open_flag,
-                                0.0, ordered))
-    return fail(st);
+  Conds ordered(mem);
+  if (int st = order_conditions(conds, order, dim, open_flag, 0.0, ordered)) return fail(st);
   const int m = static_cast<int>(ordered.size());
-  std::vector<double> flat;
-  std::vector<int> ocodes;
-  flat.reserve(static_cast<size_t>(m) * dim);
-  ocodes.reserve(m);
-  for (auto& c : ordered) {
-    flat.insert(flat.end(), c.v, c.v + dim);
-    ocodes.push_back(c.code);
-  }
-  double* par = nullptr;
-  double* distinct = nullptr;
+  // The parameters: one per condition and, for a periodic curve, the end of the period
+  // (the closing point leaves the system; the periodic curve repeats it by itself).
+  Doubles p(mem);
   int st = 0;
-  param_fn(flat.data(), ocodes.data(), m, dim, periodic ? 0 : 1, start, end, &par, &distinct, &st);
-  if (st < 0) return fail(st);
-  std::free(distinct);
-  std::vector<double> p(par, par + m + (periodic ? 1 : 0));
-  std::free(par);
-  if (periodic && !ordered.empty()) {
-    // The closing point leaves the system (the periodic curve repeats it by itself);
-    // its parameter stays as the end of the period.
+  if (!param_fn) {
+    if ((st = chord_params(ordered, dim, periodic ? 0 : 1, start, p))) {
+      error_report("s1909", st, 0);
+      return fail(st);
+    }
+  } else {
+    std::vector<double> flat;
+    std::vector<int> ocodes;
+    flat.reserve(static_cast<size_t>(m) * dim);
+    ocodes.reserve(m);
+    for (auto& c : ordered) {
+      flat.insert(flat.end(), c.v, c.v + dim);
+      ocodes.push_back(c.code);
+    }
+    double* par = nullptr;
+    double* distinct = nullptr;
+    param_fn(flat.data(), ocodes.data(), m, dim, periodic ? 0 : 1, start, end, &par, &distinct, &st);
+    if (st < 0) return fail(st);
+    std::free(distinct);
+    p.assign(par, par + m + (periodic ? 1 : 0));
+    std::free(par);
   }
   spline_curve* c = nullptr;
-  (void)knot_fn;
-  st = solve_curve(ordered, p, order, dim, periodic ? -1 : open_flag, &c);
+  st = solve_curve(ordered, p.data(), order, dim, periodic ? -1 : open_flag, &c, mem);
   if (st < 0) return fail(st);
   if (periodic_driver) {
     c->open_flag = open_flag == 1 ? 1 : -1;
@@ -457,57 +494,68 @@ void driver(interp_param_fn param_fn, interp_knot_fn knot_fn, const double* cond
       c = cut;
     }
   }
-  std::vector<double> list = strictly_increasing(p);
-  *params = malloc_array(list);
-  *param_count = static_cast<int>(list.size());
+  *params = strictly_increasing(p.data(), p.size(), param_count);
   *end = p.back();
   *curve = c;
   *status = 0;
 }
 
-void wrap_param(const double* conds, const int* codes, int n, int dim, int nonperiodic,
-                double start, double* end, double** par, double** distinct, int* status) {
-  s1909(conds, codes, n, dim, nonperiodic, start, end, par, distinct, status);
+// s1912 or s1901 on the caller's condition arrays.
+void driver_on_arrays(interp_param_fn param_fn, const double* conds, const int* codes, int n,
+                      double start, int order, int dim, int open_flag, bool periodic_driver,
+                      double* end, spline_curve** curve, double** params, int* param_count,
+                      const char* name, int* status) {
+  Arena arena(n, dim, order);
+  driver(param_fn, from_arrays(conds, codes, nullptr, n, dim, arena.get()), start, order, dim,
+         open_flag, periodic_driver, end, curve, params, param_count, name, status, arena.get());
+}
+
+// s1356 (periodic_driver false) and s1334 (true): the points expanded into conditions
+// (as s1906 does) and interpolated at chord-length parameters (as s1912 and s1901 do
+// with s1909 and s1902), reported under the names of those routines.
+void interpolate_points(const double* points, int count, int dim, const int* types,
+                        int start_cond, int end_cond, int open_flag, int order, double start,
+                        bool periodic_driver, double* end, spline_curve** curve,
+                        double** params, int* param_count, const char* name, int* status) {
+  Arena arena(count, dim, order);
+  Conds conds(arena.get());
+  Doubles store(arena.get());
+  int st = expand(points, types, nullptr, 1, start_cond, end_cond, count, dim, store, conds);
+  if (st) {
+    error_report("s1906", st, 0);
+  } else {
+    driver(nullptr, conds, start, order, dim, open_flag, periodic_driver, end, curve, params,
+           param_count, periodic_driver ? "s1901" : "s1912", &st, arena.get());
+  }
+  if (st < 0) {
+    *status = st;
+    error_report(name, st, 0);
+    return;
+  }
+  *status = 0;
 }
 
 }  // namespace
 
-void s1912(interp_param_fn param_fn, interp_knot_fn knot_fn, const double* conds,
-           const int* codes, int n, double start, int order, int dim, int open_flag, double* end,
+void s1912(interp_param_fn param_fn, interp_knot_fn, const double* conds, const int* codes,
+           int n, double start, int order, int dim, int open_flag, double* end,
            spline_curve** curve, double** params, int* param_count, int* status) {
-  driver(param_fn, knot_fn, conds, codes, n, start, order, dim, open_flag, false, end, curve,
-         params, param_count, "s1912", status);
+  driver_on_arrays(param_fn, conds, codes, n, start, order, dim, open_flag, false, end, curve,
+                   params, param_count, "s1912", status);
 }
 
-void s1901(interp_param_fn param_fn, interp_knot_fn knot_fn, const double* conds,
-           const int* codes, int n, double start, int order, int dim, int open_flag, double* end,
+void s1901(interp_param_fn param_fn, interp_knot_fn, const double* conds, const int* codes,
+           int n, double start, int order, int dim, int open_flag, double* end,
            spline_curve** curve, double** params, int* param_count, int* status) {
-  driver(param_fn, knot_fn, conds, codes, n, start, order, dim, open_flag, true, end, curve,
-         params, param_count, "s1901", status);
+  driver_on_arrays(param_fn, conds, codes, n, start, order, dim, open_flag, true, end, curve,
+                   params, param_count, "s1901", status);
 }
 
 void s1356(const double* points, int count, int dim, const int* types, int start_cond,
            int end_cond, int open_flag, int order, double start, double* end,
            spline_curve** curve, double** params, int* param_count, int* status) {
-  double* conds = nullptr;
-  int* codes = nullptr;
-  int n = 0, st = 0;
-  s1906(points, types, start_cond, end_cond, count, dim, &conds, &codes, &n, &st);
-  if (st < 0) {
-    *status = st;
-    error_report("s1356", st, 0);
-    return;
-  }
-  s1912(wrap_param, s1902, conds, codes, n, start, order, dim, open_flag, end, curve, params,
-        param_count, &st);
-  std::free(conds);
-  std::free(codes);
-  if (st < 0) {
-    *status = st;
-    error_report("s1356", st, 0);
-    return;
-  }
-  *status = 0;
+  interpolate_points(points, count, dim, types, start_cond, end_cond, open_flag, order, start,
+                     false, end, curve, params, param_count, "s1356", status);
 }
 
 void s1334(const double* points, int count, int dim, const double* types, int start_cond,
@@ -515,25 +563,9 @@ void s1334(const double* points, int count, int dim, const double* types, int st
            spline_curve** curve, double** params, int* param_count, int* status) {
   std::vector<int> itypes(count > 0 ? count : 1);
   for (int i = 0; i < count; ++i) itypes[i] = static_cast<int>(types[i]);
-  double* conds = nullptr;
-  int* codes = nullptr;
-  int n = 0, st = 0;
-  s1906(points, itypes.data(), start_cond, end_cond, count, dim, &conds, &codes, &n, &st);
-  if (st < 0) {
-    *status = st;
-    error_report("s1334", st, 0);
-    return;
-  }
-  s1901(wrap_param, s1902, conds, codes, n, start, order, dim, open_flag == 0 ? -1 : open_flag, end,
-        curve, params, param_count, &st);
-  std::free(conds);
-  std::free(codes);
-  if (st < 0) {
-    *status = st;
-    error_report("s1334", st, 0);
-    return;
-  }
-  *status = 0;
+  interpolate_points(points, count, dim, itypes.data(), start_cond, end_cond,
+                     open_flag == 0 ? -1 : open_flag, order, start, true, end, curve, params,
+                     param_count, "s1334", status);
 }
 
 void s1357(const double* points, int count, int dim, const int* types, const double* point_params,
@@ -543,8 +575,9 @@ void s1357(const double* points, int count, int dim, const int* types, const dou
     *status = code;
     error_report("s1357", code, 0);
   };
-  std::vector<Cond> expanded, ordered;
-  std::vector<double> store;
+  Arena arena(count, dim, order);
+  Conds expanded(arena.get()), ordered(arena.get());
+  Doubles store(arena.get());
   if (int st = expand(points, types, point_params, open_flag, start_cond, end_cond, count, dim,
                       store, expanded))
     return fail(st);
@@ -555,7 +588,8 @@ void s1357(const double* points, int count, int dim, const int* types, const dou
     closing = point_params[positions];
   }
   if (int st = order_conditions(expanded, order, dim, open_flag, closing, ordered)) return fail(st);
-  std::vector<double> p;
+  Doubles p(arena.get());
+  p.reserve(ordered.size() + 1);
   for (auto& c : ordered) p.push_back(c.par);
   if (open_flag == -1) {
     // The closing condition, when the ordering added one, carries the closing value;
@@ -572,7 +606,7 @@ void s1357(const double* points, int count, int dim, const int* types, const dou
   // (at most the condition count) and raised afterwards: the turning depends on the
   // knot layout of that order.
   const int solved = open_flag == -1 ? std::min(order, static_cast<int>(ordered.size())) : order;
-  int st = solve_curve(ordered, p, solved, dim, open_flag, &c);
+  int st = solve_curve(ordered, p.data(), solved, dim, open_flag, &c, arena.get());
   if (st < 0) return fail(st);
   if (open_flag == -1 && c->order % 2 == 0) {
     // An even-order periodic knot vector starts late: turn it so that the range starts
@@ -625,9 +659,7 @@ void s1357(const double* points, int count, int dim, const int* types, const dou
     c = opened;
   }
   if (int rst = raise_order(c, order, open_flag)) return fail(rst);
-  std::vector<double> list = strictly_increasing(open_flag == -1 ? std::vector<double>(p.begin(), p.end() - 1) : p);
-  *params = malloc_array(list);
-  *param_count = static_cast<int>(list.size());
+  *params = strictly_increasing(p.data(), p.size() - (open_flag == -1 ? 1 : 0), param_count);
   *end = c->knots[c->vertex_count];
   *curve = c;
   *status = 0;

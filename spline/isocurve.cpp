@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "spline/curve_eval.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/records.h"
 #include "spline/status.h"
 

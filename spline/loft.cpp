@@ -7,7 +7,7 @@
 
 #include "spline/edit.h"
 #include "spline/implicit.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/interp.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/records.h"
 #include "spline/status.h"
 

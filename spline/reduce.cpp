@@ -6,7 +6,7 @@
 
 #include "spline/curve_eval.h"
 #include "spline/edit.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/records.h"

@@ -22,3 +22,4 @@
 #include "spline/implicit.h"
 #include "spline/loft.h"
 #include "spline/blend.h"
+#include "spline/isect.h"

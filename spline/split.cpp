@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "spline/edit.h"
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/records.h"

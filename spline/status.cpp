@@ -27,11 +27,3 @@ error_sink_fn set_error_sink(error_sink_fn sink, void* context) {
   g_sink_context = sink ? context : nullptr;
   return previous == stderr_sink ? nullptr : previous;
 }
-
-void s6move(const double* point) {
-  std::printf("\n s6move: %f    %f    %f ", point[0], point[1], point[2]);
-}
-
-void s6line(const double* point) {
-  std::printf("\n s6line: %f    %f    %f ", point[0], point[1], point[2]);
-}

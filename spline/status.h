@@ -38,8 +38,3 @@ using error_sink_fn = void (*)(void* context, const char* text);
 // error stream.  Returns the previous sink (null for the standard error stream).  Meant to be set once at start-up, before
 // the toolkit is used; the toolkit is used from one thread.
 error_sink_fn set_error_sink(error_sink_fn sink, void* context);
-
-// Drawing hooks of the marching routines (standard output): "\n s6move: %f    %f    %f "
-// and "\n s6line: %f    %f    %f ".
-void s6move(const double* point);
-void s6line(const double* point);

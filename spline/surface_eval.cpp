@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "spline/internal.h"
+#include "spline/detail/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
 #include "spline/records.h"

@@ -3,6 +3,7 @@
 #include "spline/blend.h"
 #include "spline/curve_eval.h"
 #include "spline/edit.h"
+#include "spline/handles.h"
 #include "spline/interp.h"
 #include "spline/records.h"
 
@@ -12,11 +13,6 @@
 namespace kestrova::analysis {
 
 namespace {
-
-struct CurveDeleter {
-    void operator()(spline_curve* c) const { destroy_curve(c); }
-};
-using CurvePtr = std::unique_ptr<spline_curve, CurveDeleter>;
 
 double RangeEnd(const spline_curve* c) { return c->knots[c->vertex_count]; }
 
@@ -57,7 +53,7 @@ DrawnWallResult FitDrawnWall(int kind, WallContour& shown, WallContour& initial,
     int status = 0;
     spline_curve* raw = nullptr;
     tk.s1630(points.data(), n, 0.0, 1, 2, 5, &raw, &status);
-    CurvePtr curve(raw);
+    CurveHandle curve(raw);
     if (status < 0 || !curve)
         return fail("s1630", status);
 
@@ -73,7 +69,7 @@ DrawnWallResult FitDrawnWall(int kind, WallContour& shown, WallContour& initial,
 
     spline_curve* rawBlend = nullptr;
     tk.s1606(curve.get(), curve.get(), 0.05, start, end, 3, 2, 4, &rawBlend, &status);
-    const CurvePtr blend(rawBlend);
+    const CurveHandle blend(rawBlend);
     if (status < 0 || !blend)
         return fail("s1606", status);
 

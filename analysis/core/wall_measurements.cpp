@@ -3,9 +3,9 @@
 #include "analysis/core/numeric_helpers.h"
 #include "spline/area.h"
 #include "spline/curve_eval.h"
+#include "spline/handles.h"
 #include "spline/interp.h"
-#include "spline/isect/isect_records.h"
-#include "spline/isect/subdiv.h"
+#include "spline/isect.h"
 #include "spline/records.h"
 
 #include <cfloat>
@@ -18,11 +18,6 @@ namespace kestrova::analysis {
 
 namespace {
 
-struct CurveDeleter {
-    void operator()(spline_curve* c) const { destroy_curve(c); }
-};
-using CurvePtr = std::unique_ptr<spline_curve, CurveDeleter>;
-
 constexpr int kSamples = 100;         // the fan has kSamples / 2 lines
 constexpr double kTwoPi = 6.2831853;  // as the fan has always been laid out
 constexpr double kRayLength = 100.0;
@@ -33,7 +28,7 @@ std::string ToolkitError(const char* routine, int status)
 }
 
 // Closed order-3 interpolation of interleaved points; on failure `error` is set.
-CurvePtr InterpolateClosed(const std::vector<double>& points, std::string& error)
+CurveHandle InterpolateClosed(const std::vector<double>& points, std::string& error)
 {
     const int count = static_cast<int>(points.size() / 2);
     if (count < 3) {
@@ -47,8 +42,8 @@ CurvePtr InterpolateClosed(const std::vector<double>& points, std::string& error
     int paramCount = 0;
     int status = 0;
     s1356(points.data(), count, 2, types.data(), 0, 0, 0, 3, 0.0, &end, &curve, &params, &paramCount, &status);
-    std::free(params);
-    CurvePtr owned(curve);
+    const ToolkitArray<double> ownedParams(params);
+    CurveHandle owned(curve);
     if (status < 0 || !owned) {
         error = ToolkitError("s1356", status);
         return nullptr;
@@ -67,10 +62,10 @@ bool Crossings(spline_curve* curve, const double* point, const double* normal, s
     isect_curve** curves = nullptr;
     int status = 0;
     s1850(curve, point, normal, 2, 0.0, 0.001, &pointCount, &par, &curveCount, &curves, &status);
+    const ToolkitArray<double> ownedPar(par);
+    const IsectCurveArray ownedCurves(curves, curveCount);
     if (status >= 0)
         params.assign(par, par + pointCount);
-    std::free(par);
-    destroy_isect_curve_array(curves, curveCount);
     if (status < 0) {
         error = ToolkitError("s1850", status);
         return false;
@@ -171,10 +166,10 @@ MeasurementResult MeasureWallContours(const WallContour& vessel, const WallConto
     const double cy = centre[1];
 
     std::string error;
-    const CurvePtr vesselCurve = InterpolateClosed(vesselPoints, error);
+    const CurveHandle vesselCurve = InterpolateClosed(vesselPoints, error);
     if (!vesselCurve)
         return fail("vessel: " + error);
-    const CurvePtr lumenCurve = InterpolateClosed(lumenPoints, error);
+    const CurveHandle lumenCurve = InterpolateClosed(lumenPoints, error);
     if (!lumenCurve)
         return fail("lumen: " + error);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/spline.h"
 
 namespace {
@@ -41,7 +42,8 @@ spline_surface* wall(int n1, int n2) {
 }
 
 void BM_s1221(benchmark::State& state) {
-  spline_curve* c = contour(60, 4, state.range(1) != 0);
+  const CurveHandle c_owner(contour(60, 4, state.range(1) != 0));
+  spline_curve* c = c_owner.get();
   const int d = static_cast<int>(state.range(0));
   const double end = c->knots[c->vertex_count];
   double out[16];
@@ -51,13 +53,13 @@ void BM_s1221(benchmark::State& state) {
     s1221(c, d, x, &left, out, &status);
     benchmark::DoNotOptimize(out);
   }
-  destroy_curve(c);
 }
 BENCHMARK(BM_s1221)->ArgNames({"derivs", "rational"})->Args({0, 0})->Args({2, 0})->Args({2, 1});
 
 void BM_S1227_sampling(benchmark::State& state) {
   // The windows' pattern: 200 ordered samples along a contour (cost per call).
-  spline_curve* c = contour(60, 4, false);
+  const CurveHandle c_owner(contour(60, 4, false));
+  spline_curve* c = c_owner.get();
   const double end = c->knots[c->vertex_count];
   double out[4];
   int left = 0, status = 0;
@@ -68,12 +70,12 @@ void BM_S1227_sampling(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * 201);
-  destroy_curve(c);
 }
 BENCHMARK(BM_S1227_sampling);
 
 void BM_s1421(benchmark::State& state) {
-  spline_surface* s = wall(21, 100);
+  const SurfaceHandle s_owner(wall(21, 100));
+  spline_surface* s = s_owner.get();
   const int d = static_cast<int>(state.range(0));
   const double ue = s->knots1[s->vertex_count1], ve = s->knots2[s->vertex_count2];
   double out[30], normal[3];
@@ -84,7 +86,6 @@ void BM_s1421(benchmark::State& state) {
     s1421(s, d, uv, &l1, &l2, out, normal, &status);
     benchmark::DoNotOptimize(out);
   }
-  destroy_surface(s);
 }
 BENCHMARK(BM_s1421)->ArgName("derivs")->Arg(0)->Arg(1)->Arg(2);
 

@@ -6,7 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "spline/isect/newton.h"
+#include "spline/handles.h"
+#include "spline/detail/isect/newton.h"
 #include "spline/spline.h"
 
 namespace {
@@ -45,7 +46,8 @@ spline_surface* tube(int n1, int n2) {
 }
 
 void BM_PointOnContour(benchmark::State& state) {
-  spline_curve* c = contour(60);
+  const CurveHandle c_owner(contour(60));
+  spline_curve* c = c_owner.get();
   const double range = c->knots[c->vertex_count] - c->knots[c->order - 1];
   double p[2] = {60, 30};
   spline_point* pt = create_point(p, 2, 1);
@@ -56,12 +58,12 @@ void BM_PointOnContour(benchmark::State& state) {
     benchmark::DoNotOptimize(r);
   }
   destroy_point(pt);
-  destroy_curve(c);
 }
 BENCHMARK(BM_PointOnContour);
 
 void BM_PointOnWallSurface(benchmark::State& state) {
-  spline_surface* s = tube(21, 100);
+  const SurfaceHandle s_owner(tube(21, 100));
+  spline_surface* s = s_owner.get();
   const double lo[2] = {0, 0};
   const double hi[2] = {s->knots1[s->vertex_count1], s->knots2[s->vertex_count2]};
   double p[3] = {15, 10, 200};
@@ -74,18 +76,19 @@ void BM_PointOnWallSurface(benchmark::State& state) {
     benchmark::DoNotOptimize(r[0]);
   }
   destroy_point(pt);
-  destroy_surface(s);
 }
 BENCHMARK(BM_PointOnWallSurface);
 
 void BM_CurveCrossingWallSurface(benchmark::State& state) {
-  spline_surface* s = tube(21, 100);
+  const SurfaceHandle s_owner(tube(21, 100));
+  spline_surface* s = s_owner.get();
   const double lo[2] = {0, 0};
   const double hi[2] = {s->knots1[s->vertex_count1], s->knots2[s->vertex_count2]};
   // A cubic from inside the tube to outside it.
   double knots[8] = {0, 0, 0, 0, 1, 1, 1, 1};
   double v[12] = {0, 0, 180, 10, 5, 190, 25, 10, 200, 40, 15, 210};
-  spline_curve* c = create_curve(4, 4, knots, v, 1, 3, 1);
+  const CurveHandle c_owner(create_curve(4, 4, knots, v, 1, 3, 1));
+  spline_curve* c = c_owner.get();
   const double guess[2] = {1.0, 39.0};
   for (auto _ : state) {
     double t = 0, r[2];
@@ -93,8 +96,6 @@ void BM_CurveCrossingWallSurface(benchmark::State& state) {
     s1772(c, s, 1e-9, 0, lo, 1, hi, 0.5, guess, &t, r, &st);
     benchmark::DoNotOptimize(t);
   }
-  destroy_curve(c);
-  destroy_surface(s);
 }
 BENCHMARK(BM_CurveCrossingWallSurface);
 

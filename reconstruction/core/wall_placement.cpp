@@ -5,7 +5,7 @@
 #include "spline/curve_eval.h"
 #include "spline/edit.h"
 #include "spline/interp.h"
-#include "spline/isect/closest.h"
+#include "spline/isect.h"
 #include "spline/loft.h"
 
 #include <cctype>

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/approx.h"
 #include "spline/curve_eval.h"
 #include "spline/records.h"
@@ -51,6 +52,7 @@ TEST(ApproxSegment, JudgedMidpointIsTheMidpointOfTheBuiltSegment) {
     spline_curve* c = nullptr;
     int st = 0;
     s1359(s.data(), 1e-9, dim, 2, 0, par, &c, &st);
+    const CurveHandle owned_c1(c);
     ASSERT_EQ(st, 0);
     ASSERT_NE(c, nullptr);
     double p[3];
@@ -63,7 +65,6 @@ TEST(ApproxSegment, JudgedMidpointIsTheMidpointOfTheBuiltSegment) {
     double l1 = 0;
     for (int k = 0; k < dim; ++k) l1 += (c->coefs[dim + k] - c->coefs[k]) * (c->coefs[dim + k] - c->coefs[k]);
     if (std::sqrt(l1) > 0.3334 * len) ++capped;
-    destroy_curve(c);
   }
   EXPECT_GT(capped, 100);
 }

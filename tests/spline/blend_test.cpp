@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/edit_testutil.h"
 #include "spline/spline.h"
 
@@ -60,18 +61,18 @@ TEST(UnitArc, WorkedExampleAndTolerance) {
   auto mirrored = own(c);
   EXPECT_NEAR(mirrored->coefs[3], -D, 1e-15);
   s1301(1e-6, M_PI / 2, 2, &c, &status);
+  const CurveHandle owned_c1(c);
   EXPECT_EQ((c->vertex_count - 2) / 2, 3);
-  destroy_curve(c);
   s1301(1e-3, 7.0, 2, &c, &status);
+  const CurveHandle owned_c2(c);
   EXPECT_EQ(c->open_flag, -1);
-  destroy_curve(c);
   const double o[] = {0, 0};
   for (double tol : {1e-2, 1e-4, 1e-6, 1e-9})
     for (double ang : {0.3, M_PI / 2, 3.0, 2 * M_PI}) {
       s1301(tol, ang, 2, &c, &status);
+      const CurveHandle owned_c3(c);
       ASSERT_EQ(status, 0);
       EXPECT_LE(radial_error(c, o, 1.0), tol) << tol << " " << ang;
-      destroy_curve(c);
     }
 }
 

@@ -5,19 +5,19 @@
 #include <random>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/spline.h"
 
 namespace {
 
-using CurvePtr = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
 
-CurvePtr make_curve(std::vector<double> v, int k, int dim) {
+CurveHandle make_curve(std::vector<double> v, int k, int dim) {
   const int n = static_cast<int>(v.size()) / dim;
   std::vector<double> t;
   for (int i = 0; i < k; ++i) t.push_back(0);
   for (int i = 1; i < n - k + 1; ++i) t.push_back(i);
   for (int i = 0; i < k; ++i) t.push_back(n - k + 1);
-  return CurvePtr(create_curve(n, k, t.data(), v.data(), 1, dim, 1), destroy_curve);
+  return CurveHandle(create_curve(n, k, t.data(), v.data(), 1, dim, 1));
 }
 
 const double kR2 = std::sqrt(2.0);
@@ -100,7 +100,7 @@ TEST(CurveBox, AxisRequestAndRotatedRequestShareASlotSafely) {
   EXPECT_EQ(c->box->slot_count[0], 9);
   EXPECT_NEAR(c->box->slot_high[0][17], (1 + 2) * kBoxDiagonal, 1e-15);
   // The copy carries the box with its real size.
-  CurvePtr d(copy_curve(c.get()), destroy_curve);
+  CurveHandle d(copy_curve(c.get()));
   ASSERT_TRUE(d);
   EXPECT_EQ(d->box->slot_high[0][17], c->box->slot_high[0][17]);
 }

@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/reference_testutil.h"
 #include "spline/spline.h"
 
 namespace {
 
-using CurvePtr = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
 
-CurvePtr make_curve(std::vector<double> t, int k, std::vector<double> v, int kind, int dim) {
+CurveHandle make_curve(std::vector<double> t, int k, std::vector<double> v, int kind, int dim) {
   const int n = static_cast<int>(t.size()) - k;
-  return CurvePtr(create_curve(n, k, t.data(), v.data(), kind, dim, 1), destroy_curve);
+  return CurveHandle(create_curve(n, k, t.data(), v.data(), kind, dim, 1));
 }
 
 // Largest absolute value of derivative j over the reference, for a relative bound.

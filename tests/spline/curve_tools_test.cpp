@@ -4,18 +4,18 @@
 #include <memory>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/edit_testutil.h"
 #include "spline/spline.h"
 
 namespace {
 
 using namespace edit_test;
-using SurfPtr = std::unique_ptr<spline_surface, decltype(&destroy_surface)>;
 
-SurfPtr bilinear() {
+SurfaceHandle bilinear() {
   std::vector<double> t{0, 0, 1, 1};
   std::vector<double> v{0, 0, 0, 2, 0, 1, 0, 3, 0, 2, 3, 5};
-  return SurfPtr(create_surface(2, 2, 2, 2, t.data(), t.data(), v.data(), 1, 3, 1), destroy_surface);
+  return SurfaceHandle(create_surface(2, 2, 2, 2, t.data(), t.data(), v.data(), 1, 3, 1));
 }
 
 TEST(IsoCurves, EdgesOfABilinearPatch) {
@@ -45,7 +45,7 @@ TEST(IsoCurves, AgreeWithSurfaceEvaluationAndKeepFlags) {
   std::vector<double> t1{0, 0, 0, 1, 2, 2, 2}, t2{0, 0, 0, 0, 0.5, 1, 1, 1, 1};
   std::vector<double> v(4 * 5 * 2);
   for (size_t i = 0; i < v.size(); ++i) v[i] = std::cos(0.7 * i);
-  SurfPtr s(create_surface(4, 5, 3, 4, t1.data(), t2.data(), v.data(), 1, 2, 1), destroy_surface);
+  SurfaceHandle s(create_surface(4, 5, 3, 4, t1.data(), t2.data(), v.data(), 1, 2, 1));
   s->open_flag2 = 0;
   spline_curve *cu = nullptr, *cv = nullptr;
   int status = -1;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/edit_testutil.h"
 #include "spline/spline.h"
 
@@ -120,10 +121,10 @@ TEST(JoinCurves, CubicsMeetWithTranslation) {
 
   // Joining at both starts turns curve 1; the output may be an input variable.
   spline_curve* var = copy_curve(c1.get());
-  spline_curve* keep = var;
+  const CurveHandle keep_owner(var);
+  spline_curve* keep = keep_owner.get();
   s1715(var, c2.get(), 0, 0, &var, &status);
   ASSERT_EQ(status, 0);
-  destroy_curve(keep);
   auto j2 = own(var);
   EXPECT_EQ(j2->vertex_count, 11);
   EXPECT_NEAR(at(j2.get(), 0.0)[0], at(c1.get(), 2.0)[0], 1e-13);
@@ -235,8 +236,8 @@ TEST(RaiseOrder, WorkedExamples) {
 
   // Same order: an independent copy.
   s1750(q.get(), 3, &r, &status);
+  const CurveHandle owned_r1(r);
   EXPECT_NE(r->coefs, q->coefs);
-  destroy_curve(r);
 }
 
 TEST(RaiseOrder, RationalAndStepwiseRaisingAgree) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/spline.h"
 
 namespace edit_test {
@@ -17,9 +18,10 @@ struct Quiet {
   ~Quiet() { testing::internal::GetCapturedStderr(); }
 };
 
-using CurvePtr = std::unique_ptr<spline_curve, decltype(&destroy_curve)>;
+// The curve tests hold their curves in the toolkit's owning handle.
+using CurvePtr = CurveHandle;
 
-inline CurvePtr own(spline_curve* c) { return CurvePtr(c, destroy_curve); }
+inline CurveHandle own(spline_curve* c) { return CurveHandle(c); }
 
 // A curve from knots and (homogeneous when rational) vertices, copied.
 CurvePtr make(std::vector<double> t, int k, std::vector<double> v, int dim, bool rational = false);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/edit_testutil.h"
 #include "spline/spline.h"
 
@@ -48,8 +49,8 @@ TEST(ImplicitCurve, LinearEquationKeepsTheOrder) {
 TEST(ImplicitSurface, PlaneThroughABilinearPatch) {
   std::vector<double> t{0, 0, 1, 1};
   std::vector<double> v{0, 0, 0, 1, 0, 1, 0, 1, 2, 1, 1, 0};
-  std::unique_ptr<spline_surface, decltype(&destroy_surface)> s(
-      create_surface(2, 2, 2, 2, t.data(), t.data(), v.data(), 1, 3, 1), destroy_surface);
+  SurfaceHandle s(
+      create_surface(2, 2, 2, 2, t.data(), t.data(), v.data(), 1, 3, 1));
   // Quadric x^2 + z: homogeneous 4 x 4 matrix.
   double M[16] = {0};
   M[0] = 1;
@@ -58,6 +59,7 @@ TEST(ImplicitSurface, PlaneThroughABilinearPatch) {
   spline_surface* r = nullptr;
   int status = -1;
   s1896(s.get(), M, 4, 1, zero, zero, zero, zero, &r, &status);
+  const SurfaceHandle owned_r1(r);
   ASSERT_EQ(status, 0);
   for (double u : {0.0, 0.3, 1.0})
     for (double w : {0.0, 0.6, 1.0}) {
@@ -68,7 +70,6 @@ TEST(ImplicitSurface, PlaneThroughABilinearPatch) {
       s1424(r, 0, 0, uv, &l1, &l2, q, &st);
       EXPECT_NEAR(q[0], p[0] * p[0] + p[2], 1e-12);
     }
-  destroy_surface(r);
 }
 
 TEST(LoftDerivativeScaling, NoNeighboursKeepsTheShape) {

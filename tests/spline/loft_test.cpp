@@ -5,13 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/edit_testutil.h"
 #include "spline/spline.h"
 
 namespace {
 
 using namespace edit_test;
-using SurfPtr = std::unique_ptr<spline_surface, decltype(&destroy_surface)>;
 
 std::vector<double> surf_at(const spline_surface* s, double u, double v) {
   std::vector<double> p(s->dim);
@@ -70,7 +70,7 @@ TEST(GridSurface, TubeOfContourRings) {
   int status = -1;
   s1536(pts.data(), n1, n2, 3, 1, 0, 0, 1, 1, 3, 3, 0, 1, &s, &status);
   ASSERT_EQ(status, 0);
-  SurfPtr ps(s, destroy_surface);
+  SurfaceHandle ps(s);
   EXPECT_EQ(ps->order1, 3);
   EXPECT_EQ(ps->order2, 3);
   EXPECT_EQ(ps->open_flag1, 0);
@@ -115,7 +115,7 @@ TEST(Loft, TwoCurvesGiveARuledSurface) {
   int status = -1;
   s1538(2, arr, types, 0.0, 1, 4, 0, &s, &par, &status);
   ASSERT_EQ(status, 0);
-  SurfPtr ps(s, destroy_surface);
+  SurfaceHandle ps(s);
   EXPECT_EQ(ps->order2, 4);
   EXPECT_EQ(par[0], 0.0);
   EXPECT_GT(par[1], 0.0);
@@ -160,7 +160,7 @@ TEST(Loft, PeriodicCurvesGiveAPeriodicFirstDirection) {
   int status = -1;
   s1538(2, arr, types, 0.0, 1, 2, 0, &s, &par, &status);
   ASSERT_EQ(status, 0);
-  SurfPtr ps(s, destroy_surface);
+  SurfaceHandle ps(s);
   EXPECT_EQ(ps->open_flag1, -1);
   auto p = surf_at(ps.get(), 0.7 * 4 / 4, par[0]);
   auto q = at(a.get(), 0.7);

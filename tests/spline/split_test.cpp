@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/edit_testutil.h"
 #include "spline/reference_testutil.h"
 #include "spline/spline.h"
@@ -65,21 +66,21 @@ TEST(SplitCurve, InsertionCountFollowsMultiplicity) {
   int status = -1;
   s1710(c.get(), 2.0, &a, &b, &status);  // inserted once
   EXPECT_EQ(status, 0);
+  const CurveHandle owned_b2(b);
+  const CurveHandle owned_a1(a);
   EXPECT_EQ(a->vertex_count + b->vertex_count, 9 + 1);
-  destroy_curve(a);
-  destroy_curve(b);
   s1710(c.get(), 1.0, &a, &b, &status);  // inserted twice
   EXPECT_EQ(a->vertex_count + b->vertex_count, 9 + 2);
-  destroy_curve(a);
-  destroy_curve(b);
+  const CurveHandle owned_b4(b);
+  const CurveHandle owned_a3(a);
   // A knot of full multiplicity only divides the lists.
   auto d = make({0, 0, 0, 1, 1, 1, 2, 2, 2}, 3, {0, 1, 2, 3, 4, 5}, 1);
   s1710(d.get(), 1.0, &a, &b, &status);
+  const CurveHandle owned_b6(b);
+  const CurveHandle owned_a5(a);
   EXPECT_EQ(a->vertex_count, 3);
   EXPECT_EQ(b->vertex_count, 3);
   EXPECT_EQ(b->coefs[0], 3);
-  destroy_curve(a);
-  destroy_curve(b);
 }
 
 TEST(SplitCurve, EndsAndErrors) {
@@ -87,16 +88,16 @@ TEST(SplitCurve, EndsAndErrors) {
   spline_curve *a = nullptr, *b = nullptr;
   int status = -1;
   s1710(c.get(), 0.0, &a, &b, &status);
+  const CurveHandle owned_b7(b);
   EXPECT_EQ(status, 5);
   EXPECT_EQ(a, nullptr);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->vertex_count, 4);
-  destroy_curve(b);
   s1710(c.get(), 2.0 * (1 + 1e-14), &a, &b, &status);  // equal to the end by the relative test
   EXPECT_EQ(status, 5);
+  const CurveHandle owned_a8(a);
   EXPECT_NE(a, nullptr);
   EXPECT_EQ(b, nullptr);
-  destroy_curve(a);
   Quiet q;
   s1710(c.get(), 2.5, &a, &b, &status);
   EXPECT_EQ(status, -158);
@@ -128,13 +129,15 @@ TEST(SplitSurface, PiecesMatchTheSurface) {
   std::vector<double> t1{0, 0, 0, 1, 2, 3, 3, 3}, t2{0, 0, 0, 0, 1, 1, 1, 1};
   std::vector<double> v(5 * 4 * 3);
   for (auto& x : v) x = u(rng);
-  auto s = std::unique_ptr<spline_surface, decltype(&destroy_surface)>(
-      create_surface(5, 4, 3, 4, t1.data(), t2.data(), v.data(), 1, 3, 1), destroy_surface);
+  auto s = SurfaceHandle(
+      create_surface(5, 4, 3, 4, t1.data(), t2.data(), v.data(), 1, 3, 1));
   for (int dir : {1, 2}) {
     const double x = dir == 1 ? 1.4 : 0.25;
     spline_surface *a = nullptr, *b = nullptr;
     int status = -1;
     s1711(s.get(), dir, x, &a, &b, &status);
+    const SurfaceHandle owned_b10(b);
+    const SurfaceHandle owned_a9(a);
     ASSERT_EQ(status, 0);
     for (int i = 0; i <= 10; ++i)
       for (int j = 0; j <= 10; ++j) {
@@ -148,8 +151,6 @@ TEST(SplitSurface, PiecesMatchTheSurface) {
         s1424(piece, 0, 0, uv, &l1, &l2, got, &st);
         for (int m = 0; m < 3; ++m) EXPECT_NEAR(got[m], want[m], 1e-12);
       }
-    destroy_surface(a);
-    destroy_surface(b);
   }
   Quiet q;
   spline_surface *a = nullptr, *b = nullptr;
@@ -162,11 +163,12 @@ TEST(SubSurface, RectangleAndFullCopy) {
   std::vector<double> t1{0, 0, 0, 1, 2, 2, 2}, t2{0, 0, 1, 2, 2};
   std::vector<double> v(4 * 3 * 2);
   for (size_t i = 0; i < v.size(); ++i) v[i] = std::sin(1.7 * i);
-  auto s = std::unique_ptr<spline_surface, decltype(&destroy_surface)>(
-      create_surface(4, 3, 3, 2, t1.data(), t2.data(), v.data(), 1, 2, 1), destroy_surface);
+  auto s = SurfaceHandle(
+      create_surface(4, 3, 3, 2, t1.data(), t2.data(), v.data(), 1, 2, 1));
   spline_surface* sub = nullptr;
   int status = -1;
   s1001(s.get(), 0.5, 0.2, 1.5, 1.7, &sub, &status);
+  const SurfaceHandle owned_sub11(sub);
   ASSERT_EQ(status, 0);
   EXPECT_EQ(sub->knots1[2], 0.5);
   EXPECT_EQ(sub->knots2[sub->vertex_count2], 1.7);
@@ -180,13 +182,12 @@ TEST(SubSurface, RectangleAndFullCopy) {
       EXPECT_NEAR(a[0], b[0], 1e-13);
       EXPECT_NEAR(a[1], b[1], 1e-13);
     }
-  destroy_surface(sub);
   s1001(s.get(), 0, 0, 2, 2, &sub, &status);
+  const SurfaceHandle owned_sub12(sub);
   ASSERT_EQ(status, 0);
   EXPECT_EQ(sub->vertex_count1, 4);
   EXPECT_EQ(sub->coefs[5], v[5]);
   EXPECT_NE(sub->coefs, s->coefs);
-  destroy_surface(sub);
 }
 
 TEST(KnotInsertionCoefficients, ReproduceTheRefinedCurve) {

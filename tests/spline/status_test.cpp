@@ -28,14 +28,4 @@ TEST(ErrorReport, SinkReceivesTheSameTextAndCanBeReset) {
   EXPECT_EQ(got, "\nError status : -101   Call from routine : s1221   Position : 2\n");
 }
 
-TEST(DrawingHooks, PrintToStdout) {
-  const double p[] = {1, 2.5, -3};
-  testing::internal::CaptureStdout();
-  s6move(p);
-  s6line(p);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "\n s6move: 1.000000    2.500000    -3.000000 "
-            "\n s6line: 1.000000    2.500000    -3.000000 ");
-}
-
 }  // namespace

@@ -5,18 +5,17 @@
 #include <random>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/reference_testutil.h"
 #include "spline/spline.h"
 
 namespace {
 
-using SurfPtr = std::unique_ptr<spline_surface, decltype(&destroy_surface)>;
 
-SurfPtr make_surface(std::vector<double> t1, std::vector<double> t2, int k1, int k2,
+SurfaceHandle make_surface(std::vector<double> t1, std::vector<double> t2, int k1, int k2,
                      std::vector<double> v, int kind, int dim) {
   const int n1 = static_cast<int>(t1.size()) - k1, n2 = static_cast<int>(t2.size()) - k2;
-  return SurfPtr(create_surface(n1, n2, k1, k2, t1.data(), t2.data(), v.data(), kind, dim, 1),
-                 destroy_surface);
+  return SurfaceHandle(create_surface(n1, n2, k1, k2, t1.data(), t2.data(), v.data(), kind, dim, 1));
 }
 
 TEST(SurfaceEvaluation, RandomSurfacesAgreeWithReference) {

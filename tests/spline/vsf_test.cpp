@@ -7,17 +7,16 @@
 #include <streambuf>
 #include <vector>
 
+#include "spline/handles.h"
 #include "spline/spline.h"
 
 namespace {
 
-using SurfPtr = std::unique_ptr<spline_surface, decltype(&destroy_surface)>;
 
-SurfPtr bilinear() {
+SurfaceHandle bilinear() {
   std::vector<double> t{0, 0, 1, 1};
   std::vector<double> v{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1};
-  return SurfPtr(create_surface(2, 2, 2, 2, t.data(), t.data(), v.data(), 1, 3, 1),
-                 destroy_surface);
+  return SurfaceHandle(create_surface(2, 2, 2, 2, t.data(), t.data(), v.data(), 1, 3, 1));
 }
 
 TEST(SurfaceFile, BilinearExampleIsByteExact) {
@@ -37,7 +36,7 @@ TEST(SurfaceFile, BilinearExampleIsByteExact) {
 TEST(SurfaceFile, RationalSurfaceWritesHomogeneousValues) {
   std::vector<double> t{0, 0, 1, 1};
   std::vector<double> hom{0, 0, 2, 2, 1, 0, 1, 1};  // dim 1, 2 x 2, weights 2, 1, 2, 1
-  SurfPtr s(create_surface(2, 2, 2, 2, t.data(), t.data(), hom.data(), 2, 1, 1), destroy_surface);
+  SurfaceHandle s(create_surface(2, 2, 2, 2, t.data(), t.data(), hom.data(), 2, 1, 1));
   std::ostringstream out;
   writeVashSurface(s.get(), out);
   EXPECT_EQ(out.str(), "200 1 0 0\n1 1\n2 2\n0 0 1 1 \n2 2\n0 0 1 1 \n0 0 2 2 1 0 1 1 \n");
@@ -47,7 +46,7 @@ TEST(SurfaceFile, NumberFormatsIgnoreLocaleAndStreamSettings) {
   std::vector<double> t1{0, 0, 0.1, 1.0 / 3, 2.0, 2e6};  // n1 = 4, k1 = 2
   std::vector<double> t2{0, 0, 1, 1};
   std::vector<double> v(8, 0.5);
-  SurfPtr s(create_surface(4, 2, 2, 2, t1.data(), t2.data(), v.data(), 1, 1, 1), destroy_surface);
+  SurfaceHandle s(create_surface(4, 2, 2, 2, t1.data(), t2.data(), v.data(), 1, 1, 1));
 
   struct Comma : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }

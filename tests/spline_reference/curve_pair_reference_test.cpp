@@ -14,17 +14,14 @@
 
 #include "spline/curve_eval.h"
 #include "spline/interp.h"
-#include "spline/isect/subdiv.h"
+#include "spline/detail/isect/subdiv.h"
+#include "spline/handles.h"
 #include "spline/records.h"
-#include "tests/spline/isect/contour_testutil.h"
+#include "tests/spline/detail/isect/contour_testutil.h"
 #include "tests/spline_reference/occt_convert_testutil.h"
 
 namespace {
 
-struct CurveDeleter {
-  void operator()(spline_curve* c) const { destroy_curve(c); }
-};
-using Curve = std::unique_ptr<spline_curve, CurveDeleter>;
 
 std::vector<double> at(const spline_curve* c, double t, int der = 0) {
   std::vector<double> p(2 * (der + 1));
@@ -33,13 +30,13 @@ std::vector<double> at(const spline_curve* c, double t, int der = 0) {
   return p;
 }
 
-Curve interpolate(const std::vector<double>& pts, int order) {
+CurveHandle interpolate(const std::vector<double>& pts, int order) {
   const int n = static_cast<int>(pts.size()) / 2;
-  return Curve(contour_test::interpolate_through(pts.data(), n, 2, 1, order));
+  return CurveHandle(contour_test::interpolate_through(pts.data(), n, 2, 1, order));
 }
 
-Curve with_weights(const spline_curve* c, std::mt19937& rng) {
-  return Curve(contour_test::with_random_weights(c, rng));
+CurveHandle with_weights(const spline_curve* c, std::mt19937& rng) {
+  return CurveHandle(contour_test::with_random_weights(c, rng));
 }
 
 // Crossings (t1, t2) from the driver.
@@ -87,8 +84,8 @@ TEST(CurvePairReference, TransversalCrossingsAgreeWithOpenCascade) {
     std::vector<double> p1, p2;
     for (int i = 0, n = count(rng); i < 2 * n; ++i) p1.push_back(coord(rng));
     for (int i = 0, n = count(rng); i < 2 * n; ++i) p2.push_back(coord(rng));
-    Curve c1 = interpolate(p1, order);
-    Curve c2 = interpolate(p2, order);
+    CurveHandle c1 = interpolate(p1, order);
+    CurveHandle c2 = interpolate(p2, order);
     ASSERT_TRUE(c1 && c2);
     if (rational) {
       c1 = with_weights(c1.get(), rng);

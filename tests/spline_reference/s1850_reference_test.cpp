@@ -12,22 +12,19 @@
 #include <vector>
 
 #include "spline/curve_eval.h"
+#include "spline/handles.h"
 #include "spline/interp.h"
-#include "spline/isect/subdiv.h"
+#include "spline/isect.h"
 #include "spline/records.h"
-#include "tests/spline/isect/contour_testutil.h"
+#include "tests/spline/detail/isect/contour_testutil.h"
 #include "tests/spline_reference/occt_convert_testutil.h"
 
 namespace {
 
-struct CurveDeleter {
-  void operator()(spline_curve* c) const { destroy_curve(c); }
-};
-using CurvePtr = std::unique_ptr<spline_curve, CurveDeleter>;
 
 // Closed order-3 contour through n circle points of radius 100 jittered radially.
-CurvePtr random_contour(std::mt19937& rng, int n) {
-  return CurvePtr(contour_test::random_contour(rng, n));
+CurveHandle random_contour(std::mt19937& rng, int n) {
+  return CurveHandle(contour_test::random_contour(rng, n));
 }
 
 std::vector<double> point_at(const spline_curve* c, double t) {
@@ -99,7 +96,7 @@ TEST(S1850Reference, RaysThroughRandomContoursCrossWhereOpenCascadeFindsThem) {
   int clusters = 0;
   int reference_misses = 0;
   for (int k = 0; k < 200; ++k) {
-    CurvePtr curve = random_contour(rng, count(rng));
+    CurveHandle curve = random_contour(rng, count(rng));
     ASSERT_NE(curve, nullptr);
     const spline_curve* c = curve.get();
     Handle(Geom2d_BSplineCurve) ref = to_occt_curve2d(c);
@@ -115,9 +112,9 @@ TEST(S1850Reference, RaysThroughRandomContoursCrossWhereOpenCascadeFindsThem) {
       double* par = nullptr;
       isect_curve** cv = nullptr;
       s1850(curve.get(), q, n, 2, 0.0, eps, &np, &par, &nc, &cv, &st);
+      const ToolkitArray<double> owned_par(par);
+      const IsectCurveArray owned_curves(cv, nc);
       std::vector<double> params(par, par + np);
-      free(par);
-      destroy_isect_curve_array(cv, nc);
       ASSERT_GE(st, 0);
       EXPECT_EQ(nc, 0);
       Handle(Geom2d_Line) line =

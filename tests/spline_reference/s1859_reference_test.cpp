@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "spline/curve_eval.h"
-#include "spline/isect/march.h"
-#include "spline/isect/surface_pairs.h"
+#include "spline/handles.h"
+#include "spline/isect.h"
 #include "spline/records.h"
 #include "tests/spline_reference/occt_convert_testutil.h"
 
@@ -105,14 +105,18 @@ TEST(S1859Reference, RandomBicubicPairsGiveTheBranchesOfTheReferenceKernel) {
   std::mt19937 rng(1859);
   for (int trial = 0; trial < 30; ++trial) {
     SCOPED_TRACE(testing::Message() << "pair " << trial);
-    spline_surface* a = random_floor(rng);
-    spline_surface* b = random_wall(rng);
+    const SurfaceHandle owned_a(random_floor(rng));
+    const SurfaceHandle owned_b(random_wall(rng));
+    spline_surface* a = owned_a.get();
+    spline_surface* b = owned_b.get();
     ASSERT_TRUE(a && b);
 
     int np = 0, nc = 0, st = 0;
     double *p1 = nullptr, *p2 = nullptr;
     isect_curve** curves = nullptr;
     s1859(a, b, 1e-15, 1e-6, &np, &p1, &p2, &nc, &curves, &st);
+    const ToolkitArray<double> owned_p1(p1), owned_p2(p2);
+    const IsectCurveArray owned_curves(curves, nc);
     ASSERT_GE(st, 0);
     std::vector<Polyline> ours;
     for (int i = 0; i < nc; ++i) {
@@ -132,11 +136,6 @@ TEST(S1859Reference, RandomBicubicPairsGiveTheBranchesOfTheReferenceKernel) {
       EXPECT_LT(directed(ours, theirs), 1e-3);
       EXPECT_LT(directed(theirs, ours), 1e-3);
     }
-    free(p1);
-    free(p2);
-    destroy_isect_curve_array(curves, nc);
-    destroy_surface(a);
-    destroy_surface(b);
   }
 }
 

@@ -1,0 +1,437 @@
+// Surface against surface, end to end: s1859 finds the intersection curves and s1310
+// marches them out.  Oracles: the per-height closed form of the catheter reconstruction's
+// two extrusions, the circle of a sphere cut by a plane, the cross-section of a periodic
+// extrusion cut across and along its axis, the contact point of two touching spheres, a
+// cylinder lying on a plane, the common region of coincident patches; a search cut short
+// by the work budget says so.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "spline/curve_eval.h"
+#include "spline/detail/isect/march.h"
+#include "spline/detail/isect/subdiv.h"
+#include "spline/detail/isect/surface_pairs.h"
+#include "spline/records.h"
+#include "spline/status.h"
+#include "tests/spline/detail/isect/catheter_fixture.h"
+#include "tests/spline/detail/isect/newton_testutil.h"
+#include "tests/spline/detail/isect/surface_fixture.h"
+
+namespace {
+
+using newton_test::dist;
+using newton_test::eval_surface;
+using surface_test::plane_patch;
+
+// The result of s1859 followed by s1310 on every curve.
+struct Result {
+  int status = -999;
+  int point_count = 0;
+  double* params1 = nullptr;
+  double* params2 = nullptr;
+  int curve_count = 0;
+  isect_curve** curves = nullptr;
+  std::vector<int> march_status;
+  Result() = default;
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+  ~Result() {
+    free(params1);
+    free(params2);
+    destroy_isect_curve_array(curves, curve_count);
+  }
+  // Index of the curve whose geometry ends at the largest parameter (-1 when none).
+  int longest() const {
+    int best = -1;
+    double end = 0.0;
+    for (int i = 0; i < curve_count; ++i) {
+      const spline_curve* g = curves[i]->geometry;
+      if (g && g->knots[g->vertex_count] > end) {
+        end = g->knots[g->vertex_count];
+        best = i;
+      }
+    }
+    return best;
+  }
+};
+
+void intersect(spline_surface* a, spline_surface* b, double epsge, Result* r) {
+  s1859(a, b, 1e-15, epsge, &r->point_count, &r->params1, &r->params2, &r->curve_count,
+        &r->curves, &r->status);
+  if (r->status < 0) return;
+  for (int i = 0; i < r->curve_count; ++i) {
+    int st = 0;
+    s1310(a, b, r->curves[i], epsge, 0.0, 1, 0, &st);
+    r->march_status.push_back(st);
+  }
+}
+
+// Samples of a curve: `per_span` per knot span, both ends included.
+std::vector<std::vector<double>> samples(const spline_curve* c, int per_span) {
+  std::vector<std::vector<double>> out;
+  const int k = c->order, n = c->vertex_count;
+  for (int i = k - 1; i < n; ++i) {
+    const double a = c->knots[i], b = c->knots[i + 1];
+    if (b <= a) continue;
+    for (int j = 0; j < per_span; ++j) out.push_back(catheter::eval(c, a + (b - a) * j / per_span));
+  }
+  out.push_back(catheter::eval(c, c->knots[n]));
+  return out;
+}
+
+double polyline_length(const std::vector<std::vector<double>>& p) {
+  double s = 0;
+  for (size_t i = 1; i < p.size(); ++i) s += dist(p[i - 1], p[i]);
+  return s;
+}
+
+// ---------------------------------------------------------------------------
+// The catheter.
+
+// Runs the reconstruction's intersection on 200 random pairs of catheter-like tracings
+// monotone in height and hands each scene with its common heights and the longest
+// marched curve to check.
+template <typename Check>
+void for_each_catheter(Check check) {
+  std::mt19937 rng(5101);
+  std::uniform_int_distribution<int> count(8, 30), start(10, 40);
+  int done = 0, attempts = 0;
+  while (done < 200 && attempts < 400) {
+    ++attempts;
+    const int n = count(rng);
+    auto lao = catheter::random_tracing(rng, n, start(rng));
+    auto rao = catheter::random_tracing(rng, n + count(rng) % 5 - 2, start(rng));
+    catheter::Scene scene;
+    catheter::build_scene(lao, rao, &scene);
+    ASSERT_TRUE(scene.ok());
+    if (!catheter::height_monotone(scene.lao_curve) || !catheter::height_monotone(scene.rao_curve))
+      continue;
+    double lo = 0, hi = 0;
+    catheter::common_heights(scene, &lo, &hi);
+    if (hi - lo < 20) continue;
+    ++done;
+    SCOPED_TRACE(testing::Message() << "tracing " << done << " (" << n << " points)");
+
+    Result r;
+    intersect(scene.lao, scene.rao, 1e-5, &r);
+    ASSERT_EQ(r.status, 0);
+    const int best = r.longest();
+    ASSERT_GE(best, 0);
+    check(scene, lo, hi, r.curves[best]->geometry);
+    if (testing::Test::HasFatalFailure()) return;
+  }
+  EXPECT_EQ(done, 200);
+}
+
+// The longest marched curve against the closed form: within the marching tolerance at
+// the points where the geometry curve interpolates the marched points (its knots), and
+// within 1e-4 (in x off the LAO surface, in z off the RAO surface, and in distance)
+// everywhere along it, over all the common heights.
+TEST(S1859, CatheterFollowsTheHeightwiseClosedForm) {
+  for_each_catheter([](const catheter::Scene& scene, double lo, double hi,
+                       const spline_curve* g) {
+    double at_knots = 0;
+    for (int i = g->order - 1; i <= g->vertex_count; ++i) {
+      const auto p = catheter::eval(g, g->knots[i]);
+      ASSERT_GE(p[1], lo - 1e-5);
+      ASSERT_LE(p[1], hi + 1e-5);
+      at_knots = std::max(at_knots, dist(p, catheter::catheter_at(scene, std::clamp(p[1], lo, hi))));
+    }
+    EXPECT_LE(at_knots, 2e-5);
+    double worst = 0, worst_x = 0, worst_z = 0, top = -1e300, bottom = 1e300;
+    for (const auto& p : samples(g, 20)) {
+      ASSERT_GE(p[1], lo - 1e-4);
+      ASSERT_LE(p[1], hi + 1e-4);
+      const auto q = catheter::catheter_at(scene, std::clamp(p[1], lo, hi));
+      worst = std::max(worst, dist(p, q));
+      worst_x = std::max(worst_x, std::fabs(p[0] - q[0]));  // off the LAO surface
+      worst_z = std::max(worst_z, std::fabs(p[2] - q[2]));  // off the RAO surface
+      top = std::max(top, p[1]);
+      bottom = std::min(bottom, p[1]);
+    }
+    EXPECT_LE(worst_x, 1e-4);
+    EXPECT_LE(worst_z, 1e-4);
+    EXPECT_LE(worst, 1e-4);
+    // The curve spans all common heights, so the closed form is close to it as well.
+    EXPECT_NEAR(top, hi, 1e-5);
+    EXPECT_NEAR(bottom, lo, 1e-5);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Closed forms with spheres, planes and extrusions.
+
+TEST(S1859, SphereCutByAPlaneIsOneClosedCircle) {
+  const double c[3] = {1.0, -2.0, 0.5};
+  const double r = 3.0, off = 0.5 * r;
+  auto sphere = newton_test::sphere(c, r);
+  // The plane y = c_y + r/2: a circle of radius r sqrt(3)/2 away from seam and poles.
+  auto plane = plane_patch({c[0] - 2 * r, c[1] + off, c[2] - 2 * r}, {4 * r, 0, 0}, {0, 0, 4 * r});
+  for (bool sphere_first : {true, false}) {
+    SCOPED_TRACE(sphere_first ? "sphere first" : "plane first");
+    Result res;
+    if (sphere_first)
+      intersect(sphere.get(), plane.get(), 1e-6, &res);
+    else
+      intersect(plane.get(), sphere.get(), 1e-6, &res);
+    ASSERT_EQ(res.status, 0);
+    ASSERT_EQ(res.curve_count, 1);
+    EXPECT_EQ(res.curves[0]->curve_type, 2);
+    ASSERT_EQ(res.march_status[0], 0);
+    const auto pts = samples(res.curves[0]->geometry, 30);
+    for (const auto& p : pts) {
+      const double to_sphere = std::fabs(dist(p, {c[0], c[1], c[2]}) - r);
+      EXPECT_LE(to_sphere, 1e-5);
+      EXPECT_LE(std::fabs(p[1] - (c[1] + off)), 1e-5);
+    }
+    EXPECT_LE(dist(pts.front(), pts.back()), 1e-5);
+    const double circumference = 2 * M_PI * r * std::sqrt(0.75);
+    EXPECT_NEAR(polyline_length(pts), circumference, 0.01 * circumference);
+  }
+}
+
+// A periodic extrusion along z over [-1, 1] of a uniform periodic cubic through eight
+// points of the circle of radius 1.5 (wobbled), and its cross-section.
+struct Extrusion {
+  SurfaceHandle surface;
+  CurveHandle section;
+};
+
+Extrusion periodic_extrusion() {
+  std::vector<double> ring, verts, knots;
+  for (int i = 0; i < 11; ++i) {
+    const double a = 2 * M_PI * (i % 8) / 8;
+    const double rr = 1.5 + 0.2 * ((i % 8) % 3 == 0 ? 1 : -1) * 0.5;
+    ring.push_back(rr * std::cos(a));
+    ring.push_back(rr * std::sin(a));
+  }
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 11; ++i) verts.insert(verts.end(), {ring[2 * i], ring[2 * i + 1], j ? 1.0 : -1.0});
+  for (int i = 0; i < 15; ++i) knots.push_back(i);
+  Extrusion e;
+  e.surface = newton_test::surface(knots, {0, 0, 1, 1}, 4, 2, verts, 1, 3);
+  e.surface->open_flag1 = -1;
+  e.section = newton_test::curve(knots, 4, ring, 1, 2);
+  e.section->open_flag = -1;
+  return e;
+}
+
+// Distance from (x, y) to the closed cross-section, by dense sampling and golden-section
+// search around the nearest sample (around both ends when it is the seam point).
+double section_distance(const spline_curve* c, double x, double y) {
+  const double a = c->knots[c->order - 1], b = c->knots[c->vertex_count];
+  const int m = 800;
+  const double h = (b - a) / m;
+  auto d = [&](double t) {
+    const auto p = catheter::eval(c, t);
+    return std::hypot(p[0] - x, p[1] - y);
+  };
+  auto golden = [&](double lo, double hi) {
+    const double g = (std::sqrt(5.0) - 1) / 2;
+    for (int i = 0; i < 100; ++i) {
+      const double t1 = hi - g * (hi - lo), t2 = lo + g * (hi - lo);
+      if (d(t1) < d(t2))
+        hi = t2;
+      else
+        lo = t1;
+    }
+    return d(0.5 * (lo + hi));
+  };
+  double bt = a, bd = 1e300;
+  for (int i = 0; i < m; ++i) {
+    const double t = a + h * i;
+    if (d(t) < bd) bd = d(t), bt = t;
+  }
+  double best = std::min(bd, golden(std::max(a, bt - h), std::min(b, bt + h)));
+  if (bt - h < a) best = std::min(best, golden(b - h, b));
+  if (bt + h > b) best = std::min(best, golden(a, a + h));
+  return best;
+}
+
+TEST(S1859, PeriodicExtrusionCutAcrossIsOneClosedCurveThroughTheSeam) {
+  auto e = periodic_extrusion();
+  const double zc = 0.3;
+  auto plane = plane_patch({-3, -3, zc}, {6, 0, 0}, {0, 6, 0});
+  Result res;
+  intersect(e.surface.get(), plane.get(), 1e-6, &res);
+  ASSERT_EQ(res.status, 0);
+  // One curve around the whole extrusion: it starts and ends at the seam, one period
+  // apart in the periodic parameter and at one place in space.
+  ASSERT_EQ(res.curve_count, 1);
+  ASSERT_EQ(res.march_status[0], 0);
+  const isect_curve* cv = res.curves[0];
+  ASSERT_GE(cv->point_count, 2);
+  EXPECT_NEAR(std::fabs(cv->params1[0] - cv->params1[2 * (cv->point_count - 1)]), 8.0, 1e-9);
+  const auto pts = samples(cv->geometry, 30);
+  EXPECT_LE(dist(pts.front(), pts.back()), 1e-5);
+  for (const auto& p : pts) {
+    EXPECT_LE(std::fabs(p[2] - zc), 1e-5);
+    EXPECT_LE(section_distance(e.section.get(), p[0], p[1]), 1e-5);
+  }
+  const auto ring = samples(e.section.get(), 400);
+  const double length = polyline_length(ring);
+  EXPECT_NEAR(polyline_length(pts), length, 0.01 * length);
+}
+
+TEST(S1859, PeriodicExtrusionCutAlongItsAxisGivesTwoRulings) {
+  auto e = periodic_extrusion();
+  const double yc = 0.4;
+  auto plane = plane_patch({-3, yc, -2}, {6, 0, 0}, {0, 0, 4});
+  // Where the cross-section reaches y = yc: sign changes of the dense samples, bisected.
+  std::vector<double> xs;
+  const spline_curve* c = e.section.get();
+  const double a = c->knots[c->order - 1], b = c->knots[c->vertex_count];
+  const int m = 2000;
+  for (int i = 0; i < m; ++i) {
+    double t0 = a + (b - a) * i / m, t1 = a + (b - a) * (i + 1) / m;
+    double f0 = catheter::eval(c, t0)[1] - yc;
+    if (f0 * (catheter::eval(c, t1)[1] - yc) > 0) continue;
+    for (int j = 0; j < 80; ++j) {
+      const double tm = 0.5 * (t0 + t1), fm = catheter::eval(c, tm)[1] - yc;
+      if (fm * f0 > 0)
+        t0 = tm, f0 = fm;
+      else
+        t1 = tm;
+    }
+    xs.push_back(catheter::eval(c, t0)[0]);
+  }
+  ASSERT_EQ(xs.size(), 2u);
+  Result res;
+  intersect(e.surface.get(), plane.get(), 1e-6, &res);
+  ASSERT_EQ(res.status, 0);
+  ASSERT_EQ(res.curve_count, 2);
+  std::vector<int> hit(2, 0);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(res.march_status[i], 0);
+    const auto pts = samples(res.curves[i]->geometry, 10);
+    const int which = std::fabs(pts[0][0] - xs[0]) < std::fabs(pts[0][0] - xs[1]) ? 0 : 1;
+    ++hit[which];
+    double zmin = 1e300, zmax = -1e300;
+    for (const auto& p : pts) {
+      EXPECT_LE(std::fabs(p[0] - xs[which]), 1e-5);
+      EXPECT_LE(std::fabs(p[1] - yc), 1e-5);
+      zmin = std::min(zmin, p[2]);
+      zmax = std::max(zmax, p[2]);
+    }
+    EXPECT_NEAR(zmin, -1.0, 1e-5);
+    EXPECT_NEAR(zmax, 1.0, 1e-5);
+  }
+  EXPECT_EQ(hit, (std::vector<int>{1, 1}));
+}
+
+TEST(S1859, TouchingSpheresMeetAtTheirContactPoint) {
+  const double la = 50 * M_PI / 180, lt = 20 * M_PI / 180;
+  const std::vector<double> dir = {std::cos(la) * std::cos(lt), std::sin(la) * std::cos(lt),
+                                   std::sin(lt)};
+  const double ca[3] = {0, 0, 0};
+  const double cb[3] = {2 * dir[0], 2 * dir[1], 2 * dir[2]};
+  auto A = newton_test::sphere(ca, 1.0);
+  auto B = newton_test::sphere(cb, 1.0);
+  Result res;
+  intersect(A.get(), B.get(), 1e-9, &res);
+  ASSERT_GE(res.status, 0);
+  std::vector<std::vector<double>> found;
+  for (int i = 0; i < res.point_count; ++i)
+    found.push_back(eval_surface(A.get(), res.params1[2 * i], res.params1[2 * i + 1]));
+  for (int i = 0; i < res.curve_count; ++i)
+    for (int j = 0; j < res.curves[i]->point_count; ++j)
+      found.push_back(eval_surface(A.get(), res.curves[i]->params1[2 * j],
+                                   res.curves[i]->params1[2 * j + 1]));
+  ASSERT_FALSE(found.empty());
+  double nearest = 1e300;
+  for (const auto& p : found) {
+    nearest = std::min(nearest, dist(p, dir));
+    EXPECT_LE(dist(p, dir), 1e-4);  // nothing away from the contact
+  }
+  EXPECT_LE(nearest, 1e-9);
+}
+
+TEST(S1859, SearchCutShortByTheWorkBudgetSaysSo) {
+  // The sphere cut by a plane needs its pieces cut; with no work budget at all the
+  // first cut is refused and the caller learns that the result may be incomplete.
+  const double c[3] = {1.0, -2.0, 0.5};
+  const double r = 3.0;
+  auto sphere = newton_test::sphere(c, r);
+  auto plane = plane_patch({c[0] - 2 * r, c[1] + 0.5 * r, c[2] - 2 * r}, {4 * r, 0, 0}, {0, 0, 4 * r});
+  const long saved = isect_work_budget;
+  isect_work_budget = 0;
+  Result res;
+  intersect(sphere.get(), plane.get(), 1e-6, &res);
+  isect_work_budget = saved;
+  EXPECT_EQ(res.status, kS1859BudgetSpent);
+  // The next search has its own budget again.
+  Result again;
+  intersect(sphere.get(), plane.get(), 1e-6, &again);
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(again.curve_count, 1);
+}
+
+TEST(S1859, CylinderLyingOnAPlaneTouchesItAlongItsRuling) {
+  // The quarter cylinder of radius 1 touches the plane x = 1 along its edge ruling
+  // (1, 0, z), z in [0, 1]: a segment along the constant first parameter.
+  auto cylinder = surface_test::quarter_cylinder(1.0, 1.0);
+  auto plane = plane_patch({1, -1, -1}, {0, 3, 0}, {0, 0, 3});
+  Result res;
+  intersect(cylinder.get(), plane.get(), 1e-5, &res);
+  ASSERT_EQ(res.status, 0);
+  ASSERT_EQ(res.curve_count, 1);
+  EXPECT_EQ(res.curves[0]->curve_type, 9);
+  ASSERT_EQ(res.march_status[0], 0);
+  double zmin = 1e300, zmax = -1e300;
+  for (const auto& p : samples(res.curves[0]->geometry, 10)) {
+    EXPECT_NEAR(p[0], 1.0, 1e-9);
+    EXPECT_NEAR(p[1], 0.0, 1e-9);
+    zmin = std::min(zmin, p[2]);
+    zmax = std::max(zmax, p[2]);
+  }
+  EXPECT_NEAR(zmin, 0.0, 1e-9);
+  EXPECT_NEAR(zmax, 1.0, 1e-9);
+}
+
+// ---------------------------------------------------------------------------
+// Coincident patches: the intersection is the common region, given by its boundary.
+
+TEST(S1859, CoincidentPatchesGiveTheBoundaryOfTheirCommonRegion) {
+  struct Case {
+    const char* name;
+    SurfaceHandle (*b)();
+    double x0, y0, x1, y1;  // the common rectangle in the plane z = 0
+  } cases[] = {
+      {"one patch twice", [] { return plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0}); }, 0, 0, 1, 1},
+      {"overlapping patches, the second with its parameters swapped",
+       [] { return plane_patch({0.4, 0.3, 0}, {0, 1, 0}, {1, 0, 0}); }, 0.4, 0.3, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto a = plane_patch({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    auto b = c.b();
+    Result res;
+    intersect(a.get(), b.get(), 1e-5, &res);
+    ASSERT_EQ(res.status, 0);
+    ASSERT_EQ(res.curve_count, 4);
+    // Each curve is one side of the rectangle (in either direction), each side once.
+    std::vector<int> sides(4, 0);
+    for (int i = 0; i < res.curve_count; ++i) {
+      ASSERT_EQ(res.march_status[i], 0);
+      const auto pts = samples(res.curves[i]->geometry, 4);
+      const auto &p = pts.front(), &q = pts.back();
+      for (const auto& r : pts) EXPECT_NEAR(r[2], 0.0, 1e-9);
+      auto on = [](double u, double w) { return std::fabs(u - w) < 1e-9; };
+      if (on(p[1], c.y0) && on(q[1], c.y0)) ++sides[0];
+      else if (on(p[0], c.x1) && on(q[0], c.x1)) ++sides[1];
+      else if (on(p[1], c.y1) && on(q[1], c.y1)) ++sides[2];
+      else if (on(p[0], c.x0) && on(q[0], c.x0)) ++sides[3];
+      const double len = dist(p, q);
+      const bool horizontal = on(p[1], q[1]);
+      EXPECT_NEAR(len, horizontal ? c.x1 - c.x0 : c.y1 - c.y0, 1e-9);
+    }
+    EXPECT_EQ(sides, (std::vector<int>{1, 1, 1, 1}));
+  }
+}
+
+}  // namespace
