@@ -494,8 +494,7 @@ std::uint32_t TMainForm::AnalysedFrameFile(std::size_t k) const
 
 QString TMainForm::AnalysedFramePath(std::size_t k) const
 {
-    return AppPaths::RecordingDir(PatientCode, QStringLiteral("IVUS")) +
-           AppPaths::FrameFileName(QStringLiteral("IVUS"), AnalysedFrameFile(k));
+    return AppPaths::FrameFile(PatientCode, QStringLiteral("IVUS"), AnalysedFrameFile(k));
 }
 
 void TMainForm::SetSelectedPatient(int code, const QString& name)
@@ -597,13 +596,13 @@ void TMainForm::ReadCard(int code, const QString& name)
             // Analysed frame k stays list entry k: a missing file is an empty frame, not a shift.
             int present = 0;
             for (const std::uint32_t n : EndDiastolicFrames) {
-                const QFileInfo file(ivusFolder + AppPaths::FrameFileName(QStringLiteral("IVUS"), n));
+                const QString path = AppPaths::FrameFile(code, QStringLiteral("IVUS"), n);
+                const QFileInfo file(path);
                 if (file.exists() && !file.isDir()) {
                     ++present;
                 } else {
                     cursor.Restore();
-                    Prompt().Warning(ivusFolder + QStringLiteral("IVUS.") + QString::number(n) + QStringLiteral(".jpg ") +
-                                     QStringLiteral("cannot be found!"));
+                    Prompt().Warning(path + QStringLiteral(" cannot be found!"));
                 }
             }
             IVUSFrameCount = present > 0 ? static_cast<int>(EndDiastolicFrames.size()) : 0;

@@ -3,6 +3,7 @@
 #include "analysis/core/angio_view_model.h"
 #include "analysis/core/luminosity.h"
 #include "analysis/core/vessel_outline.h"
+#include "app/paths.h"
 #include "app/prompter.h"
 
 #include <QAction>
@@ -435,7 +436,7 @@ bool TAngioFrame::LoadFrameFile(int fileNumber, QString* error)
 {
     if (freed_)
         return false;
-    const QString path = ImageFolder + FilePrefix + QString::number(fileNumber) + QStringLiteral(".jpg");
+    const QString path = ImageFolder + AppPaths::FrameFileName(FilePrefix, fileNumber);
     cv::Mat image;
     try {
         if (QFile::exists(path))
@@ -737,7 +738,7 @@ void TAngioFrame::dxBarLargeButton1Click()
     // The frame shown: also before a frame is chosen (frame number 0), when the view
     // shows frame file 0.
     const int shown = std::max(GetFrameNumber(), dxBarSpinEdit1->value());
-    const QString path = ImageFolder + FilePrefix + QString::number(shown - 1) + QStringLiteral(".jpg");
+    const QString path = ImageFolder + AppPaths::FrameFileName(FilePrefix, shown - 1);
     cv::Mat frame;
     try {
         frame = cv::imread(QFile::encodeName(path).toStdString(), cv::IMREAD_UNCHANGED);

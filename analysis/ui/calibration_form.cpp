@@ -122,8 +122,7 @@ TCalibrationForm::TCalibrationForm(TIVUSForm* ivus, TMainForm* main, bool distan
 
     // Always the first frame file of the recording, whatever frame the IVUS window shows.
     std::string error;
-    const QString file = AppPaths::RecordingDir(main_->GetSelectedPatient(), QStringLiteral("IVUS")) +
-                         QStringLiteral("IVUS.0.jpg");
+    const QString file = AppPaths::FrameFile(main_->GetSelectedPatient(), QStringLiteral("IVUS"), 0);
     Image = kestrova::analysis::MatToImage(kestrova::analysis::DecodeJpegFile(file, &error));
     if (Image.isNull())
         throw std::runtime_error(error.empty() ? "cannot read " + file.toStdString() : error);

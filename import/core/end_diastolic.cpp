@@ -1,6 +1,7 @@
 #include "import/core/end_diastolic.h"
 
 #include "import/core/progress_reporter.h"
+#include "study/frame_files.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -20,7 +21,7 @@ constexpr double kPeakFactor = 0.6;
 
 std::string FramePath(const std::string& prefix, long long frame)
 {
-    return prefix + "." + std::to_string(frame) + ".jpg";
+    return FrameFileName(FramePrefix(prefix), frame);
 }
 
 // The 3 x 3 neighbourhood test: sqrt(sum of squared differences from the mean / 8) >

@@ -1,6 +1,6 @@
 #include "import/core/folder_import.h"
 
-#include "import/core/frame_files.h"
+#include "study/frame_files.h"
 #include "import/core/jpeg_frame.h"
 #include "import/core/progress_reporter.h"
 
@@ -162,7 +162,7 @@ FolderImportResult ImportImageFolder(const fs::path& source, const fs::path& tar
             scope.Step();
             continue;
         }
-        const fs::path to = FrameFilePath(target, prefix, k);
+        const fs::path to = target / FrameFileName(prefix, k);
         std::error_code cp;
         const bool copied = copyFile ? copyFile(image, to, cp)
                                      : fs::copy_file(image, to, fs::copy_options::overwrite_existing, cp);

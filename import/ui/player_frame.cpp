@@ -1,5 +1,6 @@
 #include "import/ui/player_frame.h"
 
+#include "app/paths.h"
 #include "app/prompter.h"
 #include "import/core/jpeg_frame.h"
 #include "import/ui/player_image_view.h"
@@ -342,8 +343,7 @@ int TPlayerFrame::CurrentFrameNumber() const
 
 QString TPlayerFrame::FrameFilePath(int frameNumber) const
 {
-    return Folder_ + Prefix_ + QString::number(static_cast<long long>(frameNumber) - 1) +
-           QStringLiteral(".jpg");
+    return Folder_ + AppPaths::FrameFileName(Prefix_, static_cast<long long>(frameNumber) - 1);
 }
 
 bool TPlayerFrame::LoadFrame(int frameNumber, bool reportFailure)

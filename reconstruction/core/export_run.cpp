@@ -1,5 +1,7 @@
 #include "reconstruction/core/export_run.h"
 
+#include "study/frame_files.h"
+
 #include <opencv2/imgcodecs.hpp>
 
 #include <cerrno>
@@ -34,13 +36,6 @@ bool ExportOutcome::allWritten() const
         if (!file.ok())
             return false;
     return true;
-}
-
-std::filesystem::path FrameFileZero(const std::filesystem::path& programFolder, int patientCode,
-                                    const std::string& recording)
-{
-    return programFolder / "patientData" / std::to_string(patientCode) / recording /
-           (recording + ".0.jpg");
 }
 
 std::optional<FrameSize> ReadFrameSize(const std::filesystem::path& file)
@@ -115,7 +110,7 @@ ExportOutcome RunExport(ExportKind kind, const std::filesystem::path& programFol
 
     const int code = card.patientCode;
     const auto size = [&](const std::string& recording) {
-        return ReadFrameSize(FrameFileZero(programFolder, code, recording));
+        return ReadFrameSize(FrameFilePath(programFolder, code, recording, 0));
     };
     const std::optional<FrameSize> laoSize = size("LAO");
     const std::optional<FrameSize> raoSize = size("RAO");
