@@ -1,6 +1,7 @@
 #include "analysis/ui/angio_frame.h"
 
 #include "analysis/core/angio_view_model.h"
+#include "analysis/core/frame_matrix.h"
 #include "analysis/core/luminosity.h"
 #include "analysis/core/vessel_outline.h"
 #include "app/paths.h"
@@ -33,7 +34,6 @@
 #include <QWidgetAction>
 
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -439,9 +439,8 @@ bool TAngioFrame::LoadFrameFile(int fileNumber, QString* error)
     const QString path = ImageFolder + AppPaths::FrameFileName(FilePrefix, fileNumber);
     cv::Mat image;
     try {
-        if (QFile::exists(path))
-            image = cv::imread(QFile::encodeName(path).toStdString(), cv::IMREAD_COLOR);
-    } catch (const cv::Exception&) {
+        image = an::ReadFrameMatrix(QFile::encodeName(path).toStdString(), FramePixelFormat::Bgr);
+    } catch (const FrameFileError&) {
         image.release();
     }
     if (image.empty()) {
@@ -741,8 +740,8 @@ void TAngioFrame::dxBarLargeButton1Click()
     const QString path = ImageFolder + AppPaths::FrameFileName(FilePrefix, shown - 1);
     cv::Mat frame;
     try {
-        frame = cv::imread(QFile::encodeName(path).toStdString(), cv::IMREAD_UNCHANGED);
-    } catch (const cv::Exception&) {
+        frame = an::ReadFrameMatrix(QFile::encodeName(path).toStdString(), FramePixelFormat::AsStored);
+    } catch (const FrameFileError&) {
         frame.release();
     }
     if (frame.empty()) {

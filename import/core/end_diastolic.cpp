@@ -1,10 +1,10 @@
 #include "import/core/end_diastolic.h"
 
+#include "analysis/core/frame_matrix.h"
 #include "import/core/progress_reporter.h"
 #include "study/frame_files.h"
 
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include <cfloat>
 #include <cmath>
@@ -143,15 +143,11 @@ private:
 
 cv::Mat LoadGreyFrame(const std::string& path)
 {
-    cv::Mat frame;
     try {
-        frame = cv::imread(path, cv::IMREAD_GRAYSCALE);
-    } catch (const cv::Exception& e) {
-        throw EndDiastolicError("Cannot read frame file " + path + ": " + e.what());
-    }
-    if (frame.empty() || frame.type() != CV_8UC1)
+        return kestrova::analysis::ReadFrameMatrix(path, FramePixelFormat::Grey);
+    } catch (const FrameFileError&) {
         throw EndDiastolicError("Cannot read frame file " + path);
-    return frame;
+    }
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "reconstruction/core/export_run.h"
 
 #include "study/frame_files.h"
+#include "study/frame_reader.h"
 
-#include <opencv2/imgcodecs.hpp>
 
 #include <cerrno>
 #include <cstdio>
@@ -43,10 +43,12 @@ std::optional<FrameSize> ReadFrameSize(const std::filesystem::path& file)
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
         return std::nullopt;
-    const cv::Mat image = cv::imread(file.string(), cv::IMREAD_UNCHANGED);
-    if (image.empty())
+    try {
+        const FramePixels image = ReadFrameFile(file, FramePixelFormat::Grey);
+        return FrameSize{image.width, image.height};
+    } catch (const FrameFileError&) {
         return std::nullopt;
-    return FrameSize{image.cols, image.rows};
+    }
 }
 
 std::array<FrameSize, 3> CarriedFrameSizes(const std::optional<FrameSize>& lao,
