@@ -10,7 +10,7 @@
 // (app/child_registry.h); the shell knows them only as QWidget. Their own code reaches
 // its typed window with qobject_cast, for example
 //     auto* ivus = qobject_cast<TIVUSForm*>(IVUSForm.data());
-// and the save reads them through the snapshot interfaces of app/card_snapshot.h.
+// and the save reads them through the snapshot interfaces of app/card_sources.h.
 #pragma once
 
 #include <QPointer>

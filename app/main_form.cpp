@@ -2,7 +2,7 @@
 
 #include "app/about.h"
 #include "app/application.h"
-#include "app/card_snapshot.h"
+#include "app/card_sources.h"
 #include "app/card_store.h"
 #include "app/cards.h"
 #include "app/child_form.h"

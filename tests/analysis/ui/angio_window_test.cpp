@@ -5,7 +5,7 @@
 #include "analysis/ui/angio.h"
 
 #include "analysis/core/luminosity.h"
-#include "app/card_snapshot.h"
+#include "app/card_sources.h"
 #include "app/child_form.h"
 #include "app/child_registry.h"
 #include "app/data.h"
