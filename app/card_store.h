@@ -2,6 +2,7 @@
 #pragma once
 
 #include "study/card_snapshot.h"
+#include "study/open_card.h"
 
 #include <cstdint>
 #include <vector>

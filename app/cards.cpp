@@ -2,8 +2,6 @@
 
 #include "app/data.h"
 #include "app/errors.h"
-#include "app/forms.h"
-#include "app/main_form.h"
 #include "app/pictures.h"
 #include "app/prompter.h"
 
@@ -197,9 +195,11 @@ void CardsTableView::CommitOpenEditor()
 }
 
 // ---------------------------------------------------------------------------------------
-TCardsForm::TCardsForm(QWidget* owner)
-    : TChildForm(QStringLiteral("CardsForm"), QStringLiteral("Open patient card"), QSize(876, 573), owner)
+TCardsForm::TCardsForm(const WindowContext& context, QWidget* owner)
+    : TChildForm(QStringLiteral("CardsForm"), QStringLiteral("Open patient card"), QSize(876, 573), owner),
+      context_(context)
 {
+    Tdm* dm = context_.Data;
     if (!dm)
         throw DatabaseError("Not connected to the database");
     model_ = dm->NewPatientsModel();
@@ -295,11 +295,7 @@ TCardsForm::TCardsForm(QWidget* owner)
         SetCurrentRow(0);
 }
 
-TCardsForm::~TCardsForm()
-{
-    if (CardsForm == this)
-        CardsForm = nullptr;
-}
+TCardsForm::~TCardsForm() = default;
 
 int TCardsForm::RowCount() const { return proxy_ ? proxy_->rowCount() : 0; }
 
@@ -350,8 +346,8 @@ void TCardsForm::dxBarLargeButton1Click()
         TCardsForm* form;
         ~CloseAfter() { form->close(); }
     } closeAfter{this};
-    if (MainForm)
-        MainForm->OpenPatientCard(code, name);
+    if (context_.OpenPatientCard)
+        context_.OpenPatientCard(code, name);
 }
 
 void TCardsForm::dxBarLargeButton2Click(bool down)
@@ -382,6 +378,7 @@ void TCardsForm::dxBarLargeButton3Click()
     const QVariant id = CurrentValue(QStringLiteral("id"));
     cxGrid1DBTableView1->CommitOpenEditor();
     model_->Post();
+    Tdm* dm = context_.Data;
     dm->qDeletePatient.Param(QStringLiteral("id"), id.toInt());
     try {
         dm->qDeletePatient.Execute();
@@ -393,19 +390,12 @@ void TCardsForm::dxBarLargeButton3Click()
     model_->Refresh();
     if (proxy_->rowCount() > 0)
         SetCurrentRow(0);
-    TMainForm::CloseChildWindow(ANGIOForm);
-    TMainForm::CloseChildWindow(IVUSForm);
-    if (MainForm) {
-        for (auto b : {TMainForm::Button::ANGIO, TMainForm::Button::IVUS, TMainForm::Button::Graphs,
-                       TMainForm::Button::Export, TMainForm::Button::Save})
-            MainForm->SetButtonEnabled(b, false);
-    }
+    if (context_.Signals)
+        emit context_.Signals->cardDeleted();
 }
 
 void TCardsForm::FormClose()
 {
-    if (CardsForm == this)
-        CardsForm = nullptr;
     RunGuarded([this] {
         cxGrid1DBTableView1->CommitOpenEditor();
         if (model_)

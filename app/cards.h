@@ -1,8 +1,9 @@
-// The cards list TCardsForm (global pointer `CardsForm`): the patient cards in a table
+// The cards list TCardsForm (the main window's `CardsForm`): the patient cards in a table
 // view and a card view over one current row; opens, edits in place and deletes cards.
 #pragma once
 
 #include "app/child_form.h"
+#include "app/window_context.h"
 
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -42,8 +43,9 @@ public:
 class TCardsForm : public TChildForm {
     Q_OBJECT
 public:
-    // Builds the window and reads the patient rows; throws DatabaseError without a database.
-    explicit TCardsForm(QWidget* owner = nullptr);
+    // Builds the window and reads the patient rows through the context's data module;
+    // throws DatabaseError without a database.
+    explicit TCardsForm(const WindowContext& context, QWidget* owner = nullptr);
     ~TCardsForm() override;
 
     QToolBar* CardsToolbar = nullptr;
@@ -73,6 +75,7 @@ private:
     QVariant CurrentValue(const QString& column) const;
     void SetEditing(bool on);
 
+    WindowContext context_;
     std::unique_ptr<PatientsModel> model_;
     CardsProxyModel* proxy_ = nullptr;
     QItemSelectionModel* selection_ = nullptr;

@@ -12,12 +12,12 @@ bool ChildWindowRegistry::IsRegistered(ChildWindow kind) const
     return static_cast<bool>(factories_[static_cast<int>(kind)]);
 }
 
-QWidget* ChildWindowRegistry::Create(ChildWindow kind, TMainForm& owner) const
+QWidget* ChildWindowRegistry::Create(ChildWindow kind, const WindowContext& context) const
 {
     const auto& f = factories_[static_cast<int>(kind)];
     if (!f)
         throw std::runtime_error("This window is not available in this build");
-    QWidget* w = f(owner);
+    QWidget* w = f(context);
     if (!w)
         throw std::runtime_error("The window could not be created");
     return w;

@@ -1,16 +1,15 @@
-// The global window pointers. Every window, and the data module, is reached through a
-// pointer named after it. A pointer is set when its window is created and cleared when
-// the window closes (QPointer also clears it when the window is destroyed), so a set
-// pointer means "the window is open" and at most one window of each kind exists.
+// The global window pointers, named as the workstation's windows are named. The main
+// window owns them: it sets a pointer when it creates the window and clears it when the
+// window closes (QPointer also clears it when the window is destroyed), so a set pointer
+// means "the window is open" and at most one window of each kind exists.
 //
 // MainForm and dm live as long as the program.
 //
-// The windows of the analysis, reconstruction and import folders are built by those
-// folders and created by the main window through the child-window registry
-// (app/child_registry.h); the shell knows them only as QWidget. Their own code reaches
-// its typed window with qobject_cast, for example
-//     auto* ivus = qobject_cast<TIVUSForm*>(IVUSForm.data());
-// and the save reads them through the snapshot interfaces of app/card_sources.h.
+// Only the shell (app/) and its tests use them. The windows of the analysis,
+// reconstruction and import folders get what they need in a WindowContext
+// (app/window_context.h) and never reach another window through these pointers; the
+// main window knows them only as QWidget and asks the open analysis windows for their
+// snapshots (study/card_snapshot.h, through app/card_sources.h) when it saves.
 #pragma once
 
 #include <QPointer>

@@ -113,6 +113,7 @@ TMainForm::TMainForm(ChildWindowRegistry registry, QWidget* owner)
     CreateStatusBar();
     setWindowTitle(ApplicationTitle());
     setWindowIcon(Pictures::Glyph(QStringLiteral("3d")));
+    ConnectWindowSignals();
     if (!MainForm)
         MainForm = this;
 }
@@ -121,6 +122,80 @@ TMainForm::~TMainForm()
 {
     if (MainForm == this)
         MainForm = nullptr;
+}
+
+WindowContext TMainForm::Context()
+{
+    WindowContext c;
+    c.Card = this;
+    c.Data = dm.data();
+    c.Owner = this;
+    c.Signals = &signals_;
+    c.SaveCard = [this] { SavePatientCard(); };
+    c.AnalysisWindowsOpen = [this] { return AnalysisWindowsOpen(); };
+    c.CloseAnalysisWindows = [] {
+        CloseChildWindow(IVUSForm);
+        CloseChildWindow(ANGIOForm);
+    };
+    c.OpenPatientCard = [this](int code, const QString& name) { OpenPatientCard(code, name); };
+    c.OpenCreatedCard = [this](const std::vector<std::uint32_t>& list) { OpenCreatedCard(list); };
+    c.ShowExistingChild = [this](const QString& className) { return ShowExistingChild(className); };
+    return c;
+}
+
+void TMainForm::ConnectWindowSignals()
+{
+    connect(&signals_, &WindowSignals::statusText, this, [this](const QString& text) { panel1_->setText(text); });
+    connect(&signals_, &WindowSignals::calibrationChanged, this, [this](PixelPoint a, PixelPoint b, double distance) {
+        CalibrationPointA = a;
+        CalibrationPointB = b;
+        CalibrationDistance = distance;
+    });
+    connect(&signals_, &WindowSignals::recordingsImported, this, [this](bool angio, bool ivus) {
+        if (angio)
+            SetButtonEnabled(Button::ANGIO, true);
+        if (ivus) {
+            SetButtonEnabled(Button::IVUS, true);
+            SetButtonEnabled(Button::Graphs, true);
+        }
+    });
+    connect(&signals_, &WindowSignals::endDiastolicListCleared, this, [this] { EndDiastolicFrames.clear(); });
+    connect(&signals_, &WindowSignals::patientSelected, this, &TMainForm::SetSelectedPatient);
+    connect(&signals_, &WindowSignals::cardDeleted, this, [this] {
+        CloseChildWindow(ANGIOForm);
+        CloseChildWindow(IVUSForm);
+        UpdateToolbar(CardEvent::CardDeleted);
+    });
+}
+
+bool TMainForm::AnalysisWindowsOpen() const { return IVUSForm || ANGIOForm; }
+
+void TMainForm::UpdateToolbar(CardEvent event)
+{
+    const auto set = [this](std::initializer_list<Button> buttons, bool enabled) {
+        for (Button b : buttons)
+            SetButtonEnabled(b, enabled);
+    };
+    switch (event) {
+    case CardEvent::IvusOpened:  // also after a failed opening: the card is there to save
+        set({Button::Save, Button::Export, Button::Graphs, Button::Reconstruction3D}, true);
+        break;
+    case CardEvent::AngioOpened:
+        set({Button::Save, Button::Export}, true);
+        break;
+    case CardEvent::AnalysisClosed:  // Save stays while the other analysis window is open
+        SetButtonEnabled(Button::Save, AnalysisWindowsOpen());
+        break;
+    case CardEvent::WizardOpened:
+        set({Button::Save, Button::Export, Button::Graphs, Button::Reconstruction3D}, false);
+        break;
+    case CardEvent::CardCreated:
+        set({Button::Save, Button::Export, Button::Graphs, Button::Reconstruction3D}, true);
+        break;
+    case CardEvent::CardDeleted:
+        set({Button::ANGIO, Button::IVUS, Button::Graphs, Button::Export, Button::Save}, false);
+        break;
+    }
 }
 
 void TMainForm::CreateActions()
@@ -344,9 +419,13 @@ void TMainForm::OpenChild(QPointer<T>& slot, const std::function<T*()>& create)
         }
         if (auto* child = qobject_cast<TChildForm*>(w)) {
             QPointer<T>* target = &slot;
-            connect(child, &TChildForm::closed, this, [target, child](QWidget*) {
+            const void* at = &slot;
+            const bool analysis = at == &IVUSForm || at == &ANGIOForm;
+            connect(child, &TChildForm::closed, this, [this, target, child, analysis](QWidget*) {
                 if (target->data() == static_cast<QWidget*>(child))
                     *target = nullptr;
+                if (analysis)
+                    UpdateToolbar(CardEvent::AnalysisClosed);
             });
         }
         QMdiSubWindow* sub = AddChild(w);
@@ -369,7 +448,7 @@ void TMainForm::OpenChild(QPointer<T>& slot, const std::function<T*()>& create)
 
 void TMainForm::OpenRegistered(QPointer<QWidget>& slot, ChildWindow kind)
 {
-    OpenChild<QWidget>(slot, [this, kind] { return registry_.Create(kind, *this); });
+    OpenChild<QWidget>(slot, [this, kind] { return registry_.Create(kind, Context()); });
 }
 
 bool TMainForm::ShowExistingChild(const QString& className)
@@ -420,16 +499,10 @@ void TMainForm::dxBarLargeButton3Click()
     try {
         OpenRegistered(IVUSForm, ChildWindow::IVUS);
     } catch (...) {
-        SetButtonEnabled(Button::Save, true);
-        SetButtonEnabled(Button::Export, true);
-        SetButtonEnabled(Button::Graphs, true);
-        SetButtonEnabled(Button::Reconstruction3D, true);
+        UpdateToolbar(CardEvent::IvusOpened);
         throw;
     }
-    SetButtonEnabled(Button::Save, true);
-    SetButtonEnabled(Button::Export, true);
-    SetButtonEnabled(Button::Graphs, true);
-    SetButtonEnabled(Button::Reconstruction3D, true);
+    UpdateToolbar(CardEvent::IvusOpened);
 }
 
 void TMainForm::dxBarLargeButton4Click()
@@ -437,12 +510,10 @@ void TMainForm::dxBarLargeButton4Click()
     try {
         OpenRegistered(ANGIOForm, ChildWindow::ANGIO);
     } catch (...) {
-        SetButtonEnabled(Button::Save, true);
-        SetButtonEnabled(Button::Export, true);
+        UpdateToolbar(CardEvent::AngioOpened);
         throw;
     }
-    SetButtonEnabled(Button::Save, true);
-    SetButtonEnabled(Button::Export, true);
+    UpdateToolbar(CardEvent::AngioOpened);
 }
 
 void TMainForm::dxBarLargeButton5Click()
@@ -455,11 +526,17 @@ void TMainForm::dxBarLargeButton6Click()
     OpenChild<TPatientForm>(PatientForm, [] { return new TPatientForm; });
 }
 
-void TMainForm::dxBarLargeButton7Click() { OpenRegistered(WizardForm, ChildWindow::Wizard); }
+void TMainForm::dxBarLargeButton7Click()
+{
+    const bool open = WizardForm;
+    OpenRegistered(WizardForm, ChildWindow::Wizard);
+    if (!open && WizardForm)
+        UpdateToolbar(CardEvent::WizardOpened);
+}
 
 void TMainForm::dxBarLargeButton8Click()
 {
-    OpenChild<TCardsForm>(CardsForm, [] { return new TCardsForm; });
+    OpenChild<TCardsForm>(CardsForm, [this] { return new TCardsForm(Context()); });
 }
 
 void TMainForm::dxBarLargeButton9Click()
@@ -487,15 +564,7 @@ void TMainForm::dxBarLargeButton12Click()
 }
 
 // ---- the open card --------------------------------------------------------------------
-std::uint32_t TMainForm::AnalysedFrameFile(std::size_t k) const
-{
-    return ::AnalysedFrameFile(EndDiastolicFrames, k);
-}
-
-QString TMainForm::AnalysedFramePath(std::size_t k) const
-{
-    return AppPaths::FrameFile(PatientCode, QStringLiteral("IVUS"), AnalysedFrameFile(k));
-}
+QString TMainForm::AnalysedFramePath(std::size_t k) const { return AppPaths::AnalysedFramePath(*this, k); }
 
 void TMainForm::SetSelectedPatient(int code, const QString& name)
 {
@@ -522,29 +591,38 @@ void TMainForm::OpenPatientCard(int code, const QString& name)
     ForgetCard();
     CloseChildWindow(ANGIOForm);
     CloseChildWindow(IVUSForm);
-    ReadCard(code, name);
+    ReadCard(code, name, [](Notice kind, const QString& text) {
+        if (kind == Notice::Error)
+            Prompt().Error(text);
+        else
+            Prompt().Warning(text);
+    });
 }
 
 void TMainForm::ReloadOpenCard()
 {
     if (PatientCode < 0)
         return;
-    ScriptedPrompter silent;
-    ScopedPrompter quiet(silent);
     ForgetCard();
-    ReadCard(PatientCode, patient_name_);
+    ReadCard(PatientCode, patient_name_, [](Notice, const QString&) {});
+}
+
+void TMainForm::OpenCreatedCard(const std::vector<std::uint32_t>& endDiastolicFrames)
+{
+    UpdateToolbar(CardEvent::CardCreated);
+    ReloadOpenCard();
+    EndDiastolicFrames = endDiastolicFrames;
+    ForgetCalibration();
 }
 
 void TMainForm::ForgetCard()
 {
     LAOFrameCount = RAOFrameCount = IVUSFrameCount = 0;
     EndDiastolicFrames.clear();
-    CalibrationPointA = {};
-    CalibrationPointB = {};
-    CalibrationDistance = 1.0;
+    ForgetCalibration();
 }
 
-void TMainForm::ReadCard(int code, const QString& name)
+void TMainForm::ReadCard(int code, const QString& name, const CardNotice& notify)
 {
     WaitCursor cursor;
     SetSelectedPatient(code, name);
@@ -563,14 +641,14 @@ void TMainForm::ReadCard(int code, const QString& name)
                 cursor.Restore();
                 SetButtonEnabled(Button::ANGIO, false);
                 disableIvus();
-                Prompt().Error(QStringLiteral("Patient's %1 images cannot be found").arg(QLatin1String(recording)));
+                notify(Notice::Error, QStringLiteral("Patient's %1 images cannot be found").arg(QLatin1String(recording)));
                 return;
             }
             SetButtonEnabled(Button::ANGIO, true);
         } else {
             cursor.Restore();
             disableIvus();
-            Prompt().Warning(QStringLiteral("Patient's %1 data are not defined").arg(QLatin1String(recording)));
+            notify(Notice::Warning, QStringLiteral("Patient's %1 data are not defined").arg(QLatin1String(recording)));
         }
     }
 
@@ -602,7 +680,7 @@ void TMainForm::ReadCard(int code, const QString& name)
                     ++present;
                 } else {
                     cursor.Restore();
-                    Prompt().Warning(path + QStringLiteral(" cannot be found!"));
+                    notify(Notice::Warning, path + QStringLiteral(" cannot be found!"));
                 }
             }
             IVUSFrameCount = present > 0 ? static_cast<int>(EndDiastolicFrames.size()) : 0;
@@ -610,7 +688,7 @@ void TMainForm::ReadCard(int code, const QString& name)
         if (IVUSFrameCount == 0) {
             cursor.Restore();
             disableIvus();
-            Prompt().Error(QStringLiteral("Patient's IVUS images cannot be found"));
+            notify(Notice::Error, QStringLiteral("Patient's IVUS images cannot be found"));
             return;
         }
         SetButtonEnabled(Button::IVUS, true);
@@ -619,7 +697,7 @@ void TMainForm::ReadCard(int code, const QString& name)
     } else {
         cursor.Restore();
         disableIvus();
-        Prompt().Warning(QStringLiteral("Patient's IVUS data are not defined"));
+        notify(Notice::Warning, QStringLiteral("Patient's IVUS data are not defined"));
     }
 
     if (!dm)

@@ -1,17 +1,21 @@
 // The main window TMainForm (global pointer `MainForm`): the MDI frame that holds every
 // child window, its toolbar, the background picture, and the open card.
 //
-// The open card: PatientCode, EndDiastolicFrames, CalibrationPointA/B,
-// CalibrationDistance and the three frame counts are public fields that the analysis,
-// reconstruction and import windows read and write directly.
+// The open card (study/open_card.h) is part of the main window: PatientCode,
+// EndDiastolicFrames, the calibration and the three frame counts are its fields. The
+// windows it opens get a read-only reference in their WindowContext (app/window_context.h)
+// and report changes through WindowSignals; only the main window writes the card, owns
+// the window pointers (app/forms.h) and switches the toolbar (UpdateToolbar holds the
+// rule of the Save button).
 //
 // Toolbar buttons are QActions with the object names "dxBarLargeButton1" .. "12"
-// (see Button). Other windows switch them with SetButtonEnabled; a button whose window
-// is not registered (app/child_registry.h) stays disabled.
+// (see Button); a button whose window is not registered (app/child_registry.h) stays
+// disabled.
 #pragma once
 
 #include "app/child_registry.h"
-#include "study/contour.h"
+#include "app/window_context.h"
+#include "study/open_card.h"
 
 #include <QMainWindow>
 #include <QMdiArea>
@@ -40,7 +44,7 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public OpenCard {
     Q_OBJECT
 public:
     enum class Button {
@@ -50,27 +54,11 @@ public:
     explicit TMainForm(ChildWindowRegistry registry = {}, QWidget* owner = nullptr);
     ~TMainForm() override;
 
-    // ---- the open card ----------------------------------------------------------------
-    int PatientCode = -1;                         // -1: no card open
-    std::vector<std::uint32_t> EndDiastolicFrames; // analysed frame k is IVUS file EndDiastolicFrames[k]
-    PixelPoint CalibrationPointA;                   // IVUS pixels, (0,0) at start
-    PixelPoint CalibrationPointB;
-    double CalibrationDistance = 1.0;             // millimetres between A and B
-    int LAOFrameCount = 0;
-    int RAOFrameCount = 0;
-    // Number of analysed IVUS frames: the length of the end-diastolic list when the card
-    // has one (a listed file that is missing is shown as an empty frame, it does not shift
-    // the later ones), else the number of IVUS frame files. Use AnalysedFrameFile(k) for
-    // the file of frame k, never EndDiastolicFrames[k] directly.
-    int IVUSFrameCount = 0;
-
-    // The IVUS frame file number of analysed frame k (entry k of the list; k past its end).
-    std::uint32_t AnalysedFrameFile(std::size_t k) const;
-    // The full path of that frame file in the open card's IVUS folder.
+    // ---- the open card (the fields are OpenCard's) ------------------------------------
+    // The full path of analysed frame k's file in the open card's IVUS folder.
     QString AnalysedFramePath(std::size_t k) const;
 
     void SetSelectedPatient(int code, const QString& name);
-    int GetSelectedPatient() const { return PatientCode; }
     // Opens a patient's card (asks "Close current card?" when one is open): closes the
     // IVUS and angiography windows, counts the frame files, reads the end-diastolic list
     // and the calibration, and switches the toolbar. The previous card's list and
@@ -81,10 +69,22 @@ public:
     // nothing (for example after the new-patient wizard has stored and moved a card), so
     // the counts, the list and the calibration are those of the stored card.
     void ReloadOpenCard();
+    // The wizard's new card becomes the open card: the toolbar of a new card, the card
+    // read again, then the wizard's end-diastolic list and no calibration. Throws on a
+    // database failure.
+    void OpenCreatedCard(const std::vector<std::uint32_t>& endDiastolicFrames);
     // Writes the open analysis windows' tracings and contours; throws on failure.
     void SavePatientCard();
 
+    // What the windows get when they are built, and the signals they report by.
+    WindowContext Context();
+    WindowSignals* Signals() { return &signals_; }
+
     // ---- toolbar --------------------------------------------------------------------
+    // What happened to the card or its windows; UpdateToolbar switches the buttons that
+    // follow from it (the one home of the rule that enables Save).
+    enum class CardEvent { IvusOpened, AngioOpened, AnalysisClosed, WizardOpened, CardCreated, CardDeleted };
+    void UpdateToolbar(CardEvent event);
     QAction* Action(Button b) const { return buttons_[static_cast<int>(b)]; }
     void SetButtonEnabled(Button b, bool enabled);
     bool ButtonEnabled(Button b) const;
@@ -141,13 +141,20 @@ private:
     void OpenChild(QPointer<T>& slot, const std::function<T*()>& create);
     int CountFrameFiles(const QString& folder) const;
     void ForgetCard();
-    void ReadCard(int code, const QString& name);
+    // What reading a card has to tell the user; OpenPatientCard shows it, ReloadOpenCard
+    // drops it.
+    enum class Notice { Warning, Error };
+    using CardNotice = std::function<void(Notice kind, const QString& text)>;
+    void ReadCard(int code, const QString& name, const CardNotice& notify);
+    void ConnectWindowSignals();
+    bool AnalysisWindowsOpen() const;
 
     ChildWindowRegistry registry_;
     BackgroundMdiArea* mdi_ = nullptr;
     QAction* buttons_[13] = {};
     QLabel* panel0_ = nullptr;
     QLabel* panel1_ = nullptr;
+    WindowSignals signals_;
     bool shown_once_ = false;
     QString patient_name_;
 };

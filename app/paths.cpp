@@ -1,6 +1,7 @@
 #include "app/paths.h"
 
 #include "study/frame_files.h"
+#include "study/open_card.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,6 +63,11 @@ QString FramePrefix(const QString& recording) { return QString::fromStdString(::
 QString FrameFileName(const QString& prefix, long long n)
 {
     return QString::fromStdString(::FrameFileName(prefix.toStdString(), n));
+}
+
+QString AnalysedFramePath(const OpenCard& card, std::size_t k)
+{
+    return FrameFile(card.PatientCode, QStringLiteral("IVUS"), card.AnalysedFrameFile(k));
 }
 
 QStringList UnwritableDataPlaces()

@@ -9,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
+
+struct OpenCard;
+
 namespace AppPaths {
 
 // The program folder: QCoreApplication::applicationDirPath() unless SetRoot was called.
@@ -32,6 +36,8 @@ QString CacheDir();                         // <root>/cache
 // The frame-file names of study/frame_files.h in Qt's strings.
 QString FramePrefix(const QString& recording);            // "IVUS" -> "IVUS."
 QString FrameFileName(const QString& prefix, long long n); // ("IVUS.", 12) -> "IVUS.12.jpg"
+// The file of the open card's analysed IVUS frame k: .../<code>/IVUS/IVUS.<file k>.jpg
+QString AnalysedFramePath(const OpenCard& card, std::size_t k);
 
 // What of the data cannot be written now (native paths): the database file, and the data,
 // patientData and cache folders (missing folders are created first). Each is tried for

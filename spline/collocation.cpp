@@ -6,6 +6,7 @@
 #include <memory_resource>
 #include <vector>
 
+#include "spline/detail/collocation.h"
 #include "spline/detail/internal.h"
 #include "spline/status.h"
 
@@ -323,6 +324,9 @@ bool solve_dense(double* a, int m, double* y, int width) {
   return true;
 }
 
+// The largest order solved as a cyclic band (higher orders take row exchanges).
+constexpr int kCyclicMaxOrder = 8;
+
 // The periodic collocation system as a cyclic band, solved without row exchanges.  Row
 // r is the condition row_of[r], whose k B-splines start at vertex r; column c is vertex
 // c + d (mod n), d = (k - 1) / 2, so that the largest B-spline of a row is on the
@@ -333,18 +337,17 @@ bool solve_dense(double* a, int m, double* y, int width) {
 // Returns 1 when solved (x: n vertices of width values), 0 when an element below a pivot
 // is larger than the pivot, where partial pivoting would exchange rows (or a pivot is
 // zero): the caller then solves with row exchanges; a status below 0 on an error.
-// mem: n (3k + width - 2) + k^2 doubles.  n >= 2k.  K and W, when not 0, fix k and
-// width at compile time (the usual orders and dimensions).
+// mem: n (2k + width - 1) doubles.  n >= 2k, k <= kCyclicMaxOrder.  K and W, when
+// not 0, fix k and width at compile time (the usual orders and dimensions).
 template <int K, int W>
 int solve_cyclic(const double* t, int n, int k_given, const int* der, const double* wrapped,
                  const int* row_of, const double* b, int width_given, double* x, double* mem) {
   const int k = K > 0 ? K : k_given, width = W > 0 ? W : width_given;
   const int d = (k - 1) / 2, m = k - 1, ku = m - d, n1 = n - m;
+  if (n < 2 * k || k > kCyclicMaxOrder) return 0;
   double* a = mem;                                  // row r, value j: column r + j - d
   double* y = a + static_cast<size_t>(n) * k;       // right-hand sides, then the solution
   double* e = y + static_cast<size_t>(n) * width;  // rows 0 .. n1 - 1, last m columns
-  double* f = e + static_cast<size_t>(n1) * m;     // last m rows, columns 0 .. n1 - 1
-  double* g = f + static_cast<size_t>(m) * n1;     // last m rows, last m columns
   auto row = [a, k](int r) { return a + static_cast<size_t>(r) * k; };
   auto yrow = [y, width](int r) { return y + static_cast<size_t>(r) * width; };
   for (int r = 0; r < n; ++r) {
@@ -354,7 +357,7 @@ int solve_cyclic(const double* t, int n, int k_given, const int* der, const doub
   }
   // The columns past the band: across the corner in the first d rows, the last m
   // columns in the rows before n1.
-  std::fill(e, g + m * m, 0.0);
+  std::fill(e, e + static_cast<size_t>(n1) * m, 0.0);
   for (int r = 0; r < n1; ++r) {
     if (r == d) r = std::max(d, n1 - ku);
     for (int j = 0; j < k; ++j) {
@@ -366,42 +369,57 @@ int solve_cyclic(const double* t, int n, int k_given, const int* der, const doub
       }
     }
   }
-  for (int s = 0; s < m; ++s)
-    for (int j = 0; j < k; ++j) {
-      int c = n1 + s + j - d;
-      if (c >= n) c -= n;
-      double& to = c >= n1 ? g[s * m + c - n1] : f[static_cast<size_t>(s) * n1 + c];
-      to += row(n1 + s)[j];
-    }
+  // The last m rows are carried through the sweep in locals: their values in columns
+  // c .. c + ku (the fill moves along with the sweep; further right they are still the
+  // rows' own values), in the last m columns and, for a fixed width, their right-hand
+  // sides.  Last row s holds its own values at the columns n1 + s + j - d (mod n).
+  auto own = [&](int s, int c) {
+    int j = c - (n1 + s - d);
+    if (j < 0) j += n;
+    return j < k ? row(n1 + s)[j] : 0.0;
+  };
+  const int span = ku + 1;
+  double win[kCyclicMaxOrder * kCyclicMaxOrder], last[kCyclicMaxOrder * kCyclicMaxOrder];
+  double ylocal[W > 0 ? kCyclicMaxOrder * W : 1];
+  double* ys = W > 0 ? ylocal : yrow(n1);
+  for (int s = 0; s < m; ++s) {
+    for (int j = 0; j < span; ++j) win[s * span + j] = own(s, j);
+    for (int j = 0; j < m; ++j) last[s * m + j] = own(s, n1 + j);
+  }
+  if (W > 0) std::copy(yrow(n1), yrow(n1) + m * width, ylocal);
   // Column c with below rows of the band under the pivot and right columns of the band
   // beside it.
   auto eliminate = [&](int c, int below, int right) {
-    const double* rc = row(c) + d;  // rc[j]: column c + j
+    double* rc = row(c) + d;  // rc[j]: column c + j
     const double pivot = rc[0], size = std::fabs(pivot);
     for (int i = 1; i <= below; ++i)
       if (std::fabs(row(c + i)[d - i]) > size) return false;
     for (int s = 0; s < m; ++s)
-      if (std::fabs(f[static_cast<size_t>(s) * n1 + c]) > size) return false;
+      if (std::fabs(win[s * span]) > size) return false;
     if (pivot == 0.0) return false;
+    // The back substitution takes the inverse from the diagonal.
+    const double inv = 1.0 / pivot;
+    rc[0] = inv;
     const double* ec = e + static_cast<size_t>(c) * m;
     const double* yc = yrow(c);
     for (int i = 1; i <= below; ++i) {
       double* rr = row(c + i) + d - i;  // rr[j]: column c + j
-      const double l = rr[0] / pivot;
+      const double l = rr[0] * inv;
       for (int j = 1; j <= right; ++j) rr[j] -= l * rc[j];
       double* er = e + static_cast<size_t>(c + i) * m;
       for (int j = 0; j < m; ++j) er[j] -= l * ec[j];
       double* yr = yrow(c + i);
       for (int w = 0; w < width; ++w) yr[w] -= l * yc[w];
     }
+    const int next = c + span;  // the column entering the window
     for (int s = 0; s < m; ++s) {
-      double* fr = f + static_cast<size_t>(s) * n1 + c;
-      const double l = fr[0] / pivot;
-      if (l == 0.0) continue;
-      for (int j = 1; j <= right; ++j) fr[j] -= l * rc[j];
-      for (int j = 0; j < m; ++j) g[s * m + j] -= l * ec[j];
-      double* yr = yrow(n1 + s);
-      for (int w = 0; w < width; ++w) yr[w] -= l * yc[w];
+      double* ws = win + s * span;
+      const double l = ws[0] * inv;
+      for (int j = 1; j <= right; ++j) ws[j - 1] = ws[j] - l * rc[j];
+      for (int j = right + 1; j < span; ++j) ws[j - 1] = ws[j];
+      ws[span - 1] = next < n1 ? own(s, next) : 0.0;
+      for (int j = 0; j < m; ++j) last[s * m + j] -= l * ec[j];
+      for (int w = 0; w < width; ++w) ys[s * width + w] -= l * yc[w];
     }
     return true;
   };
@@ -411,7 +429,8 @@ int solve_cyclic(const double* t, int n, int k_given, const int* der, const doub
     if (!eliminate(c, d, ku)) return 0;
   for (int c = std::max(whole, 0); c < n1; ++c)
     if (!eliminate(c, std::min(d, n1 - 1 - c), std::min(ku, n1 - 1 - c))) return 0;
-  if (!solve_dense(g, m, yrow(n1), width)) return 0;
+  if (W > 0) std::copy(ylocal, ylocal + m * width, yrow(n1));
+  if (!solve_dense(last, m, yrow(n1), width)) return 0;
   auto substitute = [&](int c, int right) {
     const double* rc = row(c) + d;
     const double* ec = e + static_cast<size_t>(c) * m;
@@ -420,7 +439,7 @@ int solve_cyclic(const double* t, int n, int k_given, const int* der, const doub
       for (int w = 0; w < width; ++w) yc[w] -= rc[j] * yrow(c + j)[w];
     for (int j = 0; j < m; ++j)
       for (int w = 0; w < width; ++w) yc[w] -= ec[j] * yrow(n1 + j)[w];
-    for (int w = 0; w < width; ++w) yc[w] /= rc[0];
+    for (int w = 0; w < width; ++w) yc[w] *= rc[0];
   };
   for (int c = n1 - 1; c >= std::max(whole, 0); --c) substitute(c, std::min(ku, n1 - 1 - c));
   for (int c = whole - 1; c >= 0; --c) substitute(c, ku);
@@ -540,8 +559,8 @@ int solve_periodic(const double* par, int n, int k, const int* der, const double
   const int nv = n + k - 1;
   const double T = t[nv] - t[k - 1];
   // The cyclic solve's block behind the moved parameters.
-  const bool cyclic_size = n >= 2 * k;
-  const size_t block = cyclic_size ? static_cast<size_t>(n) * (3 * k + width - 2) + static_cast<size_t>(k) * k : 0;
+  const bool cyclic_size = n >= 2 * k && k <= kCyclicMaxOrder;
+  const size_t block = cyclic_size ? static_cast<size_t>(n) * (2 * k + width - 1) : 0;
   WorkArray<double> wrapped(mem, n + block);
   WorkArray<int> ints(mem, 2 * static_cast<size_t>(n));
   if (!wrapped || !ints) return kErrMemory;

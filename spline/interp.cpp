@@ -7,6 +7,7 @@
 
 #include "spline/collocation.h"
 #include "spline/edit.h"
+#include "spline/detail/collocation.h"
 #include "spline/detail/internal.h"
 #include "spline/knots.h"
 #include "spline/linalg.h"
@@ -95,11 +96,12 @@ int expand(const double* points, const int* types, const double* pp, int open_fl
   if (start_cond) out.push_back({zero, -2, pp ? pp[0] : 0.0});
   for (int i = 0; i < count; ++i) {
     const int ty = types[i];
-    Cond c{points + static_cast<size_t>(i) * dim, type_code(ty), 0.0};
+    const int code = type_code(ty);
+    const double* value = points + static_cast<size_t>(i) * dim;
     if (ty == 13 || ty == 14) {
       double* v = next_difference;
       next_difference += dim;
-      c.v = v;
+      value = v;
       for (int m = 0; m < dim; ++m) {
         if (ty == 13) {
           if (i + 1 >= count) return kErrMemory;
@@ -110,15 +112,16 @@ int expand(const double* points, const int* types, const double* pp, int open_fl
         }
       }
     }
-    if (c.code == 0) {
+    double par = 0.0;
+    if (code == 0) {
       ++pos;
-      c.par = pp ? pp[pos] : 0.0;
-    } else if (c.code < 0) {
-      c.par = next_pos_par(i + 1);
+      par = pp ? pp[pos] : 0.0;
+    } else if (code < 0) {
+      par = next_pos_par(i + 1);
     } else {
-      c.par = pp ? pp[pos < 0 ? 0 : pos] : 0.0;
+      par = pp ? pp[pos < 0 ? 0 : pos] : 0.0;
     }
-    out.push_back(c);
+    out.emplace_back(value, code, par);
   }
   if (end_cond) out.push_back({zero, 2, pp ? pp[pos < 0 ? 0 : pos] : 0.0});
   if (pos < 0) return kErrMemory;  // no position at all
@@ -139,21 +142,21 @@ int order_conditions(const Conds& in, int k, int dim, int open_flag, double clos
       break;
     }
   if (i0 < 0) return kErrMemory;
-  std::pmr::vector<char> seen(k + 1, false, out.get_allocator());
+  // The derivative orders emitted in the current run of conditions: seen[d] == run.
+  std::pmr::vector<int> seen(k + 1, -1, out.get_allocator());
+  int run = 0;
   auto emit = [&](const Cond& c, int code) {
     const int d = std::abs(code);
-    if (d >= k || seen[d]) return;
-    seen[d] = true;
-    Cond e = c;
-    e.code = code;
-    out.push_back(e);
+    if (d >= k || seen[d] == run) return;
+    seen[d] = run;
+    out.emplace_back(c.v, code, c.par);
   };
   emit(in[i0], 0);
   for (int j = i0 - 1; j >= 0 && in[j].code < 0; --j) emit(in[j], -in[j].code);
   int j = i0 + 1;
   while (j < n && in[j].code > 0) emit(in[j], in[j].code), ++j;
   while (j < n) {
-    std::fill(seen.begin(), seen.end(), false);
+    ++run;
     bool met = false;
     while (j < n) {
       const Cond& c = in[j];
@@ -174,7 +177,7 @@ int order_conditions(const Conds& in, int k, int dim, int open_flag, double clos
     const double d = vec_dist(out[first].v, out[last].v, dim);
     const double L = std::fmax(vec_length(out[first].v, dim, &flag), vec_length(out[last].v, dim, &flag));
     if (std::fabs((d + L) - L) > 1e-12 * std::fmax(std::fabs(d + L), std::fabs(L))) {
-      std::fill(seen.begin(), seen.end(), false);
+      ++run;
       // Derivatives at the very start bound to the point before the first one belong to
       // the closing point.
       for (int s = 0; s < n && in[s].code > 0; ++s) {

@@ -35,10 +35,3 @@ struct IvusSnapshot {
     FrameContourList UserOuterWalls;
     FrameContourList UserInnerWalls;
 };
-
-// The IVUS frame file shown as analysed frame k: entry k of the end-diastolic list, or k
-// itself past the end of the list (a card without a stored list analyses every file).
-inline std::uint32_t AnalysedFrameFile(const std::vector<std::uint32_t>& endDiastolicFrames, std::size_t k)
-{
-    return k < endDiastolicFrames.size() ? endDiastolicFrames[k] : static_cast<std::uint32_t>(k);
-}

@@ -2,8 +2,6 @@
 
 #include "analysis/core/angio_view_model.h"
 #include "app/data.h"
-#include "app/forms.h"
-#include "app/main_form.h"
 #include "app/paths.h"
 
 #include <QGroupBox>
@@ -41,8 +39,8 @@ QGroupBox* Panel(const char* name, const QString& caption, TAngioFrame* view)
 
 } // namespace
 
-TANGIOForm::TANGIOForm(TMainForm* owner)
-    : TChildForm(QStringLiteral("ANGIOForm"), QStringLiteral("ANGIO"), QSize(1292, 768)), owner_(owner)
+TANGIOForm::TANGIOForm(const WindowContext& context)
+    : TChildForm(QStringLiteral("ANGIOForm"), QStringLiteral("ANGIO"), QSize(1292, 768)), context_(context)
 {
     AngioFrame1 = new TAngioFrame(1);
     AngioFrame2 = new TAngioFrame(2);
@@ -62,10 +60,11 @@ TANGIOForm::TANGIOForm(TMainForm* owner)
     for (TAngioFrame* view : {AngioFrame1, AngioFrame2})
         connect(view, &TAngioFrame::wheelTurned, this, [this](int delta) { FormMouseWheel(delta); });
 
-    const int code = owner_ ? owner_->GetSelectedPatient() : -1;
-    if (owner_) {
-        SetUpView(AngioFrame1, QStringLiteral("LAO"), owner_->LAOFrameCount);
-        SetUpView(AngioFrame2, QStringLiteral("RAO"), owner_->RAOFrameCount);
+    const OpenCard* card = context_.Card;
+    const int code = card ? card->GetSelectedPatient() : -1;
+    if (card) {
+        SetUpView(AngioFrame1, QStringLiteral("LAO"), card->LAOFrameCount);
+        SetUpView(AngioFrame2, QStringLiteral("RAO"), card->RAOFrameCount);
     }
     LoadAngioViews(code);
 }
@@ -76,7 +75,7 @@ void TANGIOForm::SetUpView(TAngioFrame* view, const QString& recording, int coun
 {
     if (count <= 0)
         return;  // placeholder, frame range as laid out, nothing loaded
-    view->SetImageSource(AppPaths::RecordingDir(owner_->GetSelectedPatient(), recording),
+    view->SetImageSource(AppPaths::RecordingDir(context_.Card->GetSelectedPatient(), recording),
                          AppPaths::FramePrefix(recording), count);
     QString error;
     if (!view->LoadFrameFile(0, &error))
@@ -86,6 +85,7 @@ void TANGIOForm::SetUpView(TAngioFrame* view, const QString& recording, int coun
 
 void TANGIOForm::LoadAngioViews(int code)
 {
+    Tdm* dm = context_.Data;
     if (!dm)
         return;  // the program runs on without a database: nothing stored to show
     WallContour lc, la, lb, lw, rc, ra, rb, rw;
@@ -145,10 +145,6 @@ void TANGIOForm::FormClose()
 {
     for (TAngioFrame* view : findChildren<TAngioFrame*>())
         view->FreeFrameLayers();
-    if (!IVUSForm && MainForm)
-        MainForm->SetButtonEnabled(TMainForm::Button::Save, false);
-    if (ANGIOForm.data() == this)
-        ANGIOForm = nullptr;
 }
 
-QWidget* CreateAngioForm(TMainForm& owner) { return new TANGIOForm(&owner); }
+QWidget* CreateAngioForm(const WindowContext& context) { return new TANGIOForm(context); }

@@ -1,4 +1,4 @@
-// TANGIOForm (global ANGIOForm, app/forms.h): the angiography window. It shows the LAO and
+// TANGIOForm (the main window's ANGIOForm): the angiography window. It shows the LAO and
 // RAO recordings of the open card side by side, each in a TAngioFrame with its tracing
 // tools. At opening it sets both views up from the card's frame counts and loads the
 // card's stored tracing through the data module; the card save takes a snapshot of both
@@ -8,17 +8,17 @@
 #include "analysis/ui/angio_frame.h"
 #include "app/card_sources.h"
 #include "app/child_form.h"
+#include "app/window_context.h"
 
 class QGroupBox;
 class QSplitter;
-class TMainForm;
 
 class TANGIOForm : public TChildForm, public AngioCardSource {
     Q_OBJECT
 public:
-    // Builds the window over the main window's open card; throws std::runtime_error when
-    // a frame file or the stored tracing cannot be read.
-    explicit TANGIOForm(TMainForm* owner);
+    // Builds the window over the context's open card (none: two empty views); throws
+    // std::runtime_error when a frame file or the stored tracing cannot be read.
+    explicit TANGIOForm(const WindowContext& context);
     ~TANGIOForm() override;
 
     // Reads the stored LAO and RAO tracings of the card `code` into the two views.
@@ -44,8 +44,8 @@ protected:
 private:
     void SetUpView(TAngioFrame* view, const QString& recording, int count);
 
-    TMainForm* owner_;
+    WindowContext context_;
 };
 
 // The registry's factory of the "ANGIO" button (app/child_registry.h).
-QWidget* CreateAngioForm(TMainForm& owner);
+QWidget* CreateAngioForm(const WindowContext& context);

@@ -2,7 +2,6 @@
 
 #include "analysis/ui/frame_image.h"
 #include "analysis/ui/ivus_form.h"
-#include "app/main_form.h"
 #include "app/paths.h"
 #include "app/prompter.h"
 
@@ -109,20 +108,21 @@ void CalibrationImageView::mousePressEvent(QMouseEvent* e)
 }
 
 // ---------------------------------------------------------------------------------------
-TCalibrationForm::TCalibrationForm(TIVUSForm* ivus, TMainForm* main, bool distanceStep, QWidget* owner)
+TCalibrationForm::TCalibrationForm(TIVUSForm* ivus, bool distanceStep, QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::WindowSystemMenuHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      DistanceStep(distanceStep), ivus_(ivus), main_(main)
+      DistanceStep(distanceStep), ivus_(ivus)
 {
     setObjectName(QStringLiteral("CalibrationForm"));
     setWindowTitle(QStringLiteral("Calibration"));
     setModal(true);
     setFixedSize(766, 512);
-    if (!main_)
-        throw std::runtime_error("The calibration needs the main window");
+    if (!ivus_ || !ivus_->Context().Card)
+        throw std::runtime_error("The calibration needs the IVUS window of an open card");
+    const OpenCard& card = *ivus_->Context().Card;
 
     // Always the first frame file of the recording, whatever frame the IVUS window shows.
     std::string error;
-    const QString file = AppPaths::FrameFile(main_->GetSelectedPatient(), QStringLiteral("IVUS"), 0);
+    const QString file = AppPaths::FrameFile(card.GetSelectedPatient(), QStringLiteral("IVUS"), 0);
     Image = kestrova::analysis::MatToImage(kestrova::analysis::DecodeJpegFile(file, &error));
     if (Image.isNull())
         throw std::runtime_error(error.empty() ? "cannot read " + file.toStdString() : error);
@@ -244,9 +244,9 @@ TCalibrationForm::TCalibrationForm(TIVUSForm* ivus, TMainForm* main, bool distan
             second = ivus_->CatheterEdge;
         }
     } else {
-        first = {main_->CalibrationPointA.x, main_->CalibrationPointA.y};
-        second = {main_->CalibrationPointB.x, main_->CalibrationPointB.y};
-        cxSpinEdit1->setValue(main_->CalibrationDistance);
+        first = card.CalibrationPointA;
+        second = card.CalibrationPointB;
+        cxSpinEdit1->setValue(card.CalibrationDistance);
     }
     if (AllPositive(first, second)) {
         FirstPoint = first;
@@ -316,9 +316,8 @@ void TCalibrationForm::cxButton1Click()
         Prompt().Warning(QStringLiteral("Points A and B must be different"));
         return;
     }
-    main_->CalibrationPointA = {FirstPoint.x, FirstPoint.y};
-    main_->CalibrationPointB = {SecondPoint.x, SecondPoint.y};
-    main_->CalibrationDistance = cxSpinEdit1->value();
+    if (WindowSignals* report = ivus_->Context().Signals)
+        emit report->calibrationChanged(FirstPoint, SecondPoint, cxSpinEdit1->value());
     accept();
 }
 

@@ -22,7 +22,6 @@ class QPushButton;
 class QScrollArea;
 class TCalibrationForm;
 class TIVUSForm;
-class TMainForm;
 
 // The image of the dialog with the two crosses; presses go to the dialog.
 class CalibrationImageView : public QWidget {
@@ -43,9 +42,10 @@ class TCalibrationForm : public QDialog {
     Q_OBJECT
 public:
 
-    // Builds the dialog of one step over the card's IVUS.0.jpg. Throws std::runtime_error
-    // when the frame file cannot be read.
-    TCalibrationForm(TIVUSForm* ivus, TMainForm* main, bool distanceStep, QWidget* owner = nullptr);
+    // Builds the dialog of one step over IVUS.0.jpg of the IVUS window's card; the
+    // distance step reports its accepted points through the window's context. Throws
+    // std::runtime_error when the frame file cannot be read.
+    TCalibrationForm(TIVUSForm* ivus, bool distanceStep, QWidget* owner = nullptr);
     ~TCalibrationForm() override;
 
     bool SettingFirstPoint = false;
@@ -85,7 +85,6 @@ protected:
 
 private:
     TIVUSForm* ivus_;
-    TMainForm* main_;
 };
 
 extern QPointer<TCalibrationForm> CalibrationForm;

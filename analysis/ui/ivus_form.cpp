@@ -8,8 +8,6 @@
 #include "analysis/ui/glyphs.h"
 #include "analysis/ui/ivus_store.h"
 #include "app/data.h"
-#include "app/forms.h"
-#include "app/main_form.h"
 #include "app/paths.h"
 #include "app/progress.h"
 #include "app/prompter.h"
@@ -127,26 +125,23 @@ void IvusStripView::wheelEvent(QWheelEvent* e)
 }
 
 // ---------------------------------------------------------------------------------------
-TIVUSForm::TIVUSForm(TMainForm* main, QWidget* parent)
-    : TChildForm(QStringLiteral("IVUSForm"), QStringLiteral("IVUS"), QSize(926, 725), parent), main_(main)
+TIVUSForm::TIVUSForm(const WindowContext& context, QWidget* parent)
+    : TChildForm(QStringLiteral("IVUSForm"), QStringLiteral("IVUS"), QSize(926, 725), parent), context_(context)
 {
-    if (!main_)
+    if (!context_.Card)
         throw std::runtime_error("The IVUS window needs the main window");
-    code_ = main_->GetSelectedPatient();
+    const OpenCard& card = *context_.Card;
+    code_ = card.GetSelectedPatient();
     if (code_ < 0)
         throw std::runtime_error("No patient card is open");
     setMinimumSize(430, 550);
     ImageFolder = AppPaths::RecordingDir(code_, QStringLiteral("IVUS"));
     FilePrefix = AppPaths::FramePrefix(QStringLiteral("IVUS"));
-    // Analysed frame k is entry k of the end-diastolic list: never more frames than entries.
-    int count = main_->IVUSFrameCount;
-    if (!main_->EndDiastolicFrames.empty())
-        count = std::min<int>(count, static_cast<int>(main_->EndDiastolicFrames.size()));
-    FrameCount = std::max(0, count);
+    FrameCount = card.AnalysedFrameCount();
     if (FrameCount == 0)
         throw std::runtime_error("The open card has no IVUS frames to analyse");
     for (int k = 0; k < FrameCount; ++k)
-        frame_files_.push_back(main_->AnalysedFrameFile(static_cast<std::size_t>(k)));
+        frame_files_.push_back(card.AnalysedFrameFile(static_cast<std::size_t>(k)));
     SelectedFrame = -1;
     SelectedCell = -1;
 
@@ -161,6 +156,7 @@ TIVUSForm::TIVUSForm(TMainForm* main, QWidget* parent)
     CatheterCentre = {};
     CatheterEdge = {};
 
+    Tdm* dm = context_.Data;
     if (!dm)
         throw std::runtime_error("Not connected to the database");
     StoredIvus stored = LoadStoredIvus(*dm, code_, FrameCount);
@@ -179,8 +175,6 @@ TIVUSForm::TIVUSForm(TMainForm* main, QWidget* parent)
 
 TIVUSForm::~TIVUSForm()
 {
-    if (IVUSForm == this)
-        IVUSForm = nullptr;
 }
 
 void TIVUSForm::ReportSkippedRows(const std::vector<int>& frames)
@@ -597,8 +591,8 @@ void TIVUSForm::ImgViewMouseDown(Qt::MouseButton button, int X, int Y)
         if (FirstVisible + i != SelectedFrame)
             SetDrawMode(0);
         SelectedFrame = std::min(FirstVisible + i, FrameCount - 1);
-        if (main_ && main_->StatusPanel(1))
-            main_->StatusPanel(1)->setText(FramePath(SelectedFrame));
+        if (context_.Signals)
+            emit context_.Signals->statusText(FramePath(SelectedFrame));
         break;
     }
     if (SelectedCell < 0) {
@@ -883,7 +877,7 @@ void TIVUSForm::dxBarLargeButton5Click()
     const int first = SelectedFrame;
     DetectionResult result;
     {
-        ProgressScope progress(QString::fromLatin1(kDetectionProgressText), n, main_);
+        ProgressScope progress(QString::fromLatin1(kDetectionProgressText), n, context_.Owner);
         result = DetectIvusBorders([this, first](int f) { return LoadAnalysedFrame(first + f); }, n,
                                    cv::Size(FrameWidth, FrameHeight), CatheterCentre, CatheterEdge, DetectionValues(),
                                    [&progress](int, int) { progress.Step(); });
@@ -945,7 +939,7 @@ void TIVUSForm::PropagateContours(int n, bool outer, bool inner)
     const int k = SelectedFrame;
     if (k < 0 || n <= 0 || k + n >= FrameCount)
         return;
-    ProgressScope progress(QString::fromLatin1(kDetectionProgressText), (outer && inner) ? 2 * n : n, main_);
+    ProgressScope progress(QString::fromLatin1(kDetectionProgressText), (outer && inner) ? 2 * n : n, context_.Owner);
     const auto load = [this](int j) { return LoadAnalysedFrame(j); };
     const RefinementParameters parameters = RefinementValues();
     const auto step = [&progress] { progress.Step(); };
@@ -965,13 +959,13 @@ void TIVUSForm::dxBarLargeButton9Click()
     for (const bool distanceStep : {false, true}) {
         WaitCursor cursor;
         if (CalibrationForm) {
-            if (main_)
-                main_->ShowExistingChild(QStringLiteral("TCalibrationForm"));
+            if (context_.ShowExistingChild)
+                context_.ShowExistingChild(QStringLiteral("TCalibrationForm"));
             cursor.Restore();
             continue;
         }
         try {
-            std::unique_ptr<TCalibrationForm> dialog(new TCalibrationForm(this, main_, distanceStep, main_));
+            std::unique_ptr<TCalibrationForm> dialog(new TCalibrationForm(this, distanceStep, context_.Owner));
             CalibrationForm = dialog.get();
             cursor.Restore();
             const int result = dialog->exec();
@@ -988,19 +982,21 @@ void TIVUSForm::dxBarLargeButton9Click()
     }
     // The patient row changes only with a confirmed distance calibration: a cancelled one
     // keeps the stored spacing (which may have come with the recording itself).
-    if (!distanceAccepted || !main_)
+    if (!distanceAccepted || !context_.Card)
         return;
-    const PixelPoint a = main_->CalibrationPointA;
-    const PixelPoint b = main_->CalibrationPointB;
+    const OpenCard& card = *context_.Card;
+    const PixelPoint a = card.CalibrationPointA;
+    const PixelPoint b = card.CalibrationPointB;
     const double dx = std::abs(double(a.x) - double(b.x));
     const double dy = std::abs(double(a.y) - double(b.y));
     const double d = std::sqrt(dx * dx + dy * dy);
-    if (!(d > 0.0) || !(main_->CalibrationDistance > 0.0))
+    if (!(d > 0.0) || !(card.CalibrationDistance > 0.0))
         return;
-    PixelSpacing = main_->CalibrationDistance / d;
+    PixelSpacing = card.CalibrationDistance / d;
+    Tdm* dm = context_.Data;
     if (!dm)
         throw std::runtime_error("Not connected to the database");
-    WritePatientCalibration(*dm, code_, a, b, main_->CalibrationDistance, PixelSpacing);
+    WritePatientCalibration(*dm, code_, a, b, card.CalibrationDistance, PixelSpacing);
 }
 
 // ---- save and close -------------------------------------------------------------------
@@ -1019,8 +1015,4 @@ IvusSnapshot TIVUSForm::TakeIvusSnapshot() const
 void TIVUSForm::FormClose()
 {
     FreeFrameLists();
-    if (IVUSForm == this)
-        IVUSForm = nullptr;
-    if (!ANGIOForm && MainForm)
-        MainForm->SetButtonEnabled(TMainForm::Button::Save, false);
 }

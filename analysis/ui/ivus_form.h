@@ -1,4 +1,4 @@
-// The IVUS window TIVUSForm (global pointer `IVUSForm`, app/forms.h): the analysed IVUS
+// The IVUS window TIVUSForm (the main window's `IVUSForm`): the analysed IVUS
 // frames of the open card in a strip of cells with the walls drawn over them, the
 // brightness, contrast and gamma of the selected cell, the refinement parameters, and
 // the toolbar that starts the automatic detection, the propagation, the deletion of
@@ -15,6 +15,7 @@
 #include "analysis/ui/ivus_model.h"
 #include "app/card_sources.h"
 #include "app/child_form.h"
+#include "app/window_context.h"
 
 #include <QImage>
 #include <QPoint>
@@ -32,7 +33,6 @@ class QSlider;
 class QSpinBox;
 class QToolBar;
 class QToolButton;
-class TMainForm;
 class TIVUSForm;
 
 // Millimetres per IVUS pixel: set when the IVUS window opens (from the patient row) and by
@@ -61,10 +61,13 @@ class TIVUSForm : public TChildForm, public IvusCardSource {
     Q_OBJECT
 public:
 
-    // Opens the window over the main window's open card. Throws std::runtime_error when
+    // Opens the window over the context's open card. Throws std::runtime_error when
     // there is no card, no analysed frame, or the first frame file cannot be read.
-    explicit TIVUSForm(TMainForm* main, QWidget* parent = nullptr);
+    explicit TIVUSForm(const WindowContext& context, QWidget* parent = nullptr);
     ~TIVUSForm() override;
+
+    // What the window was built with (its calibration dialog reads and reports through it).
+    const WindowContext& Context() const { return context_; }
 
     IvusSnapshot TakeIvusSnapshot() const override;
 
@@ -200,7 +203,7 @@ private:
     void SetDrawMode(int mode);
     void ReportSkippedRows(const std::vector<int>& frames);
 
-    TMainForm* main_ = nullptr;
+    WindowContext context_;
     std::vector<std::uint32_t> frame_files_;   // file number of each analysed frame
     int code_ = -1;
     int marked_cell_ = -1;

@@ -4,7 +4,6 @@
 #include "analysis/ui/ivus_form.h"
 #include "app/application.h"
 #include "app/child_registry.h"
-#include "app/main_form.h"
 #include "import/ui/wizard.h"
 #include "reconstruction/ui/export.h"
 #include "reconstruction/ui/graph.h"
@@ -13,11 +12,11 @@
 namespace {
 
 // The analysis, reconstruction and import windows register their factories here, e.g.
-//     registry.Register(ChildWindow::IVUS, [](TMainForm& owner) { return new TIVUSForm(&owner); });
+//     registry.Register(ChildWindow::IVUS, [](const WindowContext& c) { return new TIVUSForm(c); });
 // A kind left unregistered keeps its toolbar button disabled.
 void RegisterChildWindows(ChildWindowRegistry& registry)
 {
-    registry.Register(ChildWindow::IVUS, [](TMainForm& owner) { return new TIVUSForm(&owner); });
+    registry.Register(ChildWindow::IVUS, [](const WindowContext& c) { return new TIVUSForm(c); });
     registry.Register(ChildWindow::Export, CreateExportForm);
     registry.Register(ChildWindow::ANGIO, CreateAngioForm);
     registry.Register(ChildWindow::Wizard, studyimport::CreateWizardForm);

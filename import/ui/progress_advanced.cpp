@@ -1,6 +1,5 @@
 #include "import/ui/progress_advanced.h"
 
-#include "app/forms.h"
 #include "app/prompter.h"
 #include "import/ui/wizard.h"
 
@@ -39,8 +38,9 @@ void FinishExtractionBeforeQuit()
 
 // ---- worker ---------------------------------------------------------------------------
 ExtractDICOMFrames::ExtractDICOMFrames(std::int32_t frameCount, const QString& dicomPath,
-                                       const QString& outputFolder, const QString& seriesName)
-    : FrameCount(frameCount), DicomPath(dicomPath), OutputFolder(outputFolder), SeriesName(seriesName)
+                                       const QString& outputFolder, const QString& seriesName, TWizardForm* wizard)
+    : FrameCount(frameCount), DicomPath(dicomPath), OutputFolder(outputFolder), SeriesName(seriesName),
+      wizard_(wizard)
 {
     // The thread's name as debuggers and `top -H` show it (Linux keeps 15 characters).
     setObjectName(QStringLiteral("threadExtractDI"));
@@ -109,8 +109,8 @@ void ExtractDICOMFrames::SyncProgress()
 
 void ExtractDICOMFrames::SyncFinished(int written, const QString& error, const QString& warning)
 {
-    if (auto* wizard = qobject_cast<TWizardForm*>(WizardForm.data()))
-        wizard->ExtractionFinished(SeriesName, written, error, warning);
+    if (wizard_)
+        wizard_->ExtractionFinished(SeriesName, written, error, warning);
 }
 
 void ExtractDICOMFrames::SyncCloseProgress()
@@ -164,7 +164,9 @@ void TProgressAdvancedForm::StartExtraction()
         return true;
     }();
     (void)quitHook;
-    auto* worker = new ExtractDICOMFrames(FrameCount, DicomPath, OutputFolder, SeriesName);
+    // The wizard that owns this window gets the extracted frames.
+    auto* worker = new ExtractDICOMFrames(FrameCount, DicomPath, OutputFolder, SeriesName,
+                                          qobject_cast<TWizardForm*>(parentWidget()));
     ExtractionThread = worker;
     worker->start(QThread::LowestPriority);
 }

@@ -23,6 +23,8 @@ class QPushButton;
 
 namespace studyimport {
 
+class TWizardForm;
+
 // Where the worker gets its frames and writes its files (tests replace them).
 struct ExtractionBackend {
     std::function<std::unique_ptr<FrameSource>(const std::string& dicomPath)> openSource = OpenDicomFrameSource;
@@ -38,8 +40,9 @@ void FinishExtractionBeforeQuit();
 class ExtractDICOMFrames : public QThread {
     Q_OBJECT
 public:
+    // `wizard` gets the result at the end (nothing when it has gone by then).
     ExtractDICOMFrames(std::int32_t frameCount, const QString& dicomPath, const QString& outputFolder,
-                       const QString& seriesName);
+                       const QString& seriesName, TWizardForm* wizard);
     ~ExtractDICOMFrames() override;
 
     std::int32_t FrameIndex = 0;
@@ -62,6 +65,7 @@ private:
 
     std::atomic<bool> stop_{false};
     std::atomic<FrameExtractor*> extractor_{nullptr};
+    QPointer<TWizardForm> wizard_;
 };
 
 class TProgressAdvancedForm : public QWidget {

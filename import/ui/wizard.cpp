@@ -4,8 +4,6 @@
 #include "app/connection.h"
 #include "app/data.h"
 #include "app/errors.h"
-#include "app/forms.h"
-#include "app/main_form.h"
 #include "app/paths.h"
 #include "study/point_list.h"
 #include "app/prompter.h"
@@ -111,18 +109,18 @@ void EmptyWorkingFolder(const QString& folder)
 
 } // namespace
 
-QWidget* CreateWizardForm(TMainForm& owner) { return new TWizardForm(&owner); }
+QWidget* CreateWizardForm(const WindowContext& context) { return new TWizardForm(context); }
 
 QString TWizardForm::WorkingFolder(const QString& series)
 {
     return AppPaths::CacheDir() + QStringLiteral("/tmp/") + series + QLatin1Char('/');
 }
 
-TWizardForm::TWizardForm(TMainForm* mainForm, QWidget* parent)
+TWizardForm::TWizardForm(const WindowContext& context, QWidget* parent)
     : TChildForm(QStringLiteral("WizardForm"), QStringLiteral("New patient wizard"), QSize(1077, 638), parent),
-      main_(mainForm)
+      context_(context)
 {
-    if (!dm)
+    if (!context_.Data)
         throw DatabaseError("Not connected to the database");
     // Frames an abandoned wizard left behind must not reach this card.
     ClearWorkingFolders(AppPaths::CacheDir().toStdString() + "/tmp");
@@ -150,7 +148,7 @@ TWizardForm::TWizardForm(TMainForm* mainForm, QWidget* parent)
     pages_[2].name = QStringLiteral("IVUS");
 
     // The lookups and the new patient row (kept in memory until Finish).
-    patients_ = dm->NewPatientsModel();
+    patients_ = context_.Data->NewPatientsModel();
     patients_->setEditStrategy(QSqlTableModel::OnManualSubmit);
     patients_->setFilter(QStringLiteral("1 = 0"));
     cxPageControl1->addWidget(BuildPatientPage());
@@ -185,11 +183,6 @@ TWizardForm::TWizardForm(TMainForm* mainForm, QWidget* parent)
     });
 
     ShowPage(0);
-    if (main_) {
-        for (auto b : {TMainForm::Button::Save, TMainForm::Button::Export, TMainForm::Button::Graphs,
-                       TMainForm::Button::Reconstruction3D})
-            main_->SetButtonEnabled(b, false);
-    }
 }
 
 TWizardForm::~TWizardForm() = default;
@@ -240,7 +233,7 @@ QWidget* TWizardForm::BuildPatientPage()
     cxDBMemo1 = new QPlainTextEdit(extra);
     f3->addRow(QStringLiteral("Comments"), cxDBMemo1);
     const char* lookupLabels[] = {"Vessel", "Phase", "Examination", "Intervention"};
-    Statement* lookups[] = {&dm->qGetAllVessel, &dm->qGetAllPhase, &dm->qGetAllExamination, &dm->qGetAllIntervention};
+    Statement* lookups[] = {&context_.Data->qGetAllVessel, &context_.Data->qGetAllPhase, &context_.Data->qGetAllExamination, &context_.Data->qGetAllIntervention};
     for (int i = 0; i < 4; ++i) {
         cxDBLookupComboBox[i] = new QComboBox(extra);
         FillLookup(cxDBLookupComboBox[i], *lookups[i]);
@@ -342,7 +335,7 @@ bool TWizardForm::cxDBTextEdit1PropertiesValidate()
     bool ok = false;
     const int code = text.toInt(&ok);
     // A code that a card, or the leftovers of a deleted card, still use cannot be taken.
-    if (ok && !PatientCodeInUse(*dm, code))
+    if (ok && !PatientCodeInUse(*context_.Data, code))
         return true;
     Prompt().Error(QStringLiteral("The code number corresponds to another patient"));
     return false;
@@ -581,14 +574,8 @@ void TWizardForm::Finish()
 {
     const bool angio = PlayerFrame1->FrameCount() > 0 || PlayerFrame2->FrameCount() > 0;
     const bool ivus = PlayerFrame3->FrameCount() > 0;
-    if (main_) {
-        if (angio)
-            main_->SetButtonEnabled(TMainForm::Button::ANGIO, true);
-        if (ivus) {
-            main_->SetButtonEnabled(TMainForm::Button::IVUS, true);
-            main_->SetButtonEnabled(TMainForm::Button::Graphs, true);
-        }
-    }
+    if (context_.Signals)
+        emit context_.Signals->recordingsImported(angio, ivus);
     if (!angio && !ivus) {
         close();
         return;
@@ -608,32 +595,29 @@ void TWizardForm::Finish()
                 list.push_back(static_cast<std::uint32_t>(i));
         if (list.empty() && ivus) {
             cursor.Restore();
-            if (main_)
-                main_->EndDiastolicFrames.clear();
+            if (context_.Signals)
+                emit context_.Signals->endDiastolicListCleared();
             Prompt().Error(QStringLiteral("You have to select at least one end-diastolic frame (or a shifted one)"));
             return;
         }
 
-        if (main_) {
-            // The previous card's analysis windows must not save into the new card.
-            if (IVUSForm || ANGIOForm) {
-                cursor.Restore();
-                if (Prompt().AskYesNo(QStringLiteral("Save the changes of the current card before opening the new one?")))
-                    main_->SavePatientCard();
-                TMainForm::CloseChildWindow(IVUSForm);
-                TMainForm::CloseChildWindow(ANGIOForm);
-            }
+        // The previous card's analysis windows must not save into the new card.
+        if (context_.AnalysisWindowsOpen && context_.AnalysisWindowsOpen()) {
+            cursor.Restore();
+            if (Prompt().AskYesNo(QStringLiteral("Save the changes of the current card before opening the new one?")))
+                context_.SaveCard();
+            context_.CloseAnalysisWindows();
         }
 
         {
-            Transaction transaction(dm->MyEmbConnection1);
+            Transaction transaction(context_.Data->MyEmbConnection1);
             if (!list.empty()) {
-                dm->qInsertIVUS.Param(QStringLiteral("patientID"), code);
-                dm->qInsertIVUS.Param(QStringLiteral("telodiastolic"), QString::fromStdString(PointListText(list)));
+                context_.Data->qInsertIVUS.Param(QStringLiteral("patientID"), code);
+                context_.Data->qInsertIVUS.Param(QStringLiteral("telodiastolic"), QString::fromStdString(PointListText(list)));
                 for (const char* c : {"catheterCenterX", "catheterCenterY", "catheterEdgeX", "catheterEdgeY"})
-                    dm->qInsertIVUS.Param(QString::fromLatin1(c), 0);
-                dm->qInsertIVUS.Execute();
-                dm->qInsertIVUS.Close();
+                    context_.Data->qInsertIVUS.Param(QString::fromLatin1(c), 0);
+                context_.Data->qInsertIVUS.Execute();
+                context_.Data->qInsertIVUS.Close();
             }
             try {
                 WritePatientRow(code);
@@ -644,24 +628,15 @@ void TWizardForm::Finish()
             transaction.Commit();
         }
 
-        if (main_) {
-            main_->SetSelectedPatient(code, displayName);
-            MoveCacheToPatient(QString::number(code));
-            for (auto b : {TMainForm::Button::Save, TMainForm::Button::Export, TMainForm::Button::Graphs,
-                           TMainForm::Button::Reconstruction3D})
-                main_->SetButtonEnabled(b, true);
-            // The stored card as the shell reads it: counts, list, calibration of the new row.
-            main_->ReloadOpenCard();
-            main_->EndDiastolicFrames = list;
-            main_->CalibrationPointA = {};
-            main_->CalibrationPointB = {};
-            main_->CalibrationDistance = 1.0;
-        } else {
-            MoveCacheToPatient(QString::number(code));
-        }
+        if (context_.Signals)
+            emit context_.Signals->patientSelected(code, displayName);
+        MoveCacheToPatient(QString::number(code));
+        // The stored card as the shell reads it: counts, list, calibration of the new row.
+        if (context_.OpenCreatedCard)
+            context_.OpenCreatedCard(list);
         cursor.Restore();
     } catch (const std::exception&) {
-        dm->qInsertIVUS.Close();
+        context_.Data->qInsertIVUS.Close();
         cursor.Restore();
         Prompt().Error(QStringLiteral("A problem occured while saving card"));
     }

@@ -1,5 +1,5 @@
 #pragma once
-// The new-patient wizard TWizardForm ("New patient wizard", global pointer `WizardForm`):
+// The new-patient wizard TWizardForm ("New patient wizard", the main window's `WizardForm`):
 // an MDI child with four pages: the patient's data, then the LAO, RAO and IVUS
 // recordings, each imported from a DICOM file (frames extracted on a worker thread) or a
 // folder of JPEG images and shown in a frame player; on the IVUS page the end-diastolic
@@ -7,6 +7,7 @@
 // patient row in one transaction), moves the working folders into the patient's folder
 // and makes the new card the open card.
 #include "app/child_form.h"
+#include "app/window_context.h"
 
 #include <QString>
 
@@ -25,7 +26,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
 class QTabWidget;
-class TMainForm;
 
 namespace studyimport {
 
@@ -35,7 +35,9 @@ class TEndDiastolicBox;
 class TWizardForm : public TChildForm {
     Q_OBJECT
 public:
-    explicit TWizardForm(TMainForm* mainForm, QWidget* parent = nullptr);
+    // Builds the wizard over the context's data module; Finish makes the new card the
+    // context's open card. Throws DatabaseError without a database.
+    explicit TWizardForm(const WindowContext& context, QWidget* parent = nullptr);
     ~TWizardForm() override;
 
     // ---- fields ----
@@ -128,12 +130,12 @@ private:
     void Finish();
     void WritePatientRow(int code);
 
-    TMainForm* main_;
+    WindowContext context_;
     std::array<SeriesPage, 3> pages_;
     std::unique_ptr<PatientsModel> patients_;
 };
 
 // The factory the main window's New button uses.
-QWidget* CreateWizardForm(TMainForm& owner);
+QWidget* CreateWizardForm(const WindowContext& context);
 
 } // namespace studyimport

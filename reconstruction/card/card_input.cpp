@@ -2,8 +2,6 @@
 
 #include "app/data.h"
 #include "app/errors.h"
-#include "app/forms.h"
-#include "app/main_form.h"
 
 namespace kestrova::reconstruction {
 ReconstructionInput LoadCardInput(Tdm& data, int code, int frameCount)
@@ -25,13 +23,13 @@ ReconstructionInput LoadCardInput(Tdm& data, int code, int frameCount)
     return in;
 }
 
-ReconstructionInput LoadOpenCardInput()
+ReconstructionInput LoadOpenCardInput(Tdm* data, const OpenCard& card)
 {
-    if (!MainForm || MainForm->GetSelectedPatient() < 0)
+    if (card.GetSelectedPatient() < 0)
         throw DatabaseError("No patient card is open");
-    if (!dm)
+    if (!data)
         throw DatabaseError("Not connected to the database");
-    return LoadCardInput(*dm, MainForm->GetSelectedPatient(), MainForm->IVUSFrameCount);
+    return LoadCardInput(*data, card.GetSelectedPatient(), card.IVUSFrameCount);
 }
 
 } // namespace kestrova::reconstruction

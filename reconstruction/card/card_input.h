@@ -3,6 +3,7 @@
 #pragma once
 
 #include "reconstruction/core/reconstruction.h"
+#include "study/open_card.h"
 
 class Tdm;
 
@@ -14,8 +15,8 @@ namespace kestrova::reconstruction {
 // skippedWallFrames). Throws the data module's DatabaseError / ConversionError.
 ReconstructionInput LoadCardInput(Tdm& data, int code, int frameCount);
 
-// The same for the open card of the main window (MainForm, dm): its patient code and its
-// IVUS frame count. Throws DatabaseError when no card is open or there is no database.
-ReconstructionInput LoadOpenCardInput();
+// The same for an open card: its patient code and its IVUS frame count. Throws
+// DatabaseError when no card is open or there is no database (data null).
+ReconstructionInput LoadOpenCardInput(Tdm* data, const OpenCard& card);
 
 } // namespace kestrova::reconstruction

@@ -6,7 +6,7 @@
 // Reconstruction or throws ReconstructionRefused with one message for the user; nothing
 // half-built is ever returned.
 //
-//     ReconstructionInput in = LoadOpenCardInput();
+//     ReconstructionInput in = LoadOpenCardInput(data, card);
 //     try {
 //         Reconstruction r = ReconstructVessel(in);
 //         for (const SceneLine& line : r.lines) ...    // "catheter", "outer1", "inner1", ...

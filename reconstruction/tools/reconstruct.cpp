@@ -79,7 +79,7 @@ int Run(const QString& programDir, int code, const QString& outDir)
 
     Reconstruction r;
     try {
-        r = ReconstructVessel(LoadOpenCardInput());
+        r = ReconstructVessel(LoadOpenCardInput(dm.data(), *MainForm));
     } catch (const ReconstructionRefused& e) {
         std::cerr << e.what() << '\n';
         return 1;

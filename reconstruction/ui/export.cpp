@@ -1,8 +1,6 @@
 #include "reconstruction/ui/export.h"
 
 #include "app/data.h"
-#include "app/forms.h"
-#include "app/main_form.h"
 #include "app/paths.h"
 #include "app/prompter.h"
 
@@ -32,13 +30,13 @@ ExportFolderBrowser& TExportForm::FolderBrowser()
     return browser;
 }
 
-QWidget* CreateExportForm(TMainForm&)
+QWidget* CreateExportForm(const WindowContext& context)
 {
     // Owned by the application (no parent), centred on the desktop.
-    return new TExportForm();
+    return new TExportForm(context);
 }
 
-TExportForm::TExportForm(QWidget* owner) : QDialog(owner)
+TExportForm::TExportForm(const WindowContext& context, QWidget* owner) : QDialog(owner), context_(context)
 {
     setObjectName(QStringLiteral("ExportForm"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -90,20 +88,6 @@ void TExportForm::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void TExportForm::closeEvent(QCloseEvent* event)
-{
-    if (ExportForm == this)
-        ExportForm = nullptr;
-    QDialog::closeEvent(event);
-}
-
-void TExportForm::done(int result)
-{
-    if (ExportForm == this)
-        ExportForm = nullptr;
-    QDialog::done(result);
-}
-
 void TExportForm::Repaint()
 {
     update();
@@ -123,9 +107,9 @@ void TExportForm::RunExport(exports::ExportKind kind)
     // has written nothing, and the message says so.
     exports::ExportOutcome outcome;
     try {
-        if (!dm || !MainForm)
+        if (!context_.Data || !context_.Card)
             throw std::runtime_error("No database connection");
-        const exports::CardRows card = ReadExportRows(*dm, *MainForm);
+        const exports::CardRows card = ReadExportRows(*context_.Data, *context_.Card);
         outcome = exports::RunExport(kind, QFile::encodeName(AppPaths::Root()).toStdString(),
                                      QFile::encodeName(folder).toStdString(), card);
     } catch (const std::exception& e) {

@@ -1,10 +1,11 @@
 // The Export window: a small modal dialog that writes the open card's stored tracings and
 // contours as XML files ("Export to XML") or as Rhino 3D command scripts ("Export to
-// Rhino3D") into a folder the user chooses. It is held in the global `ExportForm`
-// (app/forms.h) while open; the main window creates it through the child-window registry
+// Rhino3D") into a folder the user chooses. It is held in the main window's `ExportForm`
+// while open; the main window creates it through the child-window registry
 // (CreateExportForm) and runs it modally.
 #pragma once
 
+#include "app/window_context.h"
 #include "reconstruction/core/export_run.h"
 
 #include <QDialog>
@@ -14,7 +15,6 @@
 
 class QAction;
 class QToolBar;
-class TMainForm;
 class Tdm;
 
 // The folder browser, replaceable by tests: returns the chosen folder, or the empty text
@@ -24,7 +24,9 @@ using ExportFolderBrowser = std::function<QString(QWidget* parent, const QString
 class TExportForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TExportForm(QWidget* owner = nullptr);
+    // Exports the context's open card (without one, an export reports that nothing was
+    // exported).
+    explicit TExportForm(const WindowContext& context = {}, QWidget* owner = nullptr);
 
     // The folder browser every export window uses (QFileDialog unless replaced).
     static ExportFolderBrowser& FolderBrowser();
@@ -37,21 +39,20 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;  // FormKeyPress
-    void closeEvent(QCloseEvent* event) override;   // FormClose
-    void done(int result) override;
 
 private:
     void RunExport(exports::ExportKind kind);
     void Repaint();
 
     QToolBar* dxBarManager1Bar1 = nullptr;
+    WindowContext context_;
 };
 
 // The registry's factory of the export window.
-QWidget* CreateExportForm(TMainForm& owner);
+QWidget* CreateExportForm(const WindowContext& context);
 
 // The stored rows of the open card that the exports read: the patient row's pixel spacing,
 // the main window's calibration, both views of the angio row, the ivus row's catheter
 // centre and the wall rows in ascending id. Database failures throw DatabaseError, a
 // damaged stored tracing ConversionError.
-exports::CardRows ReadExportRows(Tdm& data, const TMainForm& card);
+exports::CardRows ReadExportRows(Tdm& data, const OpenCard& card);

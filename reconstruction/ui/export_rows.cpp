@@ -1,7 +1,6 @@
 #include "reconstruction/ui/export.h"
 
 #include "app/data.h"
-#include "app/main_form.h"
 #include "reconstruction/ui/open_statement.h"
 
 namespace {
@@ -26,7 +25,7 @@ std::vector<exports::WallRow> ReadWallRows(Statement& statement, int code, const
 
 }  // namespace
 
-exports::CardRows ReadExportRows(Tdm& data, const TMainForm& card)
+exports::CardRows ReadExportRows(Tdm& data, const OpenCard& card)
 {
     exports::CardRows rows;
     const int code = card.GetSelectedPatient();

@@ -2,8 +2,6 @@
 
 #include "analysis/ui/ivus_store.h"
 #include "app/data.h"
-#include "app/forms.h"
-#include "app/main_form.h"
 #include "app/paths.h"
 #include "app/pictures.h"
 #include "app/progress.h"
@@ -171,9 +169,9 @@ graphs::StoredWalls ReadGraphWalls(Tdm& data, int code)
     return walls;
 }
 
-QWidget* CreateGraphForm(TMainForm& owner)
+QWidget* CreateGraphForm(const WindowContext& context)
 {
-    return new TGraphForm(&owner);
+    return new TGraphForm(context);
 }
 
 TGraphForm::SaveFileChooser& TGraphForm::SaveDialog()
@@ -188,22 +186,22 @@ TGraphForm::FolderChooser& TGraphForm::FolderBrowser()
     return chooser;
 }
 
-TGraphForm::TGraphForm(TMainForm* main, QWidget* parent)
-    : TChildForm(QStringLiteral("GraphForm"), QStringLiteral("IVUS Graphs"), QSize(986, 557), parent), main_(main)
+TGraphForm::TGraphForm(const WindowContext& context, QWidget* parent)
+    : TChildForm(QStringLiteral("GraphForm"), QStringLiteral("IVUS Graphs"), QSize(986, 557), parent), context_(context)
 {
-    if (!main_)
+    if (!context_.Card)
         throw std::runtime_error("The graph window needs the main window");
-    code_ = main_->GetSelectedPatient();
+    code_ = context_.Card->GetSelectedPatient();
     if (code_ < 0)
         throw std::runtime_error("No patient card is open");
-    if (!dm)
+    if (!context_.Data)
         throw std::runtime_error("Not connected to the database");
 
     BuildComponents();
     PrepareGraphData();
     LoadGraphContours(code_);
     {
-        ProgressScope progress(QStringLiteral("Graphs creation in progress"), FrameCount);
+        ProgressScope progress(QStringLiteral("Graphs creation in progress"), FrameCount, context_.Owner);
         graphs::GraphData data = graphs::MeasureFrames(Walls, GraphPixelSpacing, [&progress] { progress.Step(); });
         MeasurementSeries = std::move(data.series);
         Problems.insert(Problems.end(), data.problems.begin(), data.problems.end());
@@ -214,11 +212,7 @@ TGraphForm::TGraphForm(TMainForm* main, QWidget* parent)
         QTimer::singleShot(0, this, [this] { ReportProblems(); });
 }
 
-TGraphForm::~TGraphForm()
-{
-    if (GraphForm == this)
-        GraphForm = nullptr;
-}
+TGraphForm::~TGraphForm() = default;
 
 void TGraphForm::BuildComponents()
 {
@@ -287,12 +281,8 @@ void TGraphForm::BuildComponents()
 
 void TGraphForm::PrepareGraphData()
 {
-    int count = main_->IVUSFrameCount;
-    // Analysed frame k is entry k of the end-diastolic list: never more frames than entries.
-    if (!main_->EndDiastolicFrames.empty())
-        count = std::min<int>(count, static_cast<int>(main_->EndDiastolicFrames.size()));
-    FrameCount = std::max(0, count);
-    GraphPixelSpacing = kestrova::analysis::ReadPixelSpacing(*dm, code_);
+    FrameCount = context_.Card->AnalysedFrameCount();
+    GraphPixelSpacing = kestrova::analysis::ReadPixelSpacing(*context_.Data, code_);
 
     QStringList headers;
     for (const char* header : graphs::SheetHeaders())
@@ -302,7 +292,7 @@ void TGraphForm::PrepareGraphData()
 
 void TGraphForm::LoadGraphContours(int code)
 {
-    Walls = graphs::LoadGraphContours(FrameCount, ReadGraphWalls(*dm, code));
+    Walls = graphs::LoadGraphContours(FrameCount, ReadGraphWalls(*context_.Data, code));
     Problems = Walls.problems;
 }
 
@@ -429,10 +419,4 @@ void TGraphForm::dxBarLargeButton1Click()
         return;
     }
     Prompt().InfoDialog(QStringLiteral("Images saved successfully"));
-}
-
-void TGraphForm::FormClose()
-{
-    if (GraphForm == this)
-        GraphForm = nullptr;
 }

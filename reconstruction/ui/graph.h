@@ -5,12 +5,13 @@
 //
 // Everything is read and measured while the window is built, under the shared progress
 // window; afterwards the window only shows and saves. Frames that could not be read or
-// measured are listed in one message once the window is on screen. Held in the global
-// `GraphForm` (app/forms.h) while open; created by the main window's "IVUS Graphs" button
-// through the child-window registry (CreateGraphForm).
+// measured are listed in one message once the window is on screen. Held in the main
+// window's `GraphForm` while open; created by its "IVUS Graphs" button through the
+// child-window registry (CreateGraphForm).
 #pragma once
 
 #include "app/child_form.h"
+#include "app/window_context.h"
 #include "reconstruction/core/graph_data.h"
 
 #include <QString>
@@ -26,15 +27,14 @@ class QSplitter;
 class QTabWidget;
 class QTableWidget;
 class QToolBar;
-class TMainForm;
 class Tdm;
 
 class TGraphForm : public TChildForm {
     Q_OBJECT
 public:
-    // Builds the window over the main window's open card and measures every frame.
+    // Builds the window over the context's open card and measures every frame.
     // Throws when no card is open or the database cannot be read.
-    explicit TGraphForm(TMainForm* main, QWidget* parent = nullptr);
+    explicit TGraphForm(const WindowContext& context, QWidget* parent = nullptr);
     ~TGraphForm() override;
 
     // The dialogs, replaceable by tests. The save dialog gets its caption, the proposed
@@ -74,7 +74,6 @@ public:
     void dxBarLargeButton2Click();  // "Save as XLS"
 
 protected:
-    void FormClose() override;
     // Lays the charts out again whenever the "Graphical mode" page changes size.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -87,12 +86,12 @@ private:
     void ReportProblems();
     void Repaint();
 
-    TMainForm* main_;
+    WindowContext context_;
     int code_ = -1;
 };
 
 // The registry's factory of the graph window.
-QWidget* CreateGraphForm(TMainForm& owner);
+QWidget* CreateGraphForm(const WindowContext& context);
 
 // The card's ivus row and wall rows as the graph window reads them: the rows of
 // `outerWall` and `innerWall` in the order the database returns them, with their frame

@@ -1,6 +1,6 @@
 #include "reconstruction/ui/viewer.h"
 
-#include "app/main_form.h"
+#include "app/paths.h"
 #include "app/prompter.h"
 #include "reconstruction/card/card_input.h"
 #include "reconstruction/core/tessellation.h"
@@ -56,17 +56,17 @@ TViewerForm::Clock& TViewerForm::FlyThroughClock()
     return clock;
 }
 
-QWidget* CreateViewerForm(TMainForm& owner)
+QWidget* CreateViewerForm(const WindowContext& context)
 {
-    return new TViewerForm(&owner);
+    return new TViewerForm(context);
 }
 
-TViewerForm::TViewerForm(TMainForm* main, QWidget* parent)
-    : TChildForm(QStringLiteral("ViewerForm"), QStringLiteral("3D display"), QSize(991, 674), parent), main_(main)
+TViewerForm::TViewerForm(const WindowContext& context, QWidget* parent)
+    : TChildForm(QStringLiteral("ViewerForm"), QStringLiteral("3D display"), QSize(991, 674), parent), context_(context)
 {
-    if (!main_)
+    if (!context_.Card)
         throw std::runtime_error("The 3D view needs the main window");
-    code_ = main_->GetSelectedPatient();
+    code_ = context_.Card->GetSelectedPatient();
     scene_ = std::make_unique<Scene>();
     BuildComponents();
     GLSceneViewer1->SetScene(scene_.get());
@@ -279,7 +279,7 @@ void TViewerForm::showEvent(QShowEvent* e)
 
 void TViewerForm::FormShow()
 {
-    frameCount_ = std::max(0, main_->IVUSFrameCount);
+    frameCount_ = std::max(0, context_.Card->IVUSFrameCount);
     repaint();
     Reconstruct();
     if (model_ && frameCount_ > 1 && model_->catheterPath.size() > 1) {
@@ -295,7 +295,7 @@ void TViewerForm::FormShow()
 void TViewerForm::Reconstruct()
 {
     try {
-        ReconstructionInput input = LoadOpenCardInput();
+        ReconstructionInput input = LoadOpenCardInput(context_.Data, *context_.Card);
         model_ = ReconstructVessel(input);
     } catch (const ReconstructionRefused& e) {
         Prompt().Plain(QString::fromStdString(e.what()));
@@ -331,7 +331,7 @@ void TViewerForm::ShowIvusFrame(int k)
     if (k < 0 || k >= frameCount_)
         return;
     shownFrame_ = k;
-    shownPath_ = main_->AnalysedFramePath(static_cast<std::size_t>(k));
+    shownPath_ = AppPaths::AnalysedFramePath(*context_.Card, static_cast<std::size_t>(k));
     // A missing or unreadable frame file shows as an empty (black) frame.
     const QImage image(shownPath_);
     ImgView->setPixmap(image.isNull() ? QPixmap()

@@ -1,4 +1,4 @@
-// The 3D view TViewerForm ("3D display", global `ViewerForm`): shows the vessel rebuilt from
+// The 3D view TViewerForm ("3D display", the main window's `ViewerForm`): shows the vessel rebuilt from
 // the open card's stored tracings and contours. Showing it runs the reconstruction; the
 // scene then holds the catheter line, one line per wall contour and both wall surfaces
 // (hidden until asked for). The left panel shows the IVUS frame of the chosen contour, a
@@ -10,6 +10,7 @@
 #pragma once
 
 #include "app/child_form.h"
+#include "app/window_context.h"
 #include "reconstruction/core/reconstruction.h"
 #include "reconstruction/core/scene.h"
 #include "reconstruction/core/surface_export.h"
@@ -30,7 +31,6 @@ class QRadioButton;
 class QScrollArea;
 class QSlider;
 class QTimer;
-class TMainForm;
 
 namespace kestrova::reconstruction {
 class TSceneViewer;
@@ -39,7 +39,8 @@ class TSceneViewer;
 class TViewerForm : public TChildForm {
     Q_OBJECT
 public:
-    explicit TViewerForm(TMainForm* main, QWidget* parent = nullptr);
+    // The 3D view of the context's open card. Throws when no card is open.
+    explicit TViewerForm(const WindowContext& context, QWidget* parent = nullptr);
     ~TViewerForm() override;
 
     // The clock of the fly-through, in seconds of real time (replaceable by tests).
@@ -120,7 +121,7 @@ private:
     void Redraw();
     kestrova::reconstruction::MeshActor* Actor(kestrova::reconstruction::Wall wall) const;
 
-    TMainForm* main_ = nullptr;
+    WindowContext context_;
     int code_ = -1;
     int frameCount_ = 0;
     bool shown_ = false;
@@ -134,4 +135,4 @@ private:
 };
 
 // The registry's factory of the 3D view.
-QWidget* CreateViewerForm(TMainForm& owner);
+QWidget* CreateViewerForm(const WindowContext& context);

@@ -5,6 +5,7 @@
 #include "app/forms.h"
 #include "app/main_form.h"
 #include "app/paths.h"
+#include "support/test_workstation.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,37 +50,15 @@ void AppTest::SetUp()
 {
     ASSERT_TRUE(root_.isValid());
     ASSERT_TRUE(runtime_.isValid());
-    AppPaths::SetRoot(root_.path());
-    AppPaths::SetRuntimeDir(runtime_.path());
-    QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-    SetPrompter(&prompter_);
+    BeginTestWorkstation(root_.path(), runtime_.path(), &prompter_);
 }
 
 void AppTest::TearDown()
 {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible())
-            w->hide();
-    if (MainForm)
-        delete MainForm.data();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        w->deleteLater();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (dm)
-        delete dm.data();
-    SetPrompter(nullptr);
-    AppPaths::SetRoot({});
-    AppPaths::SetRuntimeDir({});
+    EndTestWorkstation();
 }
 
-void AppTest::ConnectDatabase()
-{
-    if (!dm)
-        dm = new Tdm;
-    dm->MyEmbConnection1.BaseDir = AppPaths::Root();
-    dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
-    dm->MyEmbConnection1.Connect();
-}
+void AppTest::ConnectDatabase() { ConnectTestDatabase(); }
 
 QString AppTest::DbFile() const { return AppPaths::DatabaseFile(); }
 

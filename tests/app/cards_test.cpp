@@ -27,11 +27,11 @@ protected:
     {
         AppTest::SetUp();
         ChildWindowRegistry r;
-        r.Register(ChildWindow::IVUS, [](TMainForm&) { return new FakeIvusForm; });
-        r.Register(ChildWindow::ANGIO, [](TMainForm&) { return new FakeAngioForm; });
-        r.Register(ChildWindow::Graphs, [](TMainForm&) { return new FakeChildForm("GraphForm"); });
-        r.Register(ChildWindow::Viewer3D, [](TMainForm&) { return new FakeChildForm("ViewerForm"); });
-        r.Register(ChildWindow::Export, [](TMainForm&) { return new FakeChildForm("ExportForm"); });
+        r.Register(ChildWindow::IVUS, [](const WindowContext&) { return new FakeIvusForm; });
+        r.Register(ChildWindow::ANGIO, [](const WindowContext&) { return new FakeAngioForm; });
+        r.Register(ChildWindow::Graphs, [](const WindowContext&) { return new FakeChildForm("GraphForm"); });
+        r.Register(ChildWindow::Viewer3D, [](const WindowContext&) { return new FakeChildForm("ViewerForm"); });
+        r.Register(ChildWindow::Export, [](const WindowContext&) { return new FakeChildForm("ExportForm"); });
         dm = new Tdm;
         new TMainForm(std::move(r));
         MainForm->show();

@@ -34,19 +34,19 @@ protected:
         ChildWindowRegistry r;
         if (!all)
             return r;
-        r.Register(ChildWindow::IVUS, [this](TMainForm&) -> QWidget* {
+        r.Register(ChildWindow::IVUS, [this](const WindowContext&) -> QWidget* {
             if (fail_ivus)
                 throw std::runtime_error("no frames");
             return new FakeIvusForm;
         });
-        r.Register(ChildWindow::ANGIO, [](TMainForm&) { return new FakeAngioForm; });
-        r.Register(ChildWindow::Graphs, [](TMainForm&) { return new FakeChildForm("GraphForm"); });
-        r.Register(ChildWindow::Viewer3D, [this](TMainForm&) {
+        r.Register(ChildWindow::ANGIO, [](const WindowContext&) { return new FakeAngioForm; });
+        r.Register(ChildWindow::Graphs, [](const WindowContext&) { return new FakeChildForm("GraphForm"); });
+        r.Register(ChildWindow::Viewer3D, [this](const WindowContext&) {
             ++viewer_created;
             return new FakeChildForm("ViewerForm");
         });
-        r.Register(ChildWindow::Wizard, [](TMainForm&) { return new FakeChildForm("WizardForm"); });
-        r.Register(ChildWindow::Export, [](TMainForm&) -> QWidget* {
+        r.Register(ChildWindow::Wizard, [](const WindowContext&) { return new FakeChildForm("WizardForm"); });
+        r.Register(ChildWindow::Export, [](const WindowContext&) -> QWidget* {
             auto* d = new QDialog;
             QTimer::singleShot(0, d, &QDialog::accept);
             return d;
@@ -156,6 +156,85 @@ TEST_F(MainWindow, ButtonEventsSwitchTheToolbarAsTheTableSays)
         IVUSForm = nullptr;
         ANGIOForm = nullptr;
     }
+}
+
+// Save is on while an IVUS or angiography window is open, whichever closes first, and
+// after a new card; the wizard and a deleted card turn it off. The windows only report.
+TEST_F(MainWindow, TheMainWindowAloneSwitchesSaveFromWhatHappened)
+{
+    Start();
+    MainForm->dxBarLargeButton3Click();  // IVUS
+    MainForm->dxBarLargeButton4Click();  // ANGIO
+    ASSERT_TRUE(IVUSForm && ANGIOForm);
+    EXPECT_TRUE(On(B::Save));
+    TMainForm::CloseChildWindow(IVUSForm);
+    EXPECT_TRUE(IVUSForm.isNull());
+    EXPECT_TRUE(On(B::Save)) << "the angiography window is still open";
+    TMainForm::CloseChildWindow(ANGIOForm);
+    EXPECT_FALSE(On(B::Save));
+
+    MainForm->dxBarLargeButton3Click();
+    ASSERT_TRUE(On(B::Save) && On(B::Export) && On(B::Graphs) && On(B::Reconstruction3D));
+    MainForm->dxBarLargeButton7Click();  // the wizard
+    ASSERT_FALSE(WizardForm.isNull());
+    for (B b : {B::Save, B::Export, B::Graphs, B::Reconstruction3D})
+        EXPECT_FALSE(On(b)) << static_cast<int>(b);
+    MainForm->dxBarLargeButton7Click();  // brought forward, nothing switched again
+    MainForm->SetButtonEnabled(B::Save, true);
+    MainForm->dxBarLargeButton7Click();
+    EXPECT_TRUE(On(B::Save));
+
+    // A deleted card closes both analysis windows and switches its buttons off.
+    MainForm->dxBarLargeButton4Click();
+    ASSERT_TRUE(IVUSForm && ANGIOForm);
+    emit MainForm->Signals()->cardDeleted();
+    EXPECT_TRUE(IVUSForm.isNull());
+    EXPECT_TRUE(ANGIOForm.isNull());
+    for (B b : {B::ANGIO, B::IVUS, B::Graphs, B::Export, B::Save})
+        EXPECT_FALSE(On(b)) << static_cast<int>(b);
+    EXPECT_TRUE(prompter_.messages.empty());
+}
+
+// What the windows report lands in the open card and the status bar, and the context a
+// factory gets points at them.
+TEST_F(MainWindow, WindowsReportThroughTheirContext)
+{
+    const OpenCard* seenCard = nullptr;
+    Tdm* seenData = nullptr;
+    QWidget* seenOwner = nullptr;
+    ChildWindowRegistry r;
+    r.Register(ChildWindow::IVUS, [](const WindowContext&) { return new FakeIvusForm; });
+    r.Register(ChildWindow::Graphs, [&](const WindowContext& c) {
+        seenCard = c.Card;
+        seenData = c.Data;
+        seenOwner = c.Owner;
+        EXPECT_FALSE(c.AnalysisWindowsOpen());
+        return new FakeChildForm("GraphForm");
+    });
+    dm = new Tdm;
+    new TMainForm(r);
+    MainForm->show();
+    MainForm->dxBarLargeButton11Click();
+    EXPECT_EQ(seenCard, static_cast<const OpenCard*>(MainForm.data()));
+    EXPECT_EQ(seenData, dm.data());
+    EXPECT_EQ(seenOwner, MainForm.data());
+
+    WindowSignals* report = MainForm->Signals();
+    emit report->calibrationChanged({10, 20}, {30, 40}, 2.5);
+    EXPECT_EQ(MainForm->CalibrationPointA, (PixelPoint{10, 20}));
+    EXPECT_EQ(MainForm->CalibrationPointB, (PixelPoint{30, 40}));
+    EXPECT_DOUBLE_EQ(MainForm->CalibrationDistance, 2.5);
+    emit report->statusText("IVUS.3.jpg");
+    EXPECT_EQ(MainForm->StatusPanel(1)->text(), "IVUS.3.jpg");
+    emit report->patientSelected(12, "Ann Roe");
+    EXPECT_EQ(MainForm->PatientCode, 12);
+    EXPECT_EQ(MainForm->StatusPanel(0)->text(), "Selected patient: 12 (Ann Roe)");
+    MainForm->EndDiastolicFrames = {4, 8};
+    emit report->endDiastolicListCleared();
+    EXPECT_TRUE(MainForm->EndDiastolicFrames.empty());
+    emit report->recordingsImported(false, true);
+    EXPECT_FALSE(On(B::ANGIO));
+    EXPECT_TRUE(On(B::IVUS));
 }
 
 TEST_F(MainWindow, ChildWindowsOpenOnceAndComeBackFromMinimised)

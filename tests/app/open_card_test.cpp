@@ -22,17 +22,17 @@ namespace {
 ChildWindowRegistry AllWindows()
 {
     ChildWindowRegistry r;
-    r.Register(ChildWindow::IVUS, [](TMainForm&) { return new FakeIvusForm; });
-    r.Register(ChildWindow::ANGIO, [](TMainForm&) { return new FakeAngioForm; });
+    r.Register(ChildWindow::IVUS, [](const WindowContext&) { return new FakeIvusForm; });
+    r.Register(ChildWindow::ANGIO, [](const WindowContext&) { return new FakeAngioForm; });
     for (auto k : {ChildWindow::Graphs, ChildWindow::Viewer3D, ChildWindow::Wizard})
-        r.Register(k, [](TMainForm&) { return new FakeChildForm("Child"); });
-    r.Register(ChildWindow::Export, [](TMainForm&) { return new FakeChildForm("Export"); });
+        r.Register(k, [](const WindowContext&) { return new FakeChildForm("Child"); });
+    r.Register(ChildWindow::Export, [](const WindowContext&) { return new FakeChildForm("Export"); });
     return r;
 }
 
 } // namespace
 
-class OpenCard : public AppTest {
+class OpeningACard : public AppTest {
 protected:
     void SetUp() override
     {
@@ -54,7 +54,7 @@ protected:
     }
 };
 
-TEST_F(OpenCard, EdgeCasesAsOneTable)
+TEST_F(OpeningACard, EdgeCasesAsOneTable)
 {
     using Frames = std::optional<std::vector<int>>;
     const Frames none = std::nullopt;
@@ -165,7 +165,7 @@ TEST_F(OpenCard, EdgeCasesAsOneTable)
     }
 }
 
-TEST_F(OpenCard, OnlyPlainJpgFilesCount)
+TEST_F(OpeningACard, OnlyPlainJpgFilesCount)
 {
     const QString dir = AppPaths::RecordingDir(7, "LAO");
     TouchFile(dir + "LAO.0.jpg");
@@ -179,7 +179,7 @@ TEST_F(OpenCard, OnlyPlainJpgFilesCount)
     EXPECT_EQ(MainForm->LAOFrameCount, 3);
 }
 
-TEST_F(OpenCard, AnsweringNoKeepsEverythingAndReopeningReloads)
+TEST_F(OpeningACard, AnsweringNoKeepsEverythingAndReopeningReloads)
 {
     MakeRecording(7, "LAO", std::vector<int>{0});
     MakeRecording(7, "RAO", std::vector<int>{0});
@@ -208,7 +208,7 @@ TEST_F(OpenCard, AnsweringNoKeepsEverythingAndReopeningReloads)
     EXPECT_EQ(MainForm->IVUSFrameCount, 3);
 }
 
-TEST_F(OpenCard, DatabaseFailuresReachTheCaller)
+TEST_F(OpeningACard, DatabaseFailuresReachTheCaller)
 {
     MakeRecording(7, "LAO", std::vector<int>{0});
     MakeRecording(7, "RAO", std::vector<int>{0});
@@ -222,7 +222,7 @@ TEST_F(OpenCard, DatabaseFailuresReachTheCaller)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(OpenCard, AnalysedFrameFileFollowsTheListThenTheFiles)
+TEST_F(OpeningACard, AnalysedFrameFileFollowsTheListThenTheFiles)
 {
     MainForm->PatientCode = 7;
     MainForm->EndDiastolicFrames = {3, 9, 12};
@@ -234,7 +234,7 @@ TEST_F(OpenCard, AnalysedFrameFileFollowsTheListThenTheFiles)
     EXPECT_EQ(MainForm->AnalysedFrameFile(5), 5u);
 }
 
-TEST_F(OpenCard, ReloadReadsTheStoredCardSilently)
+TEST_F(OpeningACard, ReloadReadsTheStoredCardSilently)
 {
     MakeRecording(7, "LAO", std::vector<int>{0, 1});
     MakeRecording(7, "IVUS", std::vector<int>{0, 1, 2, 3, 4});

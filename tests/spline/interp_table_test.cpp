@@ -117,19 +117,25 @@ TEST(InterpolationTable, PassesThroughItsPointsAndClosesAsAsked) {
 // The periodic collocation system solved in the band equals the dense solve of the
 // system built from the definition: row i holds the der[i]-th derivatives of the
 // B-splines at par[i] (moved into the period), column j gathering B-splines j, j + n, ...
-// Conditions include first and second derivatives next to positions, at uniform and
-// jittered parameters, so that row exchanges are needed.
+// Conditions include first and second derivatives next to positions, at uniform,
+// jittered and very uneven parameters, so that the elimination without row exchanges
+// gives way to the one with them; orders up to 9 (past the largest solved as a cyclic
+// band), dimensions 1 to 3 and one or two blocks of right-hand sides.
 TEST(InterpolationTable, PeriodicSolveEqualsTheDenseSystem) {
   std::mt19937 rng(11);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   for (int n : {3, 4, 6, 9, 25, 160, 400})
-    for (int k = 2; k <= 6; ++k)
-      for (int variant = 0; variant < 3; ++variant) {
+    for (int k = 2; k <= 9; ++k)
+      for (int variant = 0; variant < 4; ++variant) {
         if (n < k) continue;
-        SCOPED_TRACE(testing::Message() << "n " << n << " order " << k << " variant " << variant);
+        const int dim = 1 + (n + k + variant) % 3, nrhs = 1 + variant % 2, width = dim * nrhs;
+        SCOPED_TRACE(testing::Message() << "n " << n << " order " << k << " variant " << variant
+                                        << " dim " << dim << " blocks " << nrhs);
         std::vector<double> par(n + 1);
         for (int i = 0; i <= n; ++i) par[i] = variant == 0 ? i : i + 0.45 * unit(rng);
-        par[n] = n + par[0];
+        if (variant == 3)  // steps of 1 and 1/25 in turn
+          for (int i = 1; i <= n; ++i) par[i] = par[i - 1] + (i % 2 ? 1.0 : 0.04);
+        par[n] = (variant == 3 ? par[n - 1] + 0.5 : n + par[0]);
         std::vector<int> der(n, 0);
         if (variant == 2)
           for (int i = 1; i + 1 < n; i += 4) der[i] = std::min(k - 1, 1 + (i / 4) % 2);
@@ -143,15 +149,15 @@ TEST(InterpolationTable, PeriodicSolveEqualsTheDenseSystem) {
         const int nv = n + k - 1;
         const std::vector<double> t(knots, knots + nv + k);
         std::free(knots);
-        std::vector<double> rhs(2 * n);
+        std::vector<double> rhs(static_cast<size_t>(n) * width);
         for (double& v : rhs) v = 100 * unit(rng) - 50;
         double* verts = nullptr;
         int count = 0;
-        s1891(par.data(), rhs.data(), 2, n, 1, der.data(), 0, t.data(), &verts, &count, k, k / 2,
-              k - k / 2 - 1, &status);
+        s1891(par.data(), rhs.data(), dim, n, nrhs, der.data(), 0, t.data(), &verts, &count, k,
+              k / 2, k - k / 2 - 1, &status);
         ASSERT_EQ(status, 0);
         ASSERT_EQ(count, nv);
-        const std::vector<double> got(verts, verts + 2 * nv);
+        const std::vector<double> got(verts, verts + static_cast<size_t>(nv) * width);
         std::free(verts);
         const double T = t[nv] - t[k - 1];
         std::vector<double> a(n * n, 0.0);
@@ -162,13 +168,21 @@ TEST(InterpolationTable, PeriodicSolveEqualsTheDenseSystem) {
           const int l = ref::interval(t, k, nv, x, false);
           for (int j = l - k + 1; j <= l; ++j) a[i * n + j % n] += ref::basis(t, j, k, l, x, der[i]);
         }
-        std::vector<double> x(rhs);
-        ref::dense_solve(a, n, x, 2);
+        // Block r of the right-hand sides as columns r * dim .. of the dense system.
+        std::vector<double> x(rhs.size());
+        for (int r = 0; r < nrhs; ++r)
+          for (int i = 0; i < n; ++i)
+            for (int m = 0; m < dim; ++m)
+              x[static_cast<size_t>(i) * width + r * dim + m] = rhs[(static_cast<size_t>(r) * n + i) * dim + m];
+        ref::dense_solve(a, n, x, width);
         double scale = 0;
         for (double v : x) scale = std::max(scale, std::fabs(v));
-        for (int j = 0; j < nv; ++j)
-          for (int m = 0; m < 2; ++m)
-            EXPECT_NEAR(got[j * 2 + m], x[(j % n) * 2 + m], 1e-12 * scale) << "vertex " << j;
+        for (int r = 0; r < nrhs; ++r)
+          for (int j = 0; j < nv; ++j)
+            for (int m = 0; m < dim; ++m)
+              EXPECT_NEAR(got[(static_cast<size_t>(r) * nv + j) * dim + m],
+                          x[static_cast<size_t>(j % n) * width + r * dim + m], 1e-12 * scale)
+                  << "block " << r << " vertex " << j;
       }
 }
 

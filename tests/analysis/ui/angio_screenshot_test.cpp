@@ -9,6 +9,7 @@
 #include "app/main_form.h"
 #include "app/paths.h"
 #include "app/prompter.h"
+#include "support/test_workstation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -73,14 +74,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid() && runtime.isValid());
-        AppPaths::SetRoot(root.path());
-        AppPaths::SetRuntimeDir(runtime.path());
-        QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-        SetPrompter(&prompter);
-        dm = new Tdm;
-        dm->MyEmbConnection1.BaseDir = AppPaths::Root();
-        dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
-        dm->MyEmbConnection1.Connect();
+        BeginTestWorkstation(root.path(), runtime.path(), &prompter);
+        ConnectTestDatabase();
         ChildWindowRegistry registry;
         registry.Register(ChildWindow::ANGIO, CreateAngioForm);
         MainForm = new TMainForm(registry);
@@ -89,14 +84,7 @@ protected:
 
     void TearDown() override
     {
-        delete MainForm.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->deleteLater();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        delete dm.data();
-        SetPrompter(nullptr);
-        AppPaths::SetRoot({});
-        AppPaths::SetRuntimeDir({});
+        EndTestWorkstation();
     }
 
     // Shows the main window at a set size and opens the ANGIO window from its button.

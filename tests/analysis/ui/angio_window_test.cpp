@@ -13,6 +13,7 @@
 #include "app/main_form.h"
 #include "app/paths.h"
 #include "app/prompter.h"
+#include "support/test_workstation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -77,19 +78,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid() && runtime.isValid());
-        AppPaths::SetRoot(root.path());
-        AppPaths::SetRuntimeDir(runtime.path());
-        QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-        SetPrompter(&prompter);
-        dm = new Tdm;
-        dm->MyEmbConnection1.BaseDir = AppPaths::Root();
-        dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
-        dm->MyEmbConnection1.Connect();
+        BeginTestWorkstation(root.path(), runtime.path(), &prompter);
+        ConnectTestDatabase();
         Sql(QStringLiteral("INSERT INTO patient(code, surname, name) VALUES (%1, 'Doe', 'John');").arg(kCode));
 
         ChildWindowRegistry registry;
         registry.Register(ChildWindow::ANGIO, CreateAngioForm);
-        registry.Register(ChildWindow::IVUS, [](TMainForm&) { return new EmptyIvusForm; });
+        registry.Register(ChildWindow::IVUS, [](const WindowContext&) { return new EmptyIvusForm; });
         MainForm = new TMainForm(registry);
         MainForm->resize(1500, 950);
         MainForm->show();
@@ -98,14 +93,7 @@ protected:
 
     void TearDown() override
     {
-        delete MainForm.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->deleteLater();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        delete dm.data();
-        SetPrompter(nullptr);
-        AppPaths::SetRoot({});
-        AppPaths::SetRuntimeDir({});
+        EndTestWorkstation();
     }
 
     QString Sql(const QString& sql) { return RunSqlite(AppPaths::DatabaseFile(), sql); }

@@ -78,7 +78,7 @@ TEST_F(Calibration, PressesSetTheCentreThenTheEdgeAndTakeTurns)
 {
     TIVUSForm* w = OpenUncalibratedCard();
     ASSERT_NE(w, nullptr);
-    TCalibrationForm d(w, MainForm, false);
+    TCalibrationForm d(w, false);
     EXPECT_EQ(d.cxLabel4->text(), QStringLiteral("STEP 1/2 : Catheter Calibration"));
     EXPECT_EQ(d.cxLabel5->text(), QStringLiteral("Center (X,Y)"));
     EXPECT_EQ(d.cxLabel2->text(), QStringLiteral("Catheter edge (X,Y)"));
@@ -134,7 +134,7 @@ TEST_F(Calibration, TheDistanceStepStartsFromTheCardAndHasNoCancel)
     MainForm->CalibrationPointA = {10, 20};
     MainForm->CalibrationPointB = {30, 40};
     MainForm->CalibrationDistance = 2.5;
-    TCalibrationForm d(w, MainForm, true);
+    TCalibrationForm d(w, true);
     EXPECT_EQ(d.cxLabel4->text(), QStringLiteral("STEP 2/2 : Distance Calibration"));
     EXPECT_EQ(d.cxLabel5->text(), QStringLiteral("Point A (X,Y)"));
     EXPECT_EQ(d.cxButton1->text(), QStringLiteral("OK (2/2)"));

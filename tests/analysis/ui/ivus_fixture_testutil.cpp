@@ -5,6 +5,7 @@
 #include "app/forms.h"
 #include "app/main_form.h"
 #include "app/paths.h"
+#include "support/test_workstation.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,16 +48,10 @@ void IvusWindowTest::SetUp()
 {
     ASSERT_TRUE(root_.isValid());
     ASSERT_TRUE(runtime_.isValid());
-    AppPaths::SetRoot(root_.path());
-    AppPaths::SetRuntimeDir(runtime_.path());
-    QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-    SetPrompter(&prompter_);
-    dm = new Tdm;
-    dm->MyEmbConnection1.BaseDir = AppPaths::Root();
-    dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
-    dm->MyEmbConnection1.Connect();
+    BeginTestWorkstation(root_.path(), runtime_.path(), &prompter_);
+    ConnectTestDatabase();
     ChildWindowRegistry registry;
-    registry.Register(ChildWindow::IVUS, [](TMainForm& owner) { return new TIVUSForm(&owner); });
+    registry.Register(ChildWindow::IVUS, [](const WindowContext& c) { return new TIVUSForm(c); });
     new TMainForm(registry);
     MainForm->resize(1300, 950);
     MainForm->show();
@@ -65,19 +60,7 @@ void IvusWindowTest::SetUp()
 
 void IvusWindowTest::TearDown()
 {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible())
-            w->hide();
-    if (MainForm)
-        delete MainForm.data();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        w->deleteLater();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (dm)
-        delete dm.data();
-    SetPrompter(nullptr);
-    AppPaths::SetRoot({});
-    AppPaths::SetRuntimeDir({});
+    EndTestWorkstation();
     PixelSpacing = 0.0;
 }
 

@@ -54,7 +54,7 @@ TEST_F(IvusScreenshot, WindowWithACardOpenAndContoursShown)
     EXPECT_GT(red, 200);
     EXPECT_GT(green, 150);
 
-    TCalibrationForm calibration(w, MainForm, false);
+    TCalibrationForm calibration(w, false);
     calibration.show();
     QApplication::processEvents();
     EXPECT_TRUE(calibration.grab().toImage().save(dir + "/ivus-calibration.png"));

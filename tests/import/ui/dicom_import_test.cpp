@@ -11,6 +11,7 @@
 #include "import/ui/progress_advanced.h"
 #include "import/ui/wizard.h"
 #include "ui_test_support.h"
+#include "support/test_workstation.h"
 
 #include <gtest/gtest.h>
 
@@ -65,15 +66,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root_.isValid());
-        AppPaths::SetRoot(root_.path());
-        AppPaths::SetRuntimeDir(runtime_.path());
-        QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
+        BeginTestWorkstation(root_.path(), runtime_.path(), nullptr);
         saved_ = CurrentExtractionBackend();
         dm = new Tdm;
         ChildWindowRegistry registry;
         registry.Register(ChildWindow::Wizard, CreateWizardForm);
         for (auto k : {ChildWindow::IVUS, ChildWindow::ANGIO, ChildWindow::Graphs, ChildWindow::Viewer3D})
-            registry.Register(k, [](TMainForm&) { return new TChildForm("Child", "Child", {100, 100}); });
+            registry.Register(k, [](const WindowContext&) { return new TChildForm("Child", "Child", {100, 100}); });
         new TMainForm(registry);
         MainForm->show();
         ASSERT_TRUE(dm->MyEmbConnection1.Connected());
@@ -93,13 +92,7 @@ protected:
         CurrentExtractionBackend() = saved_;
         if (WizardForm)
             WizardForm->close();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->hide();
-        delete MainForm.data();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        delete dm.data();
-        AppPaths::SetRoot({});
-        AppPaths::SetRuntimeDir({});
+        EndTestWorkstation();
     }
 
     // Runs the event loop until the extraction has handed over and its worker is gone.

@@ -11,6 +11,7 @@
 #include "import/ui/progress_advanced.h"
 #include "import/ui/wizard.h"
 #include "ui_test_support.h"
+#include "support/test_workstation.h"
 
 #include <gtest/gtest.h>
 
@@ -42,16 +43,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root_.isValid());
-        AppPaths::SetRoot(root_.path());
-        AppPaths::SetRuntimeDir(runtime_.path());
-        QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
+        BeginTestWorkstation(root_.path(), runtime_.path(), nullptr);
         dm = new Tdm;
         ChildWindowRegistry registry;
         registry.Register(ChildWindow::Wizard, CreateWizardForm);
         // The analysis and output windows only need to exist for their buttons to work.
         for (auto k : {ChildWindow::IVUS, ChildWindow::ANGIO, ChildWindow::Graphs, ChildWindow::Viewer3D})
-            registry.Register(k, [](TMainForm&) { return new TChildForm("Child", "Child", {100, 100}); });
-        registry.Register(ChildWindow::Export, [](TMainForm&) { return new TChildForm("Export", "Export", {100, 100}); });
+            registry.Register(k, [](const WindowContext&) { return new TChildForm("Child", "Child", {100, 100}); });
+        registry.Register(ChildWindow::Export, [](const WindowContext&) { return new TChildForm("Export", "Export", {100, 100}); });
         new TMainForm(registry);
         MainForm->show();
         ASSERT_TRUE(dm->MyEmbConnection1.Connected());
@@ -61,13 +60,7 @@ protected:
     {
         if (WizardForm)
             WizardForm->close();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->hide();
-        delete MainForm.data();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        delete dm.data();
-        AppPaths::SetRoot({});
-        AppPaths::SetRuntimeDir({});
+        EndTestWorkstation();
     }
 
     TWizardForm* Open()

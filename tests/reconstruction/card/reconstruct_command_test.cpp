@@ -7,6 +7,7 @@
 #include "app/paths.h"
 #include "study/point_list.h"
 #include "reconstruction/core/reconstruction.h"
+#include "support/test_workstation.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,15 +43,13 @@ protected:
         ASSERT_TRUE(root_.isValid());
         ASSERT_TRUE(out_.isValid());
         // The schema as the workstation creates it on first use.
-        AppPaths::SetRoot(root_.path());
+        BeginTestWorkstation(root_.path(), {}, nullptr);
         {
             Tdm data;
-            data.MyEmbConnection1.BaseDir = AppPaths::Root();
-            data.MyEmbConnection1.DataDir = AppPaths::DataDir();
-            data.MyEmbConnection1.Connect();
+            ConnectTestDatabase(data);
             data.MyEmbConnection1.Disconnect();
         }
-        AppPaths::SetRoot({});
+        EndTestWorkstation();
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
             db.setDatabaseName(root_.filePath(QStringLiteral("data/angiodb.sqlite")));

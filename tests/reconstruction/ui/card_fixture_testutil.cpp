@@ -4,6 +4,7 @@
 #include "app/forms.h"
 #include "app/main_form.h"
 #include "app/paths.h"
+#include "support/test_workstation.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -20,26 +21,13 @@ std::pair<int, QString> RunProcess(const QString& program, const QStringList& ar
 void CardDatabaseTest::SetUp()
 {
     ASSERT_TRUE(root.isValid() && runtime.isValid());
-    AppPaths::SetRoot(root.path());
-    AppPaths::SetRuntimeDir(runtime.path());
-    QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-    SetPrompter(&prompter);
-    dm = new Tdm;
-    dm->MyEmbConnection1.BaseDir = AppPaths::Root();
-    dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
-    dm->MyEmbConnection1.Connect();
+    BeginTestWorkstation(root.path(), runtime.path(), &prompter);
+    ConnectTestDatabase();
 }
 
 void CardDatabaseTest::TearDown()
 {
-    delete MainForm.data();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        w->deleteLater();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    delete dm.data();
-    SetPrompter(nullptr);
-    AppPaths::SetRoot({});
-    AppPaths::SetRuntimeDir({});
+    EndTestWorkstation();
 }
 
 void CardDatabaseTest::Sql(const QString& sql)

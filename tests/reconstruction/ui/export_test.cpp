@@ -267,13 +267,17 @@ TEST_F(ExportWindow, AnUnreadableTracingSaysNothingWasExported)
 
 TEST_F(ExportWindow, EscapeClosesAndFreesTheWindow)
 {
-    auto* window = new TExportForm();
-    ExportForm = window;
-    QPointer<TExportForm> watch = window;
-    window->show();
-    QTest::keyClick(window, Qt::Key_Escape);
+    QPointer<TExportForm> watch;
+    bool visibleAfterEscape = true;
+    QTimer::singleShot(0, [&] {
+        watch = qobject_cast<TExportForm*>(ExportForm.data());
+        ASSERT_FALSE(watch.isNull());
+        QTest::keyClick(watch.data(), Qt::Key_Escape);
+        visibleAfterEscape = watch && watch->isVisible();
+    });
+    MainForm->dxBarLargeButton10Click();
     EXPECT_TRUE(ExportForm.isNull());
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(visibleAfterEscape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(watch.isNull());
 }

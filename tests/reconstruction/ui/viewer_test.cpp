@@ -16,6 +16,7 @@
 #include "app/paths.h"
 #include "app/prompter.h"
 #include "study/frame_files.h"
+#include "support/test_workstation.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -146,10 +147,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid() && runtime.isValid());
-        AppPaths::SetRoot(root.path());
-        AppPaths::SetRuntimeDir(runtime.path());
-        QCoreApplication::setApplicationName(QStringLiteral("3D Kestrova v2.1"));
-        SetPrompter(&prompter);
+        BeginTestWorkstation(root.path(), runtime.path(), &prompter);
         savedBrowser = TExportForm::FolderBrowser();
         TExportForm::FolderBrowser() = [this](QWidget*, const QString& caption) {
             captions << caption;
@@ -158,10 +156,7 @@ protected:
         savedClock = TViewerForm::FlyThroughClock();
         TViewerForm::FlyThroughClock() = [this] { return now; };
 
-        dm = new Tdm;
-        dm->MyEmbConnection1.BaseDir = AppPaths::Root();
-        dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
-        dm->MyEmbConnection1.Connect();
+        ConnectTestDatabase();
 
         ChildWindowRegistry registry;
         registry.Register(ChildWindow::Viewer3D, CreateViewerForm);
@@ -183,16 +178,9 @@ protected:
 
     void TearDown() override
     {
-        delete MainForm.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->deleteLater();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        delete dm.data();
+        EndTestWorkstation();
         TViewerForm::FlyThroughClock() = savedClock;
         TExportForm::FolderBrowser() = savedBrowser;
-        SetPrompter(nullptr);
-        AppPaths::SetRoot({});
-        AppPaths::SetRuntimeDir({});
     }
 
     void Sql(const std::string& sql)
