@@ -2,7 +2,7 @@
 
 #include "app/data.h"
 #include "app/paths.h"
-#include "app/point_list.h"
+#include "study/point_list.h"
 
 #include <QDir>
 

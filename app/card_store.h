@@ -1,7 +1,8 @@
 // Writing a card's tracings and contours, and the checks around patient codes.
 #pragma once
 
-#include "app/card_snapshot.h"
+#include "study/card_snapshot.h"
+#include "study/open_card.h"
 
 #include <cstdint>
 #include <vector>

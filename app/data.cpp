@@ -1,7 +1,7 @@
 #include "app/data.h"
 
 #include "app/errors.h"
-#include "app/point_list.h"
+#include "study/point_list.h"
 
 #include <QDate>
 #include <QSqlError>
@@ -16,12 +16,11 @@ const QString kPatientColumnsCaptions[][2] = {
     {"cholesterol", "Cholesterol"}, {"LDC-C", "LDC-C"}, {"HDL-C", "HDL-C"},
 };
 
-std::vector<int> ReadList(const Statement& q, const QString& column)
+// A point list stored in the columns x and y of the current row.
+WallContour ReadPoints(const Statement& q, const QString& x, const QString& y, EmptyText empty)
 {
-    const QString text = q.FieldByName(column).AsString();
-    if (text.isEmpty())
-        return {};
-    return ParseIntListSigned(text.toStdString());
+    return ParsePointList(q.FieldByName(x).AsString().toStdString(), q.FieldByName(y).AsString().toStdString(), empty,
+                          UnequalLists::PairUpToShorter);
 }
 
 void AppendPoints(WallContour& to, const WallContour& from) { to.insert(to.end(), from.begin(), from.end()); }
@@ -40,10 +39,8 @@ void LoadWalls(Statement& q, int code, const QString& x, const QString& y, const
                 skipped->push_back(k);
                 continue;
             }
-            AppendPoints(shown[k], ZipPoints(ParseIntListSigned(q.FieldByName(x).AsString().toStdString()),
-                                             ParseIntListSigned(q.FieldByName(y).AsString().toStdString())));
-            AppendPoints(initial[k], ZipPoints(ParseIntListSigned(q.FieldByName(ux).AsString().toStdString()),
-                                               ParseIntListSigned(q.FieldByName(uy).AsString().toStdString())));
+            AppendPoints(shown[k], ReadPoints(q, x, y, EmptyText::Damaged));
+            AppendPoints(initial[k], ReadPoints(q, ux, uy, EmptyText::Damaged));
         }
     } catch (...) {
         q.Close();
@@ -203,7 +200,7 @@ int Tdm::LoadAngioView(AngioView view, int code, WallContour& catheter, WallCont
         const char* kinds[4] = {"catheter", "lumenA", "lumenB", "width"};
         for (int i = 0; i < 4; ++i) {
             const QString base = p + QLatin1String(kinds[i]);
-            read[i] = ZipPoints(ReadList(qGetANGIO, base + QLatin1Char('X')), ReadList(qGetANGIO, base + QLatin1Char('Y')));
+            read[i] = ReadPoints(qGetANGIO, base + QLatin1Char('X'), base + QLatin1Char('Y'), EmptyText::NoPoints);
         }
     } catch (...) {
         qGetANGIO.Close();

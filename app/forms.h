@@ -9,7 +9,7 @@
 // reconstruction and import folders get what they need in a WindowContext
 // (app/window_context.h) and never reach another window through these pointers; the
 // main window knows them only as QWidget and asks the open analysis windows for their
-// snapshots (app/card_snapshot.h) when it saves.
+// snapshots (study/card_snapshot.h, through app/card_sources.h) when it saves.
 #pragma once
 
 #include <QPointer>

@@ -2,7 +2,7 @@
 
 #include "app/about.h"
 #include "app/application.h"
-#include "app/card_snapshot.h"
+#include "app/card_sources.h"
 #include "app/card_store.h"
 #include "app/cards.h"
 #include "app/child_form.h"
@@ -11,7 +11,7 @@
 #include "app/forms.h"
 #include "app/paths.h"
 #include "app/pictures.h"
-#include "app/point_list.h"
+#include "study/point_list.h"
 #include "app/prompter.h"
 #include "app/small_forms.h"
 #include "app/splash.h"
@@ -674,13 +674,13 @@ void TMainForm::ReadCard(int code, const QString& name, const CardNotice& notify
             // Analysed frame k stays list entry k: a missing file is an empty frame, not a shift.
             int present = 0;
             for (const std::uint32_t n : EndDiastolicFrames) {
-                const QFileInfo file(ivusFolder + AppPaths::FrameFileName(QStringLiteral("IVUS"), n));
+                const QString path = AppPaths::FrameFile(code, QStringLiteral("IVUS"), n);
+                const QFileInfo file(path);
                 if (file.exists() && !file.isDir()) {
                     ++present;
                 } else {
                     cursor.Restore();
-                    notify(Notice::Warning, ivusFolder + QStringLiteral("IVUS.") + QString::number(n) +
-                                                QStringLiteral(".jpg ") + QStringLiteral("cannot be found!"));
+                    notify(Notice::Warning, path + QStringLiteral(" cannot be found!"));
                 }
             }
             IVUSFrameCount = present > 0 ? static_cast<int>(EndDiastolicFrames.size()) : 0;

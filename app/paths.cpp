@@ -1,5 +1,6 @@
 #include "app/paths.h"
 
+#include "study/frame_files.h"
 #include "study/open_card.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,9 @@
 namespace {
 QString g_root;
 QString g_runtime;
+
+std::filesystem::path ToPath(const QString& folder) { return std::filesystem::path(folder.toStdU16String()); }
+QString FromPath(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
 } // namespace
 
 namespace AppPaths {
@@ -39,25 +43,31 @@ void SetRuntimeDir(const QString& folder) { g_runtime = folder; }
 QString DataDir() { return QDir(Root()).filePath(QStringLiteral("data")); }
 QString DatabaseFile() { return QDir(DataDir()).filePath(QStringLiteral("angiodb.sqlite")); }
 QString BackgroundFile() { return QDir(Root()).filePath(QStringLiteral("background.png")); }
-QString PatientDataDir() { return QDir(Root()).filePath(QStringLiteral("patientData")); }
-QString PatientDir(int code) { return QDir(PatientDataDir()).filePath(QString::number(code)); }
+QString PatientDataDir() { return FromPath(PatientDataFolder(ToPath(Root()))); }
+QString PatientDir(int code) { return FromPath(PatientFolder(ToPath(Root()), code)); }
 
 QString RecordingDir(int code, const QString& recording)
 {
-    return QDir(PatientDir(code)).filePath(recording) + QLatin1Char('/');
+    return FromPath(RecordingFolder(ToPath(Root()), code, recording.toStdString())) + QLatin1Char('/');
+}
+
+QString FrameFile(int code, const QString& recording, long long n)
+{
+    return FromPath(FrameFilePath(ToPath(Root()), code, recording.toStdString(), n));
 }
 
 QString CacheDir() { return QDir(Root()).filePath(QStringLiteral("cache")); }
 
-QString FrameFileName(const QString& recording, long long n)
+QString FramePrefix(const QString& recording) { return QString::fromStdString(::FramePrefix(recording.toStdString())); }
+
+QString FrameFileName(const QString& prefix, long long n)
 {
-    return recording + QLatin1Char('.') + QString::number(n) + QStringLiteral(".jpg");
+    return QString::fromStdString(::FrameFileName(prefix.toStdString(), n));
 }
 
 QString AnalysedFramePath(const OpenCard& card, std::size_t k)
 {
-    return RecordingDir(card.PatientCode, QStringLiteral("IVUS")) +
-           FrameFileName(QStringLiteral("IVUS"), card.AnalysedFrameFile(k));
+    return FrameFile(card.PatientCode, QStringLiteral("IVUS"), card.AnalysedFrameFile(k));
 }
 
 QStringList UnwritableDataPlaces()

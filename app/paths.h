@@ -30,8 +30,12 @@ QString BackgroundFile();                   // <root>/background.png
 QString PatientDataDir();                   // <root>/patientData
 QString PatientDir(int code);               // <root>/patientData/<code>
 QString RecordingDir(int code, const QString& recording); // .../<code>/<LAO|RAO|IVUS>/  (ends with '/')
+QString FrameFile(int code, const QString& recording, long long n); // .../<code>/IVUS/IVUS.12.jpg
 QString CacheDir();                         // <root>/cache
-QString FrameFileName(const QString& recording, long long n); // "IVUS.12.jpg"
+
+// The frame-file names of study/frame_files.h in Qt's strings.
+QString FramePrefix(const QString& recording);            // "IVUS" -> "IVUS."
+QString FrameFileName(const QString& prefix, long long n); // ("IVUS.", 12) -> "IVUS.12.jpg"
 // The file of the open card's analysed IVUS frame k: .../<code>/IVUS/IVUS.<file k>.jpg
 QString AnalysedFramePath(const OpenCard& card, std::size_t k);
 

@@ -1,5 +1,6 @@
 #include "study/point_list.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -85,4 +86,32 @@ std::vector<int> ParseIntListSigned(std::string_view text)
 {
     const auto raw = ParseIntList(text);
     return std::vector<int>(raw.begin(), raw.end());
+}
+
+std::pair<std::string, std::string> PointListTexts(const WallContour& points, std::size_t n)
+{
+    n = std::min(n, points.size());
+    std::vector<int> xs(n), ys(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        xs[i] = points[i].x;
+        ys[i] = points[i].y;
+    }
+    return {PointListText(std::span<const int>(xs)), PointListText(std::span<const int>(ys))};
+}
+
+WallContour ParsePointList(std::string_view xText, std::string_view yText, EmptyText empty, UnequalLists unequal)
+{
+    const auto read = [empty](std::string_view text) {
+        return text.empty() && empty == EmptyText::NoPoints ? std::vector<int>{} : ParseIntListSigned(text);
+    };
+    const std::vector<int> xs = read(xText);
+    const std::vector<int> ys = read(yText);
+    if (xs.size() != ys.size() && unequal == UnequalLists::Refuse)
+        throw ConversionError("its X and Y lists differ in length (" + std::to_string(xs.size()) + " and " +
+                              std::to_string(ys.size()) + " values)");
+    const std::size_t n = std::min(xs.size(), ys.size());
+    WallContour points(n);
+    for (std::size_t i = 0; i < n; ++i)
+        points[i] = {xs[i], ys[i]};
+    return points;
 }

@@ -7,12 +7,15 @@
 // list is stored as two such texts (X values, Y values) of equal length.
 #pragma once
 
+#include "study/contour.h"
 #include "study/conversion_error.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 std::string PointListText(std::span<const int> values);
@@ -28,3 +31,24 @@ std::vector<std::uint32_t> ParseIntList(std::string_view text);
 
 // ParseIntList converted to signed values.
 std::vector<int> ParseIntListSigned(std::string_view text);
+
+// The X and Y texts of the first n points of a contour (all of it when n exceeds its size).
+std::pair<std::string, std::string> PointListTexts(const WallContour& points,
+                                                   std::size_t n = static_cast<std::size_t>(-1));
+
+// What reading a stored point list makes of an empty X or Y text.
+enum class EmptyText {
+    NoPoints,  // a tracing: the empty text is the empty list
+    Damaged,   // a wall row, which the card save never writes empty: ConversionError
+};
+
+// What it makes of X and Y texts that hold different numbers of values (the card save
+// never writes such a pair).
+enum class UnequalLists {
+    PairUpToShorter,  // the values past the shorter list are left out
+    Refuse,           // ConversionError "its X and Y lists differ in length (3 and 2 values)"
+};
+
+// Reads a stored point list, its X and Y texts, into the points (X[i], Y[i]). A damaged
+// text throws ConversionError as ParseIntList does.
+WallContour ParsePointList(std::string_view xText, std::string_view yText, EmptyText empty, UnequalLists unequal);

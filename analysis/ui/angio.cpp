@@ -76,7 +76,7 @@ void TANGIOForm::SetUpView(TAngioFrame* view, const QString& recording, int coun
     if (count <= 0)
         return;  // placeholder, frame range as laid out, nothing loaded
     view->SetImageSource(AppPaths::RecordingDir(context_.Card->GetSelectedPatient(), recording),
-                         recording + QLatin1Char('.'), count);
+                         AppPaths::FramePrefix(recording), count);
     QString error;
     if (!view->LoadFrameFile(0, &error))
         throw std::runtime_error(error.toStdString());

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "analysis/ui/angio_frame.h"
-#include "app/card_snapshot.h"
+#include "app/card_sources.h"
 #include "app/child_form.h"
 #include "app/window_context.h"
 

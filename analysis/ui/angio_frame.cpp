@@ -1,8 +1,10 @@
 #include "analysis/ui/angio_frame.h"
 
 #include "analysis/core/angio_view_model.h"
+#include "analysis/core/frame_matrix.h"
 #include "analysis/core/luminosity.h"
 #include "analysis/core/vessel_outline.h"
+#include "app/paths.h"
 #include "app/prompter.h"
 
 #include <QAction>
@@ -32,7 +34,6 @@
 #include <QWidgetAction>
 
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -435,12 +436,11 @@ bool TAngioFrame::LoadFrameFile(int fileNumber, QString* error)
 {
     if (freed_)
         return false;
-    const QString path = ImageFolder + FilePrefix + QString::number(fileNumber) + QStringLiteral(".jpg");
+    const QString path = ImageFolder + AppPaths::FrameFileName(FilePrefix, fileNumber);
     cv::Mat image;
     try {
-        if (QFile::exists(path))
-            image = cv::imread(QFile::encodeName(path).toStdString(), cv::IMREAD_COLOR);
-    } catch (const cv::Exception&) {
+        image = an::ReadFrameMatrix(QFile::encodeName(path).toStdString(), FramePixelFormat::Bgr);
+    } catch (const FrameFileError&) {
         image.release();
     }
     if (image.empty()) {
@@ -737,11 +737,11 @@ void TAngioFrame::dxBarLargeButton1Click()
     // The frame shown: also before a frame is chosen (frame number 0), when the view
     // shows frame file 0.
     const int shown = std::max(GetFrameNumber(), dxBarSpinEdit1->value());
-    const QString path = ImageFolder + FilePrefix + QString::number(shown - 1) + QStringLiteral(".jpg");
+    const QString path = ImageFolder + AppPaths::FrameFileName(FilePrefix, shown - 1);
     cv::Mat frame;
     try {
-        frame = cv::imread(QFile::encodeName(path).toStdString(), cv::IMREAD_UNCHANGED);
-    } catch (const cv::Exception&) {
+        frame = an::ReadFrameMatrix(QFile::encodeName(path).toStdString(), FramePixelFormat::AsStored);
+    } catch (const FrameFileError&) {
         frame.release();
     }
     if (frame.empty()) {

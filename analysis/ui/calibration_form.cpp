@@ -122,8 +122,7 @@ TCalibrationForm::TCalibrationForm(TIVUSForm* ivus, bool distanceStep, QWidget* 
 
     // Always the first frame file of the recording, whatever frame the IVUS window shows.
     std::string error;
-    const QString file = AppPaths::RecordingDir(card.GetSelectedPatient(), QStringLiteral("IVUS")) +
-                         QStringLiteral("IVUS.0.jpg");
+    const QString file = AppPaths::FrameFile(card.GetSelectedPatient(), QStringLiteral("IVUS"), 0);
     Image = kestrova::analysis::MatToImage(kestrova::analysis::DecodeJpegFile(file, &error));
     if (Image.isNull())
         throw std::runtime_error(error.empty() ? "cannot read " + file.toStdString() : error);

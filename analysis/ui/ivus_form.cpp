@@ -136,7 +136,7 @@ TIVUSForm::TIVUSForm(const WindowContext& context, QWidget* parent)
         throw std::runtime_error("No patient card is open");
     setMinimumSize(430, 550);
     ImageFolder = AppPaths::RecordingDir(code_, QStringLiteral("IVUS"));
-    FilePrefix = QStringLiteral("IVUS.");
+    FilePrefix = AppPaths::FramePrefix(QStringLiteral("IVUS"));
     FrameCount = card.AnalysedFrameCount();
     if (FrameCount == 0)
         throw std::runtime_error("The open card has no IVUS frames to analyse");
@@ -388,7 +388,7 @@ void TIVUSForm::CreateFrameLists()
     UserInnerWalls.assign(n, {});
     // Every frame is taken to have the size of the recording's first frame file.
     std::string error;
-    const cv::Mat first = DecodeJpegFile(ImageFolder + FilePrefix + QStringLiteral("0.jpg"), &error);
+    const cv::Mat first = DecodeJpegFile(ImageFolder + AppPaths::FrameFileName(FilePrefix, 0), &error);
     if (first.empty()) {
         FreeFrameLists();
         throw std::runtime_error("The IVUS frames cannot be shown: " + error);
@@ -476,8 +476,7 @@ void TIVUSForm::MarkCellSelected(int cell)
 
 QString TIVUSForm::FramePath(int k) const
 {
-    return ImageFolder + FilePrefix + QString::number(frame_files_.at(static_cast<std::size_t>(k))) +
-           QStringLiteral(".jpg");
+    return ImageFolder + AppPaths::FrameFileName(FilePrefix, frame_files_.at(static_cast<std::size_t>(k)));
 }
 
 cv::Mat TIVUSForm::LoadAnalysedFrame(int k) const

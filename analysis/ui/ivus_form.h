@@ -13,7 +13,7 @@
 #include "analysis/core/contour_refinement.h"
 #include "analysis/core/luminosity.h"
 #include "analysis/ui/ivus_model.h"
-#include "app/card_snapshot.h"
+#include "app/card_sources.h"
 #include "app/child_form.h"
 #include "app/window_context.h"
 

@@ -1,7 +1,7 @@
 #include "analysis/ui/ivus_store.h"
 
 #include "app/data.h"
-#include "app/point_list.h"
+#include "study/point_list.h"
 
 namespace kestrova::analysis {
 

@@ -1,7 +1,9 @@
 // End-diastolic selection over a synthetic IVUS pull-back of 512 x 512 grey frames with
 // the wizard's default parameters. The frames are written once per run into a temporary
 // folder (that takes a while for 3,000 frames) and removed at exit.
+#include "analysis/core/frame_matrix.h"
 #include "import/core/end_diastolic.h"
+#include "study/frame_files.h"
 #include "tests/import/core/synthetic_ivus.h"
 
 #include <benchmark/benchmark.h>
@@ -75,8 +77,8 @@ void BM_DecodeFramesOnly(benchmark::State& state)
     const Recording& rec = RecordingOf(frames);
     for (auto _ : state)
         for (int f = 0; f < frames; ++f) {
-            cv::Mat m = cv::imread(rec.prefix + "." + std::to_string(f) + ".jpg",
-                                   cv::IMREAD_GRAYSCALE);
+            cv::Mat m = kestrova::analysis::ReadFrameMatrix(FrameFileName(FramePrefix(rec.prefix), f),
+                                                            FramePixelFormat::Grey);
             benchmark::DoNotOptimize(m.data);
         }
     state.counters["frames/s"] =

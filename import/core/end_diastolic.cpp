@@ -1,9 +1,10 @@
 #include "import/core/end_diastolic.h"
 
+#include "analysis/core/frame_matrix.h"
 #include "import/core/progress_reporter.h"
+#include "study/frame_files.h"
 
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include <cfloat>
 #include <cmath>
@@ -20,7 +21,7 @@ constexpr double kPeakFactor = 0.6;
 
 std::string FramePath(const std::string& prefix, long long frame)
 {
-    return prefix + "." + std::to_string(frame) + ".jpg";
+    return FrameFileName(FramePrefix(prefix), frame);
 }
 
 // The 3 x 3 neighbourhood test: sqrt(sum of squared differences from the mean / 8) >
@@ -142,15 +143,11 @@ private:
 
 cv::Mat LoadGreyFrame(const std::string& path)
 {
-    cv::Mat frame;
     try {
-        frame = cv::imread(path, cv::IMREAD_GRAYSCALE);
-    } catch (const cv::Exception& e) {
-        throw EndDiastolicError("Cannot read frame file " + path + ": " + e.what());
-    }
-    if (frame.empty() || frame.type() != CV_8UC1)
+        return kestrova::analysis::ReadFrameMatrix(path, FramePixelFormat::Grey);
+    } catch (const FrameFileError&) {
         throw EndDiastolicError("Cannot read frame file " + path);
-    return frame;
+    }
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "import/core/folder_import.h"
 
-#include "import/core/frame_files.h"
-#include "import/core/jpeg_frame.h"
+#include "study/frame_files.h"
+#include "study/frame_reader.h"
 #include "import/core/progress_reporter.h"
 
 #include <algorithm>
@@ -155,14 +155,14 @@ FolderImportResult ImportImageFolder(const fs::path& source, const fs::path& tar
     std::int32_t k = 0;
     for (const fs::path& image : images) {
         // A file that only carries the name of an image would fail in the player later.
-        DecodedFrame decoded;
-        std::string why;
-        if (!DecodeFrameFile(image, decoded, why)) {
+        try {
+            ReadFrameFile(image, FramePixelFormat::Grey);
+        } catch (const FrameFileError&) {
             result.failures.push_back({image, "not a JPEG image that can be read"});
             scope.Step();
             continue;
         }
-        const fs::path to = FrameFilePath(target, prefix, k);
+        const fs::path to = target / FrameFileName(prefix, k);
         std::error_code cp;
         const bool copied = copyFile ? copyFile(image, to, cp)
                                      : fs::copy_file(image, to, fs::copy_options::overwrite_existing, cp);

@@ -12,6 +12,7 @@
 #include "dicom/core/image.h"
 #include "dicom/core/modalityVOILUT.h"
 #include "dicom/core/jpegCodec.h"
+#include "study/frame_files.h"
 
 #include <sched.h>
 
@@ -372,14 +373,11 @@ std::unique_ptr<FrameFileWriter> NewBaselineJpegWriter() { return std::make_uniq
 
 std::string ExtractedFramePath(const std::string& outputFolder, const std::string& seriesName, std::int32_t index)
 {
-    std::string prefix = outputFolder + seriesName;
-    std::string extension = ".jpg";
     const auto dot = seriesName.rfind('.');
-    if (dot != std::string::npos) {
-        extension = seriesName.substr(dot);
-        prefix = outputFolder + seriesName.substr(0, dot);
-    }
-    return prefix + "." + std::to_string(index) + extension;
+    if (dot == std::string::npos)
+        return outputFolder + FrameFileName(FramePrefix(seriesName), index);
+    // A series named with an extension keeps it: "frame.jpeg" -> "frame.0.jpeg".
+    return outputFolder + seriesName.substr(0, dot) + "." + std::to_string(index) + seriesName.substr(dot);
 }
 
 FrameExtractor::FrameExtractor(std::unique_ptr<FrameSource> source, std::unique_ptr<FrameFileWriter> writer,

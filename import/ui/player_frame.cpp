@@ -1,7 +1,8 @@
 #include "import/ui/player_frame.h"
 
+#include "app/paths.h"
 #include "app/prompter.h"
-#include "import/core/jpeg_frame.h"
+#include "study/frame_reader.h"
 #include "import/ui/player_image_view.h"
 
 #include <QAction>
@@ -63,12 +64,13 @@ QImage MakeMarker(bool selected)
     return img;
 }
 
-QImage ToImage(DecodedFrame&& frame)
+// The reader's 0xAARRGGBB words as a Qt image.
+QImage ToImage(const FramePixels& frame)
 {
     QImage img(frame.width, frame.height, QImage::Format_ARGB32);
+    const std::size_t row = static_cast<std::size_t>(frame.width) * 4;
     for (int y = 0; y < frame.height; ++y)
-        std::memcpy(img.scanLine(y), frame.pixels.data() + static_cast<std::size_t>(y) * frame.width,
-                    static_cast<std::size_t>(frame.width) * 4);
+        std::memcpy(img.scanLine(y), frame.bytes.data() + static_cast<std::size_t>(y) * row, row);
     return img;
 }
 
@@ -342,26 +344,26 @@ int TPlayerFrame::CurrentFrameNumber() const
 
 QString TPlayerFrame::FrameFilePath(int frameNumber) const
 {
-    return Folder_ + Prefix_ + QString::number(static_cast<long long>(frameNumber) - 1) +
-           QStringLiteral(".jpg");
+    return Folder_ + AppPaths::FrameFileName(Prefix_, static_cast<long long>(frameNumber) - 1);
 }
 
 bool TPlayerFrame::LoadFrame(int frameNumber, bool reportFailure)
 {
     if (FrameCount_ <= 0 || frameNumber < 1 || frameNumber > FrameCount_)
         return false;
-    DecodedFrame frame;
-    std::string error;
-    if (!DecodeFrameFile(FrameFilePath(frameNumber).toStdString(), frame, error)) {
+    FramePixels frame;
+    try {
+        frame = ReadFrameFile(FrameFilePath(frameNumber).toStdString(), FramePixelFormat::Argb32);
+    } catch (const FrameFileError& e) {
         // Stop playing: the next tick would fail the same way.
         Timer1->stop();
         if (reportFailure)
             Prompt().Warning(tr("Frame #%1 cannot be shown: %2")
                                  .arg(frameNumber)
-                                 .arg(QString::fromStdString(error)));
+                                 .arg(QString::fromStdString(e.what())));
         return false;
     }
-    ImgView->SetImage(ToImage(std::move(frame)));
+    ImgView->SetImage(ToImage(frame));
     return true;
 }
 

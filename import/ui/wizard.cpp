@@ -5,7 +5,7 @@
 #include "app/data.h"
 #include "app/errors.h"
 #include "app/paths.h"
-#include "app/point_list.h"
+#include "study/point_list.h"
 #include "app/prompter.h"
 #include "import/core/frame_extractor.h"
 #include "import/core/study_folders.h"
@@ -385,7 +385,7 @@ void TWizardForm::BrowseFolder(int series)
     SeriesPage& p = pages_[series];
     const bool ivus = series == 2;
     const FolderImportOutcome out =
-        BrowseImageFolder(this, p.folderBox, p.player, WorkingFolder(p.name), p.name + QLatin1Char('.'), ivus,
+        BrowseImageFolder(this, p.folderBox, p.player, WorkingFolder(p.name), AppPaths::FramePrefix(p.name), ivus,
                           [this](QWidget* parent) { return ChooseImageFolder ? ChooseImageFolder(parent) : QString(); });
     if (out.cancelled)
         return;
@@ -515,7 +515,7 @@ void TWizardForm::ExtractionFinished(const QString& seriesName, int written, con
     } else {
         // Only the frames written count (a cancel leaves fewer than the file states).
         SetNavigationEnabled(true);
-        p.player->SetFrameSource(WorkingFolder(p.name), p.name + QLatin1Char('.'), written);
+        p.player->SetFrameSource(WorkingFolder(p.name), AppPaths::FramePrefix(p.name), written);
         p.player->ImgView->SetLinearResampling(true);
         p.player->SetFrameRange(written);
         p.player->setEnabled(true);

@@ -117,43 +117,14 @@ WallContour ParseWallRow(const WallRow& row, const char* wall, size_t index)
         return ExportDataError("The stored " + std::string(wall) + " wall contour number " +
                                std::to_string(index + 1) + " cannot be read: " + why);
     };
-    std::vector<int> xs, ys;
     try {
-        xs = ParseIntListSigned(row.x);
-        ys = ParseIntListSigned(row.y);
+        return ParsePointList(row.x, row.y, EmptyText::Damaged, UnequalLists::Refuse);
     } catch (const ConversionError& e) {
         throw fail(e.what());
     }
-    if (xs.size() != ys.size())
-        throw fail("its X and Y lists differ in length");
-    WallContour contour;
-    contour.reserve(xs.size());
-    for (size_t k = 0; k < xs.size(); ++k)
-        contour.push_back({xs[k], ys[k]});
-    return contour;
 }
 
 }  // namespace
-
-WallContour PointsFromTexts(std::string_view xText, std::string_view yText)
-{
-    std::vector<int> xs, ys;
-    try {
-        if (!xText.empty())
-            xs = ParseIntListSigned(xText);
-        if (!yText.empty())
-            ys = ParseIntListSigned(yText);
-    } catch (const ConversionError& e) {
-        throw ExportDataError(std::string("a stored tracing cannot be read: ") + e.what());
-    }
-    if (xs.size() != ys.size())
-        throw ExportDataError("the X and Y lists of a stored tracing differ in length");
-    WallContour points;
-    points.reserve(xs.size());
-    for (size_t k = 0; k < xs.size(); ++k)
-        points.push_back({xs[k], ys[k]});
-    return points;
-}
 
 ParsedIvus ParseIvusRows(const IvusRows& rows)
 {

@@ -77,10 +77,6 @@ struct ScaleAndLength {
     double lengthMm = 0.0;
 };
 
-// Pairs an X and a Y point-list text (study/point_list.h) into points; an empty text
-// stands for no points. A damaged text throws ExportDataError.
-WallContour PointsFromTexts(std::string_view xText, std::string_view yText);
-
 // Parses every wall row; throws ExportDataError naming the first damaged row.
 ParsedIvus ParseIvusRows(const IvusRows& rows);
 

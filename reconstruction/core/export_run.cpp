@@ -1,6 +1,8 @@
 #include "reconstruction/core/export_run.h"
 
-#include <opencv2/imgcodecs.hpp>
+#include "study/frame_files.h"
+#include "study/frame_reader.h"
+
 
 #include <cerrno>
 #include <cstdio>
@@ -36,22 +38,17 @@ bool ExportOutcome::allWritten() const
     return true;
 }
 
-std::filesystem::path FrameFileZero(const std::filesystem::path& programFolder, int patientCode,
-                                    const std::string& recording)
-{
-    return programFolder / "patientData" / std::to_string(patientCode) / recording /
-           (recording + ".0.jpg");
-}
-
 std::optional<FrameSize> ReadFrameSize(const std::filesystem::path& file)
 {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
         return std::nullopt;
-    const cv::Mat image = cv::imread(file.string(), cv::IMREAD_UNCHANGED);
-    if (image.empty())
+    try {
+        const FramePixels image = ReadFrameFile(file, FramePixelFormat::Grey);
+        return FrameSize{image.width, image.height};
+    } catch (const FrameFileError&) {
         return std::nullopt;
-    return FrameSize{image.cols, image.rows};
+    }
 }
 
 std::array<FrameSize, 3> CarriedFrameSizes(const std::optional<FrameSize>& lao,
@@ -115,7 +112,7 @@ ExportOutcome RunExport(ExportKind kind, const std::filesystem::path& programFol
 
     const int code = card.patientCode;
     const auto size = [&](const std::string& recording) {
-        return ReadFrameSize(FrameFileZero(programFolder, code, recording));
+        return ReadFrameSize(FrameFilePath(programFolder, code, recording, 0));
     };
     const std::optional<FrameSize> laoSize = size("LAO");
     const std::optional<FrameSize> raoSize = size("RAO");

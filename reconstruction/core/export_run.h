@@ -42,11 +42,6 @@ struct ExportOutcome {
     bool allWritten() const;
 };
 
-// Frame file 0 of a recording ("LAO", "RAO" or "IVUS") of the card, under the program's
-// folder.
-std::filesystem::path FrameFileZero(const std::filesystem::path& programFolder, int patientCode,
-                                    const std::string& recording);
-
 // The width and height of an image file; empty when the file is missing or unreadable.
 std::optional<FrameSize> ReadFrameSize(const std::filesystem::path& file);
 

@@ -16,21 +16,11 @@ namespace {
 // Reads one stored row into its points; throws exports::ExportDataError.
 WallContour ReadRow(const StoredWallRow& row)
 {
-    std::vector<int> xs, ys;
     try {
-        xs = ParseIntListSigned(row.x);
-        ys = ParseIntListSigned(row.y);
+        return ParsePointList(row.x, row.y, EmptyText::Damaged, UnequalLists::Refuse);
     } catch (const ConversionError& e) {
         throw exports::ExportDataError(e.what());
     }
-    if (xs.size() != ys.size())
-        throw exports::ExportDataError("its X and Y lists differ in length (" + std::to_string(xs.size()) +
-                                       " and " + std::to_string(ys.size()) + " values)");
-    WallContour points;
-    points.reserve(xs.size());
-    for (size_t j = 0; j < xs.size(); ++j)
-        points.push_back({xs[j], ys[j]});
-    return points;
 }
 
 void LoadRows(const std::vector<StoredWallRow>& rows, const char* wall, Contours& contours, LoadedContours& out)

@@ -193,7 +193,7 @@ TEST_F(CardsList, OpenCardOpensTheCurrentPatientAndCloses)
 {
     AddThree();
     QDir().mkpath(AppPaths::RecordingDir(12, "LAO"));
-    TouchFile(AppPaths::RecordingDir(12, "LAO") + "LAO.0.jpg");
+    TouchFile(AppPaths::FrameFile(12, "LAO", 0));
     TCardsForm* f = OpenList();
     f->SetCurrentRow(Row(12));
     f->dxBarLargeButton1->trigger();

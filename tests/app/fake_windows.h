@@ -1,7 +1,7 @@
 // Stand-ins for the analysis windows: MDI children that hand a fixed snapshot to the save.
 #pragma once
 
-#include "app/card_snapshot.h"
+#include "app/card_sources.h"
 #include "app/child_form.h"
 
 #include <stdexcept>

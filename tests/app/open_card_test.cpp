@@ -48,10 +48,9 @@ protected:
     {
         if (!frames)
             return;
-        const QString dir = AppPaths::RecordingDir(code, recording);
-        QDir().mkpath(dir);
+        QDir().mkpath(AppPaths::RecordingDir(code, recording));
         for (int n : *frames)
-            TouchFile(dir + AppPaths::FrameFileName(recording, n));
+            TouchFile(AppPaths::FrameFile(code, recording, n));
     }
 };
 
@@ -200,7 +199,7 @@ TEST_F(OpeningACard, AnsweringNoKeepsEverythingAndReopeningReloads)
     EXPECT_EQ(MainForm->IVUSFrameCount, 2);
 
     // The open card again: asked (its counts are above 0), then reloaded; the IVUS window closes.
-    TouchFile(AppPaths::RecordingDir(7, "IVUS") + "IVUS.2.jpg");
+    TouchFile(AppPaths::FrameFile(7, "IVUS", 2));
     prompter_.Clear();
     prompter_.answers = {true};
     MainForm->OpenPatientCard(7, "John Doe");

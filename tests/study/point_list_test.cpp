@@ -86,3 +86,50 @@ TEST(PointList, RandomRoundTrip)
         EXPECT_EQ(ParseIntListSigned(PointListText(std::span<const int>(v))), v);
     }
 }
+
+TEST(PointList, ContourTexts)
+{
+    const WallContour c{{1, 2}, {3, 4}, {5, 6}};
+    EXPECT_EQ(PointListTexts(c), (std::pair<std::string, std::string>{"1 3 5 -1", "2 4 6 -1"}));
+    EXPECT_EQ(PointListTexts(c, 2), (std::pair<std::string, std::string>{"1 3 -1", "2 4 -1"}));
+    EXPECT_EQ(PointListTexts({}), (std::pair<std::string, std::string>{"", ""}));
+    EXPECT_EQ(ParsePointList("+4 -1", "-2 -1", EmptyText::Damaged, UnequalLists::Refuse), (WallContour{{4, -2}}));
+}
+
+// A stored point list read back under each rule: a tracing may be empty, a wall row may
+// not; the data module pairs unequal lists up to the shorter one, the exports refuse them.
+TEST(PointList, StoredPointListsUnderEachRule)
+{
+    struct Case {
+        const char* x;
+        const char* y;
+        EmptyText empty;
+        UnequalLists unequal;
+        WallContour expected;
+        const char* error;  // part of the ConversionError text, or null
+    };
+    const Case cases[] = {
+        {"", "", EmptyText::NoPoints, UnequalLists::Refuse, {}, nullptr},
+        {"1 2 -1", "3 4 -1", EmptyText::NoPoints, UnequalLists::Refuse, {{1, 3}, {2, 4}}, nullptr},
+        {"1 2 -1", "3 -1", EmptyText::NoPoints, UnequalLists::Refuse, {}, "differ in length (2 and 1 values)"},
+        {"1 -1", "", EmptyText::NoPoints, UnequalLists::Refuse, {}, "differ in length (1 and 0 values)"},
+        {"1 2 3 -1", "9 8 -1", EmptyText::NoPoints, UnequalLists::PairUpToShorter, {{1, 9}, {2, 8}}, nullptr},
+        {"1 -1", "", EmptyText::NoPoints, UnequalLists::PairUpToShorter, {}, nullptr},
+        {"", "1 -1", EmptyText::Damaged, UnequalLists::PairUpToShorter, {}, "\"\" is not a point list"},
+        {"1 -1", "", EmptyText::Damaged, UnequalLists::Refuse, {}, "\"\" is not a point list"},
+        {"1 x -1", "1 2 -1", EmptyText::NoPoints, UnequalLists::PairUpToShorter, {}, "is not a valid integer value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.x) + " / " + c.y);
+        if (!c.error) {
+            EXPECT_EQ(ParsePointList(c.x, c.y, c.empty, c.unequal), c.expected);
+            continue;
+        }
+        try {
+            ParsePointList(c.x, c.y, c.empty, c.unequal);
+            ADD_FAILURE() << "accepted";
+        } catch (const ConversionError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+        }
+    }
+}

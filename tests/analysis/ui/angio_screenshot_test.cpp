@@ -125,7 +125,7 @@ TEST_F(AngioScreenshot, TracedLaoView)
             cv::Mat frame = SyntheticAngiogram(k);
             if (QLatin1String(recording) == QLatin1String("RAO"))
                 cv::flip(frame, frame, 1);
-            const QString file = folder + QLatin1String(recording) + QLatin1Char('.') + QString::number(k) + ".jpg";
+            const QString file = AppPaths::FrameFile(kCode, QLatin1String(recording), k);
             ASSERT_TRUE(cv::imwrite(QFile::encodeName(file).toStdString(), frame));
         }
     }

@@ -5,7 +5,7 @@
 #include "analysis/ui/angio.h"
 
 #include "analysis/core/luminosity.h"
-#include "app/card_snapshot.h"
+#include "app/card_sources.h"
 #include "app/child_form.h"
 #include "app/child_registry.h"
 #include "app/data.h"
@@ -104,7 +104,7 @@ protected:
         QDir().mkpath(folder);
         for (int k = 0; k < count; ++k) {
             const cv::Mat frame(height, width, CV_8UC1, cv::Scalar(FrameLevel(k)));
-            const QString file = folder + recording + QLatin1Char('.') + QString::number(k) + QStringLiteral(".jpg");
+            const QString file = AppPaths::FrameFile(kCode, recording, k);
             ASSERT_TRUE(cv::imwrite(QFile::encodeName(file).toStdString(), frame));
         }
         if (recording == QLatin1String("LAO"))
@@ -309,7 +309,7 @@ TEST_F(AngioWindowTest, AMissingFrameFileIsReportedOnceAndStopsPlaying)
     TANGIOForm* w = Open();
     ASSERT_NE(w, nullptr);
     TAngioFrame* lao = w->AngioFrame1;
-    QFile::remove(AppPaths::RecordingDir(kCode, QStringLiteral("LAO")) + QStringLiteral("LAO.3.jpg"));
+    QFile::remove(AppPaths::FrameFile(kCode, QStringLiteral("LAO"), 3));
     lao->SetFrameNumber(3);
     lao->PlayButton->click();
     lao->Timer1Timer();  // frame 4: file 3 is gone
@@ -578,8 +578,8 @@ TEST_F(AngioWindowTest, OutlineOfTheShownFrame)
     QDir().mkpath(folder);
     cv::Mat frame(96, 96, CV_8UC1, cv::Scalar(200));
     cv::line(frame, {48, 0}, {48, 95}, cv::Scalar(40), 7);
-    ASSERT_TRUE(cv::imwrite(QFile::encodeName(folder + QStringLiteral("LAO.0.jpg")).toStdString(), frame));
-    ASSERT_TRUE(cv::imwrite(QFile::encodeName(folder + QStringLiteral("LAO.1.jpg")).toStdString(), frame));
+    for (int n : {0, 1})
+        ASSERT_TRUE(cv::imwrite(QFile::encodeName(AppPaths::FrameFile(kCode, QStringLiteral("LAO"), n)).toStdString(), frame));
     MainForm->LAOFrameCount = 2;
     TANGIOForm* w = Open();
     ASSERT_NE(w, nullptr);

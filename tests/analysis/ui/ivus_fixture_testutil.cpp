@@ -66,9 +66,8 @@ void IvusWindowTest::TearDown()
 
 void IvusWindowTest::WriteFrame(int code, int file, const cv::Mat& frame)
 {
-    const QString folder = AppPaths::RecordingDir(code, QStringLiteral("IVUS"));
-    QDir().mkpath(folder);
-    const QString path = folder + AppPaths::FrameFileName(QStringLiteral("IVUS"), file);
+    QDir().mkpath(AppPaths::RecordingDir(code, QStringLiteral("IVUS")));
+    const QString path = AppPaths::FrameFile(code, QStringLiteral("IVUS"), file);
     ASSERT_TRUE(cv::imwrite(path.toStdString(), frame, {cv::IMWRITE_JPEG_QUALITY, 100})) << path.toStdString();
 }
 

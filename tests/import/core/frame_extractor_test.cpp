@@ -2,8 +2,8 @@
 // made with DCMTK) are read with the DICOM toolkit; every written frame is decoded by
 // libjpeg-turbo's djpeg and compared with DCMTK's dcmj2pnm rendering of the same frame.
 #include "import/core/frame_extractor.h"
-#include "import/core/jpeg_frame.h"
 #include "import/core/temp_dir.h"
+#include "study/frame_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -257,12 +257,8 @@ TEST(FrameExtractorTest, TwelveBitFramesAreNotWhitenedByClipping)
 
         TempDir tmp;
         ASSERT_GE(Extract(file, tmp.path()), 1);
-        DecodedFrame frame;
-        std::string error;
-        ASSERT_TRUE(DecodeFrameFile(tmp.path() / "LAO.0.jpg", frame, error)) << error;
-        std::vector<int> grey;
-        for (const std::uint32_t p : frame.pixels)
-            grey.push_back(int(p & 0xFF));
+        const FramePixels frame = ReadFrameFile(tmp.path() / "LAO.0.jpg", FramePixelFormat::Grey);
+        const std::vector<int> grey(frame.bytes.begin(), frame.bytes.end());
         EXPECT_LT(whiteShare(grey), 0.2);
         const auto [lo, hi] = std::minmax_element(grey.begin(), grey.end());
         EXPECT_GT(*hi - *lo, 100) << "the frame keeps its contrast";

@@ -5,7 +5,7 @@
 #include "app/data.h"
 #include "app/forms.h"
 #include "app/paths.h"
-#include "app/point_list.h"
+#include "study/point_list.h"
 #include "reconstruction/core/reconstruction.h"
 #include "support/test_workstation.h"
 

@@ -43,14 +43,6 @@ ParsedIvus Parsed(const IvusRows& rows)
 
 }  // namespace
 
-TEST(ExportParseIntList, PairsTracingTexts)
-{
-    EXPECT_TRUE(PointsFromTexts("", "").empty());
-    EXPECT_EQ(PointsFromTexts("1 2 -1", "3 4 -1"), PointsOf({{1, 3}, {2, 4}}));
-    EXPECT_THROW(PointsFromTexts("1 2 -1", "3 -1"), ExportDataError);
-    EXPECT_THROW(PointsFromTexts("1 -1", ""), ExportDataError);
-}
-
 TEST(ExportParseIntList, NamesTheDamagedWallRow)
 {
     IvusRows rows;
@@ -76,7 +68,6 @@ TEST(ExportParseIntList, ReadsWallRowsAsTheCardStoreDoes)
     const ParsedIvus parsed = ParseIvusRows(rows);
     ASSERT_EQ(parsed.outer.size(), 1u);
     EXPECT_EQ(parsed.outer[0], PointsOf({{4, 7}, {-1, 0}, {12, -3}}));
-    EXPECT_EQ(PointsFromTexts("+4 -1", "-2 -1"), PointsOf({{4, -2}}));
 }
 
 TEST(ExportNumbers, GeneralFormatWithFixedDigits)

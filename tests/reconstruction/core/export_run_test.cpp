@@ -2,6 +2,7 @@
 // frame sizes, overwriting, refusals and failed writes.
 #include "reconstruction/core/export_run.h"
 #include "reconstruction/core/export_testutil.h"
+#include "study/frame_files.h"
 
 #include <gtest/gtest.h>
 
@@ -173,10 +174,8 @@ TEST_F(ExportRun, SecondExportOverwritesTheFiles)
     }
 }
 
-TEST(ExportPaths, FrameFilesAndOutputNames)
+TEST(ExportPaths, OutputNames)
 {
-    EXPECT_EQ(FrameFileZero("/opt/kestrova", 7, "LAO"), fs::path("/opt/kestrova/patientData/7/LAO/LAO.0.jpg"));
-    EXPECT_EQ(FrameFileZero("/opt/kestrova", 12, "IVUS"), fs::path("/opt/kestrova/patientData/12/IVUS/IVUS.0.jpg"));
     EXPECT_EQ(ExportFileName(ExportKind::Xml, 12, "RAO"), "12_RAO.xml");
     EXPECT_EQ(ExportFileName(ExportKind::CadScript, 12, "IVUS"), "12_IVUS.txt");
 }
@@ -188,7 +187,7 @@ TEST_F(ExportRun, MissingFrameFileZeroKeepsThePreviousSize)
 
     CardRows card = FixtureCard();
     card.rao.catheter = PointsOf({{10, 20}});
-    fs::remove(FrameFileZero(program.path(), 7, "RAO"));
+    fs::remove(FrameFilePath(program.path(), 7, "RAO", 0));
     ASSERT_TRUE(RunExport(ExportKind::Xml, program.path(), output, card).allWritten());
     ASSERT_TRUE(RunExport(ExportKind::CadScript, program.path(), output, card).allWritten());
     EXPECT_EQ(EtreeDump(OutputFile(ExportKind::Xml, "RAO")).substr(0, 17), "root RAO 512 512\n");
@@ -196,7 +195,7 @@ TEST_F(ExportRun, MissingFrameFileZeroKeepsThePreviousSize)
               "_Interpcrv\r\n502,0,492\r\n");
 
     // A damaged LAO frame file counts as missing: 0 x 0 for LAO.
-    std::ofstream(FrameFileZero(program.path(), 7, "LAO"), std::ios::trunc) << "not a JPEG";
+    std::ofstream(FrameFilePath(program.path(), 7, "LAO", 0), std::ios::trunc) << "not a JPEG";
     ASSERT_TRUE(RunExport(ExportKind::Xml, program.path(), output, card).allWritten());
     EXPECT_EQ(EtreeDump(OutputFile(ExportKind::Xml, "LAO")).substr(0, 13), "root LAO 0 0\n");
     EXPECT_EQ(EtreeDump(OutputFile(ExportKind::Xml, "RAO")).substr(0, 13), "root RAO 0 0\n");

@@ -1,5 +1,7 @@
 #include "reconstruction/core/export_testutil.h"
 
+#include "study/frame_files.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
@@ -93,9 +95,9 @@ void WriteFrame(const std::filesystem::path& file, int width, int height)
 
 void WriteFixtureFrames(const std::filesystem::path& programFolder)
 {
-    WriteFrame(exports::FrameFileZero(programFolder, 7, "LAO"), 512, 512);
-    WriteFrame(exports::FrameFileZero(programFolder, 7, "RAO"), 640, 480);
-    WriteFrame(exports::FrameFileZero(programFolder, 7, "IVUS"), 400, 300);
+    WriteFrame(FrameFilePath(programFolder, 7, "LAO", 0), 512, 512);
+    WriteFrame(FrameFilePath(programFolder, 7, "RAO", 0), 640, 480);
+    WriteFrame(FrameFilePath(programFolder, 7, "IVUS", 0), 400, 300);
 }
 
 std::string ReadBytes(const std::filesystem::path& file)

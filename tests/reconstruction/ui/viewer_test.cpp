@@ -15,6 +15,7 @@
 #include "app/main_form.h"
 #include "app/paths.h"
 #include "app/prompter.h"
+#include "study/frame_files.h"
 #include "support/test_workstation.h"
 
 #include <QApplication>
@@ -169,7 +170,7 @@ protected:
             MainForm->EndDiastolicFrames.push_back(static_cast<std::uint32_t>(2 * k));
         program = fs::path(QFile::encodeName(root.path()).toStdString());
         for (int k = 0; k < kFrames; ++k)
-            WriteIvusFrame(program / "patientData" / "7" / "IVUS" / ("IVUS." + std::to_string(2 * k) + ".jpg"), k);
+            WriteIvusFrame(FrameFilePath(program, 7, "IVUS", 2 * k), k);
         output = program / "chosen";
         fs::create_directories(output);
         answer = QString::fromStdString(output.string());

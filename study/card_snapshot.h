@@ -1,15 +1,10 @@
 // What the analysis windows hand to the save: plain snapshots of their tracings and
-// contours, so saving works (and is tested) without the windows themselves.
-//
-// The angiography window implements AngioCardSource and the IVUS window IvusCardSource
-// (next to their QObject base):
-//     class TIVUSForm : public TChildForm, public IvusCardSource { ... };
-// TMainForm::SavePatientCard asks the open windows (ANGIOForm, IVUSForm) for a snapshot
-// and writes it with SaveCard (app/card_store.h).
+// contours, so saving works (and is tested) without the windows themselves. The windows
+// give them through the interfaces of app/card_sources.h; SaveCard (app/card_store.h)
+// writes them.
 #pragma once
 
 #include "study/contour.h"
-#include "study/open_card.h"  // AnalysedFrameFile
 
 #include <cstddef>
 #include <cstdint>
@@ -39,16 +34,4 @@ struct IvusSnapshot {
     FrameContourList InnerWalls;
     FrameContourList UserOuterWalls;
     FrameContourList UserInnerWalls;
-};
-
-class AngioCardSource {
-public:
-    virtual ~AngioCardSource() = default;
-    virtual AngioSnapshot TakeAngioSnapshot() const = 0;
-};
-
-class IvusCardSource {
-public:
-    virtual ~IvusCardSource() = default;
-    virtual IvusSnapshot TakeIvusSnapshot() const = 0;
 };
