@@ -1,14 +1,8 @@
 #include "analysis/core/angio_view_model.h"
 
-#include "study/frame_files.h"
-
 #include <string>
 
 namespace kestrova::analysis {
-
-std::filesystem::path AngioFrameFile(const std::filesystem::path& folder, const std::string& prefix, int frameNumber) {
-    return folder / FrameFileName(prefix, frameNumber - 1);
-}
 
 double ZoomScale(int position) { return position / 100.0; }
 

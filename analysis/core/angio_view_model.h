@@ -2,7 +2,6 @@
 // Window-free rules of the angiographic views and their window: which file a frame
 // number shows, zoom, the splitter and the mouse-wheel routing.
 
-#include <filesystem>
 #include <string>
 
 namespace kestrova::analysis {
@@ -13,10 +12,6 @@ inline constexpr int kZoomStart = 100;
 inline constexpr int kZoomWheelStep = 5;
 inline constexpr int kPlayIntervalMs = 60;
 inline constexpr int kSplitterWidth = 8;
-
-/// Frame number n (from 1) shows the frame file numbered n - 1: folder / prefix n-1 ".jpg"
-/// ("LAO.6.jpg" for frame 7).
-std::filesystem::path AngioFrameFile(const std::filesystem::path& folder, const std::string& prefix, int frameNumber);
 
 /// The view's scale for a zoom position (0.5 .. 6.0) and the track bar's hint.
 double ZoomScale(int position);
