@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "spline/detail/isect/box_tests.h"
@@ -18,6 +19,7 @@
 #include "spline/detail/isect/subdiv.h"
 #include "spline/detail/isect/subdiv_points.h"
 #include "spline/detail/isect/subdiv_surface.h"
+#include "spline/linalg.h"
 #include "spline/status.h"
 #include "spline/surface_eval.h"
 
@@ -87,6 +89,75 @@ void touching_point_of_narrow_pair(const spline_surface* a, const spline_surface
     return;
   }
   p->kind = kSingularPoint;
+  *status = 1;
+}
+
+// Two surfaces that can be cut no further (both direction cones narrow) and whose edge
+// points could not be connected: the same intersection point may have been found twice,
+// once inside a pair and once again on a dividing line through it, with parameters a
+// rounding apart.  Such twins leave three edge points where the curve crosses the pair
+// once, and the connection of the edge points fails on them.  Edge points of the pair
+// within epsge of each other in space are united here (the better connected one keeps
+// its parameters) and the tables are filled anew.  Status 1 when points were united,
+// 0 when none; negative on error.
+void unite_twin_edge_points(geom_object* object1, geom_object* object2, double epsge,
+                            isect_data** data, edge_table* tables[2], int* status) {
+  *status = 0;
+  isect_point** points = nullptr;
+  int count = 0, st = 0;
+  sh6edgpoint(tables, &points, &count, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
+  std::vector<isect_point*> pts(points, points + count);
+  free(points);
+  if (count < 2) return;
+  std::vector<double> pos(3 * static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    int l1 = 0, l2 = 0;
+    s1421(object1->surface, 0, pts[i]->params, &l1, &l2, &pos[3 * i], nullptr, &st);
+    if (st < 0) {
+      *status = st;
+      return;
+    }
+  }
+  bool united = false;
+  for (int i = 0; i < count; ++i) {
+    if (!pts[i]) continue;
+    for (int j = i + 1; j < count; ++j) {
+      if (!pts[j] || vec_dist(&pos[3 * i], &pos[3 * j], 3) >= epsge) continue;
+      isect_point* keep = pts[i];
+      isect_point* other = pts[j];
+      if (other->neighbour_count > keep->neighbour_count) std::swap(keep, other);
+      // Both are main points on the pair's edges: the first one named survives.
+      st = 0;
+      sh6idunite_lin(data, &keep, &other, 0.0, &st);
+      if (st < 0) {
+        *status = st;
+        return;
+      }
+      pts[i] = keep;
+      pts[j] = nullptr;
+      united = true;
+    }
+  }
+  if (!united) return;
+  for (int j = 0; j < 2; ++j) {
+    edge_table* t = same_table(tables[j]);
+    if (!t) {
+      *status = kErrMemory;
+      return;
+    }
+    destroy_edge_table(tables[j]);
+    tables[j] = t;
+  }
+  st = 0;
+  sh6idalledg(object1, object2, *data, tables, &st);
+  if (st < 0) {
+    *status = st;
+    return;
+  }
   *status = 1;
 }
 
@@ -437,6 +508,7 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
     *status = st;
   } else if (box == kBoxesOverlap) {
     int k = 0;
+    bool simple = false;
     s1741(object1, object2, epsge, &k);
     if (k < 0) return fail(k);
     if (k == 0 && object1->kind == kSurfaceObject && object2->kind == kSurfaceObject &&
@@ -445,6 +517,7 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
       if (k < 0) return fail(k);
     }
     if (k == 1) {
+      simple = true;
       k = 0;
       sh1762_s9update(object1, object2, epsge, data, tables, &k);
       if (k < 0) return fail(k);
@@ -469,60 +542,77 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
       sh1762_s9num(object2, object1, &d[1], &st);
       if (st < 0) return fail(st);
       if (d[0] + d[1] == 0) {
+        // Neither object can be cut: the pair is given up, unless it settles once twin
+        // edge points are one.
         *status = 0;
-        if (object1->kind == kSurfaceObject && object2->kind == kSurfaceObject &&
-            (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0) ==
-                0) {
-          touching_point_of_narrow_pair(object1->surface, object2->surface, epsge, data, &st);
+        const int edge_points =
+            (tables[0] ? tables[0]->point_count : 0) + (tables[1] ? tables[1]->point_count : 0);
+        if (simple && edge_points >= 2 && object1->kind == kSurfaceObject &&
+            object2->kind == kSurfaceObject && object1->surface->dim == 3) {
+          st = 0;
+          unite_twin_edge_points(object1, object2, epsge, data, tables, &st);
+          if (st < 0) return fail(st);
+          if (st == 1) {
+            sh1762_s9update(object1, object2, epsge, data, tables, &k);
+            if (k < 0) return fail(k);
+            if (k == 1) *status = 1;
+          }
+        }
+        if (k == 0) {
+          if (object1->kind == kSurfaceObject && object2->kind == kSurfaceObject &&
+              edge_points == 0) {
+            touching_point_of_narrow_pair(object1->surface, object2->surface, epsge, data, &st);
+            if (st < 0) return fail(st);
+            if (st == 1) *status = 1;
+          }
+          return release();
+        }
+      } else {
+        if (work_done > isect_work_budget) {
+          // Pathological input (tangent or coincident stretches at a tiny tolerance):
+          // give the pair up instead of cutting on.
+          budget_hit = true;
+          *status = 0;
+          return release();
+        }
+        geom_object* objects[2] = {object1, object2};
+        for (int j = 0; j < 2; ++j) {
+          if (d[j] == 0) continue;
+          count[j] = d[j] == 3 ? 4 : 2;
+          for (int i = 0; i < count[j]; ++i) {
+            pieces[j][i] = create_geom_object(objects[j]->kind);
+            if (!pieces[j][i]) return fail(kErrMemory);
+            pieces[j][i]->origin = objects[j]->origin;
+          }
+          st = 0;
+          sh1762_s9div(object1, object2, epsge, j + 1, d[j], pieces[j], tables, data, &st);
           if (st < 0) return fail(st);
           if (st == 1) *status = 1;
         }
-        return release();
-      }
-      if (work_done > isect_work_budget) {
-        // Pathological input (tangent or coincident stretches at a tiny tolerance):
-        // give the pair up instead of cutting on.
-        budget_hit = true;
-        *status = 0;
-        return release();
-      }
-      geom_object* objects[2] = {object1, object2};
-      for (int j = 0; j < 2; ++j) {
-        if (d[j] == 0) continue;
-        count[j] = d[j] == 3 ? 4 : 2;
-        for (int i = 0; i < count[j]; ++i) {
-          pieces[j][i] = create_geom_object(objects[j]->kind);
-          if (!pieces[j][i]) return fail(kErrMemory);
-          pieces[j][i]->origin = objects[j]->origin;
-        }
-        st = 0;
-        sh1762_s9div(object1, object2, epsge, j + 1, d[j], pieces[j], tables, data, &st);
-        if (st < 0) return fail(st);
-        if (st == 1) *status = 1;
-      }
-      help = 0;
-      const int n1 = count[0] ? count[0] : 1;
-      const int n2 = count[1] ? count[1] : 1;
-      for (int a = 0; a < n1; ++a) {
-        for (int b = 0; b < n2; ++b) {
-          geom_object* q1 = count[0] ? pieces[0][a] : object1;
-          geom_object* q2 = count[1] ? pieces[1][b] : object2;
-          edge_table* sub[2] = {same_table(tables[0]), same_table(tables[1])};
-          if ((tables[0] && !sub[0]) || (tables[1] && !sub[1])) {
+        help = 0;
+        const int n1 = count[0] ? count[0] : 1;
+        const int n2 = count[1] ? count[1] : 1;
+        for (int a = 0; a < n1; ++a) {
+          for (int b = 0; b < n2; ++b) {
+            geom_object* q1 = count[0] ? pieces[0][a] : object1;
+            geom_object* q2 = count[1] ? pieces[1][b] : object2;
+            edge_table* sub[2] = {same_table(tables[0]), same_table(tables[1])};
+            if ((tables[0] && !sub[0]) || (tables[1] && !sub[1])) {
+              destroy_edge_table(sub[0]);
+              destroy_edge_table(sub[1]);
+              return fail(kErrMemory);
+            }
+            st = 0;
+            sh6idalledg(q1, q2, *data, sub, &st);
+            if (st >= 0) {
+              st = 0;
+              sh1762(q1, q2, epsge, data, sub, &st);
+            }
             destroy_edge_table(sub[0]);
             destroy_edge_table(sub[1]);
-            return fail(kErrMemory);
+            if (st < 0) return fail(st);
+            if (st > 0) *status = 1;
           }
-          st = 0;
-          sh6idalledg(q1, q2, *data, sub, &st);
-          if (st >= 0) {
-            st = 0;
-            sh1762(q1, q2, epsge, data, sub, &st);
-          }
-          destroy_edge_table(sub[0]);
-          destroy_edge_table(sub[1]);
-          if (st < 0) return fail(st);
-          if (st > 0) *status = 1;
         }
       }
     }

@@ -163,6 +163,168 @@ TEST(S1859, CatheterFollowsTheHeightwiseClosedForm) {
   });
 }
 
+// Tracings with a level stretch: the catheter runs (nearly) level for a couple of hundred
+// pixels, so the heights of the two tracings do not order their points there and the
+// surfaces meet along directions close to their own constant-parameter lines.  Oracle:
+// the two tracing curves themselves.  The LAO surface holds (x_L(s), y_L(s), z) for all
+// z and the RAO surface (x, y_R(t), z_R(t)) for all x, so they meet exactly where
+// y_L(s) = y_R(t), at (x_L(s), y, z_R(t)); that level set is traced by marching squares
+// on a fine (s, t) grid and split into its connected pieces.
+struct TruthPiece {
+  double length = 0;
+  std::vector<std::vector<double>> points;
+};
+
+std::vector<TruthPiece> level_set_pieces(const catheter::Scene& scene, int cells) {
+  const spline_curve* a = scene.lao_curve;
+  const spline_curve* b = scene.rao_curve;
+  auto sample = [cells](const spline_curve* c) {
+    std::vector<std::vector<double>> p;
+    const double s0 = c->knots[c->order - 1], s1 = c->knots[c->vertex_count];
+    for (int i = 0; i <= cells; ++i) p.push_back(catheter::eval(c, s0 + (s1 - s0) * i / cells));
+    return p;
+  };
+  const auto A = sample(a), B = sample(b);
+  // Nodes sit on the grid edges where y_L - y_R changes sign; edge (i, j, dir).
+  std::vector<int> node_of(2 * (cells + 1) * (cells + 1), -1);
+  std::vector<std::vector<double>> nodes;
+  std::vector<int> parent;
+  auto node = [&](int i, int j, int di, int dj) {
+    const double g0 = A[i][1] - B[j][1], g1 = A[i + di][1] - B[j + dj][1];
+    if ((g0 > 0) == (g1 > 0)) return -1;
+    int& id = node_of[2 * (i * (cells + 1) + j) + dj];
+    if (id < 0) {
+      const double f = g0 / (g0 - g1);
+      id = static_cast<int>(nodes.size());
+      nodes.push_back({A[i][0] + f * (A[i + di][0] - A[i][0]), A[i][1] + f * (A[i + di][1] - A[i][1]),
+                       B[j][2] + f * (B[j + dj][2] - B[j][2])});
+      parent.push_back(id);
+    }
+    return id;
+  };
+  auto root = [&](int x) {
+    while (parent[x] != x) x = parent[x] = parent[parent[x]];
+    return x;
+  };
+  std::vector<std::pair<int, int>> segments;
+  for (int i = 0; i < cells; ++i)
+    for (int j = 0; j < cells; ++j) {
+      // Crossings on the cell's sides (s at its start and end, t at its start and end).
+      const int bottom = node(i, j, 1, 0), top = node(i, j + 1, 1, 0);
+      const int left = node(i, j, 0, 1), right = node(i + 1, j, 0, 1);
+      std::vector<int> on;
+      for (int id : {bottom, top, left, right})
+        if (id >= 0) on.push_back(id);
+      if (on.size() == 2) {
+        segments.push_back({on[0], on[1]});
+      } else if (on.size() == 4) {
+        // A saddle: the corner whose sign the cell's middle shares joins the middle.
+        const double corner = A[i][1] - B[j][1];
+        const double middle = 0.25 * (corner + A[i + 1][1] - B[j][1] + A[i][1] - B[j + 1][1] +
+                                      A[i + 1][1] - B[j + 1][1]);
+        if ((corner > 0) == (middle > 0)) {
+          segments.push_back({bottom, right});
+          segments.push_back({top, left});
+        } else {
+          segments.push_back({bottom, left});
+          segments.push_back({top, right});
+        }
+      }
+    }
+  for (const auto& [p, q] : segments) parent[root(p)] = root(q);
+  std::vector<TruthPiece> pieces;
+  std::vector<int> piece_of(nodes.size(), -1);
+  for (const auto& [p, q] : segments) {
+    int& k = piece_of[root(p)];
+    if (k < 0) {
+      k = static_cast<int>(pieces.size());
+      pieces.emplace_back();
+    }
+    pieces[k].length += dist(nodes[p], nodes[q]);
+    pieces[k].points.push_back(nodes[p]);
+  }
+  std::sort(pieces.begin(), pieces.end(),
+            [](const TruthPiece& x, const TruthPiece& y) { return x.length > y.length; });
+  return pieces;
+}
+
+struct LevelStretchCard {
+  const char* name;
+  std::vector<catheter::Pixel> lao, rao;
+};
+
+// Two cards with clicks as a clinician places them (uneven, about 1 px of jitter, the two
+// tracings ending a few pixels apart).  In the first the vessel runs level from x = 56 to
+// x = 273 in the LAO view and so stands almost still in the RAO view; in the second it
+// runs level across both views.
+const LevelStretchCard kLevelStretchCards[] = {
+    {"level in the LAO view",
+     {{30, 65},   {33, 70},   {33, 83},   {33, 87},   {36, 116},  {37, 121},  {41, 149},  {42, 169},
+      {43, 169},  {44, 180},  {46, 193},  {47, 196},  {46, 200},  {47, 204},  {48, 214},  {54, 279},
+      {56, 286},  {56, 288},  {67, 288},  {86, 288},  {89, 288},  {91, 287},  {92, 287},  {92, 288},
+      {124, 287}, {125, 287}, {148, 286}, {162, 285}, {193, 286}, {195, 284}, {204, 286}, {205, 284},
+      {217, 286}, {226, 286}, {260, 286}, {269, 286}, {271, 287}, {273, 288}, {272, 285}, {257, 312},
+      {255, 315}, {255, 320}, {252, 327}, {248, 336}, {246, 351}, {245, 360}, {242, 375}, {240, 385},
+      {241, 399}, {240, 401}, {240, 404}, {240, 408}, {239, 412}, {238, 419}, {235, 436}, {236, 465}},
+     {{302, 64},  {306, 102}, {307, 115}, {308, 115}, {307, 116}, {314, 160}, {315, 169}, {320, 192},
+      {324, 216}, {326, 223}, {330, 235}, {328, 237}, {332, 248}, {344, 275}, {349, 280}, {365, 282},
+      {351, 325}, {346, 346}, {342, 369}, {336, 398}, {334, 410}, {329, 441}, {326, 465}}},
+    {"level in both views",
+     {{266, 88},  {267, 93},  {266, 102}, {267, 104}, {268, 106}, {270, 122}, {269, 128}, {269, 130},
+      {269, 132}, {270, 142}, {271, 145}, {271, 146}, {271, 164}, {272, 180}, {272, 185}, {244, 192},
+      {240, 191}, {230, 192}, {222, 193}, {207, 193}, {207, 192}, {199, 192}, {172, 193}, {167, 191},
+      {141, 193}, {131, 191}, {121, 193}, {118, 191}, {107, 191}, {103, 193}, {98, 191},  {96, 192},
+      {92, 191},  {89, 193},  {88, 192},  {83, 193},  {72, 206},  {68, 210},  {69, 211},  {58, 242},
+      {52, 255},  {47, 281},  {44, 292},  {37, 344},  {36, 345},  {37, 349},  {37, 350},  {36, 350},
+      {34, 372},  {33, 378},  {32, 381},  {33, 384},  {33, 386},  {33, 390},  {33, 391},  {32, 403},
+      {30, 428},  {31, 429},  {30, 434}},
+     {{338, 82},  {338, 103}, {336, 105}, {337, 106}, {348, 177}, {349, 178}, {348, 180}, {352, 184},
+      {351, 192}, {347, 192}, {357, 192}, {360, 194}, {363, 191}, {366, 192}, {367, 192}, {340, 210},
+      {336, 205}, {330, 198}, {334, 191}, {319, 191}, {317, 193}, {319, 194}, {310, 192}, {344, 224},
+      {344, 225}, {344, 228}, {345, 234}, {347, 247}, {347, 255}, {345, 274}, {343, 287}, {343, 291},
+      {340, 299}, {341, 300}, {339, 302}, {337, 316}, {334, 328}, {335, 331}, {334, 332}, {333, 334},
+      {330, 344}, {322, 372}, {320, 378}, {317, 389}, {317, 390}, {317, 395}, {314, 403}, {312, 409},
+      {311, 416}, {308, 419}, {306, 428}, {304, 434}, {303, 434}}},
+};
+
+// The longest piece of the level set is the catheter (679 and 1,563 px here): every point
+// of it lies within a pixel of a marched curve, and the longest marched curve is as long.
+TEST(S1859, LevelStretchCatheterIsFoundWhole) {
+  for (const LevelStretchCard& card : kLevelStretchCards) {
+    SCOPED_TRACE(card.name);
+    catheter::Scene scene;
+    catheter::build_scene(card.lao, card.rao, &scene);
+    ASSERT_TRUE(scene.ok());
+    const std::vector<TruthPiece> truth = level_set_pieces(scene, 800);
+    ASSERT_FALSE(truth.empty());
+    ASSERT_GT(truth[0].length, 600.0);
+
+    Result r;
+    intersect(scene.lao, scene.rao, 1e-5, &r);
+    EXPECT_EQ(r.status, 0);
+    ASSERT_GE(r.status, 0);
+    std::vector<std::vector<double>> marched;
+    double longest = 0;
+    for (int i = 0; i < r.curve_count; ++i) {
+      ASSERT_GE(r.march_status[i], 0);
+      const spline_curve* g = r.curves[i]->geometry;
+      ASSERT_NE(g, nullptr);
+      const auto pts = samples(g, 4);
+      longest = std::max(longest, polyline_length(pts));
+      marched.insert(marched.end(), pts.begin(), pts.end());
+    }
+    EXPECT_NEAR(longest, truth[0].length, 0.01 * truth[0].length);
+    int missed = 0;
+    for (const auto& q : truth[0].points) {
+      double nearest = 1e300;
+      for (const auto& p : marched) nearest = std::min(nearest, dist(p, q));
+      if (nearest > 1.0) ++missed;
+    }
+    EXPECT_LE(missed, static_cast<int>(truth[0].points.size() / 100))
+        << "of " << truth[0].points.size() << " points of the catheter";
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Closed forms with spheres, planes and extrusions.
 
