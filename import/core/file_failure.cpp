@@ -305,8 +305,10 @@ std::string FileFailureText(const std::string& path, std::exception_ptr error)
                 return file + unread + ".\nDetail: " + SyntaxDetail(start.transferSyntax, detail);
             if (dynamic_cast<const streamExceptionEOF*>(&e))
                 return told("is incomplete: it ends before its last value");
+            // A frame that the offset table does not find is a damaged table.
             if (dynamic_cast<const codecs::codecExceptionCorruptedFile*>(&e) ||
-                dynamic_cast<const dataSetCorruptedOffsetTable*>(&e))
+                dynamic_cast<const dataSetCorruptedOffsetTable*>(&e) ||
+                (dynamic_cast<const dataSetImageDoesntExist*>(&e) && Contains(detail, "offset")))
                 return told("is damaged");
             if (dynamic_cast<const dataSetImageDoesntExist*>(&e))
                 return told("holds no image this workstation can read");

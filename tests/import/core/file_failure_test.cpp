@@ -6,6 +6,8 @@
 #include "import/core/frame_extractor.h"
 #include "import/core/temp_dir.h"
 
+#include "dicom/core/dataSet.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -95,4 +97,39 @@ TEST(FileFailureText, ToolkitTextsAndFrameCountsStayOnTheDetailLine)
         Write(tmp.path() / "hostile.dcm", GreyFile(8, 8, "2147483647", std::string(64, '\0')));
     EXPECT_EQ(RefusalOf(hostile), "The file \"hostile.dcm\" cannot be imported: The number of frames (0028,0008) of "
                                   "the file states 2147483647 frames, but its pixel data of 64 bytes hold 1 frame");
+}
+
+// The toolkit's texts reach the user on the detail line, under what they mean; a frame
+// that the offset table does not find is a damaged file.
+TEST(FileFailureText, ToolkitFailuresDuringTheExtractionAreToldByWhatTheyMean)
+{
+    TempDir tmp;
+    const std::string path = Write(tmp.path() / "run.dcm", GreyFile(8, 8, "1", std::string(64, '\0')));
+    const auto nested = [](std::exception_ptr inner) {
+        try {
+            try {
+                std::rethrow_exception(inner);
+            } catch (...) {
+                std::throw_with_nested(DicomImportError("Frame 1 cannot be read"));
+            }
+        } catch (...) {
+            return std::current_exception();
+        }
+        return std::exception_ptr();
+    };
+    using Halvoran::Varnix::dataSetImageDoesntExist;
+    struct Case {
+        std::exception_ptr error;
+        const char* text;
+    };
+    const Case cases[] = {
+        {nested(std::make_exception_ptr(dataSetImageDoesntExist("Image not in the table offset"))),
+         "The file \"run.dcm\" is damaged.\nDetail: Image not in the table offset"},
+        {nested(std::make_exception_ptr(dataSetImageDoesntExist("The requested image doesn't exist"))),
+         "The file \"run.dcm\" holds no image this workstation can read.\nDetail: The requested image doesn't exist"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_TRUE(IsDicomToolkitFailure(c.error));
+        EXPECT_EQ(FileFailureText(path, c.error), c.text);
+    }
 }
