@@ -90,6 +90,13 @@ public:
     // The fragment at an offset of the basic offset table (0xFFFFFFFF: the
     // first fragment id that does not exist).
     std::uint32_t getFrameBufferId(std::uint32_t offset);
+    // The number of frames the pixel data hold, whatever (0028,0008) states:
+    // native data, the whole frames that fit in the value (the size tags and
+    // the bits allocated give a frame's length; 0 when they are missing), or
+    // the number of pixel data groups when each frame has its own;
+    // encapsulated data, the entries of the basic offset table, else the
+    // frames found in the fragments. 0 without pixel data.
+    std::uint32_t getPixelDataFrames();
     // The lookup table of an item of a LUT sequence; empty without the item.
     ptr<lut> getLut(std::uint16_t groupId, std::uint16_t tagId, std::uint32_t lutId);
 
@@ -101,7 +108,17 @@ protected:
     ptr<handlers::dataHandler> elementReader(std::uint16_t groupId, std::uint16_t order, std::uint16_t tagId,
                                              std::uint32_t elementNumber);
 
+    // Encapsulated data without an offset table: the first fragment of each
+    // frame, then one past the last fragment (found once, see
+    // frameStartFragments).
+    const std::vector<std::uint32_t>& frameStartFragments(const ptr<data>& imageTag);
+    // The bytes of one native frame in the pixel data (bits for frames of
+    // 1-bit samples, which are not padded to a byte), 0 when the size tags
+    // or the bits allocated are missing.
+    std::uint64_t nativeFrameLength(const std::string& imageDataType, bool* pBits);
+
     std::vector<std::uint32_t> m_imagesPositions;
+    std::vector<std::uint32_t> m_frameStarts;
     std::uint32_t m_itemPosition;
 };
 

@@ -5,12 +5,16 @@
 #include "dicom/base/memoryStream.h"
 #include "dicom/base/streamController.h"
 #include "dicom/base/streamException.h"
+#include "dicom/core/codec.h"
 #include "dicom/core/codecFactory.h"
+#include "dicom/core/colorTransformsFactory.h"
 #include "dicom/core/dataHandlerRaw.h"
 #include "dicom/core/dataSet.h"
 #include "dicom/core/buffer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace Halvoran::Varnix
@@ -104,12 +108,19 @@ ptr<image> dataSet::getImage(std::uint32_t frameNumber)
         std::uint32_t firstBuffer = 0, endBuffer = 0, totalLength = 0;
         if (imageTag->getBufferSize(0) == 0)
         {
-            // No offset table: one fragment per frame.
-            if (frameNumber >= 0xFFFFFFFEu)
+            // No offset table: the frames are found in the fragments.
+            const std::vector<std::uint32_t>& starts = frameStartFragments(imageTag);
+            if (starts.size() < 2 || frameNumber >= starts.size() - 1)
                 HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
-            firstBuffer = frameNumber + 1;
-            endBuffer = frameNumber + 2;
-            totalLength = imageTag->getBufferSize(firstBuffer);
+            firstBuffer = starts[frameNumber];
+            endBuffer = starts[frameNumber + 1];
+            std::uint64_t frameLength = 0;
+            for (std::uint32_t bufferId = firstBuffer; bufferId < endBuffer; ++bufferId)
+                frameLength += imageTag->getBufferSize(bufferId);
+            // A frame of more than 4 GB cannot be joined in one block.
+            if (frameLength > 0xFFFFFFFFu)
+                HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
+            totalLength = static_cast<std::uint32_t>(frameLength);
         }
         else
             totalLength = getFrameBufferIds(frameNumber, &firstBuffer, &endBuffer);
@@ -157,11 +168,40 @@ ptr<image> dataSet::getImage(std::uint32_t frameNumber)
         if (!imageStream)
             HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
 
+        // The frames the pixel data hold bound everything the stated count
+        // would size: a count of 2^31 frames over a few bytes sizes nothing.
+        bool bBits = false;
+        const std::uint64_t frameLength = nativeFrameLength(imageDataType, &bBits);
+        if (frameLength == 0)
+        {
+            // Without the size tags no frame can be found; the codec says
+            // what is missing.
+            pCodec->getImage(ptr<dataSet>(this), imageStream, imageDataType);
+            HALVORAN_THROW(codecs::codecExceptionCorruptedFile, "The size tags are not available");
+        }
+        const std::uint64_t pixelDataLength = imageTag->getBufferSize(0);
+        const std::uint64_t heldFrames =
+            std::min<std::uint64_t>(bBits ? pixelDataLength * 8 / frameLength : pixelDataLength / frameLength,
+                                    0xFFFFFFFFu);
+
         std::uint32_t framesNumber = 1;
         if (!getDataType(0x0028, 0, 0x0008).empty())
+        {
             framesNumber = getUnsignedLong(0x0028, 0, 0x0008, 0);
+            // An empty (or zero) count: the frames the pixel data hold.
+            if (framesNumber == 0)
+                framesNumber = static_cast<std::uint32_t>(heldFrames);
+        }
         if (frameNumber >= framesNumber)
             HALVORAN_THROW(dataSetImageDoesntExist, "The requested image doesn't exist");
+        if (frameNumber >= heldFrames)
+            HALVORAN_THROW(streamExceptionEOF,
+                           "The pixel data of " + std::to_string(pixelDataLength) + " bytes hold " +
+                               std::to_string(heldFrames) + (heldFrames == 1 ? " frame" : " frames") + " of " +
+                               std::to_string(frameLength) + (bBits ? " bits" : " bytes") +
+                               ", not the " + std::to_string(framesNumber) +
+                               " frames that the number of frames (0028,0008) states");
+        framesNumber = static_cast<std::uint32_t>(std::min<std::uint64_t>(framesNumber, heldFrames));
 
         // 1-bit frames that do not end on a byte are found by their first bit, not by
         // the reader positions where the frames before them ended.
@@ -270,6 +310,104 @@ std::uint32_t dataSet::getFrameBufferId(std::uint32_t offset)
     if (offset != 0)
         HALVORAN_THROW(dataSetCorruptedOffsetTable, "The basic offset table is corrupted");
     return bufferId;
+
+    HALVORAN_FUNCTION_END()
+}
+
+const std::vector<std::uint32_t>& dataSet::frameStartFragments(const ptr<data>& imageTag)
+{
+    // Found once per set of fragments: kept while the fragment before the end
+    // exists and the end does not.
+    if (m_frameStarts.size() >= 2 && imageTag->bufferExists(m_frameStarts.back() - 1) &&
+        !imageTag->bufferExists(m_frameStarts.back()))
+        return m_frameStarts;
+
+    // A fragment that starts with a JPEG start-of-image marker starts a frame;
+    // the fragments up to the next such one continue it. Other pixel data
+    // (RLE) have one fragment per frame.
+    const auto startsJpegImage = [&](std::uint32_t bufferId) {
+        if (imageTag->getBufferSize(bufferId) < 2)
+            return false;
+        ptr<streamReader> reader = imageTag->getStreamReader(bufferId);
+        if (!reader)
+            return false;
+        std::uint8_t marker[2] = {0, 0};
+        reader->read(marker, 2);
+        return marker[0] == 0xFF && marker[1] == 0xD8;
+    };
+    m_frameStarts.clear();
+    const bool bJpeg = imageTag->bufferExists(1) && startsJpegImage(1);
+    std::uint32_t bufferId = 1;
+    for (; imageTag->bufferExists(bufferId) && bufferId != 0xFFFFFFFFu; ++bufferId)
+        if (!bJpeg || bufferId == 1 || startsJpegImage(bufferId))
+            m_frameStarts.push_back(bufferId);
+    m_frameStarts.push_back(bufferId);
+    return m_frameStarts;
+}
+
+std::uint64_t dataSet::nativeFrameLength(const std::string& imageDataType, bool* pBits)
+{
+    *pBits = false;
+    const std::wstring colorSpace = getUnicodeString(0x0028, 0, 0x0004, 0);
+    std::uint64_t channels = getUnsignedLong(0x0028, 0, 0x0002, 0);
+    if (channels == 0)
+        channels = 1;
+    const std::uint64_t width = getUnsignedLong(0x0028, 0, 0x0011, 0);
+    const std::uint64_t height = getUnsignedLong(0x0028, 0, 0x0010, 0);
+    const std::uint64_t allocatedBits = getUnsignedLong(0x0028, 0, 0x0100, 0);
+    if (width == 0 || height == 0 || allocatedBits == 0 || width > 0xFFFFFFFFu || height > 0xFFFFFFFFu ||
+        channels > 0xFFu || allocatedBits > 0xFFu)
+        return 0;
+    // The samples as the codec reads them: chroma of half the width (and
+    // height) when sub-sampled, the luminance of an even width (height).
+    const bool bSubSampledX = channels > 1 && transforms::colorTransforms::colorTransformsFactory::isSubsampledX(colorSpace);
+    const bool bSubSampledY = channels > 1 && transforms::colorTransforms::colorTransformsFactory::isSubsampledY(colorSpace);
+    const std::uint64_t evenX = bSubSampledX ? (width + 1) & ~1ull : width;
+    const std::uint64_t evenY = bSubSampledY ? (height + 1) & ~1ull : height;
+    const std::uint64_t samples =
+        evenX * evenY + (channels - 1) * (evenX >> (bSubSampledX ? 1 : 0)) * (evenY >> (bSubSampledY ? 1 : 0));
+    const std::uint64_t bits = samples * allocatedBits;
+    if (allocatedBits == 1)
+    {
+        // 1-bit frames follow each other without padding.
+        *pBits = true;
+        return bits;
+    }
+    // Other frames start on a byte, or on a word for packed samples in words.
+    const bool bWords = imageDataType == "OW" && allocatedBits != 8 && allocatedBits != 16;
+    return bWords ? (bits + 15) / 16 * 2 : (bits + 7) / 8;
+}
+
+std::uint32_t dataSet::getPixelDataFrames()
+{
+    HALVORAN_FUNCTION_START(L"dataSet::getPixelDataFrames")
+
+    lockObject lockAccess(this);
+    ptr<data> imageTag = getTag(0x7FE0, 0, 0x0010, false);
+    if (!imageTag)
+        return 0;
+    if (imageTag->getBufferSize(1) != 0)
+    {
+        const std::uint32_t tableLength = imageTag->getBufferSize(0);
+        if (tableLength != 0)
+            return tableLength / 4;
+        return static_cast<std::uint32_t>(frameStartFragments(imageTag).size() - 1);
+    }
+    if (getTag(0x7FE0, 1, 0x0010, false))
+    {
+        // One pixel data group per frame.
+        std::uint32_t groups = 1;
+        while (groups <= 0xFFFFu && getTag(0x7FE0, static_cast<std::uint16_t>(groups), 0x0010, false))
+            ++groups;
+        return groups;
+    }
+    bool bBits = false;
+    const std::uint64_t frameLength = nativeFrameLength(imageTag->getDataType(), &bBits);
+    if (frameLength == 0)
+        return 0;
+    const std::uint64_t pixelDataLength = imageTag->getBufferSize(0);
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        bBits ? pixelDataLength * 8 / frameLength : pixelDataLength / frameLength, 0xFFFFFFFFu));
 
     HALVORAN_FUNCTION_END()
 }

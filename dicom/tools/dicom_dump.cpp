@@ -1,11 +1,13 @@
 // dicom-dump FILE: prints the elements of a DICOM file as the toolkit reads
-// them, one per line. A file that cannot be read prints the toolkit's error
-// on stderr and exits with 1.
+// them, one per line. A file that cannot be read prints, on stderr, what the
+// workstation's windows say of it (the toolkit's own text on its detail line)
+// and exits with 1.
 #include "dicom/base/exceptionsManager.h"
 #include "dicom/base/stream.h"
 #include "dicom/base/streamReader.h"
 #include "dicom/core/codecFactory.h"
 #include "dicom/core/dataSetDumper.h"
+#include "import/core/file_failure.h"
 
 #include <cstdio>
 #include <iostream>
@@ -29,9 +31,10 @@ int main(int argc, char** argv)
         dataSetDumper::dump(loaded, std::cout);
         return 0;
     }
-    catch (const std::exception& e)
+    catch (const std::exception&)
     {
-        std::cerr << e.what() << '\n';
+        exceptionsManager::getTrailText();
+        std::cerr << studyimport::FileFailureText(argv[1], std::current_exception()) << '\n';
         return 1;
     }
 }

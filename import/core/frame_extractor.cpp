@@ -87,6 +87,52 @@ std::string Text(const ptr<dataSet>& ds, std::uint16_t group, std::uint16_t tag)
     return Toolkit([&] { return Trim(ds->getString(group, 0, tag, 0)); });
 }
 
+// The number of frames to extract, checked against what the pixel data hold before
+// anything is sized by it: (0028,0008) when the file states it (missing: one frame),
+// the frames of the pixel data when it is empty (with a warning for the user).
+struct FrameCount {
+    std::int32_t count = 1;
+    std::string warning;
+};
+
+FrameCount CountFrames(const ptr<dataSet>& ds)
+{
+    const bool stated = Toolkit([&] { return !ds->getDataType(0x0028, 0, 0x0008).empty(); });
+    const std::string text = Text(ds, 0x0028, 0x0008);
+    const std::uint32_t held = Toolkit([&] { return ds->getPixelDataFrames(); });
+    const bool encapsulated = Toolkit([&] {
+        const ptr<data> pixels = ds->getTag(0x7FE0, 0, 0x0010, false);
+        return pixels && pixels->getBufferSize(1) != 0;
+    });
+    const std::uint64_t pixelBytes = Toolkit([&] {
+        const ptr<data> pixels = ds->getTag(0x7FE0, 0, 0x0010, false);
+        return pixels ? std::uint64_t{pixels->getBufferSize(0)} : std::uint64_t{0};
+    });
+    const auto frames = [](std::uint64_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); };
+    const std::string pixelData =
+        encapsulated ? "its pixel data" : "its pixel data of " + std::to_string(pixelBytes) + " bytes";
+
+    FrameCount result;
+    if (stated && text.empty()) {
+        if (held == 0)
+            throw DicomImportError("The number of frames (0028,0008) of the file is empty, and no frame can be "
+                                   "found in its pixel data");
+        result.count = static_cast<std::int32_t>(std::min<std::uint32_t>(held, INT32_MAX));
+        result.warning = "The number of frames (0028,0008) of the file is empty: the " + frames(held) + " that " +
+                         pixelData + " hold " + (held == 1 ? "is" : "are") + " extracted.";
+        return result;
+    }
+    result.count = ParseFrameCount(text);
+    // Frames in pixel data groups of their own are not counted against the first group.
+    const bool ownGroups = Toolkit([&] { return bool(ds->getTag(0x7FE0, 1, 0x0010, false)); });
+    if (!ownGroups && static_cast<std::uint32_t>(result.count) > held && Toolkit([&] {
+            return bool(ds->getTag(0x7FE0, 0, 0x0010, false));
+        }))
+        throw DicomImportError("The number of frames (0028,0008) of the file states " + frames(result.count) +
+                               ", but " + pixelData + " hold " + (held == 0 ? "none" : frames(held)));
+    return result;
+}
+
 } // namespace
 
 std::int32_t ParseFrameCount(const std::string& text)
@@ -134,7 +180,8 @@ DicomSummary ReadDicomSummary(const std::string& path)
     s.pixelSpacingText = Text(ds, 0x0028, 0x0030);
     s.positionerPrimaryAngle = Text(ds, 0x0018, 0x1510);
     s.transferSyntax = Text(ds, 0x0002, 0x0010);
-    s.frameCount = ParseFrameCount(s.numberOfFramesText);
+    if (!s.numberOfFramesText.empty())
+        s.frameCount = ParseFrameCount(s.numberOfFramesText);
     const double spacing = ParseDecimal(s.pixelSpacingText);
     s.pixelSpacing = spacing > 0.0 ? spacing : 0.0;
     if (!TransferSyntaxSupported(s.transferSyntax))
@@ -146,6 +193,9 @@ DicomSummary ReadDicomSummary(const std::string& path)
             throw DicomImportError("The file holds floating-point pixel data, which this workstation does not read");
         throw DicomImportError("The file holds no image");
     }
+    const FrameCount frames = CountFrames(ds);
+    s.frameCount = frames.count;
+    s.frameCountWarning = frames.warning;
     return s;
 }
 
@@ -227,7 +277,7 @@ public:
         const std::string ts = Text(ds_, 0x0002, 0x0010);
         if (!TransferSyntaxSupported(ts))
             throw DicomImportError("The transfer syntax " + ts + " of the file is not supported");
-        frames_ = ParseFrameCount(Text(ds_, 0x0028, 0x0008));
+        frames_ = CountFrames(ds_).count;
         Toolkit([&] {
             const double width = ds_->getDouble(0x0028, 0, 0x1051, 0);
             if (width > 0.0)

@@ -28,6 +28,9 @@ struct DicomSummary {
     std::string patientName;            // (0010,0010)
     std::string numberOfFramesText;     // (0028,0008) as stored
     std::int32_t frameCount = 1;        // a missing (0028,0008) means one frame
+    // Said to the user before the question when the frame count is not the one the file
+    // states (an empty (0028,0008): the frames its pixel data hold); empty otherwise.
+    std::string frameCountWarning;
     std::string birthDate;              // (0010,0030) as stored
     std::string pixelSpacingText;       // (0028,0030), first value
     double pixelSpacing = 0.0;          // that value in mm, 0 when missing or not positive
@@ -36,8 +39,9 @@ struct DicomSummary {
 };
 
 // Reads the header of a DICOM file (values longer than 65,535 bytes stay in the file).
-// Throws DicomImportError when the file cannot be read, its frame count is not a number,
-// its pixel spacing is not a number, or no frame reader handles its transfer syntax.
+// Throws DicomImportError when the file cannot be read, its frame count is not a number
+// or more than its pixel data hold, its pixel spacing is not a number, or no frame
+// reader handles its transfer syntax.
 DicomSummary ReadDicomSummary(const std::string& path);
 
 // (0028,0008) as text: the empty text is one frame; anything but a positive whole number
@@ -113,8 +117,10 @@ void WriteFrameFile(const std::string& path, const std::string& bytes);
 
 // The frames of a DICOM file, decoded by the DICOM toolkit (native, RLE or JPEG pixel
 // data; monochrome frames through its modality transform). Values longer than 2,048
-// bytes stay in the file until they are used; frames past (0028,0008) do not exist. Throws DicomImportError when the file cannot be
-// read or its transfer syntax is not handled.
+// bytes stay in the file until they are used; frames past (0028,0008) do not exist (an
+// empty (0028,0008): past the frames the pixel data hold). Throws DicomImportError when
+// the file cannot be read, its transfer syntax is not handled or it states more frames
+// than its pixel data hold.
 std::unique_ptr<FrameSource> OpenDicomFrameSource(const std::string& path);
 
 // The JPEG baseline writer of the frame files: the DICOM toolkit's JPEG codec at quality

@@ -472,6 +472,9 @@ std::int32_t TWizardForm::ImportDicomFile(const QString& dicomPath, int series)
              QString::fromStdString(s.positionerPrimaryAngle) + QStringLiteral("\n");
     q += QStringLiteral("Do you want to proceed with frames extraction?");
     cursor.Restore();
+    // A frame count other than the one the file states is said before the question.
+    if (!s.frameCountWarning.empty())
+        Prompt().Warning(QString::fromStdString(s.frameCountWarning));
     if (!Prompt().AskYesNo(q))
         return 0;
 

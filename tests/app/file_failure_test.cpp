@@ -40,9 +40,17 @@ TEST(FileFailure, NamesTheFileAndWhatIsWrong)
         f.write(QByteArray(128, '\0') + "DICM" + QByteArray("\x02\x00\x10\x00UI\x14\x00", 8) +
                 "1.2.840.10008.1.2.1" + QByteArray(1, '\0'));
     }
+    const QString j2k = dir.filePath("j2k.dcm");
+    {
+        QFile f(j2k);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(128, '\0') + "DICM" + QByteArray("\x02\x00\x10\x00UI\x16\x00", 8) +
+                "1.2.840.10008.1.2.4.90");
+    }
     struct Case {
         std::exception_ptr error;
         QString text;
+        QString file = "run.dcm";
     };
     const auto progressive = std::make_exception_ptr(jpegCodecCannotHandleSyntax("Progressive JPEG is not supported"));
     const Case cases[] = {
@@ -54,11 +62,14 @@ TEST(FileFailure, NamesTheFileAndWhatIsWrong)
          "Detail: arithmetic coding is not supported"},
         {Nested(std::make_exception_ptr(Halvoran::streamExceptionEOF("Attempt to read past the end of the file"))),
          "The file \"run.dcm\" is incomplete: it ends before its last value.\nDetail: Attempt to read past the end of the file"},
+        {std::make_exception_ptr(std::runtime_error("The transfer syntax 1.2.840.10008.1.2.4.90 of the file is not supported")),
+         "The file \"j2k.dcm\" uses a compression this workstation does not read (JPEG 2000).\n"
+         "Detail: transfer syntax 1.2.840.10008.1.2.4.90", "j2k.dcm"},
         {std::make_exception_ptr(std::runtime_error("The number of frames \"x\" is not a positive whole number")),
          "The file \"run.dcm\" cannot be imported: The number of frames \"x\" is not a positive whole number"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FileFailureText(dicom, c.error), c.text);
+        EXPECT_EQ(FileFailureText(dir.filePath(c.file), c.error), c.text);
 
     EXPECT_TRUE(IsDicomToolkitFailure(progressive));
     EXPECT_TRUE(IsDicomToolkitFailure(Nested(progressive)));

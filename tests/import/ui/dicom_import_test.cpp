@@ -276,7 +276,7 @@ TEST_F(DicomImportTest, UnreadableFilesAreNamedWithWhatIsWrong)
          "The file \"cut.dcm\" is incomplete: it ends before its last value.\nDetail: Attempt to read past the end of the file"},
         {write("deflated.dcm", DicomBytes("1.2.840.10008.1.2.1.99", QByteArray::fromHex("63606060f8ff9f81c1c8d8c4d2cadecd"))),
          "The file \"deflated.dcm\" uses a compression this workstation does not read (deflate).\n"
-         "Detail: dicomCodec::readTag detected a corrupted tag"},
+         "Detail: transfer syntax 1.2.840.10008.1.2.1.99 (dicomCodec::readTag detected a corrupted tag)"},
         {write("float.dcm", DicomBytes("1.2.840.10008.1.2.1", FrameHeader() + Element(0x7FE0, 0x0008, "OF", floats))),
          "The file \"float.dcm\" cannot be imported: The file holds floating-point pixel data, which this "
          "workstation does not read"},
@@ -284,7 +284,7 @@ TEST_F(DicomImportTest, UnreadableFilesAreNamedWithWhatIsWrong)
         {dir.filePath("missing.dcm"), "The file \"missing.dcm\" cannot be found.\nDetail: stream::openFile failure"},
         {Fixture("grey8_jpegls.dcm"),
          "The file \"grey8_jpegls.dcm\" uses a compression this workstation does not read (JPEG-LS).\n"
-         "Detail: The transfer syntax 1.2.840.10008.1.2.4.80 of the file is not supported"},
+         "Detail: transfer syntax 1.2.840.10008.1.2.4.80"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
@@ -296,6 +296,33 @@ TEST_F(DicomImportTest, UnreadableFilesAreNamedWithWhatIsWrong)
         EXPECT_TRUE(ProgressAdvancedForm.isNull());
         EXPECT_FALSE(NavigationEnabled()); // no recording on the page
     }
+}
+
+// An empty number of frames: the frames of the pixel data are extracted, and the user is
+// told so before the question.
+TEST_F(DicomImportTest, AnEmptyFrameCountIsSaidBeforeTheQuestion)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QByteArray header = FrameHeader();
+    header.replace(Element(0x0028, 0x0008, "IS", "2"), Element(0x0028, 0x0008, "IS", ""));
+    const QString path = dir.filePath("empty.dcm");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(DicomBytes("1.2.840.10008.1.2.1", header + Element(0x7FE0, 0x0010, "OB", QByteArray(48, 'x'))));
+    }
+    prompts_.answers = {true};
+    Browse(0, path);
+    WaitForExtraction();
+    ASSERT_GE(prompts_.messages.size(), 2u);
+    EXPECT_EQ(prompts_.messages[0].kind, K::Warning);
+    EXPECT_EQ(prompts_.messages[0].text, "The number of frames (0028,0008) of the file is empty: the 3 frames that "
+                                         "its pixel data of 48 bytes hold are extracted.");
+    EXPECT_EQ(prompts_.messages[1].kind, K::YesNo);
+    EXPECT_TRUE(prompts_.messages[1].text.startsWith("The selected DICOM file contains 3 frames\n"));
+    EXPECT_EQ(Files("LAO"), 3);
+    EXPECT_EQ(w_->PlayerFrame1->FrameCount(), 3);
 }
 
 // Frames the JPEG decoder does not read fail in the worker; the user learns which
