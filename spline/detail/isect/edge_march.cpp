@@ -97,6 +97,54 @@ bool merge_direction(int d, int* marker, bool* along) {
   return true;
 }
 
+// The direction of the curve N_A x N_B at an edge point of two surfaces (its marker)
+// from the edges the point lies on.  Status 0, negative an error.
+int set_direction(const spline_surface* a, const spline_surface* b, edge_point* ep) {
+  edge_point& e = *ep;
+  double da[9], na[3], db[9], nb[3];
+  int l1 = 0, l2 = 0, sa = 0, sb = 0;
+  s1421(a, 1, e.point->params, &l1, &l2, da, na, &sa);
+  if (sa < 0) return sa;
+  s1421(b, 1, e.point->params + 2, &l1, &l2, db, nb, &sb);
+  if (sb < 0) return sb;
+  if (sa > 0 || sb > 0 || vec_angle(na, nb, 3) < 1e-12) {
+    e.marker = kSingular;
+    return 0;
+  }
+  vec_cross(na, nb, e.tangent);
+  double ca[3], cb[3];
+  int s1 = 0, s2 = 0;
+  s6decomp(e.tangent, ca, da + 3, da + 6, na, &s1);
+  s6decomp(e.tangent, cb, db + 3, db + 6, nb, &s2);
+  if (s1 < 0) return s1;
+  if (s2 < 0) return s2;
+  if (s1 > 0 || s2 > 0) {
+    e.marker = kSingular;
+    return 0;
+  }
+  bool along = false;
+  e.marker = kAlong;
+  for (int bit = 0; bit < 8; ++bit) {
+    if (!(e.mask & (1 << bit))) continue;
+    const int edge = bit % 4;
+    const double* d = bit < 4 ? da : db;
+    const double* c = bit < 4 ? ca : cb;
+    const double* tested = edge % 2 == 0 ? d + 3 : d + 6;
+    int dir = 0;
+    if (vec_angle(e.tangent, tested, 3) >= 0.001) {
+      switch (edge) {
+        case 0: dir = c[1] > 0.0 ? 1 : -1; break;
+        case 1: dir = c[0] > 0.0 ? -1 : 1; break;
+        case 2: dir = c[1] > 0.0 ? -1 : 1; break;
+        default: dir = c[0] > 0.0 ? 1 : -1; break;
+      }
+    }
+    if (!merge_direction(dir, &e.marker, &along)) break;
+  }
+  if (along && e.marker != kContradicting) e.marker = kAlong;
+  return 0;
+}
+
 // Connects p and q as main points; dir > 0 directs the connection from p to q, dir < 0
 // from q to p.
 int join(isect_data** data, isect_point* p, isect_point* q, int dir) {
@@ -390,47 +438,8 @@ void sh1762_s9edgsscon(edge_table* tables[2], const spline_surface* a, const spl
 
   // Directions.
   for (edge_point& e : run.pts) {
-    double da[9], na[3], db[9], nb[3];
-    int l1 = 0, l2 = 0, sa = 0, sb = 0;
-    s1421(a, 1, e.point->params, &l1, &l2, da, na, &sa);
-    if (sa < 0) return fail(sa);
-    s1421(b, 1, e.point->params + 2, &l1, &l2, db, nb, &sb);
-    if (sb < 0) return fail(sb);
-    if (sa > 0 || sb > 0 || vec_angle(na, nb, 3) < 1e-12) {
-      e.marker = kSingular;
-      continue;
-    }
-    vec_cross(na, nb, e.tangent);
-    double ca[3], cb[3];
-    int s1 = 0, s2 = 0;
-    s6decomp(e.tangent, ca, da + 3, da + 6, na, &s1);
-    s6decomp(e.tangent, cb, db + 3, db + 6, nb, &s2);
-    if (s1 < 0) return fail(s1);
-    if (s2 < 0) return fail(s2);
-    if (s1 > 0 || s2 > 0) {
-      e.marker = kSingular;
-      continue;
-    }
-    bool along = false;
-    e.marker = kAlong;
-    for (int bit = 0; bit < 8; ++bit) {
-      if (!(e.mask & (1 << bit))) continue;
-      const int edge = bit % 4;
-      const double* d = bit < 4 ? da : db;
-      const double* c = bit < 4 ? ca : cb;
-      const double* tested = edge % 2 == 0 ? d + 3 : d + 6;
-      int dir = 0;
-      if (vec_angle(e.tangent, tested, 3) >= 0.001) {
-        switch (edge) {
-          case 0: dir = c[1] > 0.0 ? 1 : -1; break;
-          case 1: dir = c[0] > 0.0 ? -1 : 1; break;
-          case 2: dir = c[1] > 0.0 ? -1 : 1; break;
-          default: dir = c[0] > 0.0 ? 1 : -1; break;
-        }
-      }
-      if (!merge_direction(dir, &e.marker, &along)) break;
-    }
-    if (along && e.marker != kContradicting) e.marker = kAlong;
+    st = set_direction(a, b, &e);
+    if (st < 0) return fail(st);
   }
 
   run.count_usable();
@@ -574,6 +583,54 @@ void sh1762_s9edgsscon(edge_table* tables[2], const spline_surface* a, const spl
     s9surmarch(a, b, par, marks, count, points, links, total, s);
   }, status);
   if (st < 0) return fail(st);
+}
+
+void sh1762_s9edgsslone(edge_table* tables[2], const spline_surface* a,
+                        const spline_surface* b, isect_data** data, double aepsge,
+                        int* status) {
+  const char* name = "sh1762_s9edgsslone";
+  auto fail = [&](int code) {
+    *status = code;
+    error_report(name, code, 0);
+  };
+  *status = 0;
+  if (a->dim != 3 || b->dim != 3) return fail(-200);
+  std::vector<edge_point> pts;
+  int st = gather(tables, &pts);
+  if (st < 0) return fail(st);
+  if (pts.size() != 1) return;
+  edge_point& e = pts[0];
+  st = set_direction(a, b, &e);
+  if (st < 0) return fail(st);
+  if (!is_direction(e.marker)) return;
+
+  double start[4], end[4];
+  st = 0;
+  s1788(a, b, aepsge, e.point->params, start, end, &st);
+  if (st < 0) return fail(st);
+  // Only a piece from this point to another place on the pair's boundary is used (the
+  // point itself may sit a rounding off the boundary: 13).
+  if (st != 11 && st != 13) return;
+  double from[3], to[3];
+  int l1 = 0, l2 = 0;
+  s1421(a, 0, e.point->params, &l1, &l2, from, nullptr, &st);
+  if (st < 0) return fail(st);
+  s1421(a, 0, end, &l1, &l2, to, nullptr, &st);
+  if (st < 0) return fail(st);
+  if (vec_dist(from, to, 3) <= aepsge) return;
+
+  isect_point* other = create_isect_point_geom(4, end, 0.0, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr);
+  if (!other) return fail(kErrMemory);
+  st = 0;
+  sh6idnpt(data, &other, 1, &st);
+  if (st < 0) {
+    destroy_isect_point(other);
+    return fail(st);
+  }
+  if (other == e.point) return;
+  st = join(data, e.point, other, e.marker);
+  if (st < 0) return fail(st);
+  *status = 1;
 }
 
 void sh1762_s9edgpscon(edge_table* table, double level, const spline_surface* surface, int piece,

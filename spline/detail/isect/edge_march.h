@@ -26,6 +26,17 @@ struct isect_data;
 void sh1762_s9edgsscon(edge_table* tables[2], const spline_surface* a, const spline_surface* b,
                        isect_data** data, int simple_pair, double aepsge, int* status);
 
+// A simple pair of two surfaces of dimension 3 with a single edge point at which the
+// curve enters or leaves the pair: the curve crosses the pair's boundary a second time
+// where no point was found (a dividing line that grazes the other surface).  The curve
+// is marched from the point through the pair and its other end on the boundary is
+// added and joined to the point.  Status 1 a point was added, 0 nothing done (another
+// count of edge points, no clear direction, or no piece from boundary to boundary),
+// negative an error.
+void sh1762_s9edgsslone(edge_table* tables[2], const spline_surface* a,
+                        const spline_surface* b, isect_data** data, double aepsge,
+                        int* status);
+
 // A surface of dimension 1 (else -200) against the value `level`; table holds the points
 // on the surface's edges, each with (u, v).  piece is 1 when the surface is a piece cut
 // from a larger surface.  Fewer than two edge points: status 1.

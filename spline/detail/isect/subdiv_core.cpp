@@ -10,6 +10,7 @@
 
 #include "spline/detail/isect/box_tests.h"
 #include "spline/detail/isect/cones.h"
+#include "spline/detail/isect/edge_march.h"
 #include "spline/detail/isect/isect_graph.h"
 #include "spline/detail/isect/isect_marks.h"
 #include "spline/detail/isect/isect_reduce.h"
@@ -522,6 +523,15 @@ void sh1762(geom_object* object1, geom_object* object2, double epsge, isect_data
       sh1762_s9update(object1, object2, epsge, data, tables, &k);
       if (k < 0) return fail(k);
       if (k == 1) *status = 1;
+      if (k == 2 && object1->kind == kSurfaceObject && object2->kind == kSurfaceObject &&
+          object1->surface->dim == 3) {
+        // Settled with a lone edge point through which the curve passes: its second
+        // crossing of the boundary was missed and is marched to.
+        st = 0;
+        sh1762_s9edgsslone(tables, object1->surface, object2->surface, data, epsge, &st);
+        if (st < 0) return fail(st);
+        if (st == 1) *status = 1;
+      }
     }
     if (k == 0) {
       // A one-dimensional surface (handed first) or the connection of the edge points.
