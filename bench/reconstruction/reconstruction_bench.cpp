@@ -63,17 +63,13 @@ void BM_ReduceMarchedCurve(benchmark::State& state)
 {
     // The marched curve of the helix tracings, as the reconstruction reduces it.
     ReconstructionInput in = helix_test::HelixInput(static_cast<int>(state.range(0)), 100);
-    std::vector<TPointXYZ> L, L2, R, R2;
-    for (const PixelPoint& p : in.laoCatheter) {
+    std::vector<TPointXYZ> L, R;
+    for (const PixelPoint& p : in.laoCatheter)
         L.emplace_back(p.x, -p.y, 0.0);
-        L2.emplace_back(p.x, -p.y, 400.0);
-    }
-    for (const PixelPoint& p : in.raoCatheter) {
+    for (const PixelPoint& p : in.raoCatheter)
         R.emplace_back(0.0, -p.y, 400.0 - p.x);
-        R2.emplace_back(400.0, -p.y, 400.0 - p.x);
-    }
     std::vector<std::string> warnings;
-    SampledPath path = CatheterPathFromProjections(L, L2, R, R2, L.front(), 100, warnings, nullptr);
+    SampledPath path = CatheterPathFromProjections(L, R, 400.0, L.front(), 100, warnings, nullptr);
     const double tol[3] = {0.9, 0.9, 0.9};
     for (auto _ : state) {
         double errors[3];
