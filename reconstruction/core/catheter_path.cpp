@@ -530,6 +530,10 @@ double BottomRow(const TracingPoints& t)
 std::optional<HeightReversal> PrepareTracing(const WallContour& stored, double scale, TracingPoints& out)
 {
     constexpr double kMaxMergeDistance = 24.0;
+    // Dense: many distinct pixels per merged point (a click repeated is not dense).
+    std::unordered_map<std::uint64_t, char> distinct;
+    for (const PixelPoint& p : stored)
+        distinct.emplace((static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32) | static_cast<std::uint32_t>(p.y), 0);
     std::optional<HeightReversal> back;
     for (double distance = kMergeDistance;; distance *= 2) {
         out = MergeCrowdedPoints(stored, distance / scale);
@@ -538,7 +542,7 @@ std::optional<HeightReversal> PrepareTracing(const WallContour& stored, double s
         double longest = 0.0;
         for (std::size_t i = 1; i < out.size(); ++i)
             longest = std::max(longest, std::sqrt(SquaredDistance(out[i], out[i - 1])));
-        const bool dense = stored.size() >= 2 * out.size();
+        const bool dense = distinct.size() >= 2 * out.size();
         const bool steady = !back && longest * scale <= 8 * distance;
         if (steady || !dense || 2 * distance > kMaxMergeDistance)
             return back;
@@ -595,6 +599,17 @@ std::pair<double, double> HeightCoverage(const spline_curve& c)
 }
 
 } // namespace
+
+std::vector<RowRange> MissingRows(const RowRange& shared, const RowRange& covered)
+{
+    const double slack = std::max(kHeightNoise, 0.02 * (shared.bottom - shared.top));
+    std::vector<RowRange> missing;
+    if (covered.top - shared.top > slack)
+        missing.push_back({shared.top, std::min(covered.top, shared.bottom)});
+    if (shared.bottom - covered.bottom > slack)
+        missing.push_back({std::max(covered.bottom, shared.top), shared.bottom});
+    return missing;
+}
 
 CatheterPath BuildCatheterPath(const ReconstructionInput& input, std::vector<std::string>& warnings,
                                const ReconstructionHooks& hooks)
@@ -657,13 +672,7 @@ CatheterPath BuildCatheterPath(const ReconstructionInput& input, std::vector<std
         const double sharedTop = std::max(TopRow(lao), TopRow(rao));
         const double sharedBottom = std::min(BottomRow(lao), BottomRow(rao));
         const auto [lowY, highY] = HeightCoverage(*sampled.curve);
-        const double coveredTop = -highY, coveredBottom = -lowY;
-        const double slack = std::max(static_cast<double>(kHeightNoise), 0.02 * (sharedBottom - sharedTop));
-        std::vector<std::pair<double, double>> missing;
-        if (coveredTop - sharedTop > slack)
-            missing.emplace_back(sharedTop, coveredTop);
-        if (sharedBottom - coveredBottom > slack)
-            missing.emplace_back(coveredBottom, sharedBottom);
+        const auto missing = MissingRows({sharedTop, sharedBottom}, {-highY, -lowY});
         if (!missing.empty()) {
             // Rows of each view's own image (the lower view was scaled up to match).
             std::string where;

@@ -98,6 +98,15 @@ SampledPath CatheterPathFromProjections(const std::vector<TPointXYZ>& L, const s
                                         double depth, const TPointXYZ& start, int frameCount,
                                         std::vector<std::string>& warnings, StepTimes* times);
 
+// The rows (matched heights, top < bottom) of the shared height range that a path
+// covering `covered` leaves out, when clearly more than the click noise (kHeightNoise,
+// or 2 % of the shared range): at most one range above and one below.
+struct RowRange {
+    double top = 0.0;
+    double bottom = 0.0;
+};
+std::vector<RowRange> MissingRows(const RowRange& shared, const RowRange& covered);
+
 // Unit tangent, normal and binormal of the path at the given parameters of `curve`,
 // taken on its reduced form (s1940, 0.9 px): the Frenet frame where the path bends, the
 // tangent completed by the neighbouring normal where it runs straight.

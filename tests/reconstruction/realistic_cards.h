@@ -140,26 +140,31 @@ public:
         return {p.x, -p.y, p.z};
     }
 
-    // The height range (rows) the catheter covers between arc lengths a and b, and where
-    // the height turns back by more than `noise` rows (false when it never does).
+    // Where the catheter, running down the image, turns back up by more than `noise`
+    // rows: the rows it runs through twice, from the row it falls back to up to the row
+    // where it turned. False when it never does.
     bool TurnsBack(double noise, double* fromRow = nullptr, double* toRow = nullptr) const
     {
-        double highest = points_.front().y, back = highest;
+        double deepest = points_.front().y, back = 0.0;
         bool turned = false;
         for (const TPointXYZ& p : points_) {
-            if (!turned && p.y > highest)
-                highest = p.y;
-            else if (highest - p.y > noise) {
-                turned = true;
+            if (!turned) {
+                if (p.y > deepest)
+                    deepest = p.y;
+                else if (deepest - p.y > noise) {
+                    turned = true;
+                    back = p.y;
+                }
+            } else if (p.y > deepest) {
+                break;
+            } else {
                 back = std::min(back, p.y);
             }
-            if (turned && p.y > highest)
-                break;
         }
         if (fromRow)
             *fromRow = back;
         if (toRow)
-            *toRow = highest;
+            *toRow = deepest;
         return turned;
     }
 
