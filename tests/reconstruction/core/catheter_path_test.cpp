@@ -196,6 +196,26 @@ TEST(SweepDepth, FourHundredUnlessATracingReachesIt)
     EXPECT_EQ(SweepDepth(WallContour{{100, 1}, {389, 2}}, WallContour{{50, 1}}), 400);
     EXPECT_EQ(SweepDepth(WallContour{{100, 1}, {391, 2}}, WallContour{{50, 1}}), 401);
     EXPECT_EQ(SweepDepth(WallContour{{100, 1}}, WallContour{{1000, 1}}), 1010);
+    // No int arithmetic to overflow at the edge of what a point holds.
+    EXPECT_EQ(SweepDepth(WallContour{{2147483647, 1}}, WallContour{{5, 1}}), 2147483657.0);
+}
+
+TEST(MatchHeights, HeightsTooFarApartAreRefused)
+{
+    // Scaling the lower tracing would leave anything a model can hold (and an int).
+    WallContour lao{{65535, 1}, {65000, 0}, {64000, 1}}, rao{{1, 65535}, {2, 30000}, {3, 10}};
+    EXPECT_THROW(MatchHeights(lao, rao), ReconstructionRefused);
+    ReconstructionInput in;
+    in.laoCatheter = lao;
+    in.raoCatheter = rao;
+    in.frameCount = 10;
+    std::vector<std::string> warnings;
+    try {
+        BuildCatheterPath(in, warnings, {});
+        ADD_FAILURE() << "not refused";
+    } catch (const ReconstructionRefused& e) {
+        EXPECT_NE(std::string(e.what()).find("differ too much in height"), std::string::npos) << e.what();
+    }
 }
 
 TEST(CatheterPathRefusals, OneClearMessage)
