@@ -186,6 +186,113 @@ CurveHandle Translated(const spline_curve& c, const TPointXYZ& v)
     return moved;
 }
 
+// A tracing curve as a polyline in its view's plane (x or z, and y), with the length
+// along it at each vertex.
+struct TracingPolyline {
+    std::vector<double> across, height, along;
+};
+
+TracingPolyline SampleTracing(const spline_curve& c, int axis)
+{
+    const double t0 = RangeStart(c), t1 = RangeEnd(c);
+    const int n = std::clamp(static_cast<int>(2 * (t1 - t0)), 200, 20000);
+    TracingPolyline line;
+    for (int i = 0; i <= n; ++i) {
+        const TPointXYZ p = Evaluate(c, t0 + (t1 - t0) * i / n);
+        const double across = axis == 0 ? p.x : p.z;
+        line.along.push_back(i == 0 ? 0.0
+                                    : line.along.back() + std::hypot(across - line.across.back(), p.y - line.height.back()));
+        line.across.push_back(across);
+        line.height.push_back(p.y);
+    }
+    return line;
+}
+
+// The rows (-y of `geometry`) over which the path runs back along a tracing: where the
+// path's place along the tracing (its nearest point seen in that view) falls back by
+// more than kHeightNoise pixels against its general run, from the place where it turned
+// to where it passes that place again.
+std::optional<RowRange> BackAndForth(const spline_curve& geometry, const TracingPolyline& tracing, int axis)
+{
+    constexpr int kSamples = 1000;
+    const double t0 = RangeStart(geometry), t1 = RangeEnd(geometry);
+    std::vector<double> along(kSamples + 1), rows(kSamples + 1);
+    for (int i = 0; i <= kSamples; ++i) {
+        const TPointXYZ p = Evaluate(geometry, t0 + (t1 - t0) * i / kSamples);
+        const double across = axis == 0 ? p.x : p.z;
+        std::size_t nearest = 0;
+        double best = 1e300;
+        for (std::size_t j = 0; j < tracing.along.size(); ++j) {
+            const double da = tracing.across[j] - across, dh = tracing.height[j] - p.y;
+            const double d = da * da + dh * dh;
+            if (d < best) {
+                best = d;
+                nearest = j;
+            }
+        }
+        along[i] = tracing.along[nearest];
+        rows[i] = -p.y;
+    }
+    const double sign = along.back() >= along.front() ? 1.0 : -1.0;
+    std::optional<RowRange> stretch;
+    double furthest = sign * along[0];
+    int turn = 0;
+    for (int i = 1; i <= kSamples; ++i) {
+        const double a = sign * along[i];
+        if (a > furthest) {
+            furthest = a;
+            turn = i;
+            continue;
+        }
+        if (furthest - a <= kHeightNoise)
+            continue;
+        int j = i;
+        while (j < kSamples && sign * along[j + 1] <= furthest)
+            ++j;
+        const auto [lo, hi] = std::minmax_element(rows.begin() + turn, rows.begin() + j + 1);
+        if (!stretch)
+            stretch = RowRange{*lo, *hi};
+        stretch->top = std::min(stretch->top, *lo);
+        stretch->bottom = std::max(stretch->bottom, *hi);
+        i = j;
+    }
+    return stretch;
+}
+
+// The rows (-y) of the stretches where the path runs nearly level: over kLevelRun pixels
+// of path its height changes by less than kLevelRise rows. There a row of click noise
+// moves the place where the two views' tracings meet by tens of pixels.
+std::optional<RowRange> LevelStretch(const spline_curve& geometry)
+{
+    constexpr double kLevelRun = 40.0, kLevelRise = 2.0;
+    constexpr int kSamples = 1000;
+    const double t0 = RangeStart(geometry), t1 = RangeEnd(geometry);
+    std::vector<double> arc(kSamples + 1, 0.0), rows(kSamples + 1);
+    TPointXYZ previous = Evaluate(geometry, t0);
+    for (int i = 0; i <= kSamples; ++i) {
+        const TPointXYZ p = Evaluate(geometry, t0 + (t1 - t0) * i / kSamples);
+        if (i > 0)
+            arc[i] = arc[i - 1] + Norm(p - previous);
+        rows[i] = -p.y;
+        previous = p;
+    }
+    std::optional<RowRange> stretch;
+    for (int i = 0, j = 0; i <= kSamples; ++i) {
+        while (j <= kSamples && arc[j] - arc[i] < kLevelRun)
+            ++j;
+        if (j > kSamples)
+            break;
+        const auto [lo, hi] = std::minmax_element(rows.begin() + i, rows.begin() + j + 1);
+        if (*hi - *lo >= kLevelRise)
+            continue;
+        if (!stretch)
+            stretch = RowRange{*lo, *hi};
+        stretch->top = std::min(stretch->top, *lo);
+        stretch->bottom = std::max(stretch->bottom, *hi);
+    }
+    return stretch;
+}
+
 // A unit vector perpendicular to the unit vector t, as near to `hint` as possible.
 TPointXYZ PerpendicularTo(const TPointXYZ& t, const TPointXYZ& hint)
 {
@@ -353,6 +460,7 @@ SampledPath CatheterPathFromProjections(const std::vector<TPointXYZ>& L, const s
                                         std::vector<std::string>& warnings, StepTimes* times)
 {
     SurfaceHandle lao, rao;
+    TracingPolyline laoTracing, raoTracing;
     {
         StepTimer timer(Slot(times, &StepTimes::curves));
         CurveHandle cL = TracingCurve(L);
@@ -361,6 +469,8 @@ SampledPath CatheterPathFromProjections(const std::vector<TPointXYZ>& L, const s
         CurveHandle cR2 = Translated(*cR, {depth, 0.0, 0.0});
         lao = Loft(cL.get(), cL2.get(), 4);
         rao = Loft(cR.get(), cR2.get(), 3);
+        laoTracing = SampleTracing(*cL, 0);
+        raoTracing = SampleTracing(*cR, 2);
     }
 
     IsectCurveArray curves;
@@ -422,6 +532,11 @@ SampledPath CatheterPathFromProjections(const std::vector<TPointXYZ>& L, const s
     if (best < 0)
         throw ReconstructionRefused("The catheter path cannot be built: the tracings meet in no curve.");
     SampledPath out;
+    // Along the path, each tracing should be run through once: where the path's place on
+    // a tracing falls back, the two views cannot tell where the catheter goes.
+    out.laoBackAndForth = BackAndForth(*curves[best]->geometry, laoTracing, 0);
+    out.raoBackAndForth = BackAndForth(*curves[best]->geometry, raoTracing, 2);
+    out.level = LevelStretch(*curves[best]->geometry);
     out.curve = curves.TakeGeometry(best);
     spline_curve& c = *out.curve;
 
@@ -688,6 +803,30 @@ CatheterPath BuildCatheterPath(const ReconstructionInput& input, std::vector<std
                                "): the tracings meet there in pieces, typically where the catheter runs level. "
                                "Frames are placed along the longest piece only.");
         }
+    }
+
+    // Where the path runs nearly level, or back and forth along a tracing: the two views
+    // cannot tell there where the catheter goes.
+    if (sampled.level || sampled.laoBackAndForth || sampled.raoBackAndForth) {
+        RowRange rows{1e300, -1e300};
+        std::string views;
+        for (const auto& [name, range] : {std::pair{"", &sampled.level}, std::pair{"LAO", &sampled.laoBackAndForth},
+                                          std::pair{"RAO", &sampled.raoBackAndForth}}) {
+            if (!*range)
+                continue;
+            if (*name)
+                views += std::string(views.empty() ? "" : " and ") + name;
+            rows.top = std::min(rows.top, (*range)->top);
+            rows.bottom = std::max(rows.bottom, (*range)->bottom);
+        }
+        const std::string where = laoScale != 1.0 || raoScale != 1.0
+                                      ? "LAO " + Rows(rows.top / laoScale, rows.bottom / laoScale) + ", RAO " +
+                                            Rows(rows.top / raoScale, rows.bottom / raoScale)
+                                      : Rows(rows.top, rows.bottom);
+        warnings.push_back("The catheter runs nearly level in both views (" + where + ")" +
+                           (views.empty() ? "" : ", and the path runs back and forth along the " + views + " tracing there") +
+                           ": the two views cannot tell where it goes there, and frames there may lie far from their "
+                           "true place.");
     }
 
     CatheterPath path;

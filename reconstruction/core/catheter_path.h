@@ -83,11 +83,23 @@ inline constexpr double kTracingTolerance = 1.0;
 inline constexpr double kTracingHeightTolerance = 0.25;
 CurveHandle TracingCurve(const std::vector<TPointXYZ>& points);
 
+// A range of rows of the matched heights (top < bottom).
+struct RowRange {
+    double top = 0.0;
+    double bottom = 0.0;
+};
+
 // The chosen intersection curve of the two swept tracings and the path sampled on it.
 struct SampledPath {
     std::vector<TPointXYZ> points;  // N or N + 1, not yet moved to the origin
     std::vector<double> params;     // the curve parameter of each point
     CurveHandle curve;              // the chosen, oriented geometry curve
+    // The rows where the path runs back and forth along the LAO or RAO tracing (more
+    // than kHeightNoise pixels back along it), if anywhere.
+    std::optional<RowRange> laoBackAndForth, raoBackAndForth;
+    // The rows where the path runs nearly level (its height changing by less than 2 rows
+    // over 40 pixels of path), if anywhere.
+    std::optional<RowRange> level;
 };
 
 // L (the LAO tracing at z = 0) swept along z and R (the RAO tracing at x = 0) swept
@@ -101,10 +113,6 @@ SampledPath CatheterPathFromProjections(const std::vector<TPointXYZ>& L, const s
 // The rows (matched heights, top < bottom) of the shared height range that a path
 // covering `covered` leaves out, when clearly more than the click noise (kHeightNoise,
 // or 2 % of the shared range): at most one range above and one below.
-struct RowRange {
-    double top = 0.0;
-    double bottom = 0.0;
-};
 std::vector<RowRange> MissingRows(const RowRange& shared, const RowRange& covered);
 
 // Unit tangent, normal and binormal of the path at the given parameters of `curve`,

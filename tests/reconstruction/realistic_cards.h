@@ -120,6 +120,14 @@ public:
 
     double Length() const { return arc_.back(); }
 
+    // The row at the catheter's parameter u in [0, 1] (the level stretch of the
+    // LevelStretch shape runs from u = 0.40 to 0.58).
+    double RowAt(double u) const
+    {
+        const auto i = static_cast<std::size_t>(std::lround(std::clamp(u, 0.0, 1.0) * (points_.size() - 1)));
+        return points_[i].y;
+    }
+
     // The point (X, Y, Z) at arc length s from the top end (clamped to the catheter).
     TPointXYZ At(double s) const
     {

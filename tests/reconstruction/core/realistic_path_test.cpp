@@ -202,6 +202,26 @@ TEST(RealisticCards, TracingsStartingAtOppositeEndsAreTold)
     }
 }
 
+TEST(RealisticCards, LevelStretchIsTold)
+{
+    // Over about 150 px the catheter's height changes by 4 rows: a pixel of click noise
+    // moves the frames there by tens of pixels (they were placed 35 to 140 px off, in
+    // silence). The warning names the rows where the true catheter runs level.
+    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+        const Card card = MakeCard(ShapedCard(Shape::LevelStretch, seed, 30 + seed * 7, 60 - seed * 5));
+        const double top = card.catheter.RowAt(0.40), bottom = card.catheter.RowAt(0.58);
+        const Outcome o = Rebuild(card);
+        ASSERT_FALSE(o.refused) << o.refusal;
+        ASSERT_EQ(o.warnings.size(), 1u) << "seed " << seed << ": " << Describe(o);
+        const std::string& w = o.warnings.front();
+        EXPECT_TRUE(Mentions(w, "runs nearly level in both views")) << w;
+        int a = 0, b = 0;
+        ASSERT_TRUE(RowsIn(w, "LAO ", a, b) || RowsIn(w, "", a, b)) << w;
+        EXPECT_NEAR(a, top, 6.0) << w;
+        EXPECT_NEAR(b, bottom, 6.0) << w;
+    }
+}
+
 TEST(MissingRows, LikeWithLike)
 {
     // Covered height against the shared height, both in rows; noise (4 rows, or 2 % of
@@ -246,6 +266,8 @@ TEST(RealisticCards, NeverSilentlyWrong)
     }
     specs.push_back(DenseCard(2000, 3));
     specs.push_back(ShapedCard(Shape::TurnsBack, 4));
+    for (std::uint32_t seed = 7; seed <= 10; ++seed)
+        specs.push_back(ShapedCard(Shape::LevelStretch, seed, 20 + 9 * seed, 75 - 5 * seed));
     int told = 0;
     for (const CardSpec& spec : specs) {
         const Card card = MakeCard(spec);
