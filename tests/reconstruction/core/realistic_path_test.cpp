@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <regex>
+#include <cstdlib>
 
 using namespace kestrova::reconstruction;
 using namespace realistic_cards;
@@ -54,15 +54,25 @@ std::string Describe(const Outcome& o)
 
 bool Mentions(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
-// The two numbers of "rows A-B" in a message.
+// The two numbers of the first "<prefix>rows A-B" in a message.
 bool RowsIn(const std::string& text, const std::string& prefix, int& a, int& b)
 {
-    std::smatch m;
-    if (!std::regex_search(text, m, std::regex(prefix + "rows ([0-9]+)-([0-9]+)")))
-        return false;
-    a = std::stoi(m[1]);
-    b = std::stoi(m[2]);
-    return true;
+    const std::string key = prefix + "rows ";
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        const char* p = text.c_str() + at + key.size();
+        char* end = nullptr;
+        const long first = std::strtol(p, &end, 10);
+        if (end == p || *end != '-')
+            continue;
+        const char* q = end + 1;
+        const long second = std::strtol(q, &end, 10);
+        if (end == q)
+            continue;
+        a = static_cast<int>(first);
+        b = static_cast<int>(second);
+        return true;
+    }
+    return false;
 }
 
 } // namespace
