@@ -1,10 +1,11 @@
-// The whole reconstruction (catheter path, frames, both wall surfaces) for 300-point
+// The whole reconstruction (catheter path, frames, both wall surfaces) for 150-, 300- and 1000-point
 // helix tracings and 100 analysed frames, with the share of each step; and the
 // reduction s1940 alone on the marched catheter curve.
 #include "reconstruction/core/catheter_path.h"
 #include "reconstruction/core/reconstruction.h"
 #include "spline/reduce.h"
 #include "tests/reconstruction/core/helix_testutil.h"
+#include "tests/reconstruction/realistic_cards.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -49,31 +50,46 @@ void BM_Reconstruction(benchmark::State& state)
         {"sampling", sum.sampling},   {"s1940", sum.reduce},    {"s2559", sum.frames},
         {"placement", sum.placement}, {"s1536", sum.surfaces},
     };
-    std::printf("\nReconstruction of %lld-point tracings, %lld frames: %.1f ms processor time per run\n", state.range(0),
-                state.range(1), 1000 * total / runs);
+    std::printf("\nReconstruction of %lld-point tracings, %lld frames: %.1f ms processor time per run\n",
+                static_cast<long long>(state.range(0)), static_cast<long long>(state.range(1)), 1000 * total / runs);
     for (const auto& [name, seconds] : steps) {
         std::printf("  %-13s %8.2f ms  %5.1f %%\n", name, 1000 * seconds / runs, 100 * seconds / total);
         state.counters[std::string(name) + " %"] = 100 * seconds / total;
     }
     state.counters["peak RSS MB"] = PeakRssMb();
 }
-BENCHMARK(BM_Reconstruction)->Args({300, 100})->Args({150, 50})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Reconstruction)
+    ->Args({300, 100})
+    ->Args({150, 50})
+    ->Args({1000, 100})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+void BM_DenseTracing(benchmark::State& state)
+{
+    // A realistic card traced with a point every pixel or less: the catheter path alone.
+    const realistic_cards::Card card = realistic_cards::MakeCard(realistic_cards::DenseCard(static_cast<int>(state.range(0))));
+    const ReconstructionInput in = realistic_cards::WithFrames(card, 100);
+    for (auto _ : state) {
+        std::vector<std::string> warnings;
+        CatheterPath path = BuildCatheterPath(in, warnings, {});
+        benchmark::DoNotOptimize(path.points.data());
+    }
+    state.counters["peak RSS MB"] = PeakRssMb();
+}
+BENCHMARK(BM_DenseTracing)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_ReduceMarchedCurve(benchmark::State& state)
 {
     // The marched curve of the helix tracings, as the reconstruction reduces it.
     ReconstructionInput in = helix_test::HelixInput(static_cast<int>(state.range(0)), 100);
-    std::vector<TPointXYZ> L, L2, R, R2;
-    for (const PixelPoint& p : in.laoCatheter) {
+    std::vector<TPointXYZ> L, R;
+    for (const PixelPoint& p : in.laoCatheter)
         L.emplace_back(p.x, -p.y, 0.0);
-        L2.emplace_back(p.x, -p.y, 400.0);
-    }
-    for (const PixelPoint& p : in.raoCatheter) {
+    for (const PixelPoint& p : in.raoCatheter)
         R.emplace_back(0.0, -p.y, 400.0 - p.x);
-        R2.emplace_back(400.0, -p.y, 400.0 - p.x);
-    }
     std::vector<std::string> warnings;
-    SampledPath path = CatheterPathFromProjections(L, L2, R, R2, L.front(), 100, warnings, nullptr);
+    SampledPath path = CatheterPathFromProjections(L, R, 400.0, L.front(), 100, warnings, nullptr);
     const double tol[3] = {0.9, 0.9, 0.9};
     for (auto _ : state) {
         double errors[3];

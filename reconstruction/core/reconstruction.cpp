@@ -33,9 +33,9 @@ Reconstruction ReconstructVessel(const ReconstructionInput& input, const Reconst
     Progress(hooks, 1);
 
     if (!input.skippedWallFrames.empty()) {
-        std::vector<int> frames;
+        std::vector<long long> frames;
         for (int k : input.skippedWallFrames)
-            frames.push_back(k + 1);
+            frames.push_back(static_cast<long long>(k) + 1);
         std::sort(frames.begin(), frames.end());
         frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
         r.warnings.push_back("Stored wall contours of frame" + std::string(frames.size() > 1 ? "s " : " ") +

@@ -61,6 +61,12 @@ inline constexpr double kReconstructionScale = 0.25;
 // IVUS pixels per model unit across the path.
 inline constexpr double kContourDivisor = 16.0;
 
+// The largest coordinate a tracing, a contour or the catheter centre can hold: image
+// sides are 16-bit. Coordinates run from 0 to this value.
+inline constexpr int kMaxImageCoordinate = 65535;
+// The most analysed frames a reconstruction places (far beyond any pull-back).
+inline constexpr int kMaxFrameCount = 1000000;
+
 // What a reconstruction needs of a card.
 struct ReconstructionInput {
     // The stored catheter tracings of the two angiographic views, in stored order
@@ -162,11 +168,17 @@ struct ReconstructionHooks {
 
 // Runs the whole reconstruction. Throws ReconstructionRefused when:
 //   - a catheter tracing is empty ("Cannot construct 3D because you have not defined the
-//     LAO or/and RAO catheter"), has fewer than three points, or lies on the top image row;
-//   - N is 0;
+//     LAO or/and RAO catheter"), has fewer than three distinct points, lies on the top
+//     image row, or holds a point outside 0..kMaxImageCoordinate;
+//   - a tracing turns back in height by more than the click noise (the views share the
+//     height axis, so such a catheter is ambiguous): the message names the view and rows;
+//   - N is 0 or more than kMaxFrameCount;
 //   - the two swept tracings do not intersect, or a toolkit step fails.
-// Frames whose contour cannot be placed are left out with a warning; a wall with fewer
-// than two placed frames gets no surface (a warning when it has one).
+// Warns when the two tracings start at opposite ends (frame 1 is then placed where the
+// LAO tracing starts) and when the path covers clearly less height than both tracings
+// share (naming the rows left out). Frames whose contour cannot be placed are left out
+// with a warning; a wall with fewer than two placed frames gets no surface (a warning
+// when it has one). Frame numbers in messages count from 1.
 Reconstruction ReconstructVessel(const ReconstructionInput& input, const ReconstructionHooks& hooks = {});
 
 } // namespace kestrova::reconstruction

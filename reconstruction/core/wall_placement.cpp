@@ -8,6 +8,7 @@
 #include "spline/isect.h"
 #include "spline/loft.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <map>
@@ -33,7 +34,7 @@ std::optional<TPointXY> Evaluate2(const spline_curve& c, double t)
 bool Finite(const TPointXYZ& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 // Why a frame's contour was left out.
-enum class Skip { BeyondFrames, BeyondPath, NoCentre, TooFewPoints, OnALine };
+enum class Skip { BeyondFrames, BeyondPath, NoCentre, CentreOutside, PointsOutside, TooFewPoints, OnALine };
 
 const char* Reason(Skip s)
 {
@@ -41,6 +42,8 @@ const char* Reason(Skip s)
     case Skip::BeyondFrames: return "past the card's analysed frames";
     case Skip::BeyondPath: return "past the end of the catheter path";
     case Skip::NoCentre: return "the catheter centre of the IVUS frames is not set";
+    case Skip::CentreOutside: return "the catheter centre of the IVUS frames lies outside the image";
+    case Skip::PointsOutside: return "contour points lie outside the image";
     case Skip::TooFewPoints: return "fewer than two usable contour points";
     case Skip::OnALine: return "the contour points lie on a line";
     }
@@ -49,12 +52,17 @@ const char* Reason(Skip s)
 
 } // namespace
 
-std::string NumberRanges(const std::vector<int>& sorted)
+bool InImage(const PixelPoint& p)
+{
+    return p.x >= 0 && p.y >= 0 && p.x <= kMaxImageCoordinate && p.y <= kMaxImageCoordinate;
+}
+
+std::string NumberRanges(const std::vector<long long>& sorted)
 {
     std::string out;
     for (std::size_t i = 0; i < sorted.size();) {
         std::size_t j = i;
-        while (j + 1 < sorted.size() && sorted[j + 1] == sorted[j] + 1)
+        while (j + 1 < sorted.size() && sorted[j] < sorted[j + 1] && sorted[j + 1] - sorted[j] == 1)
             ++j;
         if (!out.empty())
             out += ", ";
@@ -221,24 +229,34 @@ PlacedWall PlaceWall(const std::vector<WallContour>& contours, const PixelPoint&
                      const std::string& name, const Rgb& colour, std::vector<std::string>& warnings)
 {
     PlacedWall wall;
-    std::map<Skip, std::vector<int>> skipped;
+    // Frame numbers as the sheet and the slider show them (from 1).
+    std::map<Skip, std::vector<long long>> skipped;
     const TPointXY c{static_cast<double>(centre.x), static_cast<double>(centre.y)};
     const bool centreSet = centre.x != 0 || centre.y != 0;
     for (std::size_t k = 0; k < contours.size(); ++k) {
         const WallContour& contour = contours[k];
         if (contour.empty())
             continue;
-        const int frame = static_cast<int>(k);
-        if (frame >= frameCount) {
-            skipped[Skip::BeyondFrames].push_back(frame + 1);
+        const long long number = static_cast<long long>(k) + 1;
+        if (k >= static_cast<std::size_t>(std::max(frameCount, 0))) {
+            skipped[Skip::BeyondFrames].push_back(number);
             continue;
         }
+        const int frame = static_cast<int>(k);
         if (k >= path.size() || k >= tangents.size()) {
-            skipped[Skip::BeyondPath].push_back(frame + 1);
+            skipped[Skip::BeyondPath].push_back(number);
             continue;
         }
         if (!centreSet) {
-            skipped[Skip::NoCentre].push_back(frame + 1);
+            skipped[Skip::NoCentre].push_back(number);
+            continue;
+        }
+        if (!InImage(centre)) {
+            skipped[Skip::CentreOutside].push_back(number);
+            continue;
+        }
+        if (!std::all_of(contour.begin(), contour.end(), InImage)) {
+            skipped[Skip::PointsOutside].push_back(number);
             continue;
         }
         std::vector<TPointXY> samples;
@@ -246,12 +264,12 @@ PlacedWall PlaceWall(const std::vector<WallContour>& contours, const PixelPoint&
         for (const PixelPoint& p : contour)
             samples.emplace_back(p.x - c.x, p.y - c.y);
         if (!ResampleContour(samples, c, kContourSamples, 0)) {
-            skipped[Skip::TooFewPoints].push_back(frame + 1);
+            skipped[Skip::TooFewPoints].push_back(number);
             continue;
         }
         auto placed = PlaceContour(samples, path[k], tangents[k]);
         if (!placed) {
-            skipped[Skip::OnALine].push_back(frame + 1);
+            skipped[Skip::OnALine].push_back(number);
             continue;
         }
         for (std::size_t i = 0; i < placed->size() && i < kContourSamples; ++i) {
@@ -260,7 +278,7 @@ PlacedWall PlaceWall(const std::vector<WallContour>& contours, const PixelPoint&
             wall.grid.push_back((*placed)[i].z);
         }
         ++wall.frames;
-        wall.lines.push_back(SceneLine{name + std::to_string(frame + 1), frame, 1, colour, kReconstructionScale,
+        wall.lines.push_back(SceneLine{name + std::to_string(number), frame, 1, colour, kReconstructionScale,
                                        std::move(*placed)});
     }
     std::string wallName = name;

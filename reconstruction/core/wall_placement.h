@@ -47,7 +47,9 @@ struct PlacedWall {
 };
 
 // Places every frame's contour of one wall ("outer" or "inner"); frames that cannot be
-// placed are left out with one warning per reason naming them.
+// placed (past the frames or the path, no catheter centre, points or centre outside
+// 0..kMaxImageCoordinate, too few points, points on a line) are left out with one
+// warning per reason naming them (frame numbers from 1).
 PlacedWall PlaceWall(const std::vector<WallContour>& contours, const PixelPoint& centre, int frameCount,
                      const std::vector<TPointXYZ>& path, const std::vector<TPointXYZ>& tangents,
                      const std::string& name, const Rgb& colour, std::vector<std::string>& warnings);
@@ -58,6 +60,6 @@ PlacedWall PlaceWall(const std::vector<WallContour>& contours, const PixelPoint&
 SurfaceHandle FitWallSurface(const PlacedWall& wall, const std::string& wallName, std::vector<std::string>& warnings);
 
 // "3, 5-7, 10" for the sorted numbers.
-std::string NumberRanges(const std::vector<int>& sorted);
+std::string NumberRanges(const std::vector<long long>& sorted);
 
 } // namespace kestrova::reconstruction

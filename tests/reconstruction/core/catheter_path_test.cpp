@@ -54,17 +54,18 @@ TEST_P(HelixOracle, PathFollowsTheHelixFromTheTracedStart)
     for (std::size_t k = 0; k < path.points.size(); ++k) {
         double t = 0;
         EXPECT_LT(DistanceToHelix(path.points[k] + start, &t), 1.5) << "point " << k;
-        if (k > 0)
+        if (k > 0) {
             EXPECT_TRUE(c.reversed ? t < previousT : t > previousT) << "point " << k;
+        }
         previousT = t;
     }
 
     // Equal spacing.
     double mean = 0;
-    for (std::size_t k = 1; k < c.frames; ++k)
+    for (int k = 1; k < c.frames; ++k)
         mean += Norm(path.points[k] - path.points[k - 1]);
     mean /= c.frames - 1;
-    for (std::size_t k = 1; k < c.frames; ++k)
+    for (int k = 1; k < c.frames; ++k)
         EXPECT_NEAR(Norm(path.points[k] - path.points[k - 1]), mean, 0.03 * mean) << "step " << k;
 
     // One frame per analysed frame at most, unit tangents along growing k.
@@ -106,19 +107,26 @@ TEST(Helix, ShiftedBeyondTheOldSweepDepthGivesTheSamePath)
         EXPECT_LT(Norm(a.points[k] - b.points[k]), 0.05) << "point " << k;
 }
 
-TEST(Helix, LastTracingPointIsLeftOut)
+TEST(Helix, PathRunsToTheLastTracingPoint)
 {
-    // The curves run through the first n - 1 tracing points: the path ends about one
-    // tracing step before the helix does.
-    const int n = 150;
-    std::vector<std::string> warnings;
-    const CatheterPath path = BuildCatheterPath(HelixInput(n, 50), warnings, {});
-    const double step = kTurns / (n - 1);
-    double tLast = 0;
-    DistanceToHelix(path.points.back() + Helix(0), &tLast);
-    const double pathStep = kTurns / 50;
-    EXPECT_LT(tLast, kTurns - step + 0.1 * step);
-    EXPECT_GT(tLast, kTurns - step - 1.1 * pathStep);
+    // Every tracing point counts: the last sample lies within one frame step of the
+    // helix's end (the path stopped one tracing step short when the last point was left
+    // out), also when the last pixel was clicked twice.
+    for (const bool twice : {false, true}) {
+        const int n = 150;
+        ReconstructionInput in = HelixInput(n, 50);
+        if (twice) {
+            in.laoCatheter.push_back(in.laoCatheter.back());
+            in.raoCatheter.push_back(in.raoCatheter.back());
+        }
+        std::vector<std::string> warnings;
+        const CatheterPath path = BuildCatheterPath(in, warnings, {});
+        double tLast = 0;
+        DistanceToHelix(path.points.back() + Helix(0), &tLast);
+        const double pathStep = kTurns / 50;
+        const double tracingStep = kTurns / (n - 1);
+        EXPECT_GT(tLast, kTurns - pathStep - 0.2 * tracingStep) << (twice ? "last pixel clicked twice" : "");
+    }
 }
 
 TEST(Helix, StraightCatheterHasFramesWithoutNaN)
@@ -185,9 +193,29 @@ TEST(MatchHeights, TheLowerTracingIsScaledUpAndTruncated)
 
 TEST(SweepDepth, FourHundredUnlessATracingReachesIt)
 {
-    EXPECT_EQ(SweepDepth({{100, 1}, {389, 2}}, {{50, 1}}), 400);
-    EXPECT_EQ(SweepDepth({{100, 1}, {391, 2}}, {{50, 1}}), 401);
-    EXPECT_EQ(SweepDepth({{100, 1}}, {{1000, 1}}), 1010);
+    EXPECT_EQ(SweepDepth(WallContour{{100, 1}, {389, 2}}, WallContour{{50, 1}}), 400);
+    EXPECT_EQ(SweepDepth(WallContour{{100, 1}, {391, 2}}, WallContour{{50, 1}}), 401);
+    EXPECT_EQ(SweepDepth(WallContour{{100, 1}}, WallContour{{1000, 1}}), 1010);
+    // No int arithmetic to overflow at the edge of what a point holds.
+    EXPECT_EQ(SweepDepth(WallContour{{2147483647, 1}}, WallContour{{5, 1}}), 2147483657.0);
+}
+
+TEST(MatchHeights, HeightsTooFarApartAreRefused)
+{
+    // Scaling the lower tracing would leave anything a model can hold (and an int).
+    WallContour lao{{65535, 1}, {65000, 0}, {64000, 1}}, rao{{1, 65535}, {2, 30000}, {3, 10}};
+    EXPECT_THROW(MatchHeights(lao, rao), ReconstructionRefused);
+    ReconstructionInput in;
+    in.laoCatheter = lao;
+    in.raoCatheter = rao;
+    in.frameCount = 10;
+    std::vector<std::string> warnings;
+    try {
+        BuildCatheterPath(in, warnings, {});
+        ADD_FAILURE() << "not refused";
+    } catch (const ReconstructionRefused& e) {
+        EXPECT_NE(std::string(e.what()).find("differ too much in height"), std::string::npos) << e.what();
+    }
 }
 
 TEST(CatheterPathRefusals, OneClearMessage)
@@ -207,12 +235,18 @@ TEST(CatheterPathRefusals, OneClearMessage)
         {"RAO on the top row",
          [](ReconstructionInput& in) { in.raoCatheter = {{10, 0}, {20, 0}, {30, 0}}; },
          "The RAO catheter tracing lies on the top row"},
-        {"no common height",
-         [](ReconstructionInput& in) {
-             in.laoCatheter = {{100, 200}, {100, 190}, {100, 180}, {100, 170}};
-             in.raoCatheter = {{100, 10}, {100, 20}, {100, 30}, {100, 200}};
-         },
-         "do not meet in space"},
+        {"a point beyond any image",
+         [](ReconstructionInput& in) { in.raoCatheter[7] = {70000, 12}; },
+         "The RAO catheter tracing holds the point (70000, 12), outside any image"},
+        {"a negative coordinate",
+         [](ReconstructionInput& in) { in.laoCatheter[3] = {-2147483647 - 1, 40}; },
+         "The LAO catheter tracing holds the point (-2147483648, 40), outside any image"},
+        {"a frame count no card can have",
+         [](ReconstructionInput& in) { in.frameCount = 2147483647; },
+         "more than a pull-back can hold"},
+        {"three clicks within two pixels",
+         [](ReconstructionInput& in) { in.laoCatheter = {{300, 425}, {300, 426}, {301, 427}, {300, 425}}; },
+         "The LAO catheter tracing has fewer than three points at least 3 pixels apart"},
     };
     for (const Case& c : cases) {
         ReconstructionInput in = good;
@@ -224,6 +258,24 @@ TEST(CatheterPathRefusals, OneClearMessage)
         } catch (const ReconstructionRefused& e) {
             EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.what << ": " << e.what();
         }
+    }
+}
+
+TEST(CatheterPathRefusals, SurfacesThatDoNotMeet)
+{
+    // Tracings without a common height (the whole path keeps the bottoms matched, so this
+    // is reached only through the projections).
+    std::vector<TPointXYZ> L, R;
+    for (int y = 170; y <= 200; y += 10)
+        L.emplace_back(100, -y, 0);
+    for (int y = 10; y <= 40; y += 10)
+        R.emplace_back(0, -y, 300);
+    std::vector<std::string> warnings;
+    try {
+        CatheterPathFromProjections(L, R, 400, L.front(), 10, warnings, nullptr);
+        ADD_FAILURE() << "not refused";
+    } catch (const ReconstructionRefused& e) {
+        EXPECT_NE(std::string(e.what()).find("do not meet in space"), std::string::npos) << e.what();
     }
 }
 
@@ -261,4 +313,6 @@ TEST(Helix, PointsClickedTwiceChangeNothing)
     ReconstructionInput three = in;
     three.laoCatheter = {{5, 5}, {5, 5}, {6, 9}, {6, 9}};
     EXPECT_THROW(BuildCatheterPath(three, w1, {}), ReconstructionRefused);
+    three.laoCatheter = {{5, 5}, {5, 5}, {6, 9}, {6, 9}, {7, 14}};
+    EXPECT_NO_THROW(BuildCatheterPath(three, w1, {}));
 }

@@ -119,8 +119,9 @@ TEST(ResampleContour, FiltersRestartsAndCloses)
         circle.emplace_back(p.x, p.y);
     ASSERT_TRUE(ResampleContour(circle, {256, 100}, 21, 0));
     ASSERT_TRUE(circle.size() == 21 || circle.size() == 22);
-    if (circle.size() == 22)
+    if (circle.size() == 22) {
         EXPECT_EQ(circle.front(), circle.back());
+    }
     // Starts in the direction of the catheter centre seen from itself.
     const double start = std::atan2(circle[0].y, circle[0].x);
     EXPECT_NEAR(start, std::atan2(100.0, 256.0), 0.03);
@@ -277,6 +278,27 @@ TEST(Tube, UnplaceableFramesAreLeftOutWithOneWarningEach)
          {"Stored wall contours of frames 56, 61 were left out: past the card's 50 analysed frames.",
           "Outer wall: frame 51 left out: past the card's analysed frames."},
          true},
+        {"catheter centre beyond any image",
+         [](ReconstructionInput& in) { in.catheterCentre = {-2147483647 - 1, 2147483647}; },
+         {"Outer wall: frames 1-50 left out: the catheter centre of the IVUS frames lies outside the image.",
+          "Inner wall: frames 1-50 left out: the catheter centre of the IVUS frames lies outside the image."},
+         false},
+        {"contour points beyond any image",
+         [](ReconstructionInput& in) {
+             in.outerWalls[4][7] = {2147483647, 256};
+             in.outerWalls[9][3] = {256, -1600000000};
+             in.innerWalls.assign(50, {});
+         },
+         {"Outer wall: frames 5, 10 left out: contour points lie outside the image."},
+         true},
+        {"stored rows for the last frames an int can name",
+         [](ReconstructionInput& in) {
+             in.innerWalls.assign(50, {});
+             in.skippedWallFrames = {2147483647, 2147483646, 50};
+         },
+         {"Stored wall contours of frames 51, 2147483647, 2147483648 were left out: past the card's 50 analysed "
+          "frames."},
+         true},
         {"no outer contour at all: no inner wall either",
          [](ReconstructionInput& in) { in.outerWalls.assign(50, {}); },
          {},
@@ -301,4 +323,5 @@ TEST(NumberRanges, Text)
     EXPECT_EQ(NumberRanges({4}), "4");
     EXPECT_EQ(NumberRanges({1, 2}), "1, 2");
     EXPECT_EQ(NumberRanges({1, 2, 3, 7, 9, 10, 11, 12}), "1-3, 7, 9-12");
+    EXPECT_EQ(NumberRanges({2147483646, 2147483647, 2147483648}), "2147483646-2147483648");
 }
