@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <cinttypes>
 #include <cstdio>
 
 using namespace kestrova::reconstruction;
@@ -49,8 +50,8 @@ void BM_Reconstruction(benchmark::State& state)
         {"sampling", sum.sampling},   {"s1940", sum.reduce},    {"s2559", sum.frames},
         {"placement", sum.placement}, {"s1536", sum.surfaces},
     };
-    std::printf("\nReconstruction of %lld-point tracings, %lld frames: %.1f ms processor time per run\n", state.range(0),
-                state.range(1), 1000 * total / runs);
+    std::printf("\nReconstruction of %" PRId64 "-point tracings, %" PRId64 " frames: %.1f ms processor time per run\n",
+                state.range(0), state.range(1), 1000 * total / runs);
     for (const auto& [name, seconds] : steps) {
         std::printf("  %-13s %8.2f ms  %5.1f %%\n", name, 1000 * seconds / runs, 100 * seconds / total);
         state.counters[std::string(name) + " %"] = 100 * seconds / total;

@@ -54,17 +54,18 @@ TEST_P(HelixOracle, PathFollowsTheHelixFromTheTracedStart)
     for (std::size_t k = 0; k < path.points.size(); ++k) {
         double t = 0;
         EXPECT_LT(DistanceToHelix(path.points[k] + start, &t), 1.5) << "point " << k;
-        if (k > 0)
+        if (k > 0) {
             EXPECT_TRUE(c.reversed ? t < previousT : t > previousT) << "point " << k;
+        }
         previousT = t;
     }
 
     // Equal spacing.
     double mean = 0;
-    for (std::size_t k = 1; k < c.frames; ++k)
+    for (std::size_t k = 1; k < static_cast<std::size_t>(c.frames); ++k)
         mean += Norm(path.points[k] - path.points[k - 1]);
     mean /= c.frames - 1;
-    for (std::size_t k = 1; k < c.frames; ++k)
+    for (std::size_t k = 1; k < static_cast<std::size_t>(c.frames); ++k)
         EXPECT_NEAR(Norm(path.points[k] - path.points[k - 1]), mean, 0.03 * mean) << "step " << k;
 
     // One frame per analysed frame at most, unit tangents along growing k.

@@ -119,8 +119,9 @@ TEST(ResampleContour, FiltersRestartsAndCloses)
         circle.emplace_back(p.x, p.y);
     ASSERT_TRUE(ResampleContour(circle, {256, 100}, 21, 0));
     ASSERT_TRUE(circle.size() == 21 || circle.size() == 22);
-    if (circle.size() == 22)
+    if (circle.size() == 22) {
         EXPECT_EQ(circle.front(), circle.back());
+    }
     // Starts in the direction of the catheter centre seen from itself.
     const double start = std::atan2(circle[0].y, circle[0].x);
     EXPECT_NEAR(start, std::atan2(100.0, 256.0), 0.03);
