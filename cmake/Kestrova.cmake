@@ -19,9 +19,9 @@ get_filename_component(KESTROVA_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 # kestrova_warnings_are_errors(<target>)
 #   Makes every compiler warning in <target>'s own sources an error when KESTROVA_WERROR is
 #   on (the default of the build with the tests, which every change passes through).  The
-#   workstation's own Release build keeps warnings as warnings, so that a compiler's
-#   optimiser-only false alarm (g++ 12 at -O3 sees overlapping copies inside std::string)
-#   cannot keep a user from building it.
+#   workstation's own Release build keeps warnings as warnings, so that an optimiser-only
+#   false alarm of some compiler version (g++ 12 at -O3 has seen overlapping copies inside
+#   std::string) cannot keep a user from building it.
 function(kestrova_warnings_are_errors target)
   if(KESTROVA_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
