@@ -2,8 +2,10 @@
 #
 # kestrova_library(<name> DIR <folder> [PUBLIC <targets...>] [PRIVATE <targets...>])
 #   A static library of every .cpp/.c under <folder> (recursively).  Headers are
-#   included by their path from the repository root ("spline/sisl.h").
+#   included by their path from the repository root ("spline/isect.h").
 #   A folder without sources yet gives an INTERFACE library of the same name.
+#   The product's code builds without a warning: in the build with the tests a new one
+#   stops the build (kestrova_warnings_are_errors); tests and benchmarks are not held to it.
 #
 # kestrova_tests(<name> DIR <folder> [LIBS <targets...>] [MAIN <file>] [LABEL <label>])
 #   One test executable of every *_test.cpp under <folder>; each GoogleTest case
@@ -14,6 +16,18 @@
 # its own, such as the fuzz targets', builds some of its libraries).
 get_filename_component(KESTROVA_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 
+# kestrova_warnings_are_errors(<target>)
+#   Makes every compiler warning in <target>'s own sources an error when KESTROVA_WERROR is
+#   on (the default of the build with the tests, which every change passes through).  The
+#   workstation's own Release build keeps warnings as warnings, so that an optimiser-only
+#   false alarm of some compiler version (g++ 12 at -O3 has seen overlapping copies inside
+#   std::string) cannot keep a user from building it.
+function(kestrova_warnings_are_errors target)
+  if(KESTROVA_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
 function(kestrova_library name)
   cmake_parse_arguments(ARG "" "DIR" "PUBLIC;PRIVATE" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp ${ARG_DIR}/*.c)
@@ -23,6 +37,7 @@ function(kestrova_library name)
     add_library(${name} STATIC ${srcs} ${hdrs} ${qrcs})
     target_include_directories(${name} PUBLIC ${KESTROVA_ROOT})
     target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+    kestrova_warnings_are_errors(${name})
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${KESTROVA_ROOT})

@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <cinttypes>
 #include <cstdio>
 
 using namespace kestrova::reconstruction;

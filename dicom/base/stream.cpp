@@ -44,20 +44,21 @@ std::string stream::modeText(std::ios_base::openmode mode)
 {
     using std::ios_base;
     const ios_base::openmode flags = mode & ~ios_base::binary;
-    std::string text;
+    const char* text = "";
     if (flags == ios_base::in)
-        text = "r";
+        text = "rb";
     else if (flags == ios_base::out || flags == (ios_base::out | ios_base::trunc))
-        text = "w";
+        text = "wb";
     else if (flags == (ios_base::out | ios_base::app))
-        text = "a";
+        text = "ab";
     else if (flags == (ios_base::in | ios_base::out))
-        text = "r+";
+        text = "r+b";
     else if (flags == (ios_base::in | ios_base::out | ios_base::app))
-        text = "a+";
+        text = "a+b";
     else if (flags == (ios_base::in | ios_base::out | ios_base::trunc))
-        text = "w+";
-    text += "b";
+        text = "w+b";
+    else
+        text = "b";
     return text;
 }
 

@@ -24,7 +24,12 @@
 // where the pull-back starts. The view draws every model coordinate scaled by
 // kReconstructionScale.
 //
-// Main thread only: the toolkit's intersector keeps global counters.
+// Main thread only, one run at a time: the spline toolkit's intersector keeps process-wide
+// state that two concurrent runs would share and corrupt: its recursion depth and deepest
+// depth (`isect_recursion_level`, `isect_recursion_max`; the depth's parity decides which
+// object is handled first), the nesting depth of its driver (`driver_depth`, whose outermost
+// call starts a run's work budget), and the one error sink its messages go to. Only the work
+// count against that budget and the budget's "exceeded" flag are kept per thread.
 #pragma once
 
 #include "spline/handles.h"

@@ -1,5 +1,6 @@
 #include "dicom/base/charsetConversion.h"
 #include "dicom/base/exceptionsManager.h"
+#include "dicom_testutil.h"
 
 #include <gtest/gtest.h>
 
@@ -10,29 +11,8 @@ using namespace Halvoran;
 
 namespace
 {
-std::wstring fromUtf8(const std::string& text)
-{
-    std::wstring result;
-    for (std::size_t i = 0; i < text.size();)
-    {
-        const unsigned char b = static_cast<unsigned char>(text[i]);
-        int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
-        std::uint32_t code = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        for (int k = 1; k <= extra; ++k)
-            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        result.push_back(static_cast<wchar_t>(code));
-        i += 1 + extra;
-    }
-    return result;
-}
-
-std::string fromHex(const std::string& hex)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
+using dicomtest::fromHex;
+using dicomtest::fromUtf8;
 
 struct example
 {

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iconv.h>
 #include <sstream>
+#include <stdexcept>
 #include <unistd.h>
 
 using namespace Halvoran;
@@ -15,50 +17,41 @@ using namespace Halvoran::Varnix;
 namespace dicomtest
 {
 
+namespace
+{
+// Converts through glibc's iconv, which shares no code with the toolkit's own UTF-8
+// writer; input that is not valid in its encoding throws, so a test sees it at once.
+std::string convert(const char* to, const char* from, const char* bytes, std::size_t size)
+{
+    iconv_t codec = iconv_open(to, from);
+    if (codec == reinterpret_cast<iconv_t>(-1))
+        throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    std::string result(size * 4 + 16, '\0');
+    char* in = const_cast<char*>(bytes);
+    std::size_t inLeft = size;
+    char* out = result.data();
+    std::size_t outLeft = result.size();
+    const std::size_t status = iconv(codec, &in, &inLeft, &out, &outLeft);
+    iconv_close(codec);
+    if (status == static_cast<std::size_t>(-1))
+        throw std::runtime_error(std::string("not valid ") + from + " at byte " + std::to_string(size - inLeft));
+    result.resize(result.size() - outLeft);
+    return result;
+}
+} // namespace
+
 std::wstring fromUtf8(const std::string& text)
 {
-    std::wstring result;
-    for (std::size_t i = 0; i < text.size();)
-    {
-        const unsigned char b = static_cast<unsigned char>(text[i]);
-        const int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
-        std::uint32_t code = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        for (int k = 1; k <= extra && i + k < text.size(); ++k)
-            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        result.push_back(static_cast<wchar_t>(code));
-        i += 1 + extra;
-    }
+    const std::string wide = convert("WCHAR_T", "UTF-8", text.data(), text.size());
+    std::wstring result(wide.size() / sizeof(wchar_t), L'\0');
+    if (!result.empty())
+        std::memcpy(result.data(), wide.data(), result.size() * sizeof(wchar_t));
     return result;
 }
 
 std::string toUtf8(const std::wstring& text)
 {
-    std::string result;
-    for (wchar_t wc : text)
-    {
-        const std::uint32_t c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80)
-            result.push_back(static_cast<char>(c));
-        else if (c < 0x800)
-        {
-            result.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-        else if (c < 0x10000)
-        {
-            result.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-        else
-        {
-            result.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return result;
+    return convert("UTF-8", "WCHAR_T", reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
 std::string fromHex(const std::string& hex)

@@ -11,6 +11,8 @@
 namespace dicomtest
 {
 
+// UTF-8 to and from wide text through glibc's iconv (not the toolkit's own conversion);
+// invalid input throws.
 std::wstring fromUtf8(const std::string& text);
 std::string toUtf8(const std::wstring& text);
 std::string fromHex(const std::string& hex);

@@ -191,7 +191,9 @@ TEST(JpegEncoder, WrittenFilesOpenInStandardDecoders)
         const jpegSamples ours = decode(bytes);
         const jpegSamples oursComparable = source.m_channels == 3 ? ybrToRgb(ours) : ours;
         if (!c.subSampled)
+        {
             EXPECT_LE(maxDifference(oursComparable, *viaDjpeg), source.m_channels == 3 ? 3 : 2);
+        }
         ASSERT_TRUE(run("img2dcm -i JPEG " + dir + "/ours.jpg " + dir + "/ours.dcm"));
         const std::string err = dir + "/dcmdjpeg.err";
         ASSERT_EQ(std::system(("dcmdjpeg " + dir + "/ours.dcm " + dir + "/plain.dcm 2>" + err).c_str()), 0);
@@ -263,7 +265,9 @@ TEST(JpegDecoder, MatchesDcmtkOnEightAndTwelveBitStreams)
         ASSERT_EQ(ours.m_width, source.m_width);
         // DCMTK writes its +cr frames with the components R, G, B.
         if (c.options.find("+cr") != std::string::npos)
+        {
             EXPECT_EQ(ours.m_colorSpace, "RGB");
+        }
         if (c.options.find("+s2") == std::string::npos)
         {
             EXPECT_LE(maxDifference(ours, theirs), 2) << c.options << " " << c.bits << " " << c.channels;

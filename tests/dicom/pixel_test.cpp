@@ -197,7 +197,9 @@ TEST_P(pixelFixture, framesDecodeToTheRawSamples)
         const std::uint32_t last = c.frames - 1;
         EXPECT_EQ(pixelsOf(fresh->getImage(last)), expectedFrame(raw, c, last));
         if (last > 0)
+        {
             EXPECT_EQ(pixelsOf(fresh->getImage(last - 1)), expectedFrame(raw, c, last - 1));
+        }
     }
 }
 

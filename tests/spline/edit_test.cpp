@@ -122,7 +122,6 @@ TEST(JoinCurves, CubicsMeetWithTranslation) {
   // Joining at both starts turns curve 1; the output may be an input variable.
   spline_curve* var = copy_curve(c1.get());
   const CurveHandle keep_owner(var);
-  spline_curve* keep = keep_owner.get();
   s1715(var, c2.get(), 0, 0, &var, &status);
   ASSERT_EQ(status, 0);
   auto j2 = own(var);

@@ -546,8 +546,9 @@ TEST_F(AngioWindowTest, ClosingDisablesSaveOnlyWithoutTheIvusWindow)
     w->close();
     EXPECT_FALSE(ANGIOForm);
     EXPECT_TRUE(MainForm->ButtonEnabled(TMainForm::Button::Save));
-    if (view)
+    if (view) {
         EXPECT_TRUE(view->LayersFreed());
+    }
 
     TANGIOForm* second = Open();
     ASSERT_NE(second, nullptr);

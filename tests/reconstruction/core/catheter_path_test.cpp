@@ -62,10 +62,10 @@ TEST_P(HelixOracle, PathFollowsTheHelixFromTheTracedStart)
 
     // Equal spacing.
     double mean = 0;
-    for (int k = 1; k < c.frames; ++k)
+    for (std::size_t k = 1; k < static_cast<std::size_t>(c.frames); ++k)
         mean += Norm(path.points[k] - path.points[k - 1]);
     mean /= c.frames - 1;
-    for (int k = 1; k < c.frames; ++k)
+    for (std::size_t k = 1; k < static_cast<std::size_t>(c.frames); ++k)
         EXPECT_NEAR(Norm(path.points[k] - path.points[k - 1]), mean, 0.03 * mean) << "step " << k;
 
     // One frame per analysed frame at most, unit tangents along growing k.
