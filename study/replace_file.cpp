@@ -49,21 +49,36 @@ private:
     int fd_;
 };
 
-// The mode a new file takes: that of the file it replaces, so a replaced file keeps
-// its permissions; a new file gets the usual 0666 less the umask (applied by open).
-struct TargetState {
+// Where the new content goes and the mode it takes. A symbolic link is written through:
+// the file it names is replaced and the link stays (a dangling link is replaced itself).
+// A replaced file keeps its permissions; a new file gets the usual 0666 less the umask
+// (applied by open). A folder, a device or a pipe under the name is never replaced.
+struct Destination {
+    fs::path path;
     bool exists = false;
     mode_t mode = 0;
 };
 
-TargetState InspectTarget(const fs::path& target)
+Destination InspectTarget(const fs::path& target)
 {
+    Destination destination{target};
     struct stat st {};
     if (::lstat(target.c_str(), &st) != 0)
-        return {};
+        return destination;
+    if (S_ISLNK(st.st_mode)) {
+        std::error_code ec;
+        const fs::path resolved = fs::canonical(target, ec);
+        if (ec || ::stat(resolved.c_str(), &st) != 0)
+            return destination;
+        destination.path = resolved;
+    }
     if (S_ISDIR(st.st_mode))
         throw FileWriteError(target, FileWriteError::Step::Create, Reason(EISDIR));
-    return {S_ISREG(st.st_mode), static_cast<mode_t>(st.st_mode & 07777)};
+    if (!S_ISREG(st.st_mode))
+        throw FileWriteError(target, FileWriteError::Step::Create, "not a regular file");
+    destination.exists = true;
+    destination.mode = static_cast<mode_t>(st.st_mode & 07777);
+    return destination;
 }
 
 // "." + name + "." + six random characters + ".tmp" in the target's folder; the name
@@ -80,22 +95,28 @@ fs::path TemporaryName(const fs::path& target, std::random_device& random)
     return FolderOf(target) / ("." + name + "." + suffix + ".tmp");
 }
 
-// Creates a new temporary beside the target (never opening an existing file).
-std::pair<fs::path, int> CreateTemporary(const fs::path& target)
+struct Temporary {
+    fs::path destination;
+    fs::path path;
+    int fd = -1;
+};
+
+// Creates a new temporary beside the destination (never opening an existing file).
+Temporary CreateTemporary(const fs::path& target)
 {
-    const TargetState state = InspectTarget(target);
+    const Destination destination = InspectTarget(target);
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path temporary = TemporaryName(target, random);
+        fs::path temporary = TemporaryName(destination.path, random);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
             throw FileWriteError(target, FileWriteError::Step::Create, Reason(errno));
         }
-        if (state.exists)
-            ::fchmod(fd, state.mode);  // best effort: the content matters, not the mode
-        return {std::move(temporary), fd};
+        if (destination.exists)
+            ::fchmod(fd, destination.mode);  // best effort: the content matters, not the mode
+        return {destination.path, std::move(temporary), fd};
     }
     throw FileWriteError(target, FileWriteError::Step::Create, Reason(EEXIST));
 }
@@ -147,14 +168,15 @@ FileWriteError::FileWriteError(fs::path path, Step step, std::string reason)
 {
 }
 
-StagedFile::StagedFile(fs::path target, fs::path temporary, Durability durability)
-    : target_(std::move(target)), temporary_(std::move(temporary)), durability_(durability)
+StagedFile::StagedFile(fs::path target, fs::path destination, fs::path temporary, Durability durability)
+    : target_(std::move(target)), destination_(std::move(destination)), temporary_(std::move(temporary)),
+      durability_(durability)
 {
 }
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
-    : target_(std::move(other.target_)), temporary_(std::exchange(other.temporary_, {})),
-      durability_(other.durability_)
+    : target_(std::move(other.target_)), destination_(std::move(other.destination_)),
+      temporary_(std::exchange(other.temporary_, {})), durability_(other.durability_)
 {
 }
 
@@ -163,6 +185,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept
     if (this != &other) {
         Discard();
         target_ = std::move(other.target_);
+        destination_ = std::move(other.destination_);
         temporary_ = std::exchange(other.temporary_, {});
         durability_ = other.durability_;
     }
@@ -184,9 +207,9 @@ void StagedFile::Discard() noexcept
 
 StagedFile StagedFile::Write(const fs::path& target, std::string_view bytes, Durability durability)
 {
-    auto [temporary, fd] = CreateTemporary(target);
-    StagedFile staged(target, std::move(temporary), durability);
-    Descriptor file(fd);
+    Temporary temporary = CreateTemporary(target);
+    StagedFile staged(target, std::move(temporary.destination), std::move(temporary.path), durability);
+    Descriptor file(temporary.fd);
     int error = WriteAll(file.get(), bytes);
     if (error == 0 && durability == Durability::Synced)
         error = SyncDescriptor(file.get());
@@ -200,9 +223,9 @@ StagedFile StagedFile::Write(const fs::path& target, std::string_view bytes, Dur
 
 StagedFile StagedFile::Produce(const fs::path& target, const Producer& produce, Durability durability)
 {
-    auto [temporary, fd] = CreateTemporary(target);
-    StagedFile staged(target, std::move(temporary), durability);
-    if (const int closed = Descriptor(fd).Close(); closed != 0)
+    Temporary temporary = CreateTemporary(target);
+    StagedFile staged(target, std::move(temporary.destination), std::move(temporary.path), durability);
+    if (const int closed = Descriptor(temporary.fd).Close(); closed != 0)
         throw FileWriteError(target, FileWriteError::Step::Create, Reason(closed));
     const std::string failure = produce(staged.temporary_);
     if (!failure.empty())
@@ -225,14 +248,14 @@ void StagedFile::Commit()
 {
     if (temporary_.empty())
         return;
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
         const int error = errno;
         Discard();
         throw FileWriteError(target_, FileWriteError::Step::Write, Reason(error));
     }
     temporary_.clear();
     if (durability_ == Durability::Synced)
-        SyncFolder(FolderOf(target_));
+        SyncFolder(FolderOf(destination_));
 }
 
 void ReplaceFile(const fs::path& target, std::string_view bytes, Durability durability)

@@ -5,6 +5,9 @@
 // at any step removes the temporary and leaves the target as it was, byte for byte; a
 // process killed at any moment leaves the old file or the new one, never a mix.
 //
+// A symbolic link under the target's name is written through (the file it names is
+// replaced); a folder, a device or a pipe under it is refused.
+//
 // Temporaries are hidden files named "." + target name + "." + six random characters +
 // ".tmp", so a listing of "*.jpg" or "*.vsf" never takes one for a finished file. Only
 // a killed process leaves one behind.
@@ -78,10 +81,12 @@ public:
     void Commit();
 
 private:
-    StagedFile(std::filesystem::path target, std::filesystem::path temporary, Durability durability);
+    StagedFile(std::filesystem::path target, std::filesystem::path destination,
+               std::filesystem::path temporary, Durability durability);
     void Discard() noexcept;
 
-    std::filesystem::path target_;
+    std::filesystem::path target_;       // as the caller named it
+    std::filesystem::path destination_;  // the file renamed over: the target, or what its link names
     std::filesystem::path temporary_;  // empty once committed or discarded
     Durability durability_ = Durability::Synced;
 };

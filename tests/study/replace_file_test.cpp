@@ -100,6 +100,22 @@ TEST(ReplaceFile, CreatesAndReplacesWholeKeepingTheMode)
     });
     EXPECT_EQ(ReadBytes(file), "by name");
 
+    // A link is written through: the file it names is replaced and the link stays. A
+    // dangling link is replaced by the file.
+    fs::create_directory(folder.path() / "elsewhere");
+    WriteGood(folder.path() / "elsewhere" / "real.xml", "old");
+    fs::create_symlink(folder.path() / "elsewhere" / "real.xml", folder.path() / "link.xml");
+    ReplaceFile(folder.path() / "link.xml", "through");
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "link.xml"));
+    EXPECT_EQ(ReadBytes(folder.path() / "elsewhere" / "real.xml"), "through");
+    fs::create_symlink(folder.path() / "nowhere.xml", folder.path() / "dangling.xml");
+    ReplaceFile(folder.path() / "dangling.xml", "now a file");
+    EXPECT_FALSE(fs::is_symlink(folder.path() / "dangling.xml"));
+    EXPECT_EQ(ReadBytes(folder.path() / "dangling.xml"), "now a file");
+    fs::remove_all(folder.path() / "elsewhere");
+    fs::remove(folder.path() / "link.xml");
+    fs::remove(folder.path() / "dangling.xml");
+
     // A relative name is a file of the working folder.
     const fs::path here = fs::current_path();
     fs::current_path(folder.path());
@@ -250,6 +266,22 @@ TEST(ReplaceFile, FailuresNameThePathAndTheReason)
         }
     }
     EXPECT_EQ(ReadBytes(folder.path() / "7.xlsx" / "inside"), "kept");
+
+    // A device under the name is never replaced, also when a link names it.
+    if (fs::exists("/dev/null")) {
+        fs::create_symlink("/dev/null", folder.path() / "null.xml");
+        for (const fs::path& device : {fs::path("/dev/null"), folder.path() / "null.xml"}) {
+            try {
+                ReplaceFile(device, "bytes");
+                ADD_FAILURE() << "no error";
+            } catch (const FileWriteError& e) {
+                EXPECT_EQ(std::string(e.what()), device.string() + ": not a regular file");
+            }
+            EXPECT_TRUE(fs::is_character_file("/dev/null"));
+            EXPECT_TRUE(fs::is_symlink(folder.path() / "null.xml"));
+        }
+        fs::remove(folder.path() / "null.xml");
+    }
 
     // A producer that fails, or throws: its reason is the failure's; the temporary goes.
     const fs::path file = folder.path() / "8.xlsx";
