@@ -19,7 +19,15 @@ std::string ChartImageFileName(int patientCode, const ChartLayout& chart);
 
 // Writes the sheet as a workbook with one worksheet: the 19 header texts in the first
 // row, then one row per measured frame with "Frame #" and every value as numbers.
-// An existing file is replaced. Returns the reason of a failure, empty on success.
+// The workbook is written beside the file and then takes its place (study/replace_file.h):
+// a failure leaves an existing file as it was. Returns the reason of a failure, empty on
+// success.
 std::string WriteMeasurementWorkbook(const std::filesystem::path& file, const std::vector<SheetRow>& rows);
+
+// Reads a written workbook back: its zip directory, every part inflated against its
+// checksum, and every XML part ending with the end of its root element. Returns what is
+// wrong ("it is cut short", "the part xl/worksheets/sheet1.xml is cut short"), empty
+// when the file is whole.
+std::string CheckWorkbookFile(const std::filesystem::path& file);
 
 }  // namespace graphs
