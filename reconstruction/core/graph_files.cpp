@@ -24,6 +24,20 @@ std::string ChartImageFileName(int patientCode, const ChartLayout& chart)
     return std::to_string(patientCode) + chart.fileSuffix;
 }
 
+std::string WriteChartImages(const std::filesystem::path& folder, int patientCode,
+                             const std::array<std::string, 6>& images)
+{
+    std::vector<FileContent> files;
+    for (size_t i = 0; i < images.size(); ++i)
+        files.push_back({folder / ChartImageFileName(patientCode, ChartLayouts()[i]), images[i]});
+    try {
+        ReplaceFiles(files);
+        return {};
+    } catch (const FileWriteError& e) {
+        return e.what();
+    }
+}
+
 namespace {
 
 std::uint32_t Le(std::string_view bytes, size_t at, int width)

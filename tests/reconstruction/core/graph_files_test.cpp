@@ -213,6 +213,33 @@ TEST(MeasurementWorkbook, TheReadBackCheckFindsDamage)
     EXPECT_EQ(CheckWorkbookFile(copy), "the part xl/worksheets/sheet1.xml is cut short");
 }
 
+// The six images are one set: when one cannot be written (a full disk), every old image
+// stays as it was.
+TEST(ChartImages, ASetThatCannotBeWrittenWholeChangesNoImage)
+{
+    export_test::TempFolder folder;
+    std::array<std::string, 6> old, fresh;
+    for (size_t i = 0; i < 6; ++i) {
+        old[i] = "BM old " + std::to_string(i);
+        fresh[i] = "BM new " + std::string(i == 4 ? 9000 : 2000, static_cast<char>('a' + i));
+    }
+    ASSERT_EQ(WriteChartImages(folder.path(), 7, old), "");
+    const child_process::Result r = child_process::Run([&]() -> std::string {
+        if (!child_process::LimitFileSize(4096))
+            return "cannot set up: setrlimit";
+        return WriteChartImages(folder.path(), 7, fresh);
+    });
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output, (folder.path() / "7_WallThickness.bmp").string() + ": File too large");
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(export_test::ReadBytes(folder.path() / ChartImageFileName(7, ChartLayouts()[i])), old[i]) << i;
+    EXPECT_EQ(FilesIn(folder.path()), 6u);
+
+    ASSERT_EQ(WriteChartImages(folder.path(), 7, fresh), "");
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_TRUE(export_test::ReadBytes(folder.path() / ChartImageFileName(7, ChartLayouts()[i])) == fresh[i]) << i;
+}
+
 TEST(MeasurementWorkbook, ChartImageNames)
 {
     std::vector<std::string> names;
