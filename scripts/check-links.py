@@ -10,7 +10,7 @@ the #include lines of those sources and derives what each library needs:
 
   - a header of another library of the project: that library;
   - opencv2/<module>...: opencv_<module>; turbojpeg.h and xlsxwriter.h: their
-    pkg-config targets; a Qt header: its module (Qt6::Widgets, ...); <thread>: Threads;
+    pkg-config targets; zlib.h: ZLIB::ZLIB; a Qt header: its module (Qt6::Widgets, ...); <thread>: Threads;
   - anything else (the C++ and C libraries) needs no link.
 
 A need met from a header must be linked PUBLIC, one met only from .cpp/.c files PRIVATE.
@@ -29,6 +29,7 @@ HEADER_SUFFIXES = ('.h', '.hpp')
 EXTERNAL_HEADERS = {
     'turbojpeg.h': 'PkgConfig::TURBOJPEG',
     'xlsxwriter.h': 'PkgConfig::XLSXWRITER',
+    'zlib.h': 'ZLIB::ZLIB',
     'thread': 'Threads::Threads',
 }
 

@@ -3,6 +3,7 @@
 #include "study/frame_files.h"
 #include "study/frame_reader.h"
 #include "import/core/progress_reporter.h"
+#include "study/replace_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -162,19 +163,33 @@ FolderImportResult ImportImageFolder(const fs::path& source, const fs::path& tar
             scope.Step();
             continue;
         }
+        // The copy is made beside its frame file and then put in place: a failed copy
+        // leaves no partial file under a number that a later copy would not overwrite.
         const fs::path to = target / FrameFileName(prefix, k);
-        std::error_code cp;
-        const bool copied = copyFile ? copyFile(image, to, cp)
-                                     : fs::copy_file(image, to, fs::copy_options::overwrite_existing, cp);
-        if (copied) {
+        try {
+            StagedFile::Produce(
+                to,
+                [&](const fs::path& temporary) {
+                    std::error_code cp;
+                    const bool copied = copyFile ? copyFile(image, temporary, cp)
+                                                 : fs::copy_file(image, temporary, fs::copy_options::overwrite_existing, cp);
+                    return copied ? std::string() : ErrorText(cp ? cp : std::make_error_code(std::errc::io_error));
+                },
+                Durability::Deferred)
+                .Commit();
             ++k;
-        } else {
-            // Leave no partial file under a number that a later copy would not overwrite.
-            std::error_code rm;
-            fs::remove(to, rm);
-            result.failures.push_back({image, "cannot copy: " + ErrorText(cp)});
+        } catch (const FileWriteError& e) {
+            result.failures.push_back({image, "cannot copy: " + e.reason()});
         }
         scope.Step();
+    }
+    // One sync makes every copied frame file last.
+    if (k > 0) {
+        try {
+            SyncFileSystem(target);
+        } catch (const FileWriteError& e) {
+            result.failures.push_back({target, "cannot write the frame files: " + e.reason()});
+        }
     }
     result.frameCount = k;
     return result;

@@ -44,8 +44,9 @@ using FrameFileCopier = std::function<bool(const std::filesystem::path& from,
 // then copies the images of `source` to target / (prefix + k + ".jpg"), k counting only
 // the successful copies. A file that does not decode as a JPEG image is not copied and is
 // listed among the failures. Progress: "Copying files", one step per source image.
-// Nothing is deleted when source and target are the same folder. `copyFile` defaults to
-// std::filesystem::copy_file.
+// Nothing is deleted when source and target are the same folder. Each copy is made into a
+// temporary beside its frame file (`copyFile`'s `to`; std::filesystem::copy_file by
+// default) and then renamed to it, so a failed copy never leaves a partial frame file.
 FolderImportResult ImportImageFolder(const std::filesystem::path& source,
                                      const std::filesystem::path& target,
                                      const std::string& prefix,

@@ -13,6 +13,7 @@
 #include "dicom/core/modalityVOILUT.h"
 #include "dicom/core/jpegCodec.h"
 #include "study/frame_files.h"
+#include "study/replace_file.h"
 
 #include <sched.h>
 
@@ -400,17 +401,46 @@ private:
 
 void WriteFrameFile(const std::string& path, const std::string& bytes)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f)
-        ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
-        // A half-written frame file (a full disk) must not pass for a frame.
-        std::error_code ec;
-        std::filesystem::remove(path, ec);
-        throw DicomImportError("The frame file " + path + " cannot be written");
+    // Frame after frame into the working folder: each file appears whole or not at all;
+    // the extraction syncs the folder's file system once when it is done.
+    try {
+        ReplaceFile(path, bytes, Durability::Deferred);
+    } catch (const FileWriteError& e) {
+        throw DicomImportError("The frame file " + path + " cannot be written: " + e.reason());
     }
 }
+
+namespace {
+
+// Any writer writes the frame beside its file first, so a failure (a full disk) never
+// leaves a frame file cut short, nor removes one that was there.
+void WriteFrameWith(FrameFileWriter& writer, const Frame8& frame, const std::string& path)
+{
+    try {
+        StagedFile::Produce(
+            path,
+            [&](const std::filesystem::path& temporary) {
+                writer.Write(frame, temporary.string());
+                return std::string();
+            },
+            Durability::Deferred)
+            .Commit();
+    } catch (const FileWriteError& e) {
+        throw DicomImportError("The frame file " + path + " cannot be written: " + e.reason());
+    }
+}
+
+// Makes the frame files of a finished extraction last: one sync for all of them.
+void SyncFrameFiles(const std::string& folder)
+{
+    try {
+        SyncFileSystem(folder.empty() ? std::string(".") : folder);
+    } catch (const FileWriteError& e) {
+        throw DicomImportError("The frame files in " + folder + " cannot be written: " + e.reason());
+    }
+}
+
+} // namespace
 
 std::string FrameFileWriter::Encode(const Frame8&) { return {}; }
 
@@ -482,17 +512,11 @@ std::int32_t FrameExtractor::Run(const Callbacks& callbacks)
             damaged_.push_back(i);
         const Frame8 frame = MapToEightBits(*raw, source_->Window());
         raw.reset();
-        const std::string path = ExtractedFramePath(outputFolder_, seriesName_, i);
-        try {
-            writer_->Write(frame, path);
-        } catch (...) {
-            // A half-written frame file (a full disk) must not pass for a frame.
-            std::error_code ec;
-            std::filesystem::remove(path, ec);
-            throw;
-        }
+        WriteFrameWith(*writer_, frame, ExtractedFramePath(outputFolder_, seriesName_, i));
         ++i;
     }
+    if (i > 0)
+        SyncFrameFiles(outputFolder_);
     return i;
 }
 
@@ -619,6 +643,8 @@ std::int32_t FrameExtractor::RunInParallel(const Callbacks& callbacks, int threa
         throw;
     }
     stopPool();
+    if (i > 0)
+        SyncFrameFiles(outputFolder_);
     return i;
 }
 

@@ -101,7 +101,8 @@ public:
     virtual std::unique_ptr<FrameSource> Clone() const { return nullptr; }
 };
 
-// Writes one frame file. Throws DicomImportError when the file cannot be written.
+// Writes one frame file. Throws DicomImportError when the file cannot be written. The
+// extractor hands it a temporary beside the frame file and puts it in place itself.
 class FrameFileWriter {
 public:
     virtual ~FrameFileWriter() = default;
@@ -112,7 +113,9 @@ public:
     virtual std::string Encode(const Frame8& frame);
 };
 
-// Writes bytes as the file path. Throws DicomImportError when it cannot.
+// Writes bytes as the file path, replacing it whole (study/replace_file.h, not synced: the
+// extraction syncs once at its end). Throws DicomImportError naming the path and the
+// system's reason when it cannot; an existing file is then left as it was.
 void WriteFrameFile(const std::string& path, const std::string& bytes);
 
 // The frames of a DICOM file, decoded by the DICOM toolkit (native, RLE or JPEG pixel

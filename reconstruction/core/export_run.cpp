@@ -2,12 +2,7 @@
 
 #include "study/frame_files.h"
 #include "study/frame_reader.h"
-
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <system_error>
+#include "study/replace_file.h"
 
 namespace exports {
 
@@ -19,11 +14,6 @@ const char* Heading(ExportKind kind)
 {
     return kind == ExportKind::Xml ? "The following XML files exported successfully:\n\n"
                                    : "The following Rhino3D files exported successfully:\n\n";
-}
-
-std::string SystemError(int error)
-{
-    return std::error_code(error, std::generic_category()).message();
 }
 
 }  // namespace
@@ -74,19 +64,13 @@ std::string ExportFileName(ExportKind kind, int patientCode, const std::string& 
 
 std::string WriteFileBytes(const std::filesystem::path& file, const std::string& bytes)
 {
-    errno = 0;
-    std::FILE* stream = std::fopen(file.c_str(), "wb");
-    if (!stream)
-        return "cannot be created (" + SystemError(errno) + ")";
-    const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    int error = written == bytes.size() ? 0 : errno;
-    if (std::fflush(stream) != 0 && error == 0)
-        error = errno;
-    if (std::fclose(stream) != 0 && error == 0)
-        error = errno;
-    if (written != bytes.size() || error != 0)
-        return "cannot be written (" + SystemError(error ? error : EIO) + ")";
-    return {};
+    try {
+        ReplaceFile(file, bytes);
+        return {};
+    } catch (const FileWriteError& e) {
+        const char* what = e.step() == FileWriteError::Step::Create ? "cannot be created (" : "cannot be written (";
+        return what + e.reason() + ")";
+    }
 }
 
 ExportOutcome RunExport(ExportKind kind, const std::filesystem::path& programFolder,

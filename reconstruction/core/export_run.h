@@ -5,7 +5,7 @@
 // Every file's content is composed before the first byte is written, so a card whose
 // rows cannot be exported (a damaged stored contour, no usable millimetre scale) leaves
 // the output folder untouched. Every write is checked; a file that could not be written
-// is reported as such and never listed as exported.
+// keeps its old content, is reported as such and is never listed as exported.
 #pragma once
 
 #include "reconstruction/core/export_files.h"
@@ -66,8 +66,9 @@ std::string SummaryText(ExportKind kind, const ExportOutcome& outcome);
 // when every file was written.
 std::string FailureText(const ExportOutcome& outcome);
 
-// Writes bytes to a file, creating or truncating it; returns the reason of a failure,
-// empty on success.
+// Writes bytes as the file, replacing it whole (study/replace_file.h): a file that
+// cannot be written keeps its old content. Returns the reason of a failure ("cannot be
+// created (<system's reason>)" or "cannot be written (...)"), empty on success.
 std::string WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
 
 }  // namespace exports

@@ -1,10 +1,10 @@
 #include "reconstruction/core/surface_export.h"
 
 #include "spline/vsf.h"
+#include "study/replace_file.h"
 
-#include <fstream>
 #include <sstream>
-#include <system_error>
+#include <vector>
 
 namespace kestrova::reconstruction {
 
@@ -25,24 +25,16 @@ SurfaceFile ComposeSurfaceFile(const spline_surface& surface, Wall wall, int pat
 
 void WriteSurfaceFiles(std::span<const SurfaceFile> files)
 {
-    const auto removeUpTo = [&](std::size_t last) {
-        std::error_code ignored;
-        for (std::size_t j = 0; j <= last; ++j)
-            std::filesystem::remove(files[j].path, ignored);
-    };
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::ofstream out(files[i].path, std::ios::binary | std::ios::trunc);
-        if (!out.is_open()) {
-            if (i > 0)
-                removeUpTo(i - 1);
-            throw SurfaceExportError("Unable to open output file.\n" + files[i].path.string());
-        }
-        out.write(files[i].text.data(), static_cast<std::streamsize>(files[i].text.size()));
-        out.close();
-        if (!out) {
-            removeUpTo(i);
-            throw SurfaceExportError("Unable to write the output file.\n" + files[i].path.string());
-        }
+    std::vector<FileContent> contents;
+    contents.reserve(files.size());
+    for (const SurfaceFile& file : files)
+        contents.push_back({file.path, file.text});
+    try {
+        ReplaceFiles(contents);
+    } catch (const FileWriteError& e) {
+        throw SurfaceExportError((e.step() == FileWriteError::Step::Create ? "Unable to open output file.\n"
+                                                                           : "Unable to write the output file.\n") +
+                                 std::string(e.what()));
     }
 }
 

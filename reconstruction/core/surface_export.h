@@ -33,16 +33,16 @@ struct SurfaceFile {
 SurfaceFile ComposeSurfaceFile(const spline_surface& surface, Wall wall, int patientCode,
                                const std::filesystem::path& folder);
 
-// Writes every file (an existing file of that name is replaced), or none: when one cannot
-// be opened ("Unable to open output file." with its path) or written ("Unable to write the
-// output file." with its path), the files already written and the partial one are removed
-// and SurfaceExportError says which.
+// Replaces every file whole (study/replace_file.h): each is written beside its name first,
+// and only when all are written does each take the place of the old one. When one cannot
+// be created ("Unable to open output file.") or written ("Unable to write the output
+// file."), followed by "<path>: <system's reason>", SurfaceExportError says so and every
+// old file of the set is left as it was.
 void WriteSurfaceFiles(std::span<const SurfaceFile> files);
 
-// Writes the surface into the folder (an existing file of that name is replaced) and
+// Writes the surface into the folder (an existing file of that name is replaced whole) and
 // returns the file's path. Without a surface nothing is created and the error names the
-// wall; a file that cannot be opened gives "Unable to open output file." with the path; a
-// failed write removes the partial file and says so.
+// wall; a failure is reported as WriteSurfaceFiles reports it, the old file unchanged.
 std::filesystem::path ExportSurfaceFile(const spline_surface* surface, Wall wall, int patientCode,
                                        const std::filesystem::path& folder);
 

@@ -5,7 +5,8 @@
 // catheter path to standard output (one "x y z" line per point, model coordinates, full
 // precision) and writes outerSurface_<CODE>.vsf and innerSurface_<CODE>.vsf into OUT_DIR
 // for each fitted wall. Warnings and the card's messages go to standard error. Exit 0;
-// a refused reconstruction prints its message and exits 1 without writing a file.
+// a refused reconstruction prints its message and exits 1 without writing a file, and so
+// does a surface file that cannot be written (the files of an earlier run stay whole).
 #include "app/connection.h"
 #include "app/data.h"
 #include "app/forms.h"
@@ -90,7 +91,8 @@ int Run(const QString& programDir, int code, const QString& outDir)
     for (const std::string& w : r.warnings)
         std::cerr << w << '\n';
 
-    // Every fitted wall, or none when one of the files cannot be written.
+    // Every fitted wall, or none when one of the files cannot be written: the old files
+    // are replaced only once every new one is written beside them.
     QDir().mkpath(outDir);
     const std::filesystem::path folder(QFile::encodeName(outDir).toStdString());
     std::vector<SurfaceFile> files;

@@ -10,6 +10,7 @@
 #include "reconstruction/ui/open_statement.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QDir>
@@ -30,6 +31,8 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 
+#include <array>
+#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -406,16 +409,28 @@ void TGraphForm::dxBarLargeButton1Click()
     const QString folder = FolderBrowser()(this, QStringLiteral("Select output folder"));
     if (folder.isEmpty())
         return;
-    QStringList failed;
+    // The six images are encoded first and written as one set: a failure leaves every
+    // image of an earlier save as it was.
+    std::array<std::string, 6> images;
     const auto& layouts = graphs::ChartLayouts();
     for (size_t i = 0; i < layouts.size(); ++i) {
-        const QString file =
-            QDir(folder).filePath(QString::fromStdString(graphs::ChartImageFileName(code_, layouts[i])));
-        if (!Charts[i]->grab().save(file, "BMP"))
-            failed << QDir::toNativeSeparators(file);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!Charts[i]->grab().save(&buffer, "BMP")) {
+            const QString file =
+                QDir(folder).filePath(QString::fromStdString(graphs::ChartImageFileName(code_, layouts[i])));
+            Prompt().Error(QStringLiteral("The following images could not be saved:\n\n") +
+                           QDir::toNativeSeparators(file) + QStringLiteral(": the chart could not be drawn"));
+            return;
+        }
+        images[i] = bytes.toStdString();
     }
-    if (!failed.isEmpty()) {
-        Prompt().Error(QStringLiteral("The following images could not be saved:\n\n") + failed.join(QLatin1Char('\n')));
+    const std::string failure =
+        graphs::WriteChartImages(std::filesystem::path(QFile::encodeName(folder).toStdString()), code_, images);
+    if (!failure.empty()) {
+        Prompt().Error(QStringLiteral("The following images could not be saved:\n\n") +
+                       QString::fromLocal8Bit(failure.c_str()));
         return;
     }
     Prompt().InfoDialog(QStringLiteral("Images saved successfully"));

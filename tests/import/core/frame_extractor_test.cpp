@@ -4,6 +4,7 @@
 #include "import/core/frame_extractor.h"
 #include "import/core/temp_dir.h"
 #include "study/frame_reader.h"
+#include "support/child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -206,20 +207,48 @@ TEST(FrameExtractorTest, AFrameFileThatCannotBeWrittenIsAnError)
     EXPECT_THROW(extractor.Run(), DicomImportError);
 }
 
-// A full disk (the second frame file is /dev/full) fails the extraction; the file that
-// failed is removed, the frame written before it stays.
-TEST(FrameExtractorTest, AFrameFileThatFailsHalfWrittenIsRemoved)
+// A frame file that cannot be written fails the extraction; it leaves no part of itself,
+// and the frame files that were there stay as they were.
+TEST(FrameExtractorTest, AFrameFileThatFailsLeavesNoPartAndKeepsTheGoodFiles)
 {
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+    const auto ReadAll = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    // A full disk (a limit on the size of the files written, in a child process) while a
+    // new extraction replaces good frame files: the frame that does not fit leaves no
+    // file behind, and the good frame files are not touched.
     TempDir tmp;
-    fs::create_symlink("/dev/full", tmp.path() / "LAO.1.jpg");
-    FrameExtractor extractor(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
-                             tmp.path().string() + "/", "LAO");
-    EXPECT_THROW(extractor.Run(), DicomImportError);
-    EXPECT_TRUE(fs::exists(tmp.path() / "LAO.0.jpg"));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.path() / "LAO.1.jpg")));
-    EXPECT_FALSE(fs::exists(tmp.path() / "LAO.2.jpg"));
+    FrameExtractor first(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                         tmp.path().string() + "/", "LAO");
+    const std::int32_t frames = first.Run();
+    ASSERT_GE(frames, 2);
+    std::vector<std::string> good;
+    for (std::int32_t i = 0; i < frames; ++i)
+        good.push_back(ReadAll(tmp.path() / ("LAO." + std::to_string(i) + ".jpg")));
+    fs::remove(tmp.path() / "LAO.1.jpg");
+    const child_process::Result r = child_process::Run([&]() -> std::string {
+        if (!child_process::LimitFileSize(100))
+            return "cannot set up: setrlimit";
+        FrameExtractor full(OpenDicomFrameSource(Fixture("grey8_smooth.dcm")), NewBaselineJpegWriter(),
+                            tmp.path().string() + "/", "LAO");
+        try {
+            full.Run();
+            return "no error";
+        } catch (const DicomImportError& e) {
+            return e.what();
+        }
+    });
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output, "The frame file " + tmp.path().string() + "/LAO.0.jpg cannot be written: File too large");
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const fs::path file = tmp.path() / ("LAO." + std::to_string(i) + ".jpg");
+        if (i == 1)
+            EXPECT_FALSE(fs::exists(file));
+        else
+            EXPECT_TRUE(ReadAll(file) == good[std::size_t(i)]) << file;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), frames - 1);
 
     // Any writer: what it left of the failing frame goes too.
     struct HalfWriter : FrameFileWriter {

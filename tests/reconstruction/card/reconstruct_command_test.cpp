@@ -130,6 +130,25 @@ protected:
         r.errors = QString::fromUtf8(p.readAllStandardError());
         return r;
     }
+    // The command under a limit on the size of the files it writes, as on a full disk
+    // (SIGXFSZ ignored, so a write past the limit fails instead of ending the process).
+    Result RunOnFullDisk(int code, int kilobytes)
+    {
+        QProcess p;
+        p.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$@\"").arg(kilobytes),
+                 QStringLiteral(KESTROVA_RECONSTRUCT), root_.path(), QString::number(code), out_.path()});
+        EXPECT_TRUE(p.waitForFinished(300000));
+        Result r;
+        r.exitCode = p.exitCode();
+        r.errors = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    QByteArray OutFile(const QString& name) const
+    {
+        QFile f(QDir(out_.path()).filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     QStringList OutFiles() const { return QDir(out_.path()).entryList(QDir::Files, QDir::Name); }
 
     QTemporaryDir root_;
@@ -186,4 +205,38 @@ TEST_F(ReconstructCommand, RefusalWritesNoFile)
     const Result missing = Run(99);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.errors.contains(QStringLiteral("There is no patient card 99")));
+}
+
+// Writing over good surface files of an earlier run: when one of the two cannot be
+// written, neither good file is touched.
+TEST_F(ReconstructCommand, AFailedWriteLeavesTheGoodSurfaceFiles)
+{
+    AddCard(7, HelixInput(150, 20));
+    ASSERT_EQ(Run(7).exitCode, 0);
+    const QByteArray outer = OutFile(QStringLiteral("outerSurface_7.vsf"));
+    const QByteArray inner = OutFile(QStringLiteral("innerSurface_7.vsf"));
+    ASSERT_FALSE(outer.isEmpty());
+    ASSERT_FALSE(inner.isEmpty());
+
+    // A full disk: the first file does not fit.
+    const Result full = RunOnFullDisk(7, 4);
+    EXPECT_EQ(full.exitCode, 1);
+    const QString outerPath = QDir(out_.path()).filePath(QStringLiteral("outerSurface_7.vsf"));
+    EXPECT_TRUE(full.errors.contains(QStringLiteral("Unable to write the output file.\n") + outerPath +
+                                     QStringLiteral(": File too large")))
+        << full.errors.toStdString();
+    EXPECT_TRUE(OutFile(QStringLiteral("outerSurface_7.vsf")) == outer);
+    EXPECT_TRUE(OutFile(QStringLiteral("innerSurface_7.vsf")) == inner);
+
+    // The inner file cannot be created (a folder holds its name): the good outer file stays.
+    ASSERT_TRUE(QFile::remove(QDir(out_.path()).filePath(QStringLiteral("innerSurface_7.vsf"))));
+    ASSERT_TRUE(QDir(out_.path()).mkdir(QStringLiteral("innerSurface_7.vsf")));
+    const Result blocked = Run(7);
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_TRUE(blocked.errors.contains(QStringLiteral("Unable to open output file.\n") +
+                                        QDir(out_.path()).filePath(QStringLiteral("innerSurface_7.vsf")) +
+                                        QStringLiteral(": Is a directory")))
+        << blocked.errors.toStdString();
+    EXPECT_TRUE(OutFile(QStringLiteral("outerSurface_7.vsf")) == outer) << "the good outer file was lost";
+    EXPECT_EQ(OutFiles(), QStringList{QStringLiteral("outerSurface_7.vsf")});
 }

@@ -3,6 +3,7 @@
 #include "reconstruction/core/export_run.h"
 #include "reconstruction/core/export_testutil.h"
 #include "study/frame_files.h"
+#include "support/child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -264,4 +265,64 @@ TEST(ExportWrite, FullDeviceIsReported)
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     EXPECT_NE(WriteFileBytes("/dev/full", std::string(1 << 16, 'x')), "");
+}
+
+// Replacing a good export when the disk fills up (a file-size limit in a child process
+// stands for it): each file is its old self or its new self, whole, and the one that
+// did not fit is reported with the system's reason.
+TEST_F(ExportRun, AGoodExportSurvivesAFullDisk)
+{
+    for (ExportKind kind : {ExportKind::Xml, ExportKind::CadScript}) {
+        SCOPED_TRACE(kind == ExportKind::Xml ? "XML" : "CAD");
+        ASSERT_TRUE(RunExport(kind, program.path(), output, FixtureCard()).allWritten());
+        std::string good[3];
+        for (int i = 0; i < 3; ++i)
+            good[i] = ReadBytes(OutputFile(kind, kRecordings[i]));
+
+        // A card whose IVUS file grows past the limit, its LAO file changed but small.
+        CardRows grown = FixtureCard();
+        grown.lao.catheter.push_back({30, 50});
+        Coords ring;
+        for (int j = 0; j < 400; ++j)
+            ring.push_back({100 + j % 37, 200 - j % 23});
+        grown.ivus.outer.push_back(WallRowOf(ring));
+        const std::string fresh[3] = {
+            kind == ExportKind::Xml ? AngioXmlFile(Projection::LAO, {512, 512}, grown.lao)
+                                    : AngioCadScript(Projection::LAO, {512, 512}, grown.lao),
+            good[1], ""};
+        ASSERT_LT(fresh[0].size(), 4096u);
+
+        const child_process::Result r = child_process::Run([&]() -> std::string {
+            if (!child_process::LimitFileSize(4096))
+                return "cannot set up: setrlimit";
+            return FailureText(RunExport(kind, program.path(), output, grown));
+        });
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(r.output, "The following files could not be written:\n\n3) " +
+                                OutputFile(kind, "IVUS").string() + ": cannot be written (File too large)\n");
+        const std::string expected[3] = {fresh[0], good[1], good[2]};
+        for (int i = 0; i < 3; ++i) {
+            const std::string now = ReadBytes(OutputFile(kind, kRecordings[i]));
+            EXPECT_TRUE(now == expected[i]) << kRecordings[i] << ": " << now.size() << " bytes, not "
+                                            << expected[i].size();
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(output), fs::directory_iterator()), 6);
+}
+
+TEST(ExportWrite, AFileThatCannotBeReplacedKeepsItsBytes)
+{
+    const TempFolder folder;
+    const fs::path file = folder.path() / "7_IVUS.xml";
+    ASSERT_EQ(WriteFileBytes(file, "<good/>\r\n"), "");
+    const child_process::Result r = child_process::Run([&]() -> std::string {
+        if (!child_process::LimitFileSize(4096))
+            return "cannot set up: setrlimit";
+        return WriteFileBytes(file, std::string(20000, 'x'));
+    });
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output, "cannot be written (File too large)");
+    EXPECT_EQ(ReadBytes(file).substr(0, 100), "<good/>\r\n");
+    EXPECT_EQ(WriteFileBytes(folder.path() / "missing" / "7_LAO.xml", "x"),
+              "cannot be created (No such file or directory)");
 }

@@ -3,9 +3,11 @@
 #include "reconstruction/tube_fixture.h"
 #include "surface_file_testutil.h"
 #include "spline/surface_eval.h"
+#include "support/child_process.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -103,7 +105,8 @@ TEST(SurfaceExport, NoSurfaceOrNoFileWritesNothing)
         ExportSurfaceFile(outer.get(), Wall::Outer, 7, missing);
         ADD_FAILURE() << "no error";
     } catch (const SurfaceExportError& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to open output file.\n" + (missing / "outerSurface_7.vsf").string());
+        EXPECT_EQ(std::string(e.what()), "Unable to open output file.\n" + (missing / "outerSurface_7.vsf").string() +
+                                              ": No such file or directory");
     }
 }
 
@@ -121,7 +124,8 @@ TEST(SurfaceExport, ASetOfFilesIsWrittenWholeOrNotAtAll)
     EXPECT_EQ(export_test::ReadBytes(ExportSurfaceFile(outer.get(), Wall::Outer, 3, viewFolder)),
               export_test::ReadBytes(folder.path() / "outerSurface_3.vsf"));
 
-    // The second file cannot be opened: the first, already written, goes too.
+    // The second file cannot be opened: the first is not written either, and a good
+    // outer file of an earlier export stays as it was.
     const auto missing = folder.path() / "no such folder";
     const SurfaceFile broken[] = {ComposeSurfaceFile(*outer.get(), Wall::Outer, 4, folder.path()),
                                   ComposeSurfaceFile(*inner.get(), Wall::Inner, 4, missing)};
@@ -129,8 +133,63 @@ TEST(SurfaceExport, ASetOfFilesIsWrittenWholeOrNotAtAll)
         WriteSurfaceFiles(broken);
         ADD_FAILURE() << "no error";
     } catch (const SurfaceExportError& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to open output file.\n" + (missing / "innerSurface_4.vsf").string());
+        EXPECT_EQ(std::string(e.what()), "Unable to open output file.\n" + (missing / "innerSurface_4.vsf").string() +
+                                              ": No such file or directory");
     }
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "outerSurface_4.vsf"));
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "outerSurface_3.vsf"));
+
+    // A folder under the inner file's name: the good outer file of card 3 is kept.
+    const std::string goodOuter = export_test::ReadBytes(folder.path() / "outerSurface_3.vsf");
+    std::filesystem::remove(folder.path() / "innerSurface_3.vsf");
+    std::filesystem::create_directory(folder.path() / "innerSurface_3.vsf");
+    const SurfaceHandle wider = tube_fixture::TubeSurface(8, 14.0);
+    const SurfaceFile blocked[] = {ComposeSurfaceFile(*wider.get(), Wall::Outer, 3, folder.path()),
+                                   ComposeSurfaceFile(*inner.get(), Wall::Inner, 3, folder.path())};
+    ASSERT_NE(blocked[0].text, goodOuter);
+    EXPECT_THROW(WriteSurfaceFiles(blocked), SurfaceExportError);
+    EXPECT_TRUE(export_test::ReadBytes(folder.path() / "outerSurface_3.vsf") == goodOuter)
+        << "the good outer file is now " << export_test::ReadBytes(folder.path() / "outerSurface_3.vsf").size()
+        << " bytes";
+}
+
+// Good surface files replaced on a full disk (a file-size limit in a child process):
+// they come out unchanged, and the failure names the file and the system's reason.
+TEST(SurfaceExport, GoodFilesSurviveAFullDisk)
+{
+    const export_test::TempFolder folder;
+    const SurfaceHandle outer = tube_fixture::TubeSurface(8, 10.0), inner = tube_fixture::TubeSurface(8, 5.0);
+    const SurfaceFile good[] = {ComposeSurfaceFile(*outer.get(), Wall::Outer, 7, folder.path()),
+                                ComposeSurfaceFile(*inner.get(), Wall::Inner, 7, folder.path())};
+    WriteSurfaceFiles(good);
+
+    // A finer fit: the outer file fits under the limit, the inner one does not.
+    const SurfaceHandle outer2 = tube_fixture::TubeSurface(8, 11.0), inner2 = tube_fixture::TubeSurface(40, 6.0);
+    const SurfaceFile fresh[] = {ComposeSurfaceFile(*outer2.get(), Wall::Outer, 7, folder.path()),
+                                 ComposeSurfaceFile(*inner2.get(), Wall::Inner, 7, folder.path())};
+    const std::size_t limit = std::max(good[0].text.size(), fresh[0].text.size()) + 10;
+    ASSERT_GT(fresh[1].text.size(), limit);
+    for (int wall = 0; wall < 3; ++wall) {
+        SCOPED_TRACE(wall);
+        const child_process::Result r = child_process::Run([&]() -> std::string {
+            if (!child_process::LimitFileSize(limit))
+                return "cannot set up: setrlimit";
+            try {
+                if (wall == 2)
+                    WriteSurfaceFiles(fresh);  // the command's pair
+                else
+                    ExportSurfaceFile(inner2.get(), Wall::Inner, 7, folder.path());  // the view's button
+                return "no error";
+            } catch (const SurfaceExportError& e) {
+                return e.what();
+            }
+        });
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(r.output, "Unable to write the output file.\n" + good[1].path.string() + ": File too large");
+        EXPECT_TRUE(export_test::ReadBytes(good[0].path) == good[0].text);
+        EXPECT_TRUE(export_test::ReadBytes(good[1].path) == good[1].text)
+            << std::filesystem::file_size(good[1].path) << " bytes";
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()),
+              2);
 }

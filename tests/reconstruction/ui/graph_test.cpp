@@ -35,6 +35,8 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <map>
+
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -320,6 +322,25 @@ TEST_F(GraphWindow, SaveAsImagesWritesSixBitmaps)
     w->dxBarLargeButton1Click();
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].kind, Prompter::Kind::Error);
+
+    // One image that cannot be written (a folder holds its name): the five good images
+    // of the last save stay as they were, and the failure names the file and the reason.
+    std::map<std::string, std::string> good;
+    for (const char* name : names)
+        good[name] = export_test::ReadBytes(output / name);
+    fs::remove(output / names[4]);
+    fs::create_directory(output / names[4]);
+    good.erase(names[4]);
+    w->resize(w->width() + 40, w->height());  // the charts change size: new images differ
+    answer = QString::fromStdString(output.string());
+    prompter.Clear();
+    w->dxBarLargeButton1Click();
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].kind, Prompter::Kind::Error);
+    EXPECT_EQ(prompter.messages[0].text.toStdString(),
+              "The following images could not be saved:\n\n" + (output / names[4]).string() + ": Is a directory");
+    for (const auto& [name, bytes] : good)
+        EXPECT_TRUE(export_test::ReadBytes(output / name) == bytes) << name << " was changed";
 }
 
 TEST_F(GraphWindow, NothingToMeasureShowsHeadersOnly)

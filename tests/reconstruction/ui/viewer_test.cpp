@@ -477,7 +477,8 @@ TEST_F(ViewerWindow, ACardWithoutInnerWallsExportsNoInnerFile)
     view->Button1->click();
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text.toStdString(),
-              "Unable to open output file.\n" + (output / "missing" / "outerSurface_7.vsf").string());
+              "Unable to open output file.\n" + (output / "missing" / "outerSurface_7.vsf").string() +
+                  ": No such file or directory");
 }
 
 TEST_F(ViewerWindow, ARefusedReconstructionLeavesAnEmptyUsableView)
