@@ -743,6 +743,7 @@ void jpegCodec::resetInternal(bool bCompression, int quality)
     m_dataLost = false;
     m_samplePlanes = false;
     m_coefficientBlocks = false;
+    std::memset(m_coefficients, 0, sizeof(m_coefficients));
 
     const float scale =
         static_cast<float>(static_cast<long double>(static_cast<std::int16_t>(quality & 0xFFFF)) / 300.0L);

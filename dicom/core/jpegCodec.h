@@ -265,8 +265,8 @@ private:
     void writeBlock(const std::int16_t* pCoefficients, std::uint64_t nonZero, jpeg::jpegChannel* pChannel);
     void writeLosslessSample(streamWriter* pStream, jpeg::jpegChannel* pChannel, bool bCalcHuffman);
 
-    float m_fdctTempTable[64];
-    std::int64_t m_idctTempTable[64];
+    float m_fdctTempTable[64] = {};
+    std::int64_t m_idctTempTable[64] = {};
     // Decoding: 8-bit DCT components go to sample planes; the scan's bit
     // reader, look-up tables and coefficients of the block being decoded.
     bool m_samplePlanes = false;
@@ -276,9 +276,11 @@ private:
     jpeg::bitReader m_bits;
     jpeg::huffmanDecoder m_dcDecoders[16];
     jpeg::huffmanDecoder m_acDecoders[16];
-    alignas(32) std::int32_t m_coefficients[64];
+    // Zero between blocks: cleared when the codec is made, when a stream or a
+    // scan starts, and after each block is transformed.
+    alignas(32) std::int32_t m_coefficients[64] = {};
     // Plain quantisation entries (natural order) of the 8-bit inverse DCT.
-    std::int32_t m_decodingQuant[16][64];
+    std::int32_t m_decodingQuant[16][64] = {};
 };
 
 // Marker codes.

@@ -181,6 +181,9 @@ void jpegCodec::prepareScanDecoding()
         preparedDC[dc] = preparedAC[ac] = true;
     }
     m_bits.reset();
+    // A block left half decoded by a scan that ended early must not leak
+    // into the first block of this one.
+    std::memset(m_coefficients, 0, sizeof(m_coefficients));
 }
 
 void jpegCodec::readDctMcu()
