@@ -163,7 +163,8 @@ public:
 
     // Writes one complete stream of the samples. transferSyntax ".57"/".70"
     // selects lossless coding, anything else DCT coding; quality 300 uses
-    // the standard quantisation tables, 100 a third of them.
+    // the standard quantisation tables, 100 a third of them (each entry
+    // rounded to the nearest step).
     void encodeSamples(const ptr<streamWriter>& pDestStream, const jpegSamples& source,
                        const std::wstring& transferSyntax, int quality, std::uint8_t allocatedBits, bool subSampledX,
                        bool subSampledY, bool interleaved, bool b2Complement);
