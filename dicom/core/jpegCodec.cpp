@@ -741,6 +741,7 @@ void jpegCodec::resetInternal(bool bCompression, int quality)
     m_scanOpen = false;
     m_anyScanData = false;
     m_dataLost = false;
+    m_coefficientPastBlock = false;
     m_samplePlanes = false;
     m_coefficientBlocks = false;
     std::memset(m_coefficients, 0, sizeof(m_coefficients));

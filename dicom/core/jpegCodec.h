@@ -44,8 +44,9 @@ struct jpegSamples
     std::uint32_t m_precision = 8;
     bool m_b2Complement = false;
     // Set by the decoder when the stream was damaged (cut off inside a scan,
-    // a scan ended early, restart intervals were lost, or a component had no
-    // scan): what could be decoded is there, the rest is mid-grey.
+    // a scan ended early, restart intervals were lost, a component had no
+    // scan, or a block coded a coefficient past its end): what could be
+    // decoded is there, the rest is mid-grey.
     bool m_damaged = false;
     std::vector<std::int32_t> m_values;
 };
@@ -236,6 +237,9 @@ public:
     bool m_scanOpen = false;
     bool m_anyScanData = false;
     bool m_dataLost = false;
+    // Decoding: a coefficient was coded past the end of its block (corrupt
+    // data; it is dropped).
+    bool m_coefficientPastBlock = false;
 
     std::map<std::uint8_t, ptr<jpeg::tag>> m_tagsMap;
 
