@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Speed of closed-curve interpolation (s1356, periodic, order 3) against OpenCASCADE's
-# periodic Geom2dAPI_Interpolate on the same wall-like contours of 100, 400, 1,600 and
+# Speed of closed-curve interpolation (s1356, periodic cubic: order 4) against
+# OpenCASCADE's periodic Geom2dAPI_Interpolate (a cubic too) on the same wall-like
+# contours of 100, 400, 1,600 and
 # 6,400 points, both in the same spline_bench run; prints per size the median times,
 # the ratio OpenCASCADE / ours (aim >= 2) and the growth from 400 to 6,400 points (aim
 # <= 20, i.e. linear cost).  The cases run interleaved at random and repeated, so that
@@ -28,7 +29,7 @@ for b in runs:
         name, size = b["run_name"].rsplit("/", 1)
         median[(name, int(size))] = b["real_time"]  # microseconds
 ours, theirs = "BM_s1356_periodic", "BM_OpenCascade_periodic"
-print(f"closed order-3 interpolation, median of {sys.argv[2]} repetitions (wall time per curve)")
+print(f"closed cubic interpolation (periodic, both cubic), median of {sys.argv[2]} repetitions (wall time per curve)")
 print("points   s1356 us   OpenCASCADE us   OpenCASCADE/s1356 (aim >= 2)")
 ok = True
 for n in (100, 400, 1600, 6400):

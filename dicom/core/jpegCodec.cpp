@@ -741,11 +741,16 @@ void jpegCodec::resetInternal(bool bCompression, int quality)
     m_scanOpen = false;
     m_anyScanData = false;
     m_dataLost = false;
+    m_coefficientPastBlock = false;
     m_samplePlanes = false;
     m_coefficientBlocks = false;
+    std::memset(m_coefficients, 0, sizeof(m_coefficients));
 
-    const float scale =
-        static_cast<float>(static_cast<long double>(static_cast<std::int16_t>(quality & 0xFFFF)) / 300.0L);
+    // The standard tables scaled by quality / 300 and rounded to the nearest
+    // step (halves up), in integers: quality 3 s gives the tables that libjpeg
+    // writes for its scale factor s %. Entries are held to 1..255 (8-bit
+    // tables); a negative quality gives the coarsest.
+    const std::int64_t scale = static_cast<std::int16_t>(quality & 0xFFFF);
     for (int table = 0; table < 16; ++table)
     {
         const std::uint32_t* pStandard = table == 0 ? quantTableK1 : quantTableK2;
@@ -756,15 +761,9 @@ void jpegCodec::resetInternal(bool bCompression, int quality)
                 m_quantizationTable[table][k] = pStandard[k];
                 continue;
             }
-            const float scaled = static_cast<float>(pStandard[k]) * scale;
-            // Negative products compare as large unsigned numbers.
-            const std::int64_t truncated = static_cast<std::int64_t>(scaled);
-            std::uint32_t entry = truncated < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(std::min<std::int64_t>(truncated, 0xFFFFFFFF));
-            if (entry < 1)
-                entry = 1;
-            if (entry > 255)
-                entry = 255;
-            m_quantizationTable[table][k] = entry;
+            const std::int64_t product = static_cast<std::int64_t>(pStandard[k]) * scale;
+            const std::int64_t rounded = product < 0 ? 255 : (product + 150) / 300;
+            m_quantizationTable[table][k] = static_cast<std::uint32_t>(std::clamp<std::int64_t>(rounded, 1, 255));
         }
         prepareQuantizationTables(table);
     }

@@ -44,8 +44,9 @@ struct jpegSamples
     std::uint32_t m_precision = 8;
     bool m_b2Complement = false;
     // Set by the decoder when the stream was damaged (cut off inside a scan,
-    // a scan ended early, restart intervals were lost, or a component had no
-    // scan): what could be decoded is there, the rest is mid-grey.
+    // a scan ended early, restart intervals were lost, a component had no
+    // scan, or a block coded a coefficient past its end): what could be
+    // decoded is there, the rest is mid-grey.
     bool m_damaged = false;
     std::vector<std::int32_t> m_values;
 };
@@ -163,7 +164,8 @@ public:
 
     // Writes one complete stream of the samples. transferSyntax ".57"/".70"
     // selects lossless coding, anything else DCT coding; quality 300 uses
-    // the standard quantisation tables, 100 a third of them.
+    // the standard quantisation tables, 100 a third of them (each entry
+    // rounded to the nearest step).
     void encodeSamples(const ptr<streamWriter>& pDestStream, const jpegSamples& source,
                        const std::wstring& transferSyntax, int quality, std::uint8_t allocatedBits, bool subSampledX,
                        bool subSampledY, bool interleaved, bool b2Complement);
@@ -235,6 +237,9 @@ public:
     bool m_scanOpen = false;
     bool m_anyScanData = false;
     bool m_dataLost = false;
+    // Decoding: a coefficient was coded past the end of its block (corrupt
+    // data; it is dropped).
+    bool m_coefficientPastBlock = false;
 
     std::map<std::uint8_t, ptr<jpeg::tag>> m_tagsMap;
 
@@ -265,8 +270,8 @@ private:
     void writeBlock(const std::int16_t* pCoefficients, std::uint64_t nonZero, jpeg::jpegChannel* pChannel);
     void writeLosslessSample(streamWriter* pStream, jpeg::jpegChannel* pChannel, bool bCalcHuffman);
 
-    float m_fdctTempTable[64];
-    std::int64_t m_idctTempTable[64];
+    float m_fdctTempTable[64] = {};
+    std::int64_t m_idctTempTable[64] = {};
     // Decoding: 8-bit DCT components go to sample planes; the scan's bit
     // reader, look-up tables and coefficients of the block being decoded.
     bool m_samplePlanes = false;
@@ -276,9 +281,11 @@ private:
     jpeg::bitReader m_bits;
     jpeg::huffmanDecoder m_dcDecoders[16];
     jpeg::huffmanDecoder m_acDecoders[16];
-    alignas(32) std::int32_t m_coefficients[64];
+    // Zero between blocks: cleared when the codec is made, when a stream or a
+    // scan starts, and after each block is transformed.
+    alignas(32) std::int32_t m_coefficients[64] = {};
     // Plain quantisation entries (natural order) of the 8-bit inverse DCT.
-    std::int32_t m_decodingQuant[16][64];
+    std::int32_t m_decodingQuant[16][64] = {};
 };
 
 // Marker codes.

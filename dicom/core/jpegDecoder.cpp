@@ -141,7 +141,10 @@ bool jpegCodec::readBlock(std::int32_t* pBlock, jpegChannel* pChannel)
             bits.skip(static_cast<std::uint32_t>(fast & 0xFF));
             k += static_cast<std::uint32_t>(fast >> 8) & 0xFF;
             if (k > 63)
+            {
+                m_coefficientPastBlock = true;
                 break;
+            }
             pBlock[zigZag[k++]] = fast >> 16;
             anyAc = true;
             continue;
@@ -159,7 +162,10 @@ bool jpegCodec::readBlock(std::int32_t* pBlock, jpegChannel* pChannel)
         k += run;
         const std::int32_t value = bits.receiveExtend(size);
         if (k > 63)
+        {
+            m_coefficientPastBlock = true;
             break;
+        }
         pBlock[zigZag[k++]] = value;
         anyAc = true;
     }
@@ -181,6 +187,9 @@ void jpegCodec::prepareScanDecoding()
         preparedDC[dc] = preparedAC[ac] = true;
     }
     m_bits.reset();
+    // A block left half decoded by a scan that ended early must not leak
+    // into the first block of this one.
+    std::memset(m_coefficients, 0, sizeof(m_coefficients));
 }
 
 void jpegCodec::readDctMcu()
@@ -441,7 +450,7 @@ jpegSamples jpegCodec::decodeSamples(const ptr<streamReader>& pSourceStream, boo
     if (!m_anyScanData)
         HALVORAN_THROW(codecExceptionCorruptedFile, "The JPEG stream holds no scan data");
     jpegSamples result = copyJpegChannelsToSamples(b2Complement);
-    result.m_damaged = m_dataLost;
+    result.m_damaged = m_dataLost || m_coefficientPastBlock;
     for (const auto& entry : m_channelsMap)
         result.m_damaged = result.m_damaged || !entry.second->m_scanComplete;
     return result;

@@ -114,6 +114,27 @@ TEST(JpegSafety, DamagedStreamsAreDecodedAsFarAsTheyGoAndSaySo)
     }
 }
 
+TEST(JpegSafety, ACoefficientCodedPastItsBlockMarksTheFrameDamaged)
+{
+    // One 8 x 8 block, unit quantisation; DC codes: '0' = size 0; AC codes:
+    // '0' = run 15 size 1, '10' = EOB. Three run-15 coefficients land at
+    // zig-zag 16, 32 and 48; a fourth would land at 64, past the block.
+    std::string header = bytesOf({0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00});
+    header += std::string(64, '\x01');
+    header += bytesOf({0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01, 0x11, 0x00});
+    header += bytesOf({0xFF, 0xC4, 0x00, 0x14, 0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00});
+    header += bytesOf({0xFF, 0xC4, 0x00, 0x15, 0x10, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF1, 0x00});
+    header += bytesOf({0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00});
+    // 0 01 01 01 10 (then 1s): three coefficients and EOB.
+    const jpegSamples whole = decode(header + bytesOf({0x2B, 0x7F, 0xFF, 0xD9}));
+    EXPECT_FALSE(whole.m_damaged);
+    // 0 01 01 01 01: the fourth coefficient is past the block (byte 0xFF stuffed).
+    const jpegSamples past = decode(header + bytesOf({0x2A, 0xFF, 0x00, 0xFF, 0xD9}));
+    EXPECT_TRUE(past.m_damaged);
+    // What the block holds is decoded as without the stray coefficient.
+    EXPECT_EQ(past.m_values, whole.m_values);
+}
+
 TEST(JpegSafety, StreamsWithoutScanDataAreRefused)
 {
     const std::string whole = encode(speckleFrame(16, 16, 1), L"1.2.840.10008.1.2.4.50");

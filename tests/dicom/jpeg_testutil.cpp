@@ -145,14 +145,43 @@ std::string encode(const jpegSamples& samples, const std::wstring& transferSynta
 
 jpegSamples decode(const std::string& bytes, bool b2Complement)
 {
+    ptr<jpegCodec> codec(new jpegCodec);
+    return decodeWith(*codec, bytes, b2Complement);
+}
+
+jpegSamples decodeWith(jpegCodec& codec, const std::string& bytes, bool b2Complement)
+{
     ptr<memory> block(new memory);
     block->assign(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()));
     ptr<memoryStream> stream(new memoryStream(block));
     ptr<streamReader> reader(new streamReader(stream));
-    ptr<jpegCodec> codec(new jpegCodec);
-    jpegSamples result = codec->decodeSamples(reader, b2Complement);
+    jpegSamples result = codec.decodeSamples(reader, b2Complement);
     reader->m_pTagByte = nullptr;
     return result;
+}
+
+std::string blocksBeyond(const jpegSamples& a, const jpegSamples& b, int tolerance)
+{
+    if (a.m_width != b.m_width || a.m_height != b.m_height || a.m_channels != b.m_channels ||
+        a.m_values.size() != b.m_values.size())
+        return "the shapes differ";
+    std::string report;
+    for (std::uint32_t c = 0; c < a.m_channels; ++c)
+        for (std::uint32_t by = 0; by < a.m_height; by += 8)
+            for (std::uint32_t bx = 0; bx < a.m_width; bx += 8)
+            {
+                int largest = 0;
+                for (std::uint32_t y = by; y < std::min(by + 8, a.m_height); ++y)
+                    for (std::uint32_t x = bx; x < std::min(bx + 8, a.m_width); ++x)
+                    {
+                        const std::size_t i = (static_cast<std::size_t>(y) * a.m_width + x) * a.m_channels + c;
+                        largest = std::max(largest, std::abs(a.m_values[i] - b.m_values[i]));
+                    }
+                if (largest > tolerance)
+                    report += "channel " + std::to_string(c) + " block (" + std::to_string(bx / 8) + ", " +
+                              std::to_string(by / 8) + "): largest difference " + std::to_string(largest) + "\n";
+            }
+    return report;
 }
 
 jpegSamples smoothFrame(std::uint32_t width, std::uint32_t height, std::uint32_t channels, std::uint32_t bits)

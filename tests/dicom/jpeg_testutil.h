@@ -38,6 +38,14 @@ jpegSamples smoothFrame(std::uint32_t width, std::uint32_t height, std::uint32_t
 jpegSamples speckleFrame(std::uint32_t width, std::uint32_t height, std::uint32_t channels, std::uint32_t bits = 8,
                          std::uint32_t seed = 1);
 
+// Decodes bytes with the given codec (fresh or reused).
+jpegSamples decodeWith(Halvoran::Varnix::codecs::jpegCodec& codec, const std::string& bytes, bool b2Complement = false);
+
+// The 8 x 8 blocks (of every channel) where a and b differ by more than
+// tolerance, as "channel c block (x, y): largest difference d" lines; empty
+// when every block agrees. A shape mismatch is reported as such.
+std::string blocksBeyond(const jpegSamples& a, const jpegSamples& b, int tolerance);
+
 // Largest absolute difference of two sample sets of the same shape.
 int maxDifference(const jpegSamples& a, const jpegSamples& b);
 double psnr(const jpegSamples& a, const jpegSamples& b, int maxValue = 255);
