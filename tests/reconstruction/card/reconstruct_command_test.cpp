@@ -162,7 +162,7 @@ TEST_F(ReconstructCommand, PrintsThePathAndWritesBothSurfaces)
         const TPointXYZ& p = expected.catheterPath[k];
         EXPECT_EQ(r.lines[static_cast<qsizetype>(k)].toStdString(), Number(p.x) + " " + Number(p.y) + " " + Number(p.z));
     }
-    EXPECT_TRUE(r.errors.contains(QStringLiteral("Stored wall contours of frame 61 were left out"))) << r.errors.toStdString();
+    EXPECT_TRUE(r.errors.contains(QStringLiteral("Stored wall contours of frame 61 of card 7 were left out"))) << r.errors.toStdString();
 
     EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("innerSurface_7.vsf"), QStringLiteral("outerSurface_7.vsf")}));
     QFile f(QDir(out_.path()).filePath(QStringLiteral("outerSurface_7.vsf")));
