@@ -110,6 +110,10 @@ void Connection::Connect()
     if (Connected())
         return;
     const QString data = DataDir.isEmpty() ? QDir(BaseDir).filePath(QStringLiteral("data")) : DataDir;
+    if (ReadOnly) {
+        ConnectReadOnly(QDir(data).filePath(QStringLiteral("angiodb.sqlite")));
+        return;
+    }
     if (!QDir().mkpath(data))
         throw DatabaseError("Cannot create the data folder " + data.toStdString());
     const QString file = QDir(data).filePath(QStringLiteral("angiodb.sqlite"));
@@ -128,6 +132,32 @@ void Connection::Connect()
     }
 }
 
+void Connection::ConnectReadOnly(const QString& file)
+{
+    const std::string path = QDir::toNativeSeparators(file).toStdString();
+    const QFileInfo info(file);
+    if (!info.exists())
+        throw DatabaseError("There is no database " + path);
+    if (!info.isFile())
+        throw DatabaseError("The database " + path + " is not a file");
+    if (info.size() == 0)
+        throw DatabaseError("The database " + path + " is empty");
+    try {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY"));
+        if (!db.open())
+            throw DatabaseError(db.lastError().text().toStdString());
+        CreateOrCheckSchema(db);
+    } catch (const DatabaseError& e) {
+        Disconnect();
+        throw DatabaseError("The database " + path + " cannot be read: " + e.what());
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+}
+
 void Connection::CreateOrCheckSchema(QSqlDatabase& db)
 {
     QSqlQuery q(db);
@@ -137,6 +167,8 @@ void Connection::CreateOrCheckSchema(QSqlDatabase& db)
     const int tables = q.next() ? q.value(0).toInt() : 0;
     q.finish();
     if (version == 0 && tables == 0) {
+        if (ReadOnly)
+            throw DatabaseError("it holds no tables");
         if (!db.transaction())
             throw DatabaseError(db.lastError().text().toStdString());
         try {

@@ -19,6 +19,10 @@ public:
     // Set before Connect: the program folder and the data folder (the program folder followed by "data").
     QString BaseDir;
     QString DataDir;
+    // Set before Connect: open an existing database for reading only. Nothing is created
+    // (no folder, no file, no schema); a missing, empty or damaged database fails the
+    // connect with a message that names its path.
+    bool ReadOnly = false;
 
     // Opens (and on first use creates) the database; throws DatabaseError on failure,
     // leaving the connection disconnected.
@@ -32,6 +36,7 @@ public:
     const QString& ConnectionName() const { return name_; }
 
 private:
+    void ConnectReadOnly(const QString& file);
     void CreateOrCheckSchema(QSqlDatabase& db);
 
     QString name_;

@@ -7,6 +7,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <optional>
+
 namespace {
 
 const QString kPatientColumnsCaptions[][2] = {
@@ -16,37 +22,191 @@ const QString kPatientColumnsCaptions[][2] = {
     {"cholesterol", "Cholesterol"}, {"LDC-C", "LDC-C"}, {"HDL-C", "HDL-C"},
 };
 
-// A point list stored in the columns x and y of the current row.
+// The columns of one wall's rows.
+struct WallColumns {
+    const char* wall;  // "outer" or "inner"
+    QString x, y, userX, userY;
+};
+
+const WallColumns kOuterColumns{"outer", QStringLiteral("outerWallX"), QStringLiteral("outerWallY"),
+                                QStringLiteral("userOuterWallX"), QStringLiteral("userOuterWallY")};
+const WallColumns kInnerColumns{"inner", QStringLiteral("innerWallX"), QStringLiteral("innerWallY"),
+                                QStringLiteral("userInnerWallX"), QStringLiteral("userInnerWallY")};
+
+std::string Text(const Statement& q, const QString& column) { return q.FieldByName(column).AsString().toStdString(); }
+
+// A point list stored in the columns x and y of the current row. A damaged one throws
+// ConversionError "<x or y or x/y>: <why>", naming the column at fault (both when the two
+// lists differ in length).
 WallContour ReadPoints(const Statement& q, const QString& x, const QString& y, EmptyText empty)
 {
-    return ParsePointList(q.FieldByName(x).AsString().toStdString(), q.FieldByName(y).AsString().toStdString(), empty,
-                          UnequalLists::PairUpToShorter);
+    const std::string xText = Text(q, x), yText = Text(q, y);
+    try {
+        return ParsePointList(xText, yText, empty);
+    } catch (const ConversionError& e) {
+        QString column = x + QLatin1Char('/') + y;
+        try {
+            ParsePointList(xText, xText, empty);
+            try {
+                ParsePointList(yText, yText, empty);
+            } catch (const ConversionError&) {
+                column = y;
+            }
+        } catch (const ConversionError&) {
+            column = x;
+        }
+        throw ConversionError(column.toStdString() + ": " + e.what());
+    }
 }
 
-void AppendPoints(WallContour& to, const WallContour& from) { to.insert(to.end(), from.begin(), from.end()); }
-
-void LoadWalls(Statement& q, int code, const QString& x, const QString& y, const QString& ux, const QString& uy,
-               FrameContourList& shown, FrameContourList& initial, std::vector<int>* skipped)
+// A whole number of the current row that must fit `int` (null reads 0); empty when the
+// stored value is not such a number.
+std::optional<int> ReadWholeNumber(const Statement& q, const QString& column)
 {
+    const QVariant v = q.FieldByName(column).Value();
+    if (v.isNull())
+        return 0;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok || !std::isfinite(d) || d != std::trunc(d) || d < std::numeric_limits<int>::min() ||
+        d > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(d);
+}
+
+std::string CardText(int code) { return "card " + std::to_string(code); }
+
+// Frame k as the user counts it (k + 1), without overflow.
+std::string FrameText(int k) { return std::to_string(static_cast<long long>(k) + 1); }
+
+// One wall row of the current statement row: its frame and its shown points, and with
+// `initial` also its initial (user) points. Throws ConversionError naming the card, the
+// wall, the frame (counted from 1) and the column.
+struct WallRowRead {
+    int frame = 0;
+    WallContour shown;
+    WallContour initial;
+};
+
+WallRowRead ReadWallRow(const Statement& q, int code, const WallColumns& c, bool initial)
+{
+    WallRowRead row;
+    const std::optional<int> frame = ReadWholeNumber(q, QStringLiteral("frame"));
+    if (!frame || q.FieldByName(QStringLiteral("frame")).IsNull())
+        throw ConversionError("A stored " + std::string(c.wall) + " wall row of " + CardText(code) + " (id " +
+                              q.FieldByName(QStringLiteral("id")).AsString().toStdString() +
+                              ") has no valid frame number");
+    row.frame = *frame;
+    try {
+        row.shown = ReadPoints(q, c.x, c.y, EmptyText::Damaged);
+        if (initial)
+            row.initial = ReadPoints(q, c.userX, c.userY, EmptyText::Damaged);
+    } catch (const ConversionError& e) {
+        throw ConversionError("The stored " + std::string(c.wall) + " wall of frame " + FrameText(row.frame) + " of " +
+                              CardText(code) + " cannot be read (" + e.what() + ")");
+    }
+    return row;
+}
+
+// The readable rows of one wall under the rule of StoredCard.
+void ReadWallRows(Statement& q, int code, const WallColumns& c, std::vector<StoredWallRow>& out,
+                  std::vector<std::string>& warnings)
+{
+    struct Row {
+        int frame;
+        bool usable;
+        WallContour points;
+    };
+    std::vector<Row> rows;
+    std::map<int, int> perFrame;
     q.Param(QStringLiteral("patientID"), code);
     q.Open();
     try {
-        for (; !q.Eof(); q.Next()) {
-            const int k = q.FieldByName(QStringLiteral("frame")).AsInteger();
-            if (k < 0 || static_cast<std::size_t>(k) >= shown.size() || static_cast<std::size_t>(k) >= initial.size()) {
-                if (!skipped)
-                    throw ListIndexError("List index out of bounds (" + std::to_string(k) + ")");
-                skipped->push_back(k);
+        for (q.First(); !q.Eof(); q.Next()) {
+            WallRowRead read;
+            try {
+                read = ReadWallRow(q, code, c, false);
+            } catch (const ConversionError& e) {
+                const std::optional<int> frame = ReadWholeNumber(q, QStringLiteral("frame"));
+                if (!frame || q.FieldByName(QStringLiteral("frame")).IsNull()) {
+                    warnings.push_back(std::string(e.what()) + "; the row is left out.");
+                    continue;
+                }
+                warnings.push_back(std::string(e.what()) + "; frame " + FrameText(*frame) + " is left out.");
+                rows.push_back({*frame, false, {}});
+                ++perFrame[*frame];
                 continue;
             }
-            AppendPoints(shown[k], ReadPoints(q, x, y, EmptyText::Damaged));
-            AppendPoints(initial[k], ReadPoints(q, ux, uy, EmptyText::Damaged));
+            const bool empty = read.shown.empty();
+            if (empty)
+                warnings.push_back("The stored " + std::string(c.wall) + " wall of frame " + FrameText(read.frame) +
+                                   " of " + CardText(code) + " holds no point; frame " + FrameText(read.frame) +
+                                   " is left out.");
+            rows.push_back({read.frame, !empty, std::move(read.shown)});
+            ++perFrame[read.frame];
         }
     } catch (...) {
         q.Close();
         throw;
     }
     q.Close();
+    for (const auto& [frame, count] : perFrame)
+        if (count > 1)
+            warnings.push_back("The " + std::string(c.wall) + " wall of frame " + FrameText(frame) + " of " +
+                               CardText(code) + " is stored " + std::to_string(count) + " times; frame " +
+                               FrameText(frame) + " is left out.");
+    for (Row& row : rows)
+        if (row.usable && perFrame[row.frame] == 1)
+            out.push_back({row.frame, std::move(row.points)});
+}
+
+void AppendPoints(WallContour& to, const WallContour& from) { to.insert(to.end(), from.begin(), from.end()); }
+
+void LoadWalls(Statement& q, int code, const WallColumns& c, FrameContourList& shown, FrameContourList& initial,
+               std::vector<int>* skipped)
+{
+    q.Param(QStringLiteral("patientID"), code);
+    q.Open();
+    try {
+        for (; !q.Eof(); q.Next()) {
+            const WallRowRead row = ReadWallRow(q, code, c, true);
+            const int k = row.frame;
+            if (k < 0 || static_cast<std::size_t>(k) >= shown.size() || static_cast<std::size_t>(k) >= initial.size()) {
+                if (!skipped)
+                    throw ListIndexError("List index out of bounds (" + std::to_string(k) + ")");
+                skipped->push_back(k);
+                continue;
+            }
+            AppendPoints(shown[k], row.shown);
+            AppendPoints(initial[k], row.initial);
+        }
+    } catch (...) {
+        q.Close();
+        throw;
+    }
+    q.Close();
+}
+
+// Reads the tracing of one view from the current row of the angio statement.
+StoredTracing ReadTracing(const Statement& q, AngioView view, int code)
+{
+    const QString p = view == AngioView::LAO ? QStringLiteral("L") : QStringLiteral("R");
+    StoredTracing t;
+    const std::optional<int> frame =
+        ReadWholeNumber(q, view == AngioView::LAO ? QStringLiteral("LAOframe") : QStringLiteral("RAOframe"));
+    t.frame = frame.value_or(0);
+    const char* kinds[4] = {"catheter", "lumenA", "lumenB", "width"};
+    WallContour* lists[4] = {&t.catheter, &t.lumenA, &t.lumenB, &t.width};
+    for (int i = 0; i < 4; ++i) {
+        const QString base = p + QLatin1String(kinds[i]);
+        try {
+            *lists[i] = ReadPoints(q, base + QLatin1Char('X'), base + QLatin1Char('Y'), EmptyText::NoPoints);
+        } catch (const ConversionError& e) {
+            throw ConversionError(std::string("The stored ") + (view == AngioView::LAO ? "LAO " : "RAO ") + kinds[i] +
+                                  " tracing of " + CardText(code) + " cannot be read (" + e.what() + ")");
+        }
+    }
+    return t;
 }
 
 } // namespace
@@ -185,39 +345,32 @@ std::unique_ptr<PatientsModel> Tdm::NewPatientsModel(QObject* parent)
 int Tdm::LoadAngioView(AngioView view, int code, WallContour& catheter, WallContour& lumenA, WallContour& lumenB,
                        WallContour& width)
 {
-    const QString p = view == AngioView::LAO ? QStringLiteral("L") : QStringLiteral("R");
     qGetANGIO.Param(QStringLiteral("patientID"), code);
     qGetANGIO.Open();
     if (qGetANGIO.Eof()) {
         qGetANGIO.Close();
         return 0;
     }
-    WallContour read[4];
-    int frame = 0;
+    StoredTracing read;
     try {
-        frame = qGetANGIO.FieldByName(view == AngioView::LAO ? QStringLiteral("LAOframe") : QStringLiteral("RAOframe"))
-                    .AsInteger();
-        const char* kinds[4] = {"catheter", "lumenA", "lumenB", "width"};
-        for (int i = 0; i < 4; ++i) {
-            const QString base = p + QLatin1String(kinds[i]);
-            read[i] = ReadPoints(qGetANGIO, base + QLatin1Char('X'), base + QLatin1Char('Y'), EmptyText::NoPoints);
-        }
+        read = ReadTracing(qGetANGIO, view, code);
     } catch (...) {
         qGetANGIO.Close();
         throw;
     }
     qGetANGIO.Close();
-    AppendPoints(catheter, read[0]);
-    AppendPoints(lumenA, read[1]);
-    AppendPoints(lumenB, read[2]);
-    AppendPoints(width, read[3]);
-    return frame;
+    AppendPoints(catheter, read.catheter);
+    AppendPoints(lumenA, read.lumenA);
+    AppendPoints(lumenB, read.lumenB);
+    AppendPoints(width, read.width);
+    return read.frame;
 }
 
 void Tdm::LoadIvusContours(int code, PixelPoint& centre, PixelPoint& edge, FrameContourList& outer,
                            FrameContourList& inner, FrameContourList& userOuter, FrameContourList& userInner,
                            std::vector<int>* skippedFrames)
 {
+    Transaction read(MyEmbConnection1);
     qGetIVUS.Param(QStringLiteral("patientID"), code);
     qGetIVUS.Open();
     if (qGetIVUS.Eof()) {
@@ -234,8 +387,109 @@ void Tdm::LoadIvusContours(int code, PixelPoint& centre, PixelPoint& edge, Frame
         throw;
     }
     qGetIVUS.Close();
-    LoadWalls(qGetOuterWall, code, "outerWallX", "outerWallY", "userOuterWallX", "userOuterWallY", outer, userOuter,
-              skippedFrames);
-    LoadWalls(qGetInnerWall, code, "innerWallX", "innerWallY", "userInnerWallX", "userInnerWallY", inner, userInner,
-              skippedFrames);
+    LoadWalls(qGetOuterWall, code, kOuterColumns, outer, userOuter, skippedFrames);
+    LoadWalls(qGetInnerWall, code, kInnerColumns, inner, userInner, skippedFrames);
+    read.Commit();
+}
+
+double Tdm::ReadPixelSpacing(int code)
+{
+    qGetPatient.Param(QStringLiteral("code"), code);
+    qGetPatient.Open();
+    double spacing = 0.0;
+    try {
+        if (!qGetPatient.Eof())
+            spacing = qGetPatient.FieldByName(QStringLiteral("pixelSpacing")).AsFloat();
+    } catch (...) {
+        qGetPatient.Close();
+        throw;
+    }
+    qGetPatient.Close();
+    return spacing;
+}
+
+StoredCard Tdm::ReadStoredCard(int code)
+{
+    StoredCard card;
+    card.code = code;
+    Transaction read(MyEmbConnection1);
+
+    qGetPatient.Param(QStringLiteral("code"), code);
+    qGetPatient.Open();
+    try {
+        card.hasPatientRow = !qGetPatient.Eof();
+        if (card.hasPatientRow)
+            card.pixelSpacing = qGetPatient.FieldByName(QStringLiteral("pixelSpacing")).AsFloat();
+    } catch (...) {
+        qGetPatient.Close();
+        throw;
+    }
+    qGetPatient.Close();
+
+    qGetANGIO.Param(QStringLiteral("patientID"), code);
+    qGetANGIO.Open();
+    try {
+        card.hasAngioRow = !qGetANGIO.Eof();
+        if (card.hasAngioRow) {
+            card.lao = ReadTracing(qGetANGIO, AngioView::LAO, code);
+            card.rao = ReadTracing(qGetANGIO, AngioView::RAO, code);
+        }
+    } catch (...) {
+        qGetANGIO.Close();
+        throw;
+    }
+    qGetANGIO.Close();
+
+    qGetIVUS.Param(QStringLiteral("patientID"), code);
+    qGetIVUS.Open();
+    try {
+        card.hasIvusRow = !qGetIVUS.Eof();
+        if (card.hasIvusRow) {
+            const auto point = [](std::optional<int> x, std::optional<int> y) -> std::optional<PixelPoint> {
+                if (!x || !y || *x < -kMaxPointCoordinate || *x > kMaxPointCoordinate || *y < -kMaxPointCoordinate ||
+                    *y > kMaxPointCoordinate)
+                    return std::nullopt;
+                return PixelPoint{*x, *y};
+            };
+            const std::optional<PixelPoint> centre = point(ReadWholeNumber(qGetIVUS, QStringLiteral("catheterCenterX")),
+                                                           ReadWholeNumber(qGetIVUS, QStringLiteral("catheterCenterY")));
+            const std::optional<PixelPoint> edge = point(ReadWholeNumber(qGetIVUS, QStringLiteral("catheterEdgeX")),
+                                                         ReadWholeNumber(qGetIVUS, QStringLiteral("catheterEdgeY")));
+            if (centre)
+                card.catheterCentre = *centre;
+            else
+                card.warnings.push_back("The stored catheter centre of " + CardText(code) + " (" +
+                                        qGetIVUS.FieldByName(QStringLiteral("catheterCenterX")).AsString().toStdString() +
+                                        ", " +
+                                        qGetIVUS.FieldByName(QStringLiteral("catheterCenterY")).AsString().toStdString() +
+                                        ") lies outside any image; it is taken as not set.");
+            if (edge)
+                card.catheterEdge = *edge;
+        }
+    } catch (...) {
+        qGetIVUS.Close();
+        throw;
+    }
+    qGetIVUS.Close();
+
+    if (card.hasIvusRow) {
+        ReadWallRows(qGetOuterWallDesc, code, kOuterColumns, card.outer, card.warnings);
+        ReadWallRows(qGetInnerWallDesc, code, kInnerColumns, card.inner, card.warnings);
+    }
+    read.Commit();
+    return card;
+}
+
+FrameContourList ContoursByFrame(const std::vector<StoredWallRow>& rows, int frameCount, std::vector<int>* outside)
+{
+    FrameContourList contours(static_cast<std::size_t>(std::max(0, frameCount)));
+    for (const StoredWallRow& row : rows) {
+        if (row.frame < 0 || row.frame >= frameCount) {
+            if (outside)
+                outside->push_back(row.frame);
+            continue;
+        }
+        AppendPoints(contours[static_cast<std::size_t>(row.frame)], row.points);
+    }
+    return contours;
 }

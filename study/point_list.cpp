@@ -99,17 +99,23 @@ std::pair<std::string, std::string> PointListTexts(const WallContour& points, st
     return {PointListText(std::span<const int>(xs)), PointListText(std::span<const int>(ys))};
 }
 
-WallContour ParsePointList(std::string_view xText, std::string_view yText, EmptyText empty, UnequalLists unequal)
+WallContour ParsePointList(std::string_view xText, std::string_view yText, EmptyText empty)
 {
     const auto read = [empty](std::string_view text) {
-        return text.empty() && empty == EmptyText::NoPoints ? std::vector<int>{} : ParseIntListSigned(text);
+        std::vector<int> values =
+            text.empty() && empty == EmptyText::NoPoints ? std::vector<int>{} : ParseIntListSigned(text);
+        for (const int v : values)
+            if (v < -kMaxPointCoordinate || v > kMaxPointCoordinate)
+                throw ConversionError("the value " + std::to_string(v) + " lies outside any image (at most " +
+                                      std::to_string(kMaxPointCoordinate) + " pixels from its corner)");
+        return values;
     };
     const std::vector<int> xs = read(xText);
     const std::vector<int> ys = read(yText);
-    if (xs.size() != ys.size() && unequal == UnequalLists::Refuse)
+    if (xs.size() != ys.size())
         throw ConversionError("its X and Y lists differ in length (" + std::to_string(xs.size()) + " and " +
                               std::to_string(ys.size()) + " values)");
-    const std::size_t n = std::min(xs.size(), ys.size());
+    const std::size_t n = xs.size();
     WallContour points(n);
     for (std::size_t i = 0; i < n; ++i)
         points[i] = {xs[i], ys[i]};

@@ -9,6 +9,7 @@
 
 #include "study/contour.h"
 #include "study/conversion_error.h"
+#include "study/frame_reader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,13 +43,17 @@ enum class EmptyText {
     Damaged,   // a wall row, which the card save never writes empty: ConversionError
 };
 
-// What it makes of X and Y texts that hold different numbers of values (the card save
-// never writes such a pair).
-enum class UnequalLists {
-    PairUpToShorter,  // the values past the shorter list are left out
-    Refuse,           // ConversionError "its X and Y lists differ in length (3 and 2 values)"
-};
+// The largest distance, in pixels, of a stored point's coordinate from the image origin:
+// a point lies within -kMaxPointCoordinate .. kMaxPointCoordinate on both axes. A frame
+// file is at most kMaxFrameSide pixels wide and high (study/frame_reader.h), so every
+// pixel of an image, and a contour dragged up to one image side past its top or left
+// border, lies inside; any difference of two coordinates stays within 2 * 16384, whose
+// square still fits a 32-bit integer.
+inline constexpr int kMaxPointCoordinate = kMaxFrameSide;
 
-// Reads a stored point list, its X and Y texts, into the points (X[i], Y[i]). A damaged
-// text throws ConversionError as ParseIntList does.
-WallContour ParsePointList(std::string_view xText, std::string_view yText, EmptyText empty, UnequalLists unequal);
+// Reads a stored point list, its X and Y texts, into the points (X[i], Y[i]). Throws
+// ConversionError as ParseIntList does, and when the two lists hold different numbers
+// of values ("its X and Y lists differ in length (3 and 2 values)") or a value lies
+// outside -kMaxPointCoordinate .. kMaxPointCoordinate ("the value 2147483647 lies
+// outside any image"). The message names neither the row nor the column: the caller adds them.
+WallContour ParsePointList(std::string_view xText, std::string_view yText, EmptyText empty);

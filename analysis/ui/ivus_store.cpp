@@ -46,19 +46,7 @@ bool WritePatientCalibration(Tdm& dm, int code, PixelPoint a, PixelPoint b, doub
 
 double ReadPixelSpacing(Tdm& dm, int code)
 {
-    Statement& q = dm.qGetPatient;
-    q.Param(QStringLiteral("code"), code);
-    q.Open();
-    double spacing = 0.0;
-    try {
-        if (!q.Eof())
-            spacing = q.FieldByName(QStringLiteral("pixelSpacing")).AsFloat();
-    } catch (...) {
-        q.Close();
-        throw;
-    }
-    q.Close();
-    return spacing;
+    return dm.ReadPixelSpacing(code);
 }
 
 } // namespace kestrova::analysis

@@ -1,7 +1,5 @@
 #include "reconstruction/core/export_files.h"
 
-#include "study/point_list.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -111,33 +109,7 @@ void CadIvusWall(Lines& out, const std::vector<WallContour>& rows)
     }
 }
 
-WallContour ParseWallRow(const WallRow& row, const char* wall, size_t index)
-{
-    auto fail = [&](const std::string& why) {
-        return ExportDataError("The stored " + std::string(wall) + " wall contour number " +
-                               std::to_string(index + 1) + " cannot be read: " + why);
-    };
-    try {
-        return ParsePointList(row.x, row.y, EmptyText::Damaged, UnequalLists::Refuse);
-    } catch (const ConversionError& e) {
-        throw fail(e.what());
-    }
-}
-
 }  // namespace
-
-ParsedIvus ParseIvusRows(const IvusRows& rows)
-{
-    ParsedIvus parsed;
-    parsed.catheterCenter = rows.catheterCenter;
-    parsed.outer.reserve(rows.outer.size());
-    for (size_t i = 0; i < rows.outer.size(); ++i)
-        parsed.outer.push_back(ParseWallRow(rows.outer[i], "outer", i));
-    parsed.inner.reserve(rows.inner.size());
-    for (size_t i = 0; i < rows.inner.size(); ++i)
-        parsed.inner.push_back(ParseWallRow(rows.inner[i], "inner", i));
-    return parsed;
-}
 
 double ArcLengthPx(const WallContour& contour)
 {

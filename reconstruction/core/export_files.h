@@ -18,13 +18,6 @@
 
 namespace exports {
 
-// A stored row could not be turned into numbers (a damaged point-list text, X and Y
-// lists of different lengths). The text names the row.
-class ExportDataError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // One projection's tracing as stored in the angio row.
 struct AngioTracing {
     WallContour catheter;
@@ -33,19 +26,13 @@ struct AngioTracing {
     WallContour width;
 };
 
-// One stored wall row: its X and Y point-list texts (`outerWallX`/`outerWallY` or
-// `innerWallX`/`innerWallY`).
-struct WallRow {
-    std::string x;
-    std::string y;
-};
-
 // What the IVUS files need of the card: the ivus row's catheter centre (0, 0 without a
-// row) and the wall rows in ascending `id`.
+// row) and the contours of the readable wall rows in ascending `id` (the data module
+// leaves out, and names, a stored contour it cannot read).
 struct IvusRows {
     PixelPoint catheterCenter;
-    std::vector<WallRow> outer;
-    std::vector<WallRow> inner;
+    std::vector<WallContour> outer;
+    std::vector<WallContour> inner;
 };
 
 // The open card's calibration: points A and B in IVUS pixels and their distance in mm.
@@ -63,12 +50,8 @@ struct FrameSize {
 
 enum class Projection { LAO, RAO };
 
-// The IVUS rows with every wall row parsed.
-struct ParsedIvus {
-    PixelPoint catheterCenter;
-    std::vector<WallContour> outer;
-    std::vector<WallContour> inner;
-};
+// The IVUS rows as the file composers take them.
+using ParsedIvus = IvusRows;
 
 // The scale written as `pixelSpacing` / "calibration_video" and the first outer
 // contour's length in millimetres.
@@ -76,9 +59,6 @@ struct ScaleAndLength {
     double scale = 0.0;
     double lengthMm = 0.0;
 };
-
-// Parses every wall row; throws ExportDataError naming the first damaged row.
-ParsedIvus ParseIvusRows(const IvusRows& rows);
 
 // Length in pixels of the polyline through the points (0 below two points).
 double ArcLengthPx(const WallContour& contour);

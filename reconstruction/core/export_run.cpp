@@ -78,13 +78,7 @@ ExportOutcome RunExport(ExportKind kind, const std::filesystem::path& programFol
 {
     ExportOutcome outcome;
 
-    ParsedIvus ivus;
-    try {
-        ivus = ParseIvusRows(card.ivus);
-    } catch (const ExportDataError& e) {
-        outcome.refusal = std::string("Nothing was exported. ") + e.what() + ".";
-        return outcome;
-    }
+    const ParsedIvus& ivus = card.ivus;
     const std::optional<ScaleAndLength> scale =
         ExportScale(card.pixelSpacing, FirstOuterArcLengthPx(ivus), card.calibration);
     if (!scale) {

@@ -2,10 +2,10 @@
 // sizes from the recordings' frame files 0, the three file contents, the writes, and
 // the texts of the closing message.
 //
-// Every file's content is composed before the first byte is written, so a card whose
-// rows cannot be exported (a damaged stored contour, no usable millimetre scale) leaves
-// the output folder untouched. Every write is checked; a file that could not be written
-// keeps its old content, is reported as such and is never listed as exported.
+// Every file's content is composed before the first byte is written, so a card that
+// cannot be exported (no usable millimetre scale) leaves the output folder untouched.
+// Every write is checked; a file that could not be written keeps its old content, is
+// reported as such and is never listed as exported.
 #pragma once
 
 #include "reconstruction/core/export_files.h"
@@ -28,6 +28,9 @@ struct CardRows {
     AngioTracing lao;           // the angio row's LAO and RAO lists (empty without a row)
     AngioTracing rao;
     IvusRows ivus;
+    // One line per stored wall contour the reader left out (naming its wall, frame and
+    // card); the files hold the other contours.
+    std::vector<std::string> warnings;
 };
 
 struct FileResult {

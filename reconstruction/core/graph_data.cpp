@@ -1,8 +1,5 @@
 #include "reconstruction/core/graph_data.h"
 
-#include "reconstruction/core/export_files.h"
-#include "study/point_list.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -13,35 +10,18 @@ namespace an = kestrova::analysis;
 
 namespace {
 
-// Reads one stored row into its points; throws exports::ExportDataError.
-WallContour ReadRow(const StoredWallRow& row)
-{
-    try {
-        return ParsePointList(row.x, row.y, EmptyText::Damaged, UnequalLists::Refuse);
-    } catch (const ConversionError& e) {
-        throw exports::ExportDataError(e.what());
-    }
-}
-
 void LoadRows(const std::vector<StoredWallRow>& rows, const char* wall, Contours& contours, LoadedContours& out)
 {
     const int n = static_cast<int>(contours.size());
     for (const StoredWallRow& row : rows) {
         if (row.frame < 0 || row.frame >= n) {
-            out.problems.push_back("The stored " + std::string(wall) + " wall of frame: " + std::to_string(row.frame) +
-                                   " lies outside the " + std::to_string(n) +
-                                   " analysed frames and was not loaded.");
+            out.problems.push_back("The stored " + std::string(wall) + " wall of frame: " +
+                                   std::to_string(static_cast<long long>(row.frame) + 1) + " lies outside the " +
+                                   std::to_string(n) + " analysed frames and was not loaded.");
             continue;
         }
         const auto k = static_cast<size_t>(row.frame);
-        try {
-            const WallContour points = ReadRow(row);
-            contours[k].insert(contours[k].end(), points.begin(), points.end());
-        } catch (const exports::ExportDataError& e) {
-            out.refused[k] = true;
-            out.problems.push_back("The stored " + std::string(wall) + " wall of frame: " + std::to_string(row.frame) +
-                                   " is damaged (" + e.what() + "); the frame is not shown.");
-        }
+        contours[k].insert(contours[k].end(), row.points.begin(), row.points.end());
     }
 }
 
@@ -63,7 +43,6 @@ LoadedContours LoadGraphContours(int frameCount, const StoredWalls& walls)
     LoadedContours out;
     out.vessel.resize(n);
     out.lumen.resize(n);
-    out.refused.assign(n, false);
     if (!walls.hasIvusRow)
         return out;
     LoadRows(walls.outer, "outer", out.vessel, out);
@@ -86,7 +65,8 @@ std::array<double, kSeriesCount> SeriesValues(const an::FrameMeasurements& m, do
 
 std::string MeasurementFailureText(int k, const std::string& why)
 {
-    return "Error while calculating measurements at frame: " + std::to_string(k) + ". Code: " + why;
+    return "Error while calculating measurements at frame: " + std::to_string(static_cast<long long>(k) + 1) +
+           ". Code: " + why;
 }
 
 GraphData MeasureFrames(const LoadedContours& contours, double spacing, const std::function<void()>& step)
@@ -96,8 +76,7 @@ GraphData MeasureFrames(const LoadedContours& contours, double spacing, const st
     for (auto& s : data.series)
         s.reserve(n);
     for (size_t k = 0; k < n; ++k) {
-        const bool refused = k < contours.refused.size() && contours.refused[k];
-        if (!refused) {
+        {
             const an::MeasurementResult r = an::MeasureWallContours(contours.vessel[k], contours.lumen[k]);
             const int frame = static_cast<int>(k);
             if (r.status == an::MeasurementStatus::Failed) {

@@ -18,11 +18,11 @@
 
 namespace graphs {
 
-// One stored wall row: its analysed frame index and its X and Y point-list texts.
+// One readable stored wall row: its analysed frame index and its points (the data
+// module reads the rows and leaves out those it cannot read).
 struct StoredWallRow {
     int frame = 0;
-    std::string x;
-    std::string y;
+    WallContour points;
 };
 
 // What the graph window reads of a card: the pixel spacing of the patient row, whether
@@ -37,13 +37,11 @@ struct StoredWalls {
 using Contours = std::vector<WallContour>;
 
 // The stored contours of every analysed frame. A row's points are appended to the
-// contour of its frame, so two rows of one frame make one contour. A row that cannot be
-// read marks its frame as refused; a row of a frame outside 0 .. frameCount - 1 is left
-// out. Both are described in `problems`, naming the frame.
+// contour of its frame; a row of a frame outside 0 .. frameCount - 1 is left out and
+// described in `problems`, naming the frame counted from 1.
 struct LoadedContours {
     Contours vessel;
     Contours lumen;
-    std::vector<bool> refused;  // per frame: a stored row of it was damaged
     std::vector<std::string> problems;
 };
 
@@ -70,8 +68,8 @@ inline double ScaleToMm2(double x, double spacing) { return spacing * spacing * 
 // (already whole) times spacing^2.
 std::array<double, kSeriesCount> SeriesValues(const kestrova::analysis::FrameMeasurements& m, double spacing);
 
-// The message of a frame that could not be measured (k counted from 0, as the windows
-// have always named it).
+// The message of a frame that could not be measured, naming analysed frame k as the
+// charts and the sheet number it (k + 1).
 std::string MeasurementFailureText(int k, const std::string& why);
 
 struct GraphData {
@@ -81,7 +79,7 @@ struct GraphData {
 
 // Measures analysed frames 0 .. n - 1 of the loaded contours with the given spacing and
 // appends the results. `step` runs after every frame (the progress bar). A frame with an
-// empty contour adds nothing and says nothing; a refused frame is not measured; a frame
+// empty contour adds nothing and says nothing (the reader names a contour it left out); a frame
 // whose measurement fails (no line crossed both walls twice, a contour too short for a
 // curve, a value that is not finite) adds nothing and is described in `problems`.
 GraphData MeasureFrames(const LoadedContours& contours, double spacing, const std::function<void()>& step = {});

@@ -1,12 +1,16 @@
 // reconstruct PROGRAM_DIR CODE OUT_DIR
 //
-// Opens the card CODE of the workstation folder PROGRAM_DIR (its data/angiodb.sqlite and
-// patientData/) as the workstation opens a card, runs the 3D reconstruction, prints the
-// catheter path to standard output (one "x y z" line per point, model coordinates, full
-// precision) and writes outerSurface_<CODE>.vsf and innerSurface_<CODE>.vsf into OUT_DIR
-// for each fitted wall. Warnings and the card's messages go to standard error. Exit 0;
-// a refused reconstruction prints its message and exits 1 without writing a file, and so
-// does a surface file that cannot be written (the files of an earlier run stay whole).
+// Opens the card CODE of the workstation folder PROGRAM_DIR (its existing
+// data/angiodb.sqlite, read only, and patientData/) as the workstation opens a card, runs
+// the 3D reconstruction, writes outerSurface_<CODE>.vsf and innerSurface_<CODE>.vsf into
+// OUT_DIR for each fitted wall and then prints the catheter path to standard output (one
+// "x y z" line per point, model coordinates, full precision). Warnings (stored contours
+// left out, named by wall, frame and card) and the card's messages go to standard error.
+// Exit 0 once everything is written. Exit 1, printing no path, when the database is
+// missing, empty or damaged (named by its path; nothing is created), the card does not
+// exist, has no IVUS row or no readable wall contour, the reconstruction is refused, no
+// wall surface could be fitted, or a file cannot be written (the files of an earlier run
+// stay whole).
 #include "app/connection.h"
 #include "app/data.h"
 #include "app/forms.h"
@@ -68,6 +72,7 @@ int Run(const QString& programDir, int code, const QString& outDir)
     dm = new Tdm;
     dm->MyEmbConnection1.BaseDir = AppPaths::Root();
     dm->MyEmbConnection1.DataDir = AppPaths::DataDir();
+    dm->MyEmbConnection1.ReadOnly = true;
     dm->MyEmbConnection1.Connect();
 
     QString name;
@@ -78,34 +83,50 @@ int Run(const QString& programDir, int code, const QString& outDir)
     MainForm = new TMainForm;
     MainForm->OpenPatientCard(code, name);
 
+    CardInput read = LoadOpenCardInput(dm.data(), *MainForm);
+    for (const std::string& w : read.warnings)
+        std::cerr << w << '\n';
+    if (!read.hasIvusRow) {
+        std::cerr << "Card " << code << " has no IVUS row: there are no wall contours to place. Nothing was written.\n";
+        return 1;
+    }
+    if (!read.hasWallRows) {
+        std::cerr << "Card " << code << " has no readable stored wall contour. Nothing was written.\n";
+        return 1;
+    }
     Reconstruction r;
     try {
-        r = ReconstructVessel(LoadOpenCardInput(dm.data(), *MainForm));
+        r = ReconstructVessel(read.input);
     } catch (const ReconstructionRefused& e) {
         std::cerr << e.what() << '\n';
         return 1;
     }
-
-    for (const TPointXYZ& p : r.catheterPath)
-        std::cout << Number(p.x) << ' ' << Number(p.y) << ' ' << Number(p.z) << '\n';
     for (const std::string& w : r.warnings)
         std::cerr << w << '\n';
 
     // Every fitted wall, or none when one of the files cannot be written: the old files
     // are replaced only once every new one is written beside them.
-    QDir().mkpath(outDir);
     const std::filesystem::path folder(QFile::encodeName(outDir).toStdString());
     std::vector<SurfaceFile> files;
     for (const auto& [wall, surface] : {std::pair{Wall::Outer, &r.outerSurface}, std::pair{Wall::Inner, &r.innerSurface}}) {
         if (*surface)
             files.push_back(ComposeSurfaceFile(*surface->get(), wall, code, folder));
     }
+    if (files.empty()) {
+        std::cerr << "No wall surface of card " << code << " could be fitted. Nothing was written.\n";
+        return 1;
+    }
+    QDir().mkpath(outDir);
     try {
         WriteSurfaceFiles(files);
     } catch (const SurfaceExportError& e) {
         std::cerr << e.what() << '\n';
         return 1;
     }
+
+    // Everything is written: now the path.
+    for (const TPointXYZ& p : r.catheterPath)
+        std::cout << Number(p.x) << ' ' << Number(p.y) << ' ' << Number(p.z) << '\n';
     std::cout.flush();
     return 0;
 }

@@ -106,10 +106,12 @@ void TExportForm::RunExport(exports::ExportKind kind)
     // Reading the card and composing the files come before any write: a failure there
     // has written nothing, and the message says so.
     exports::ExportOutcome outcome;
+    std::vector<std::string> leftOut;
     try {
         if (!context_.Data || !context_.Card)
             throw std::runtime_error("No database connection");
         const exports::CardRows card = ReadExportRows(*context_.Data, *context_.Card);
+        leftOut = card.warnings;
         outcome = exports::RunExport(kind, QFile::encodeName(AppPaths::Root()).toStdString(),
                                      QFile::encodeName(folder).toStdString(), card);
     } catch (const std::exception& e) {
@@ -121,9 +123,18 @@ void TExportForm::RunExport(exports::ExportKind kind)
         Prompt().Error(QString::fromStdString(outcome.refusal));
         return;
     }
-    const QString summary = QString::fromStdString(exports::SummaryText(kind, outcome));
+    QString summary = QString::fromStdString(exports::SummaryText(kind, outcome));
+    if (!leftOut.empty()) {
+        summary += QStringLiteral("\nLeft out of the files:");
+        for (const std::string& line : leftOut)
+            summary += QStringLiteral("\n- ") + QString::fromStdString(line);
+        summary += QLatin1Char('\n');
+    }
     if (outcome.allWritten()) {
-        Prompt().Info(summary);
+        if (leftOut.empty())
+            Prompt().Info(summary);
+        else
+            Prompt().Warning(summary);
         return;
     }
     bool anyWritten = false;

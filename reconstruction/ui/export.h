@@ -51,8 +51,9 @@ private:
 // The registry's factory of the export window.
 QWidget* CreateExportForm(const WindowContext& context);
 
-// The stored rows of the open card that the exports read: the patient row's pixel spacing,
-// the main window's calibration, both views of the angio row, the ivus row's catheter
-// centre and the wall rows in ascending id. Database failures throw DatabaseError, a
-// damaged stored tracing ConversionError.
+// The stored rows of the open card that the exports read, in one read of the data module
+// (Tdm::ReadStoredCard): the patient row's pixel spacing, the main window's calibration,
+// both views of the angio row, the ivus row's catheter centre and the readable wall rows
+// in ascending id, with one warning per stored contour left out. Database failures throw
+// DatabaseError, a damaged stored tracing ConversionError.
 exports::CardRows ReadExportRows(Tdm& data, const OpenCard& card);

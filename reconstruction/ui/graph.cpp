@@ -1,13 +1,11 @@
 #include "reconstruction/ui/graph.h"
 
-#include "analysis/ui/ivus_store.h"
 #include "app/data.h"
 #include "app/paths.h"
 #include "app/pictures.h"
 #include "app/progress.h"
 #include "app/prompter.h"
 #include "reconstruction/core/graph_files.h"
-#include "reconstruction/ui/open_statement.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -145,31 +143,20 @@ QSplitter* NewSplitter(Qt::Orientation orientation, const QString& name)
     return splitter;
 }
 
-std::vector<graphs::StoredWallRow> ReadRows(Statement& statement, int code, const QString& x, const QString& y)
-{
-    OpenStatement rows(statement, QStringLiteral("patientID"), code);
-    std::vector<graphs::StoredWallRow> read;
-    read.reserve(rows->RecordCount());
-    for (rows->First(); !rows->Eof(); rows->Next())
-        read.push_back({rows->FieldByName(QStringLiteral("frame")).AsInteger(),
-                        rows->FieldByName(x).AsString().toStdString(), rows->FieldByName(y).AsString().toStdString()});
-    return read;
-}
-
 }  // namespace
 
-graphs::StoredWalls ReadGraphWalls(Tdm& data, int code)
+GraphCard ReadGraphCard(Tdm& data, int code)
 {
-    graphs::StoredWalls walls;
-    {
-        OpenStatement ivus(data.qGetIVUS, QStringLiteral("patientID"), code);
-        walls.hasIvusRow = !ivus->Eof();
-    }
-    if (!walls.hasIvusRow)
-        return walls;
-    walls.outer = ReadRows(data.qGetOuterWall, code, QStringLiteral("outerWallX"), QStringLiteral("outerWallY"));
-    walls.inner = ReadRows(data.qGetInnerWall, code, QStringLiteral("innerWallX"), QStringLiteral("innerWallY"));
-    return walls;
+    StoredCard card = data.ReadStoredCard(code);
+    GraphCard read;
+    read.pixelSpacing = card.pixelSpacing;
+    read.walls.hasIvusRow = card.hasIvusRow;
+    for (StoredWallRow& row : card.outer)
+        read.walls.outer.push_back({row.frame, std::move(row.points)});
+    for (StoredWallRow& row : card.inner)
+        read.walls.inner.push_back({row.frame, std::move(row.points)});
+    read.warnings = std::move(card.warnings);
+    return read;
 }
 
 QWidget* CreateGraphForm(const WindowContext& context)
@@ -201,8 +188,10 @@ TGraphForm::TGraphForm(const WindowContext& context, QWidget* parent)
         throw std::runtime_error("Not connected to the database");
 
     BuildComponents();
-    PrepareGraphData();
-    LoadGraphContours(code_);
+    // The pixel spacing and the walls of one moment of the card (one read).
+    GraphCard card = ReadGraphCard(*context_.Data, code_);
+    PrepareGraphData(card.pixelSpacing);
+    LoadGraphContours(card);
     {
         ProgressScope progress(QStringLiteral("Graphs creation in progress"), FrameCount, context_.Owner);
         graphs::GraphData data = graphs::MeasureFrames(Walls, GraphPixelSpacing, [&progress] { progress.Step(); });
@@ -282,10 +271,10 @@ void TGraphForm::BuildComponents()
     setWidget(client);
 }
 
-void TGraphForm::PrepareGraphData()
+void TGraphForm::PrepareGraphData(double pixelSpacing)
 {
     FrameCount = context_.Card->AnalysedFrameCount();
-    GraphPixelSpacing = kestrova::analysis::ReadPixelSpacing(*context_.Data, code_);
+    GraphPixelSpacing = pixelSpacing;
 
     QStringList headers;
     for (const char* header : graphs::SheetHeaders())
@@ -293,10 +282,11 @@ void TGraphForm::PrepareGraphData()
     cxSpreadSheet1->setHorizontalHeaderLabels(headers);
 }
 
-void TGraphForm::LoadGraphContours(int code)
+void TGraphForm::LoadGraphContours(const GraphCard& card)
 {
-    Walls = graphs::LoadGraphContours(FrameCount, ReadGraphWalls(*context_.Data, code));
-    Problems = Walls.problems;
+    Walls = graphs::LoadGraphContours(FrameCount, card.walls);
+    Problems = card.warnings;
+    Problems.insert(Problems.end(), Walls.problems.begin(), Walls.problems.end());
 }
 
 void TGraphForm::FillChartsAndSheet()

@@ -29,6 +29,17 @@ class QTableWidget;
 class QToolBar;
 class Tdm;
 
+// What the graph window reads of a card, in one read of the data module
+// (Tdm::ReadStoredCard): the patient row's pixel spacing, the readable wall rows (none
+// without an ivus row) and one line per stored contour left out, naming its wall, its
+// frame (counted from 1) and the card. Throws DatabaseError.
+struct GraphCard {
+    double pixelSpacing = 0.0;
+    graphs::StoredWalls walls;
+    std::vector<std::string> warnings;
+};
+GraphCard ReadGraphCard(Tdm& data, int code);
+
 class TGraphForm : public TChildForm {
     Q_OBJECT
 public:
@@ -79,8 +90,8 @@ protected:
 
 private:
     void BuildComponents();
-    void PrepareGraphData();
-    void LoadGraphContours(int code);
+    void PrepareGraphData(double pixelSpacing);
+    void LoadGraphContours(const GraphCard& card);
     void FillChartsAndSheet();
     void FormResize();
     void ReportProblems();
@@ -93,7 +104,4 @@ private:
 // The registry's factory of the graph window.
 QWidget* CreateGraphForm(const WindowContext& context);
 
-// The card's ivus row and wall rows as the graph window reads them: the rows of
-// `outerWall` and `innerWall` in the order the database returns them, with their frame
-// and X and Y texts (none when the card has no ivus row). Throws DatabaseError.
-graphs::StoredWalls ReadGraphWalls(Tdm& data, int code);
+

@@ -6,6 +6,7 @@
 #include "reconstruction/core/tessellation.h"
 #include "reconstruction/ui/export.h"
 #include "reconstruction/ui/scene_viewer.h"
+#include "study/frame_reader.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +28,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 using namespace kestrova::reconstruction;
 
@@ -46,6 +48,16 @@ Vec3 ScenePoint(const TPointXYZ& p)
 {
     auto f = [](double v) { return static_cast<double>(static_cast<float>(v * kReconstructionScale)); };
     return {f(p.x), f(p.y), f(p.z)};
+}
+
+// A decoded frame (0xAARRGGBB words) as a Qt image.
+QImage ToImage(const FramePixels& frame)
+{
+    QImage image(frame.width, frame.height, QImage::Format_ARGB32);
+    const std::size_t row = static_cast<std::size_t>(frame.width) * 4;
+    for (int y = 0; y < frame.height; ++y)
+        std::memcpy(image.scanLine(y), frame.bytes.data() + static_cast<std::size_t>(y) * row, row);
+    return image;
 }
 
 } // namespace
@@ -133,7 +145,8 @@ void TViewerForm::BuildComponents()
     ImgView->setObjectName(QStringLiteral("ImgView"));
     ImgView->setFixedSize(256, 256);
     ImgView->setAlignment(Qt::AlignCenter);
-    ImgView->setStyleSheet(QStringLiteral("background-color: black;"));
+    ImgView->setWordWrap(true);
+    ImgView->setStyleSheet(QStringLiteral("background-color: black; color: white;"));
     column->addWidget(ImgView, 0, Qt::AlignHCenter);
     Label2 = new QLabel(QStringLiteral("Frame #"));
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -294,16 +307,25 @@ void TViewerForm::FormShow()
 
 void TViewerForm::Reconstruct()
 {
+    // The messages wait until the view is on screen and the opening hourglass is gone.
+    const auto tell = [this](std::function<void()> message) { QTimer::singleShot(0, this, std::move(message)); };
+    std::vector<std::string> remarks;
     try {
-        ReconstructionInput input = LoadOpenCardInput(context_.Data, *context_.Card);
-        model_ = ReconstructVessel(input);
+        CardInput read = LoadOpenCardInput(context_.Data, *context_.Card);
+        remarks = std::move(read.warnings);
+        model_ = ReconstructVessel(read.input);
     } catch (const ReconstructionRefused& e) {
-        Prompt().Plain(QString::fromStdString(e.what()));
+        QString text = QString::fromStdString(e.what());
+        for (const std::string& w : remarks)
+            text += QStringLiteral("\n- ") + QString::fromStdString(w);
+        tell([text] { Prompt().Plain(text); });
         return;
     } catch (const std::exception& e) {
-        Prompt().ErrorDialog(QStringLiteral("The 3D reconstruction failed: ") + QString::fromStdString(e.what()));
+        const QString text = QStringLiteral("The 3D reconstruction failed: ") + QString::fromStdString(e.what());
+        tell([text] { Prompt().ErrorDialog(text); });
         return;
     }
+    model_->warnings.insert(model_->warnings.begin(), remarks.begin(), remarks.end());
     for (const SceneLine& line : model_->lines) {
         std::vector<Vec3> points;
         points.reserve(line.points.size());
@@ -322,7 +344,7 @@ void TViewerForm::Reconstruct()
         QString text = QStringLiteral("The 3D model was built, with these remarks:");
         for (const std::string& w : model_->warnings)
             text += QStringLiteral("\n- ") + QString::fromStdString(w);
-        Prompt().Warning(text);
+        tell([text] { Prompt().Warning(text); });
     }
 }
 
@@ -332,11 +354,15 @@ void TViewerForm::ShowIvusFrame(int k)
         return;
     shownFrame_ = k;
     shownPath_ = AppPaths::AnalysedFramePath(*context_.Card, static_cast<std::size_t>(k));
-    // A missing or unreadable frame file shows as an empty (black) frame.
-    const QImage image(shownPath_);
-    ImgView->setPixmap(image.isNull() ? QPixmap()
-                                      : QPixmap::fromImage(image.scaled(ImgView->size(), Qt::KeepAspectRatio,
-                                                                        Qt::SmoothTransformation)));
+    // A missing or unreadable frame file is named in the panel instead of its picture.
+    try {
+        const QImage image = ToImage(ReadFrameFile(QFile::encodeName(shownPath_).toStdString(), FramePixelFormat::Argb32));
+        ImgView->setPixmap(
+            QPixmap::fromImage(image.scaled(ImgView->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    } catch (const FrameFileError& e) {
+        ImgView->setPixmap(QPixmap());
+        ImgView->setText(QStringLiteral("This frame cannot be shown: ") + QString::fromStdString(e.what()));
+    }
     Label2->setText(QStringLiteral("Frame #") + QString::number(k + 1));
     HighlightFrameContours(k);
     if (TrackBar1->value() != k) {

@@ -6,7 +6,10 @@
 // two "Export 3D model" buttons write the wall surfaces as surface text files.
 //
 // A refused or failed reconstruction is reported through the message seam and leaves an
-// empty view that still works.
+// empty view that still works. The refusal, and the remarks of a model built with
+// something left out (stored contours that could not be read name their wall, frame and
+// card), are told once the view is on screen and the opening hourglass is gone. A frame
+// file that cannot be read is named in the image panel.
 #pragma once
 
 #include "app/child_form.h"

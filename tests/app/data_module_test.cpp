@@ -206,7 +206,10 @@ TEST_F(DataModule, StatementErrorsAreRaised)
     }
 }
 
-TEST_F(DataModule, LoadAngioViewPairsUpToTheShorterListAndAppends)
+// A tracing whose X and Y lists differ in length was once paired up to the shorter list
+// (3 X values against 150 Y values gave a 43 px path): it is refused, naming the card and
+// the columns, and the lists are left untouched.
+TEST_F(DataModule, LoadAngioViewAppendsAndRefusesUnequalLists)
 {
     ConnectDatabase();
     WallContour c, a, b, w;
@@ -214,7 +217,7 @@ TEST_F(DataModule, LoadAngioViewPairsUpToTheShorterListAndAppends)
     EXPECT_EQ(dm->LoadAngioView(AngioView::LAO, 7, c, a, b, w), 0); // no row: nothing touched
     EXPECT_EQ(c.size(), 1u);
     Sql("insert into angio(patientID, LcatheterX, LcatheterY, LlumenAX, LlumenAY, LlumenBX, LlumenBY, LwidthX, LwidthY,"
-        " RcatheterX, RcatheterY, LAOframe, RAOframe) values (7, '1 2 3 -1', '4 5 -1', '', '', '-5 -1', '6 -1', '7 8 -1',"
+        " RcatheterX, RcatheterY, LAOframe, RAOframe) values (7, '1 2 -1', '4 5 -1', '', '', '-5 -1', '6 -1', '7 8 -1',"
         " '9 10 -1', '20 -1', '21 -1', 12, 13)");
     EXPECT_EQ(dm->LoadAngioView(AngioView::LAO, 7, c, a, b, w), 12);
     EXPECT_EQ(c, (WallContour{{100, 100}, {1, 4}, {2, 5}}));
@@ -225,6 +228,32 @@ TEST_F(DataModule, LoadAngioViewPairsUpToTheShorterListAndAppends)
     EXPECT_EQ(dm->LoadAngioView(AngioView::RAO, 7, rc, ra, rb, rw), 13);
     EXPECT_EQ(rc, (WallContour{{20, 21}}));
     EXPECT_TRUE(rw.empty());
+
+    struct Case {
+        const char* set;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"LcatheterX = '1 2 3 -1'",
+         "The stored LAO catheter tracing of card 7 cannot be read (LcatheterX/LcatheterY: its X and Y lists differ "
+         "in length (3 and 2 values))"},
+        {"LwidthY = '9 2147483647 -1'",
+         "The stored LAO width tracing of card 7 cannot be read (LwidthY: the value 2147483647 lies outside any image"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.set);
+        Sql("update angio set LcatheterX = '1 2 -1', LwidthY = '9 10 -1'");
+        Sql(QStringLiteral("update angio set %1").arg(QString::fromLatin1(k.set)));
+        WallContour c2, a2, b2, w2;
+        try {
+            dm->LoadAngioView(AngioView::LAO, 7, c2, a2, b2, w2);
+            ADD_FAILURE() << "accepted";
+        } catch (const ConversionError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(k.message, 0), 0u) << e.what();
+        }
+        EXPECT_TRUE(c2.empty() && w2.empty());
+        EXPECT_FALSE(dm->qGetANGIO.Active());
+    }
 }
 
 TEST_F(DataModule, LoadIvusContours)
@@ -256,10 +285,17 @@ TEST_F(DataModule, LoadIvusContours)
     // A wall row of a frame the window does not have: list index error.
     FrameContourList small(2), small_i(2), small_uo(2), small_ui(2);
     EXPECT_THROW(dm->LoadIvusContours(7, centre, edge, small, small_i, small_uo, small_ui), ListIndexError);
-    // An empty text in a wall row: conversion error.
+    // An empty text in a wall row: conversion error, naming the wall, the frame (counted
+    // from 1), the card and the column.
     Sql("update outerWall set outerWallX='' where telodiastolicFrame=9");
     FrameContourList a = fresh(), b = fresh(), c2 = fresh(), d2 = fresh();
-    EXPECT_THROW(dm->LoadIvusContours(7, centre, edge, a, b, c2, d2), ConversionError);
+    try {
+        dm->LoadIvusContours(7, centre, edge, a, b, c2, d2);
+        ADD_FAILURE() << "accepted";
+    } catch (const ConversionError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "The stored outer wall of frame 2 of card 7 cannot be read (outerWallX: \"\" is not a point list)");
+    }
     EXPECT_FALSE(dm->qGetOuterWall.Active()); // the query was closed on the way out
 }
 

@@ -93,43 +93,53 @@ TEST(PointList, ContourTexts)
     EXPECT_EQ(PointListTexts(c), (std::pair<std::string, std::string>{"1 3 5 -1", "2 4 6 -1"}));
     EXPECT_EQ(PointListTexts(c, 2), (std::pair<std::string, std::string>{"1 3 -1", "2 4 -1"}));
     EXPECT_EQ(PointListTexts({}), (std::pair<std::string, std::string>{"", ""}));
-    EXPECT_EQ(ParsePointList("+4 -1", "-2 -1", EmptyText::Damaged, UnequalLists::Refuse), (WallContour{{4, -2}}));
+    EXPECT_EQ(ParsePointList("+4 -1", "-2 -1", EmptyText::Damaged), (WallContour{{4, -2}}));
 }
 
 // A stored point list read back under each rule: a tracing may be empty, a wall row may
-// not; the data module pairs unequal lists up to the shorter one, the exports refuse them.
+// not; X and Y lists of different lengths are refused everywhere (pairing them up to the
+// shorter list silently invents a contour); a value no image can hold is refused.
 TEST(PointList, StoredPointListsUnderEachRule)
 {
     struct Case {
         const char* x;
         const char* y;
         EmptyText empty;
-        UnequalLists unequal;
         WallContour expected;
         const char* error;  // part of the ConversionError text, or null
     };
     const Case cases[] = {
-        {"", "", EmptyText::NoPoints, UnequalLists::Refuse, {}, nullptr},
-        {"1 2 -1", "3 4 -1", EmptyText::NoPoints, UnequalLists::Refuse, {{1, 3}, {2, 4}}, nullptr},
-        {"1 2 -1", "3 -1", EmptyText::NoPoints, UnequalLists::Refuse, {}, "differ in length (2 and 1 values)"},
-        {"1 -1", "", EmptyText::NoPoints, UnequalLists::Refuse, {}, "differ in length (1 and 0 values)"},
-        {"1 2 3 -1", "9 8 -1", EmptyText::NoPoints, UnequalLists::PairUpToShorter, {{1, 9}, {2, 8}}, nullptr},
-        {"1 -1", "", EmptyText::NoPoints, UnequalLists::PairUpToShorter, {}, nullptr},
-        {"", "1 -1", EmptyText::Damaged, UnequalLists::PairUpToShorter, {}, "\"\" is not a point list"},
-        {"1 -1", "", EmptyText::Damaged, UnequalLists::Refuse, {}, "\"\" is not a point list"},
-        {"1 x -1", "1 2 -1", EmptyText::NoPoints, UnequalLists::PairUpToShorter, {}, "is not a valid integer value"},
+        {"", "", EmptyText::NoPoints, {}, nullptr},
+        {"1 2 -1", "3 4 -1", EmptyText::NoPoints, {{1, 3}, {2, 4}}, nullptr},
+        {"1 2 -1", "3 -1", EmptyText::NoPoints, {}, "differ in length (2 and 1 values)"},
+        {"1 -1", "", EmptyText::NoPoints, {}, "differ in length (1 and 0 values)"},
+        {"1 2 3 -1", "9 8 -1", EmptyText::NoPoints, {}, "differ in length (3 and 2 values)"},
+        {"1 2 3 -1", "9 8 -1", EmptyText::Damaged, {}, "differ in length (3 and 2 values)"},
+        {"", "1 -1", EmptyText::Damaged, {}, "\"\" is not a point list"},
+        {"1 -1", "", EmptyText::Damaged, {}, "\"\" is not a point list"},
+        {"1 x -1", "1 2 -1", EmptyText::NoPoints, {}, "is not a valid integer value"},
+        // The bound: every pixel of the largest frame file, and as far again past its
+        // top-left corner, is a point; one pixel more is not.
+        {"16384 -16384 0 -1", "-16384 16384 16383 -1", EmptyText::Damaged,
+         {{16384, -16384}, {-16384, 16384}, {0, 16383}}, nullptr},
+        {"16385 -1", "0 -1", EmptyText::Damaged, {}, "the value 16385 lies outside any image"},
+        {"0 -1", "-16385 -1", EmptyText::NoPoints, {}, "the value -16385 lies outside any image"},
+        {"2147483647 -1", "1 -1", EmptyText::Damaged, {}, "the value 2147483647 lies outside any image"},
+        {"-2147483648 -1", "1 -1", EmptyText::Damaged, {}, "the value -2147483648 lies outside any image"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.x) + " / " + c.y);
         if (!c.error) {
-            EXPECT_EQ(ParsePointList(c.x, c.y, c.empty, c.unequal), c.expected);
+            EXPECT_EQ(ParsePointList(c.x, c.y, c.empty), c.expected);
             continue;
         }
         try {
-            ParsePointList(c.x, c.y, c.empty, c.unequal);
+            ParsePointList(c.x, c.y, c.empty);
             ADD_FAILURE() << "accepted";
         } catch (const ConversionError& e) {
             EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
         }
     }
+    // The bound is the frame reader's: a point of the largest readable frame is a point.
+    EXPECT_EQ(kMaxPointCoordinate, kMaxFrameSide);
 }

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -181,7 +182,7 @@ TEST_F(ReconstructCommand, PrintsThePathAndWritesBothSurfaces)
         const TPointXYZ& p = expected.catheterPath[k];
         EXPECT_EQ(r.lines[static_cast<qsizetype>(k)].toStdString(), Number(p.x) + " " + Number(p.y) + " " + Number(p.z));
     }
-    EXPECT_TRUE(r.errors.contains(QStringLiteral("Stored wall contours of frame 61 were left out"))) << r.errors.toStdString();
+    EXPECT_TRUE(r.errors.contains(QStringLiteral("Stored wall contours of frame 61 of card 7 were left out"))) << r.errors.toStdString();
 
     EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("innerSurface_7.vsf"), QStringLiteral("outerSurface_7.vsf")}));
     QFile f(QDir(out_.path()).filePath(QStringLiteral("outerSurface_7.vsf")));
@@ -239,4 +240,46 @@ TEST_F(ReconstructCommand, AFailedWriteLeavesTheGoodSurfaceFiles)
         << blocked.errors.toStdString();
     EXPECT_TRUE(OutFile(QStringLiteral("outerSurface_7.vsf")) == outer) << "the good outer file was lost";
     EXPECT_EQ(OutFiles(), QStringList{QStringLiteral("outerSurface_7.vsf")});
+}
+
+// A mistyped program folder, a missing data folder or a 0-byte database once got a fresh
+// schema and only "There is no patient card 7."; now the database is refused by its path
+// and nothing is created. A card without an IVUS row or wall rows says so (exit 1).
+TEST_F(ReconstructCommand, NoDatabaseOrNoWallsIsSaidAndNothingIsCreated)
+{
+    const QString db = QDir(root_.path()).filePath(QStringLiteral("data/angiodb.sqlite"));
+    const auto run = [&](const QString& folder) {
+        QProcess p;
+        p.start(QStringLiteral(KESTROVA_RECONSTRUCT), {folder, QStringLiteral("7"), out_.path()});
+        EXPECT_TRUE(p.waitForFinished(300000));
+        return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+    };
+    const QString mistyped = QDir(root_.path()).filePath(QStringLiteral("mistyped"));
+    auto [code, errors] = run(mistyped);
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("There is no database ") + QDir(mistyped).filePath("data/angiodb.sqlite")))
+        << errors.toStdString();
+    EXPECT_FALSE(QDir(mistyped).exists());
+
+    // A card with its tracings but no ivus row, then with an ivus row but no wall rows.
+    ReconstructionInput in = HelixInput(150, 5);
+    in.outerWalls.clear();
+    in.innerWalls.clear();
+    AddCard(7, in);
+    Exec(QStringLiteral("DELETE FROM ivus"), {});
+    std::tie(code, errors) = run(root_.path());
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("Card 7 has no IVUS row"))) << errors.toStdString();
+    Exec(QStringLiteral("INSERT INTO ivus(patientID, catheterCenterX, catheterCenterY) VALUES (7, 256, 256)"), {});
+    std::tie(code, errors) = run(root_.path());
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("Card 7 has no readable stored wall contour"))) << errors.toStdString();
+    EXPECT_TRUE(OutFiles().isEmpty());
+
+    QSqlDatabase::database(QStringLiteral("fixture")).close();
+    ASSERT_TRUE(QFile::resize(db, 0));
+    std::tie(code, errors) = run(root_.path());
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("The database ") + db + QStringLiteral(" is empty"))) << errors.toStdString();
+    EXPECT_EQ(QFileInfo(db).size(), 0);
 }

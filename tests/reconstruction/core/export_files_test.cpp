@@ -1,4 +1,4 @@
-// The export file contents: point-list reading, number texts, the millimetre scale and the
+// The export file contents: number texts, the millimetre scale and the
 // lines of the XML files and CAD scripts.
 #include "reconstruction/core/export_files.h"
 #include "reconstruction/core/export_testutil.h"
@@ -38,37 +38,10 @@ std::vector<std::string> LinesOf(const std::string& text)
 
 ParsedIvus Parsed(const IvusRows& rows)
 {
-    return ParseIvusRows(rows);
+    return rows;
 }
 
 }  // namespace
-
-TEST(ExportParseIntList, NamesTheDamagedWallRow)
-{
-    IvusRows rows;
-    rows.outer = {WallRowOf({{1, 2}})};
-    rows.inner = {WallRowOf({{1, 2}}), WallRow{"", ""}};
-    try {
-        ParseIvusRows(rows);
-        FAIL() << "an empty wall text was accepted";
-    } catch (const ExportDataError& e) {
-        EXPECT_NE(std::string(e.what()).find("inner wall contour number 2"), std::string::npos)
-            << e.what();
-    }
-    rows.inner = {WallRow{"1 2 -1", "3 -1"}};
-    EXPECT_THROW(ParseIvusRows(rows), ExportDataError);
-}
-
-// A card that opens must export: the wall rows are read by the same rules as the data
-// module reads them (an explicit plus sign included).
-TEST(ExportParseIntList, ReadsWallRowsAsTheCardStoreDoes)
-{
-    IvusRows rows;
-    rows.outer = {WallRow{"+4 -1 12 -1", "7 +0 -3 -1"}};
-    const ParsedIvus parsed = ParseIvusRows(rows);
-    ASSERT_EQ(parsed.outer.size(), 1u);
-    EXPECT_EQ(parsed.outer[0], PointsOf({{4, 7}, {-1, 0}, {12, -3}}));
-}
 
 TEST(ExportNumbers, GeneralFormatWithFixedDigits)
 {

@@ -16,26 +16,9 @@
 
 namespace export_test {
 
-namespace {
-
-std::string ListText(const std::vector<int>& values)
+WallContour WallRowOf(const Coords& points)
 {
-    std::string text;
-    for (int v : values)
-        text += std::to_string(v) + " ";
-    return text + "-1";
-}
-
-}  // namespace
-
-exports::WallRow WallRowOf(const Coords& points)
-{
-    std::vector<int> xs, ys;
-    for (const auto& [x, y] : points) {
-        xs.push_back(x);
-        ys.push_back(y);
-    }
-    return {ListText(xs), ListText(ys)};
+    return PointsOf(points);
 }
 
 WallContour PointsOf(const Coords& points)

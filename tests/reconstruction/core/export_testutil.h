@@ -14,8 +14,8 @@ namespace export_test {
 
 using Coords = std::vector<std::pair<int, int>>;
 
-// Point-list texts of the coordinates, as the card save writes them ("12 40 -1").
-exports::WallRow WallRowOf(const Coords& points);
+// The contour of one stored wall row with these coordinates.
+WallContour WallRowOf(const Coords& points);
 WallContour PointsOf(const Coords& points);
 
 // The fixture card restated by goldens.py: LAO 512 x 512, RAO 640 x 480, IVUS 400 x 300.

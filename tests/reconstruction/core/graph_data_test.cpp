@@ -157,44 +157,14 @@ TEST(GraphData, RowsOfOneFrameJoinAndStrayRowsAreReported)
 {
     StoredWalls walls;
     walls.hasIvusRow = true;
-    walls.outer = {{1, "10 20 -1", "30 40 -1"}, {1, "50 -1", "60 -1"}, {5, "1 2 -1", "3 4 -1"}, {-1, "1 -1", "1 -1"}};
+    walls.outer = {{1, {{10, 30}, {20, 40}}}, {1, {{50, 60}}}, {5, {{1, 3}, {2, 4}}}, {-1, {{1, 1}}}};
     const LoadedContours c = LoadGraphContours(3, walls);
     EXPECT_EQ(c.vessel[1], (WallContour{{10, 30}, {20, 40}, {50, 60}}));
     EXPECT_TRUE(c.vessel[0].empty() && c.vessel[2].empty());
-    EXPECT_EQ(c.refused, std::vector<bool>(3, false));
     ASSERT_EQ(c.problems.size(), 2u);
-    EXPECT_EQ(c.problems[0], "The stored outer wall of frame: 5 lies outside the 3 analysed frames and was not loaded.");
-    EXPECT_NE(c.problems[1].find("frame: -1 "), std::string::npos);
-}
-
-TEST(GraphData, DamagedRowsRefuseTheirFrameOnly)
-{
-    struct Case {
-        const char* what;
-        const char* x;
-        const char* y;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {"empty X text", "", "1 2 -1", "is not a point list"},
-        {"not a number", "1 a2 -1", "1 2 -1", "\"a2\" is not a valid integer value"},
-        {"no closing -1", "1 2", "1 2 -1", "is not a point list"},
-        {"Y shorter than X", "1 2 3 -1", "1 2 -1", "differ in length (3 and 2 values)"},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.what);
-        StoredWalls walls = CircleCard();
-        walls.inner.push_back({1, k.x, k.y});
-        const LoadedContours c = LoadGraphContours(4, walls);
-        EXPECT_EQ(c.refused, (std::vector<bool>{false, true, false, false}));
-        ASSERT_EQ(c.problems.size(), 1u);
-        EXPECT_EQ(c.problems[0].rfind("The stored inner wall of frame: 1 is damaged (", 0), 0u) << c.problems[0];
-        EXPECT_NE(c.problems[0].find(k.reason), std::string::npos) << c.problems[0];
-        const GraphData data = MeasureFrames(c, 0.1);
-        ASSERT_EQ(data.series[0].size(), 2u);
-        EXPECT_EQ(data.series[0][0].x, 1.0);
-        EXPECT_EQ(data.series[0][1].x, 4.0);
-    }
+    // Frames named as the charts number them (k + 1).
+    EXPECT_EQ(c.problems[0], "The stored outer wall of frame: 6 lies outside the 3 analysed frames and was not loaded.");
+    EXPECT_NE(c.problems[1].find("frame: 0 "), std::string::npos);
 }
 
 TEST(GraphData, FailedFramesAreReportedNeverPlotted)
@@ -207,12 +177,12 @@ TEST(GraphData, FailedFramesAreReportedNeverPlotted)
     walls.outer.push_back(CircleRow(2, 400 + 300 * std::sin(a), 150 + 300 * std::cos(a), 5, 12));
     walls.inner.push_back(CircleRow(2, 400, 150, 20, 24));
     walls.outer.push_back(CircleRow(4, 200, 150, 80, 160));
-    walls.inner.push_back({4, "150 -1", "120 -1"});
+    walls.inner.push_back({4, {{150, 120}}});
     walls.outer.push_back(CircleRow(5, 200, 150, 80, 160));
     const GraphData data = MeasureFrames(LoadGraphContours(6, walls), 0.1);
     ASSERT_EQ(data.problems.size(), 2u);
-    EXPECT_EQ(data.problems[0], "Error while calculating measurements at frame: 2. Code: no ray crossed both walls twice");
-    EXPECT_EQ(data.problems[1].rfind("Error while calculating measurements at frame: 4. Code: ", 0), 0u);
+    EXPECT_EQ(data.problems[0], "Error while calculating measurements at frame: 3. Code: no ray crossed both walls twice");
+    EXPECT_EQ(data.problems[1].rfind("Error while calculating measurements at frame: 5. Code: ", 0), 0u);
     for (const auto& s : data.series) {
         ASSERT_EQ(s.size(), 3u);
         for (const DoublePoint& p : s)

@@ -12,11 +12,9 @@ graphs::StoredWallRow CircleRow(int k, double cx, double cy, double r, int n)
     row.frame = k;
     for (int i = 0; i <= n; ++i) {
         const double t = 2.0 * M_PI * (i % n) / n;
-        row.x += std::to_string(static_cast<int>(std::lround(cx + r * std::cos(t)))) + " ";
-        row.y += std::to_string(static_cast<int>(std::lround(cy + r * std::sin(t)))) + " ";
+        row.points.push_back({static_cast<int>(std::lround(cx + r * std::cos(t))),
+                              static_cast<int>(std::lround(cy + r * std::sin(t)))});
     }
-    row.x += "-1";
-    row.y += "-1";
     return row;
 }
 

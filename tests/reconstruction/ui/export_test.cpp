@@ -229,15 +229,27 @@ TEST_F(ExportWindow, FailuresAreReported)
               0u)
         << text;
 
-    // A damaged stored contour: nothing is written.
+    // A damaged stored contour once stopped the whole export; now it leaves out that
+    // contour only, the files are written and the warning names the wall, the frame
+    // (counted from 1), the card and the column.
     fs::remove(output / "7_LAO.txt");
     fs::remove(output / "7_RAO.txt");
-    Sql("UPDATE innerWall SET innerWallY = '' WHERE id = 9;");
+    Sql("UPDATE innerWall SET innerWallY = '' WHERE id = 9;");  // frame 2: the third
     prompter.Clear();
     ExportThroughMainWindow({"dxBarLargeButton1"});
     ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].kind, Prompter::Kind::Error);
-    EXPECT_EQ(fs::directory_iterator(output)->path().filename(), "7_IVUS.txt");  // the folder only
+    EXPECT_EQ(prompter.messages[0].kind, Prompter::Kind::Warning);
+    const std::string warned = prompter.messages[0].text.toStdString();
+    EXPECT_NE(warned.find("The stored inner wall of frame 3 of card 7 cannot be read (innerWallY: \"\" is not a "
+                          "point list); frame 3 is left out."),
+              std::string::npos)
+        << warned;
+    for (const char* file : {"7_LAO.xml", "7_RAO.xml", "7_IVUS.xml"})
+        EXPECT_TRUE(fs::exists(output / file)) << file;
+    const std::string ivusXml = ReadBytes(output / "7_IVUS.xml");
+    EXPECT_NE(ivusXml.find("<innerWall numFrames=\"1\">"), std::string::npos);
+    for (const char* file : {"7_LAO.xml", "7_RAO.xml", "7_IVUS.xml"})
+        fs::remove(output / file);
 
     // No database: the failure is shown in the error dialog, nothing is written.
     dm->MyEmbConnection1.Disconnect();

@@ -36,6 +36,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <map>
+#include "study/point_list.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,8 @@ QString WallInsert(const char* table, const char* column, const graphs::StoredWa
              QString::fromLatin1(column).replace(0, 1, QString::fromLatin1(column).left(1).toUpper()))
         .arg(row.frame)
         .arg(10 + row.frame)
-        .arg(QString::fromStdString(row.x), QString::fromStdString(row.y));
+        .arg(QString::fromStdString(PointListTexts(row.points).first),
+             QString::fromStdString(PointListTexts(row.points).second));
 }
 
 class GraphWindow : public CardDatabaseTest {
@@ -164,7 +166,7 @@ TEST_F(GraphWindow, ChartsAndSheetOfTheStoredCard)
 
     // The same numbers as the measurement of the stored rows, without the window.
     const graphs::GraphData oracle =
-        graphs::MeasureFrames(graphs::LoadGraphContours(4, ReadGraphWalls(*dm, 7)), 0.1);
+        graphs::MeasureFrames(graphs::LoadGraphContours(4, ReadGraphCard(*dm, 7).walls), 0.1);
     const char* titles[] = {"Lumen Radius", "Lumen Diameter", "Vessel Radius", "Vessel Diameter", "Wall Thickness",
                             "Areas"};
     for (size_t i = 0; i < 6; ++i) {
@@ -392,8 +394,10 @@ TEST_F(GraphWindow, UnreadableFramesAreReportedInOneMessage)
     EXPECT_EQ(prompter.messages[0].kind, Prompter::Kind::ErrorDialog);
     const QStringList lines = prompter.messages[0].text.split('\n');
     ASSERT_EQ(lines.size(), 2) << prompter.messages[0].text.toStdString();
-    EXPECT_TRUE(lines[0].startsWith("The stored inner wall of frame: 4 is damaged")) << lines[0].toStdString();
-    EXPECT_EQ(lines[1], "Error while calculating measurements at frame: 2. Code: no ray crossed both walls twice");
+    // Both name the frame as the charts and the sheet number it.
+    EXPECT_EQ(lines[0], "The stored inner wall of frame 5 of card 7 cannot be read (innerWallX: \"1x0\" is not a valid "
+                        "integer value); frame 5 is left out.");
+    EXPECT_EQ(lines[1], "Error while calculating measurements at frame: 3. Code: no ray crossed both walls twice");
     const auto numbers = SheetNumbers(*w);
     ASSERT_EQ(numbers.size(), 4u);
     EXPECT_EQ(numbers[3][0], 6.0);

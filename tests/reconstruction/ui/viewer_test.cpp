@@ -526,3 +526,37 @@ TEST_F(ViewerWindow, ClosingFreesEverythingAndReopeningRebuildsFromTheDatabase)
     EXPECT_EQ(again->GLScene1()->Find("outer4"), nullptr);
     EXPECT_NE(again->GLScene1()->Find("inner4"), nullptr);
 }
+
+// A damaged stored contour leaves out that frame only: the model is built, and the remark
+// (told once the opening hourglass is gone) names the wall, the frame as the slider counts
+// it and the card. A frame file that cannot be read is named in the image panel.
+TEST_F(ViewerWindow, ADamagedContourAndAMissingFrameFileAreNamed)
+{
+    Sql(HelixCardSql());
+    Sql("UPDATE outerWall SET outerWallY = '' WHERE frame = 3;");
+    fs::remove(FrameFilePath(program, 7, "IVUS", 0));
+    std::vector<bool> hourglassUp;
+    prompter.on_message = [&](const ScriptedPrompter::Record&) {
+        hourglassUp.push_back(QApplication::overrideCursor() != nullptr);
+    };
+    TViewerForm* view = Open();
+    prompter.on_message = nullptr;
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->Model().has_value());
+    EXPECT_EQ(view->GLScene1()->Find("outer4"), nullptr);
+    EXPECT_NE(view->GLScene1()->Find("inner4"), nullptr);
+    EXPECT_NE(view->GLScene1()->Find("outer5"), nullptr);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].kind, Prompter::Kind::Warning);
+    EXPECT_NE(prompter.messages[0].text.indexOf(
+                  "The stored outer wall of frame 4 of card 7 cannot be read (outerWallY: \"\" is not a point list); "
+                  "frame 4 is left out."),
+              -1)
+        << prompter.messages[0].text.toStdString();
+    EXPECT_EQ(hourglassUp, std::vector<bool>{false});
+    // Frame 1's file is missing: the panel names it.
+    EXPECT_EQ(view->ShownFrame(), 0);
+    EXPECT_TRUE(view->ImgView->text().contains(QString::fromStdString(FrameFilePath(program, 7, "IVUS", 0).string())))
+        << view->ImgView->text().toStdString();
+    SaveScreenshot(*view, "viewer_missing_frame.png");
+}
