@@ -2,6 +2,7 @@
 // refined contours as point-list texts) read into contours, every frame measured, the 18
 // series and the sheet rows built. Target: well under 2 s for the whole loop.
 #include "reconstruction/core/graph_data.h"
+#include "study/point_list.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,10 +11,16 @@
 
 namespace {
 
+// Frame k's stored wall row: its frame number and the X and Y point-list texts.
+struct TextRow {
+    int frame = 0;
+    std::string x, y;
+};
+
 // A closed wavy wall as the refinement leaves it, stored as frame k's point-list texts.
-graphs::StoredWallRow WallRow(int k, double r, int points)
+TextRow WallRow(int k, double r, int points)
 {
-    graphs::StoredWallRow row;
+    TextRow row;
     row.frame = k;
     const double cx = 256.3 + 4 * std::sin(k * 0.05), cy = 250.7 + 3 * std::cos(k * 0.07);
     for (int i = 0; i <= points; ++i) {
@@ -27,10 +34,13 @@ graphs::StoredWallRow WallRow(int k, double r, int points)
     return row;
 }
 
-graphs::StoredWalls PullBack(int frames)
+struct TextWalls {
+    std::vector<TextRow> outer, inner;
+};
+
+TextWalls PullBack(int frames)
 {
-    graphs::StoredWalls walls;
-    walls.hasIvusRow = true;
+    TextWalls walls;
     for (int k = 0; k < frames; ++k) {
         walls.outer.push_back(WallRow(k, 110 + k % 15, 400));
         walls.inner.push_back(WallRow(k, 60 + k % 10, 400));
@@ -38,11 +48,24 @@ graphs::StoredWalls PullBack(int frames)
     return walls;
 }
 
+// The stored texts read as the data module reads them.
+graphs::StoredWalls ReadRows(const TextWalls& text)
+{
+    graphs::StoredWalls walls;
+    walls.hasIvusRow = true;
+    for (const TextRow& row : text.outer)
+        walls.outer.push_back({row.frame, ParsePointList(row.x, row.y, EmptyText::Damaged)});
+    for (const TextRow& row : text.inner)
+        walls.inner.push_back({row.frame, ParsePointList(row.x, row.y, EmptyText::Damaged)});
+    return walls;
+}
+
 void BM_GraphPullBack(benchmark::State& state)
 {
     const int frames = static_cast<int>(state.range(0));
-    const graphs::StoredWalls walls = PullBack(frames);
+    const TextWalls text = PullBack(frames);
     for (auto _ : state) {
+        const graphs::StoredWalls walls = ReadRows(text);
         const graphs::LoadedContours contours = graphs::LoadGraphContours(frames, walls);
         graphs::GraphData data = graphs::MeasureFrames(contours, 0.05);
         std::vector<graphs::SheetRow> rows = graphs::SheetRows(data.series);
