@@ -1,6 +1,8 @@
 #include "reconstruction/ui/scene_renderer.h"
 
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLVersionFunctionsFactory>
 
@@ -21,16 +23,59 @@ SceneRenderer::SceneRenderer() = default;
 
 SceneRenderer::~SceneRenderer() = default;
 
-QSurfaceFormat SceneRenderer::Format()
+QSurfaceFormat SceneRenderer::Format(int samples)
 {
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
     format.setDepthBufferSize(24);
-    // No anti-aliasing: on a software renderer 4x multisampling of the two wall meshes, or
-    // smoothed lines, cost more than half the frame rate (30 frames per second is the aim).
-    format.setSamples(0);
+    format.setSamples(samples);
     return format;
+}
+
+QSurfaceFormat SceneRenderer::Format()
+{
+    return Format(SamplesForThisDriver());
+}
+
+bool SceneRenderer::IsSoftwareRenderer(const QString& renderer)
+{
+    const QString name = renderer.toLower();
+    for (const char* word : {"llvmpipe", "softpipe", "swrast", "software", "lavapipe"})
+        if (name.contains(QLatin1String(word)))
+            return true;
+    return false;
+}
+
+int SceneRenderer::SamplesForThisDriver()
+{
+    // 4x multisampling smooths the catheter, the contour lines and the silhouettes of the
+    // walls. A software renderer computes every sample on the processor: there it costs
+    // more than half the frame rate (30 frames per second is the aim), so it is left off.
+    static const int samples = [] {
+        // The caller's context stays current afterwards.
+        QOpenGLContext* callerContext = QOpenGLContext::currentContext();
+        QSurface* callerSurface = callerContext ? callerContext->surface() : nullptr;
+        const auto restore = [&] {
+            if (callerContext && callerSurface)
+                callerContext->makeCurrent(callerSurface);
+        };
+        QOffscreenSurface surface;
+        surface.setFormat(Format(0));
+        surface.create();
+        QOpenGLContext context;
+        context.setFormat(Format(0));
+        if (!surface.isValid() || !context.create() || !context.makeCurrent(&surface)) {
+            restore();
+            return 0;
+        }
+        const auto* text = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+        const QString renderer = text ? QString::fromLatin1(text) : QString();
+        context.doneCurrent();
+        restore();
+        return renderer.isEmpty() || IsSoftwareRenderer(renderer) ? 0 : 4;
+    }();
+    return samples;
 }
 
 bool SceneRenderer::Initialize()

@@ -23,8 +23,18 @@ public:
     SceneRenderer(const SceneRenderer&) = delete;
     SceneRenderer& operator=(const SceneRenderer&) = delete;
 
-    // The surface format the view asks for: compatibility profile, depth buffer.
+    // The surface format the view asks for: compatibility profile, depth buffer, and 4x
+    // multisampling where the OpenGL driver renders in hardware (none on a software
+    // renderer, where it would cost more than half the frame rate).
     static QSurfaceFormat Format();
+    // The same with the multisampling given (the benchmark measures both).
+    static QSurfaceFormat Format(int samples);
+    // Whether the GL_RENDERER text names a software rasteriser (Mesa's llvmpipe, softpipe
+    // or swrast, or another "software" renderer).
+    static bool IsSoftwareRenderer(const QString& renderer);
+    // The multisampling the view uses on this machine: 4, or 0 when the driver renders in
+    // software or no context can be made. The driver is asked once per process.
+    static int SamplesForThisDriver();
 
     // Binds the renderer to the current context (call once, in initializeGL). Returns false
     // when the context offers no compatibility functions.

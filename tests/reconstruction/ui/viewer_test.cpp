@@ -5,6 +5,7 @@
 // scripted prompter, the fly-through runs on an injected clock.
 #include "reconstruction/ui/viewer.h"
 #include "reconstruction/ui/export.h"
+#include "reconstruction/ui/scene_renderer.h"
 #include "reconstruction/ui/scene_viewer.h"
 #include "reconstruction/core/export_testutil.h"
 #include "reconstruction/core/helix_testutil.h"
@@ -21,6 +22,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -255,6 +259,36 @@ protected:
 };
 
 } // namespace
+
+// 4x multisampling where the driver renders in hardware; none on a software renderer.
+TEST(SceneRendererFormat, MultisamplesOnlyWhereTheDriverRendersInHardware)
+{
+    const struct {
+        const char* renderer;
+        bool software;
+    } cases[] = {
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+        {"softpipe", true},
+        {"Mesa X11 swrast", true},
+        {"Software Rasterizer", true},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+        {"AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0-13-amd64)", false},
+        {"NVIDIA GeForce GTX 1080/PCIe/SSE2", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SceneRenderer::IsSoftwareRenderer(QString::fromLatin1(c.renderer)), c.software) << c.renderer;
+    EXPECT_EQ(SceneRenderer::Format(4).samples(), 4);
+    EXPECT_EQ(SceneRenderer::Format().samples(), SceneRenderer::SamplesForThisDriver());
+
+    // The driver the tests run on (Mesa's software renderer under xvfb) keeps today's choice.
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    ASSERT_TRUE(context.create() && context.makeCurrent(&surface));
+    const QString renderer = QString::fromLatin1(reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER)));
+    context.doneCurrent();
+    EXPECT_EQ(SceneRenderer::SamplesForThisDriver(), SceneRenderer::IsSoftwareRenderer(renderer) ? 0 : 4) << renderer.toStdString();
+}
 
 TEST_F(ViewerWindow, TheHelixCardShowsTheCatheterAndItsContours)
 {
