@@ -149,6 +149,15 @@ int SyncDescriptor(int fd)
     return 0;
 }
 
+// Syncs the file when asked, then closes it: the first failure's error number, 0 when
+// both succeeded.
+int SyncAndClose(Descriptor& file, bool sync)
+{
+    const int error = sync ? SyncDescriptor(file.get()) : 0;
+    const int closed = file.Close();
+    return error != 0 ? error : closed;
+}
+
 // The rename itself is in the folder's entries: syncing the folder makes it last. A
 // failure here is not reported: the target is already whole (old or new) either way.
 void SyncFolder(const fs::path& folder)
@@ -211,9 +220,7 @@ StagedFile StagedFile::Write(const fs::path& target, std::string_view bytes, Dur
     StagedFile staged(target, std::move(temporary.destination), std::move(temporary.path), durability);
     Descriptor file(temporary.fd);
     int error = WriteAll(file.get(), bytes);
-    if (error == 0 && durability == Durability::Synced)
-        error = SyncDescriptor(file.get());
-    const int closed = file.Close();
+    const int closed = SyncAndClose(file, error == 0 && durability == Durability::Synced);
     if (error == 0)
         error = closed;
     if (error != 0)
@@ -234,11 +241,7 @@ StagedFile StagedFile::Produce(const fs::path& target, const Producer& produce, 
         Descriptor file(::open(staged.temporary_.c_str(), O_RDONLY | O_CLOEXEC));
         if (file.get() < 0)
             throw FileWriteError(target, FileWriteError::Step::Write, Reason(errno));
-        int error = SyncDescriptor(file.get());
-        const int closed = file.Close();
-        if (error == 0)
-            error = closed;
-        if (error != 0)
+        if (const int error = SyncAndClose(file, true); error != 0)
             throw FileWriteError(target, FileWriteError::Step::Write, Reason(error));
     }
     return staged;

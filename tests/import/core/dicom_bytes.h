@@ -1,5 +1,7 @@
 #pragma once
 // Small DICOM files written byte by byte for the tests: explicit VR, low byte first.
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace studyimport::testing {
@@ -35,6 +37,13 @@ inline std::string GreyFile(unsigned width, unsigned height, const char* frames,
     file += Element(0x0028, 0x0100, "US", Le16(8)) + Element(0x0028, 0x0101, "US", Le16(8)) +
             Element(0x0028, 0x0102, "US", Le16(7)) + Element(0x0028, 0x0103, "US", Le16(0));
     return file + Element(0x7FE0, 0x0010, "OB", pixels);
+}
+
+// Writes the bytes as the file at `path`; returns the path as text.
+inline std::string WriteBytes(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
 }
 
 } // namespace studyimport::testing

@@ -16,14 +16,9 @@ namespace fs = std::filesystem;
 using namespace studyimport;
 using studyimport::testing::GreyFile;
 using studyimport::testing::TempDir;
+using studyimport::testing::WriteBytes;
 
 namespace {
-
-std::string Write(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path.string();
-}
 
 // What the wizard says when "Browse..." picks the file.
 std::string RefusalOf(const std::string& path)
@@ -65,7 +60,7 @@ TEST(FileFailureText, NamesTheCompressionWithTheTransferSyntaxAsTheDetail)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.uid);
-        const std::string path = Write(tmp.path() / "run.dcm", GreyFile(8, 8, "1", std::string(64, '\0'), c.uid));
+        const std::string path = WriteBytes(tmp.path() / "run.dcm", GreyFile(8, 8, "1", std::string(64, '\0'), c.uid));
         const std::string expected =
             c.name ? std::string("The file \"run.dcm\" uses a compression this workstation does not read (") + c.name +
                          ").\nDetail: transfer syntax " + c.uid
@@ -87,14 +82,14 @@ TEST(FileFailureText, ToolkitTextsAndFrameCountsStayOnTheDetailLine)
 {
     TempDir tmp;
     const std::string deflated =
-        Write(tmp.path() / "deflated.dcm",
+        WriteBytes(tmp.path() / "deflated.dcm",
               std::string(128, '\0') + "DICM" + studyimport::testing::Element(0x0002, 0x0010, "UI", "1.2.840.10008.1.2.1.99") +
                   std::string("\x63\x60\x60\x60\xf8\xff\x9f\x81\xc1\xc8\xd8\xc4\xd2\xca\xde\xcd", 16));
     EXPECT_EQ(RefusalOf(deflated), "The file \"deflated.dcm\" uses a compression this workstation does not read "
                                    "(deflate).\nDetail: transfer syntax 1.2.840.10008.1.2.1.99 (dicomCodec::readTag "
                                    "detected a corrupted tag)");
     const std::string hostile =
-        Write(tmp.path() / "hostile.dcm", GreyFile(8, 8, "2147483647", std::string(64, '\0')));
+        WriteBytes(tmp.path() / "hostile.dcm", GreyFile(8, 8, "2147483647", std::string(64, '\0')));
     EXPECT_EQ(RefusalOf(hostile), "The file \"hostile.dcm\" cannot be imported: The number of frames (0028,0008) of "
                                   "the file states 2147483647 frames, but its pixel data of 64 bytes hold 1 frame");
 }
@@ -104,7 +99,7 @@ TEST(FileFailureText, ToolkitTextsAndFrameCountsStayOnTheDetailLine)
 TEST(FileFailureText, ToolkitFailuresDuringTheExtractionAreToldByWhatTheyMean)
 {
     TempDir tmp;
-    const std::string path = Write(tmp.path() / "run.dcm", GreyFile(8, 8, "1", std::string(64, '\0')));
+    const std::string path = WriteBytes(tmp.path() / "run.dcm", GreyFile(8, 8, "1", std::string(64, '\0')));
     const auto nested = [](std::exception_ptr inner) {
         try {
             try {

@@ -18,14 +18,9 @@ namespace fs = std::filesystem;
 using namespace studyimport;
 using studyimport::testing::GreyFile;
 using studyimport::testing::TempDir;
+using studyimport::testing::WriteBytes;
 
 namespace {
-
-std::string Write(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path.string();
-}
 
 std::string MessageOf(const std::function<void()>& call)
 {
@@ -60,14 +55,14 @@ TEST(HostileRecordings, AFrameCountBeyondThePixelDataIsRefused)
     for (const Case c : {Case{"2147483647", 64, "states 2147483647 frames, but its pixel data of 64 bytes hold 1 frame"},
                          Case{"3", 128, "states 3 frames, but its pixel data of 128 bytes hold 2 frames"}}) {
         SCOPED_TRACE(c.frames);
-        const std::string path = Write(tmp.path() / "hostile.dcm", GreyFile(8, 8, c.frames, std::string(c.pixelBytes, '\x40')));
+        const std::string path = WriteBytes(tmp.path() / "hostile.dcm", GreyFile(8, 8, c.frames, std::string(c.pixelBytes, '\x40')));
         const std::string summary = MessageOf([&] { ReadDicomSummary(path); });
         EXPECT_NE(summary.find("(0028,0008)"), std::string::npos) << summary;
         EXPECT_NE(summary.find(c.says), std::string::npos) << summary;
         EXPECT_EQ(MessageOf([&] { OpenDicomFrameSource(path); }), summary);
     }
     // A file that holds what it states is read as before.
-    const std::string fine = Write(tmp.path() / "fine.dcm", GreyFile(8, 8, "2", std::string(128, '\x40')));
+    const std::string fine = WriteBytes(tmp.path() / "fine.dcm", GreyFile(8, 8, "2", std::string(128, '\x40')));
     EXPECT_EQ(ReadDicomSummary(fine).frameCount, 2);
     EXPECT_EQ(ReadDicomSummary(fine).frameCountWarning, "");
 }
@@ -80,7 +75,7 @@ TEST(HostileRecordings, AnEmptyFrameCountTakesThePixelDataFramesAndSaysSo)
     std::string pixels;
     for (int frame = 0; frame < 6; ++frame)
         pixels += std::string(16 * 12, static_cast<char>(40 * frame));
-    const std::string empty = Write(tmp.path() / "empty.dcm", GreyFile(16, 12, "", pixels));
+    const std::string empty = WriteBytes(tmp.path() / "empty.dcm", GreyFile(16, 12, "", pixels));
     const DicomSummary s = ReadDicomSummary(empty);
     EXPECT_EQ(s.frameCount, 6);
     EXPECT_EQ(s.frameCountWarning, "The number of frames (0028,0008) of the file is empty: the 6 frames that its "
@@ -97,7 +92,7 @@ TEST(HostileRecordings, AnEmptyFrameCountTakesThePixelDataFramesAndSaysSo)
         }
     }
 
-    const std::string missing = Write(tmp.path() / "missing.dcm", GreyFile(16, 12, nullptr, pixels));
+    const std::string missing = WriteBytes(tmp.path() / "missing.dcm", GreyFile(16, 12, nullptr, pixels));
     EXPECT_EQ(ReadDicomSummary(missing).frameCount, 1);
     EXPECT_EQ(ReadDicomSummary(missing).frameCountWarning, "");
     const fs::path one = tmp.path() / "one";
@@ -105,7 +100,7 @@ TEST(HostileRecordings, AnEmptyFrameCountTakesThePixelDataFramesAndSaysSo)
     EXPECT_EQ(ExtractAll(missing, one, 1), 1);
 
     // Empty, and no whole frame in the pixel data: refused naming the element.
-    const std::string none = Write(tmp.path() / "none.dcm", GreyFile(16, 12, "", std::string(100, '\0')));
+    const std::string none = WriteBytes(tmp.path() / "none.dcm", GreyFile(16, 12, "", std::string(100, '\0')));
     const std::string text = MessageOf([&] { ReadDicomSummary(none); });
     EXPECT_NE(text.find("(0028,0008)"), std::string::npos) << text;
 }
@@ -128,7 +123,7 @@ TEST(HostileRecordings, JpegFramesOverSeveralFragmentsAreAllExtracted)
         const unsigned x = i % width, y = i / width % height, f = i / (width * height);
         raw.push_back(static_cast<char>((x * 3 + y * 2 + f * 30 + (seed >> 16) % 24) % 256));
     }
-    const std::string native = Write(tmp.path() / "native.dcm", GreyFile(width, height, "6", raw));
+    const std::string native = WriteBytes(tmp.path() / "native.dcm", GreyFile(width, height, "6", raw));
     const fs::path jpeg = tmp.path() / "jpeg.dcm", back = tmp.path() / "back.dcm";
     ASSERT_EQ(std::system(("dcmcjpeg +eb +fs 1 -ot " + native + " " + jpeg.string()).c_str()), 0);
     ASSERT_EQ(std::system(("dcmdjpeg " + jpeg.string() + " " + back.string()).c_str()), 0);
