@@ -50,19 +50,19 @@ Reconstruction ReconstructVessel(const ReconstructionInput& input, const Reconst
         return r;
     }
 
-    struct WallSpec {
+    struct WallSource {
         const std::vector<WallContour>* contours;
         const char* name;
         const char* title;
         Rgb colour;
         SurfaceHandle* surface;
     };
-    const WallSpec walls[2] = {
+    const WallSource walls[2] = {
         {&input.outerWalls, "outer", "Outer", Rgb{255, 255, 255}, &r.outerSurface},
         {&input.innerWalls, "inner", "Inner", Rgb{0, 0, 255}, &r.innerSurface},
     };
     int done = 1;
-    for (const WallSpec& w : walls) {
+    for (const WallSource& w : walls) {
         PlacedWall placed;
         {
             StepTimer timer(Slot(hooks.times, &StepTimes::placement));

@@ -38,7 +38,7 @@ enum class Shape {
     TurnsBack,     // the catheter loops up again: the height falls back by about 45 px
 };
 
-struct CardSpec {
+struct CardRecipe {
     std::string name;
     Shape shape = Shape::Coronary;
     int laoPoints = 40;         // clicks (or points of a dense tracing)
@@ -187,7 +187,7 @@ private:
 };
 
 struct Card {
-    CardSpec spec;
+    CardRecipe recipe;
     kestrova::reconstruction::ReconstructionInput input;  // the two tracings (frames and walls left empty)
     Catheter catheter{Shape::Coronary};
     double truthStart = 0.0;  // arc lengths of the shared stretch, truthStart at the LAO start's end
@@ -228,12 +228,12 @@ struct Card {
 namespace detail {
 
 // Arc positions (from the top) of a view's clicks between the gaps, top to bottom.
-inline std::vector<double> ClickArcs(const CardSpec& spec, double length, int count, double topGap, double bottomGap,
+inline std::vector<double> ClickArcs(const CardRecipe& recipe, double length, int count, double topGap, double bottomGap,
                                      Random& random)
 {
     const double a = topGap, b = length - bottomGap;
     std::vector<double> arcs;
-    if (spec.dense) {
+    if (recipe.dense) {
         for (int i = 0; i < count; ++i)
             arcs.push_back(a + (b - a) * i / (count - 1));
         return arcs;
@@ -268,32 +268,32 @@ WallContour Clicks(const Catheter& catheter, const std::vector<double>& arcs, do
 
 } // namespace detail
 
-inline Card MakeCard(const CardSpec& spec)
+inline Card MakeCard(const CardRecipe& recipe)
 {
     Card card;
-    card.spec = spec;
-    card.catheter = Catheter(spec.shape);
+    card.recipe = recipe;
+    card.catheter = Catheter(recipe.shape);
     const double length = card.catheter.Length();
-    detail::Random random(spec.seed);
-    const auto laoArcs = detail::ClickArcs(spec, length, spec.laoPoints, spec.laoTopGap, spec.laoBottomGap, random);
-    const auto raoArcs = detail::ClickArcs(spec, length, spec.raoPoints, spec.raoTopGap, spec.raoBottomGap, random);
-    WallContour lao = detail::Clicks(card.catheter, laoArcs, spec.jitter, random, [](const TPointXYZ& p) { return p.x; });
+    detail::Random random(recipe.seed);
+    const auto laoArcs = detail::ClickArcs(recipe, length, recipe.laoPoints, recipe.laoTopGap, recipe.laoBottomGap, random);
+    const auto raoArcs = detail::ClickArcs(recipe, length, recipe.raoPoints, recipe.raoTopGap, recipe.raoBottomGap, random);
+    WallContour lao = detail::Clicks(card.catheter, laoArcs, recipe.jitter, random, [](const TPointXYZ& p) { return p.x; });
     WallContour rao =
-        detail::Clicks(card.catheter, raoArcs, spec.jitter, random, [](const TPointXYZ& p) { return kRaoColumn0 - p.z; });
-    if (spec.fromBottom) {
+        detail::Clicks(card.catheter, raoArcs, recipe.jitter, random, [](const TPointXYZ& p) { return kRaoColumn0 - p.z; });
+    if (recipe.fromBottom) {
         std::reverse(lao.begin(), lao.end());
         std::reverse(rao.begin(), rao.end());
     }
-    if (spec.laoReversed)
+    if (recipe.laoReversed)
         std::reverse(lao.begin(), lao.end());
-    if (spec.raoReversed)
+    if (recipe.raoReversed)
         std::reverse(rao.begin(), rao.end());
     card.input.laoCatheter = lao;
     card.input.raoCatheter = rao;
 
-    const double top = std::max(spec.laoTopGap, spec.raoTopGap);
-    const double bottom = length - std::max(spec.laoBottomGap, spec.raoBottomGap);
-    const bool laoFromBottom = spec.fromBottom != spec.laoReversed;
+    const double top = std::max(recipe.laoTopGap, recipe.raoTopGap);
+    const double bottom = length - std::max(recipe.laoBottomGap, recipe.raoBottomGap);
+    const bool laoFromBottom = recipe.fromBottom != recipe.laoReversed;
     card.truthStart = laoFromBottom ? bottom : top;
     card.truthEnd = laoFromBottom ? top : bottom;
     return card;
@@ -309,14 +309,14 @@ inline kestrova::reconstruction::ReconstructionInput WithFrames(const Card& card
 
 // The table of ordinary cards: 20 to 80 uneven clicks, a pixel of jitter, the two
 // tracings ending a few pixels apart, traced from either end.
-inline std::vector<CardSpec> OrdinaryCards()
+inline std::vector<CardRecipe> OrdinaryCards()
 {
-    std::vector<CardSpec> cards;
+    std::vector<CardRecipe> cards;
     const int clicks[][2] = {{20, 24}, {31, 28}, {45, 52}, {60, 41}, {80, 75}, {25, 66}, {38, 38}, {72, 22}};
     const double gaps[][4] = {{0, 3, 4, 0}, {5, 0, 0, 2}, {2, 2, 0, 5}, {0, 0, 6, 1},
                               {3, 5, 1, 0}, {0, 4, 3, 3}, {6, 1, 0, 0}, {1, 0, 2, 6}};
     for (int i = 0; i < 8; ++i) {
-        CardSpec c;
+        CardRecipe c;
         c.name = "coronary" + std::to_string(i + 1);
         c.laoPoints = clicks[i][0];
         c.raoPoints = clicks[i][1];
@@ -332,12 +332,12 @@ inline std::vector<CardSpec> OrdinaryCards()
 }
 
 // Few clicks: 5 or 6 per view.
-inline std::vector<CardSpec> FewClickCards()
+inline std::vector<CardRecipe> FewClickCards()
 {
-    std::vector<CardSpec> cards;
+    std::vector<CardRecipe> cards;
     const int clicks[][2] = {{5, 6}, {6, 5}, {6, 6}, {5, 5}};
     for (int i = 0; i < 4; ++i) {
-        CardSpec c;
+        CardRecipe c;
         c.name = "fewclicks" + std::to_string(i + 1);
         c.laoPoints = clicks[i][0];
         c.raoPoints = clicks[i][1];
@@ -352,9 +352,9 @@ inline std::vector<CardSpec> FewClickCards()
 
 // A dense tracing of `points` points per view (a point every pixel or less), with
 // sub-pixel jitter before rounding.
-inline CardSpec DenseCard(int points, std::uint32_t seed = 7)
+inline CardRecipe DenseCard(int points, std::uint32_t seed = 7)
 {
-    CardSpec c;
+    CardRecipe c;
     c.name = "dense" + std::to_string(points);
     c.dense = true;
     c.laoPoints = points;
@@ -366,9 +366,9 @@ inline CardSpec DenseCard(int points, std::uint32_t seed = 7)
     return c;
 }
 
-inline CardSpec ShapedCard(Shape shape, std::uint32_t seed, int laoClicks = 50, int raoClicks = 46)
+inline CardRecipe ShapedCard(Shape shape, std::uint32_t seed, int laoClicks = 50, int raoClicks = 46)
 {
-    CardSpec c;
+    CardRecipe c;
     c.name = shape == Shape::LevelStretch ? "level" : shape == Shape::TurnsBack ? "turnsback" : "coronary";
     c.name += std::to_string(seed);
     c.shape = shape;

@@ -82,20 +82,20 @@ TEST(RealisticCards, FramesLandNearTheirTrueArcPosition)
     // 20 to 80 uneven clicks a pixel off, the tracings ending a few pixels apart: every
     // frame within 12 px of where it belongs (leaving out the last click put frames up
     // to 26 px off on these cards, and 175 px with 5 or 6 clicks).
-    for (const CardSpec& spec : OrdinaryCards()) {
-        const Outcome o = Rebuild(MakeCard(spec));
-        ASSERT_FALSE(o.refused) << spec.name << ": " << o.refusal;
-        EXPECT_TRUE(o.warnings.empty()) << spec.name << ": " << Describe(o);
-        EXPECT_LT(o.maxError, 12.0) << spec.name << ": " << Describe(o);
+    for (const CardRecipe& recipe : OrdinaryCards()) {
+        const Outcome o = Rebuild(MakeCard(recipe));
+        ASSERT_FALSE(o.refused) << recipe.name << ": " << o.refusal;
+        EXPECT_TRUE(o.warnings.empty()) << recipe.name << ": " << Describe(o);
+        EXPECT_LT(o.maxError, 12.0) << recipe.name << ": " << Describe(o);
         // The last frame sits one frame step before the true end.
-        EXPECT_LT(o.errors.back(), 12.0) << spec.name;
+        EXPECT_LT(o.errors.back(), 12.0) << recipe.name;
     }
     // Five or six clicks cannot follow every bend, but the path runs the whole way.
-    for (const CardSpec& spec : FewClickCards()) {
-        const Outcome o = Rebuild(MakeCard(spec));
-        ASSERT_FALSE(o.refused) << spec.name << ": " << o.refusal;
-        EXPECT_LT(o.maxError, 35.0) << spec.name << ": " << Describe(o);
-        EXPECT_LT(o.errors.back(), 12.0) << spec.name << ": " << Describe(o);
+    for (const CardRecipe& recipe : FewClickCards()) {
+        const Outcome o = Rebuild(MakeCard(recipe));
+        ASSERT_FALSE(o.refused) << recipe.name << ": " << o.refusal;
+        EXPECT_LT(o.maxError, 35.0) << recipe.name << ": " << Describe(o);
+        EXPECT_LT(o.errors.back(), 12.0) << recipe.name << ": " << Describe(o);
     }
 }
 
@@ -104,8 +104,8 @@ TEST(RealisticCards, RepeatedClicksChangeNothing)
     // Every click made twice and the last one three times: the same path, not the one
     // that ends a click early. A pixel clicked again later, out of order, moves nothing
     // by more than a pixel.
-    for (const CardSpec& spec : {OrdinaryCards()[0], OrdinaryCards()[3], FewClickCards()[1]}) {
-        const Card card = MakeCard(spec);
+    for (const CardRecipe& recipe : {OrdinaryCards()[0], OrdinaryCards()[3], FewClickCards()[1]}) {
+        const Card card = MakeCard(recipe);
         Card repeated = card, again = card;
         for (WallContour* t : {&repeated.input.laoCatheter, &repeated.input.raoCatheter}) {
             WallContour twice;
@@ -117,11 +117,11 @@ TEST(RealisticCards, RepeatedClicksChangeNothing)
         for (WallContour* t : {&again.input.laoCatheter, &again.input.raoCatheter})
             t->push_back((*t)[t->size() / 2]);
         const Outcome a = Rebuild(card), b = Rebuild(repeated), c = Rebuild(again);
-        ASSERT_FALSE(a.refused || b.refused || c.refused) << spec.name;
-        EXPECT_EQ(a.path.points, b.path.points) << spec.name;
-        ASSERT_EQ(a.path.points.size(), c.path.points.size()) << spec.name;
+        ASSERT_FALSE(a.refused || b.refused || c.refused) << recipe.name;
+        EXPECT_EQ(a.path.points, b.path.points) << recipe.name;
+        ASSERT_EQ(a.path.points.size(), c.path.points.size()) << recipe.name;
         for (std::size_t k = 0; k < a.path.points.size(); ++k)
-            EXPECT_LT(Norm(a.path.points[k] - c.path.points[k]), 1.0) << spec.name << " frame " << k + 1;
+            EXPECT_LT(Norm(a.path.points[k] - c.path.points[k]), 1.0) << recipe.name << " frame " << k + 1;
     }
 }
 
@@ -146,7 +146,7 @@ TEST(RealisticCards, DenseTracingsGiveTheSparsePath)
         EXPECT_LT(worst, 12.0) << points << " points";
     }
     // A shaky dense tracing (a band of pixels two or three wide).
-    CardSpec shaky = DenseCard(20000, 11);
+    CardRecipe shaky = DenseCard(20000, 11);
     shaky.jitter = 1.0;
     const Outcome o = Rebuild(MakeCard(shaky));
     ASSERT_FALSE(o.refused) << o.refusal;
@@ -195,11 +195,11 @@ TEST(RealisticCards, TracingsStartingAtOppositeEndsAreTold)
         {"both from the top", false, false, false, false},
     };
     for (const Case& c : cases) {
-        CardSpec spec = OrdinaryCards()[4];
-        spec.laoReversed = c.laoReversed;
-        spec.raoReversed = c.raoReversed;
-        spec.fromBottom = c.fromBottom;
-        const Outcome o = Rebuild(MakeCard(spec));
+        CardRecipe recipe = OrdinaryCards()[4];
+        recipe.laoReversed = c.laoReversed;
+        recipe.raoReversed = c.raoReversed;
+        recipe.fromBottom = c.fromBottom;
+        const Outcome o = Rebuild(MakeCard(recipe));
         ASSERT_FALSE(o.refused) << c.what << ": " << o.refusal;
         // Frame 1 at the LAO tracing's start either way (the truth starts there).
         EXPECT_LT(o.maxError, 12.0) << c.what << ": " << Describe(o);
@@ -262,11 +262,11 @@ TEST(RealisticCards, NeverSilentlyWrong)
     // near their truth, or the user is told (a warning or a refusal). A path that leaves
     // out height must say which rows, and the rows it names and the height it covers
     // must together make up the height both tracings share.
-    std::vector<CardSpec> specs = OrdinaryCards();
-    for (const CardSpec& s : FewClickCards())
+    std::vector<CardRecipe> specs = OrdinaryCards();
+    for (const CardRecipe& s : FewClickCards())
         specs.push_back(s);
     for (std::uint32_t seed = 1; seed <= 12; ++seed) {
-        CardSpec c;
+        CardRecipe c;
         c.name = "fewclicks-seed" + std::to_string(seed);
         c.seed = seed;
         c.laoPoints = 5 + seed % 2;
@@ -279,13 +279,13 @@ TEST(RealisticCards, NeverSilentlyWrong)
     for (std::uint32_t seed = 7; seed <= 10; ++seed)
         specs.push_back(ShapedCard(Shape::LevelStretch, seed, 20 + 9 * seed, 75 - 5 * seed));
     int told = 0;
-    for (const CardSpec& spec : specs) {
-        const Card card = MakeCard(spec);
+    for (const CardRecipe& recipe : specs) {
+        const Card card = MakeCard(recipe);
         const Outcome o = Rebuild(card);
         if (o.refused || !o.warnings.empty()) {
             ++told;
         } else {
-            EXPECT_LT(o.maxError, spec.laoPoints <= 6 ? 35.0 : 12.0) << spec.name << ": " << Describe(o);
+            EXPECT_LT(o.maxError, recipe.laoPoints <= 6 ? 35.0 : 12.0) << recipe.name << ": " << Describe(o);
         }
         for (const std::string& w : o.warnings) {
             if (!Mentions(w, "leaves out part of the height"))
@@ -298,7 +298,7 @@ TEST(RealisticCards, NeverSilentlyWrong)
                 bottom = std::max(bottom, -p.y);
             }
             const double sharedSpan = card.Truth(0).y - card.Truth(1).y;
-            EXPECT_NEAR((bottom - top) + (b - a), std::abs(sharedSpan), 8.0) << spec.name << ": " << w;
+            EXPECT_NEAR((bottom - top) + (b - a), std::abs(sharedSpan), 8.0) << recipe.name << ": " << w;
         }
     }
     std::printf("%d of %zu cards told the user\n", told, specs.size());
