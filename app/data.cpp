@@ -33,6 +33,23 @@ const WallColumns kOuterColumns{"outer", QStringLiteral("outerWallX"), QStringLi
 const WallColumns kInnerColumns{"inner", QStringLiteral("innerWallX"), QStringLiteral("innerWallY"),
                                 QStringLiteral("userInnerWallX"), QStringLiteral("userInnerWallY")};
 
+// A statement opened on one card's rows (`key` = the card code) and closed again on
+// every way out of the scope.
+class OpenRows {
+public:
+    OpenRows(Statement& q, const QString& key, int code) : q_(q)
+    {
+        q.Param(key, code);
+        q.Open();
+    }
+    ~OpenRows() { q_.Close(); }
+    OpenRows(const OpenRows&) = delete;
+    OpenRows& operator=(const OpenRows&) = delete;
+
+private:
+    Statement& q_;
+};
+
 std::string Text(const Statement& q, const QString& column) { return q.FieldByName(column).AsString().toStdString(); }
 
 // A point list stored in the columns x and y of the current row. A damaged one throws
@@ -119,9 +136,8 @@ void ReadWallRows(Statement& q, int code, const WallColumns& c, std::vector<Stor
     };
     std::vector<Row> rows;
     std::map<int, int> perFrame;
-    q.Param(QStringLiteral("patientID"), code);
-    q.Open();
-    try {
+    {
+        const OpenRows open(q, QStringLiteral("patientID"), code);
         for (q.First(); !q.Eof(); q.Next()) {
             WallRowRead read;
             try {
@@ -145,11 +161,7 @@ void ReadWallRows(Statement& q, int code, const WallColumns& c, std::vector<Stor
             rows.push_back({read.frame, !empty, std::move(read.shown)});
             ++perFrame[read.frame];
         }
-    } catch (...) {
-        q.Close();
-        throw;
     }
-    q.Close();
     for (const auto& [frame, count] : perFrame)
         if (count > 1)
             warnings.push_back("The " + std::string(c.wall) + " wall of frame " + FrameText(frame) + " of " +
@@ -165,26 +177,19 @@ void AppendPoints(WallContour& to, const WallContour& from) { to.insert(to.end()
 void LoadWalls(Statement& q, int code, const WallColumns& c, FrameContourList& shown, FrameContourList& initial,
                std::vector<int>* skipped)
 {
-    q.Param(QStringLiteral("patientID"), code);
-    q.Open();
-    try {
-        for (; !q.Eof(); q.Next()) {
-            const WallRowRead row = ReadWallRow(q, code, c, true);
-            const int k = row.frame;
-            if (k < 0 || static_cast<std::size_t>(k) >= shown.size() || static_cast<std::size_t>(k) >= initial.size()) {
-                if (!skipped)
-                    throw ListIndexError("List index out of bounds (" + std::to_string(k) + ")");
-                skipped->push_back(k);
-                continue;
-            }
-            AppendPoints(shown[k], row.shown);
-            AppendPoints(initial[k], row.initial);
+    const OpenRows open(q, QStringLiteral("patientID"), code);
+    for (; !q.Eof(); q.Next()) {
+        const WallRowRead row = ReadWallRow(q, code, c, true);
+        const int k = row.frame;
+        if (k < 0 || static_cast<std::size_t>(k) >= shown.size() || static_cast<std::size_t>(k) >= initial.size()) {
+            if (!skipped)
+                throw ListIndexError("List index out of bounds (" + std::to_string(k) + ")");
+            skipped->push_back(k);
+            continue;
         }
-    } catch (...) {
-        q.Close();
-        throw;
+        AppendPoints(shown[k], row.shown);
+        AppendPoints(initial[k], row.initial);
     }
-    q.Close();
 }
 
 // Reads the tracing of one view from the current row of the angio statement.
@@ -345,20 +350,13 @@ std::unique_ptr<PatientsModel> Tdm::NewPatientsModel(QObject* parent)
 int Tdm::LoadAngioView(AngioView view, int code, WallContour& catheter, WallContour& lumenA, WallContour& lumenB,
                        WallContour& width)
 {
-    qGetANGIO.Param(QStringLiteral("patientID"), code);
-    qGetANGIO.Open();
-    if (qGetANGIO.Eof()) {
-        qGetANGIO.Close();
-        return 0;
-    }
     StoredTracing read;
-    try {
+    {
+        const OpenRows open(qGetANGIO, QStringLiteral("patientID"), code);
+        if (qGetANGIO.Eof())
+            return 0;
         read = ReadTracing(qGetANGIO, view, code);
-    } catch (...) {
-        qGetANGIO.Close();
-        throw;
     }
-    qGetANGIO.Close();
     AppendPoints(catheter, read.catheter);
     AppendPoints(lumenA, read.lumenA);
     AppendPoints(lumenB, read.lumenB);
@@ -371,22 +369,15 @@ void Tdm::LoadIvusContours(int code, PixelPoint& centre, PixelPoint& edge, Frame
                            std::vector<int>* skippedFrames)
 {
     Transaction read(MyEmbConnection1);
-    qGetIVUS.Param(QStringLiteral("patientID"), code);
-    qGetIVUS.Open();
-    if (qGetIVUS.Eof()) {
-        qGetIVUS.Close();
-        return;
-    }
-    try {
+    {
+        const OpenRows open(qGetIVUS, QStringLiteral("patientID"), code);
+        if (qGetIVUS.Eof())
+            return;
         centre = {qGetIVUS.FieldByName(QStringLiteral("catheterCenterX")).AsInteger(),
                   qGetIVUS.FieldByName(QStringLiteral("catheterCenterY")).AsInteger()};
         edge = {qGetIVUS.FieldByName(QStringLiteral("catheterEdgeX")).AsInteger(),
                 qGetIVUS.FieldByName(QStringLiteral("catheterEdgeY")).AsInteger()};
-    } catch (...) {
-        qGetIVUS.Close();
-        throw;
     }
-    qGetIVUS.Close();
     LoadWalls(qGetOuterWall, code, kOuterColumns, outer, userOuter, skippedFrames);
     LoadWalls(qGetInnerWall, code, kInnerColumns, inner, userInner, skippedFrames);
     read.Commit();
@@ -394,18 +385,8 @@ void Tdm::LoadIvusContours(int code, PixelPoint& centre, PixelPoint& edge, Frame
 
 double Tdm::ReadPixelSpacing(int code)
 {
-    qGetPatient.Param(QStringLiteral("code"), code);
-    qGetPatient.Open();
-    double spacing = 0.0;
-    try {
-        if (!qGetPatient.Eof())
-            spacing = qGetPatient.FieldByName(QStringLiteral("pixelSpacing")).AsFloat();
-    } catch (...) {
-        qGetPatient.Close();
-        throw;
-    }
-    qGetPatient.Close();
-    return spacing;
+    const OpenRows open(qGetPatient, QStringLiteral("code"), code);
+    return qGetPatient.Eof() ? 0.0 : qGetPatient.FieldByName(QStringLiteral("pixelSpacing")).AsFloat();
 }
 
 StoredCard Tdm::ReadStoredCard(int code)
@@ -414,35 +395,22 @@ StoredCard Tdm::ReadStoredCard(int code)
     card.code = code;
     Transaction read(MyEmbConnection1);
 
-    qGetPatient.Param(QStringLiteral("code"), code);
-    qGetPatient.Open();
-    try {
+    {
+        const OpenRows open(qGetPatient, QStringLiteral("code"), code);
         card.hasPatientRow = !qGetPatient.Eof();
         if (card.hasPatientRow)
             card.pixelSpacing = qGetPatient.FieldByName(QStringLiteral("pixelSpacing")).AsFloat();
-    } catch (...) {
-        qGetPatient.Close();
-        throw;
     }
-    qGetPatient.Close();
-
-    qGetANGIO.Param(QStringLiteral("patientID"), code);
-    qGetANGIO.Open();
-    try {
+    {
+        const OpenRows open(qGetANGIO, QStringLiteral("patientID"), code);
         card.hasAngioRow = !qGetANGIO.Eof();
         if (card.hasAngioRow) {
             card.lao = ReadTracing(qGetANGIO, AngioView::LAO, code);
             card.rao = ReadTracing(qGetANGIO, AngioView::RAO, code);
         }
-    } catch (...) {
-        qGetANGIO.Close();
-        throw;
     }
-    qGetANGIO.Close();
-
-    qGetIVUS.Param(QStringLiteral("patientID"), code);
-    qGetIVUS.Open();
-    try {
+    {
+        const OpenRows open(qGetIVUS, QStringLiteral("patientID"), code);
         card.hasIvusRow = !qGetIVUS.Eof();
         if (card.hasIvusRow) {
             const auto point = [](std::optional<int> x, std::optional<int> y) -> std::optional<PixelPoint> {
@@ -466,11 +434,7 @@ StoredCard Tdm::ReadStoredCard(int code)
             if (edge)
                 card.catheterEdge = *edge;
         }
-    } catch (...) {
-        qGetIVUS.Close();
-        throw;
     }
-    qGetIVUS.Close();
 
     if (card.hasIvusRow) {
         ReadWallRows(qGetOuterWallDesc, code, kOuterColumns, card.outer, card.warnings);
