@@ -110,29 +110,36 @@ void Connection::Connect()
     if (Connected())
         return;
     const QString data = DataDir.isEmpty() ? QDir(BaseDir).filePath(QStringLiteral("data")) : DataDir;
-    if (ReadOnly) {
-        ConnectReadOnly(QDir(data).filePath(QStringLiteral("angiodb.sqlite")));
-        return;
-    }
-    if (!QDir().mkpath(data))
-        throw DatabaseError("Cannot create the data folder " + data.toStdString());
     const QString file = QDir(data).filePath(QStringLiteral("angiodb.sqlite"));
-    if (QFileInfo(file).isDir())
-        throw DatabaseError("The database file " + file.toStdString() + " is a folder");
+    if (ReadOnly) {
+        CheckExistingDatabase(file);
+    } else {
+        if (!QDir().mkpath(data))
+            throw DatabaseError("Cannot create the data folder " + data.toStdString());
+        if (QFileInfo(file).isDir())
+            throw DatabaseError("The database file " + file.toStdString() + " is a folder");
+    }
     try {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
         db.setDatabaseName(file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(ReadOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
+                                      : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open())
             throw DatabaseError(db.lastError().text().toStdString());
         CreateOrCheckSchema(db);
+    } catch (const DatabaseError& e) {
+        Disconnect();
+        if (!ReadOnly)
+            throw;
+        throw DatabaseError("The database " + QDir::toNativeSeparators(file).toStdString() + " cannot be read: " +
+                            e.what());
     } catch (...) {
         Disconnect();
         throw;
     }
 }
 
-void Connection::ConnectReadOnly(const QString& file)
+void Connection::CheckExistingDatabase(const QString& file)
 {
     const std::string path = QDir::toNativeSeparators(file).toStdString();
     const QFileInfo info(file);
@@ -142,20 +149,6 @@ void Connection::ConnectReadOnly(const QString& file)
         throw DatabaseError("The database " + path + " is not a file");
     if (info.size() == 0)
         throw DatabaseError("The database " + path + " is empty");
-    try {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            throw DatabaseError(db.lastError().text().toStdString());
-        CreateOrCheckSchema(db);
-    } catch (const DatabaseError& e) {
-        Disconnect();
-        throw DatabaseError("The database " + path + " cannot be read: " + e.what());
-    } catch (...) {
-        Disconnect();
-        throw;
-    }
 }
 
 void Connection::CreateOrCheckSchema(QSqlDatabase& db)

@@ -36,7 +36,9 @@ public:
     const QString& ConnectionName() const { return name_; }
 
 private:
-    void ConnectReadOnly(const QString& file);
+    // A read-only connection opens only an existing, non-empty database file: throws
+    // DatabaseError naming the path otherwise (nothing is created).
+    static void CheckExistingDatabase(const QString& file);
     void CreateOrCheckSchema(QSqlDatabase& db);
 
     QString name_;
