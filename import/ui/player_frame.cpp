@@ -1,5 +1,6 @@
 #include "import/ui/player_frame.h"
 
+#include "app/frame_image.h"
 #include "app/paths.h"
 #include "app/prompter.h"
 #include "study/frame_reader.h"
@@ -14,7 +15,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <cstring>
 
 namespace studyimport {
 
@@ -61,16 +61,6 @@ QImage MakeMarker(bool selected)
         p.setBrush(QColor(60, 60, 60, 160));
         p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
     }
-    return img;
-}
-
-// The reader's 0xAARRGGBB words as a Qt image.
-QImage ToImage(const FramePixels& frame)
-{
-    QImage img(frame.width, frame.height, QImage::Format_ARGB32);
-    const std::size_t row = static_cast<std::size_t>(frame.width) * 4;
-    for (int y = 0; y < frame.height; ++y)
-        std::memcpy(img.scanLine(y), frame.bytes.data() + static_cast<std::size_t>(y) * row, row);
     return img;
 }
 
@@ -363,7 +353,7 @@ bool TPlayerFrame::LoadFrame(int frameNumber, bool reportFailure)
                                  .arg(QString::fromStdString(e.what())));
         return false;
     }
-    ImgView->SetImage(ToImage(frame));
+    ImgView->SetImage(FrameImage(frame));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "reconstruction/ui/viewer.h"
 
+#include "app/frame_image.h"
 #include "app/paths.h"
 #include "app/prompter.h"
 #include "reconstruction/card/card_input.h"
@@ -28,7 +29,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
 
 using namespace kestrova::reconstruction;
 
@@ -48,16 +48,6 @@ Vec3 ScenePoint(const TPointXYZ& p)
 {
     auto f = [](double v) { return static_cast<double>(static_cast<float>(v * kReconstructionScale)); };
     return {f(p.x), f(p.y), f(p.z)};
-}
-
-// A decoded frame (0xAARRGGBB words) as a Qt image.
-QImage ToImage(const FramePixels& frame)
-{
-    QImage image(frame.width, frame.height, QImage::Format_ARGB32);
-    const std::size_t row = static_cast<std::size_t>(frame.width) * 4;
-    for (int y = 0; y < frame.height; ++y)
-        std::memcpy(image.scanLine(y), frame.bytes.data() + static_cast<std::size_t>(y) * row, row);
-    return image;
 }
 
 } // namespace
@@ -356,7 +346,7 @@ void TViewerForm::ShowIvusFrame(int k)
     shownPath_ = AppPaths::AnalysedFramePath(*context_.Card, static_cast<std::size_t>(k));
     // A missing or unreadable frame file is named in the panel instead of its picture.
     try {
-        const QImage image = ToImage(ReadFrameFile(QFile::encodeName(shownPath_).toStdString(), FramePixelFormat::Argb32));
+        const QImage image = FrameImage(ReadFrameFile(QFile::encodeName(shownPath_).toStdString(), FramePixelFormat::Argb32));
         ImgView->setPixmap(
             QPixmap::fromImage(image.scaled(ImgView->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     } catch (const FrameFileError& e) {
